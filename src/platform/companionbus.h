@@ -1,0 +1,56 @@
+#pragma once
+// The system-wide companion message ("Ostrane"): a broadcast that every KRV
+// and companion program receives. It travels as a D-Bus session-bus signal
+// between processes and is always delivered in-process, to every top-level
+// widget, as a CompanionMessage event. Without a session bus it stays
+// in-process.
+
+#include <QDBusContext>
+#include <QEvent>
+#include <QObject>
+#include <QString>
+
+class CompanionMessage : public QEvent {
+public:
+    CompanionMessage(int messageId, quintptr wParam, qintptr lParam);
+    // The event type of all companion messages.
+    static QEvent::Type EventType();
+
+    int MessageId() const { return m_messageId; }
+    quintptr WParam() const { return m_wParam; }
+    qintptr LParam() const { return m_lParam; }
+
+private:
+    int m_messageId;
+    quintptr m_wParam;
+    qintptr m_lParam;
+};
+
+class CompanionBus : public QObject, protected QDBusContext {
+    Q_OBJECT
+public:
+    static CompanionBus& Instance();
+
+    // Registers the message name and returns its identifier, the same for
+    // the same name (from 0xC000 up, like registered window messages).
+    // Starts listening on the session bus. UI thread only.
+    int RegisterMessage(const QString& name);
+
+    // Posts the message to every top-level widget of this process and sends
+    // it to the other processes. UI thread only.
+    void Broadcast(int messageId, quintptr wParam, qintptr lParam);
+
+    bool HasSessionBus() const { return m_onBus; }
+
+private slots:
+    void OnBusSignal(const QString& name, qulonglong wParam, qlonglong lParam);
+
+private:
+    CompanionBus() = default;
+    void DeliverInProcess(int messageId, quintptr wParam, qintptr lParam);
+    void ConnectBus();
+
+    QStringList m_names;
+    bool m_triedBus = false;
+    bool m_onBus = false;
+};
