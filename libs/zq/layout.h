@@ -25,18 +25,25 @@
 namespace zq {
 
 constexpr uint32_t kMagic = 0x47535A4B; // "KZSG"
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
 constexpr int kMaxChannels = ZQ_MAX_CHANNELS;
 constexpr int kMaxClients = ZQ_MAX_CLIENTS;
 constexpr int kReaderSlots = ZQ_MAX_READER_SLOTS;
 
 // Ring length per channel: a power of two of at least 2 s at the channel's
 // rate, never under kMinCapacity; the pool holds kMaxChannels rings of
-// 2^19 samples (2.6 s at 200 kHz), a few rings may be longer.
+// 2^19 samples (2.6 s at 200 kHz); a few rings may be longer.
 constexpr uint64_t kMinCapacity = uint64_t(1) << 17;
 constexpr uint64_t kMaxCapacity = uint64_t(1) << 20;
-constexpr uint64_t kPoolFloats = uint64_t(kMaxChannels) << 19;
+// Rings are spaced by an odd number of cache lines beyond their power-of-two
+// length, so that the rings of a frame do not all fall into one cache set.
+constexpr uint64_t kRingStagger = 17 * 64 / sizeof(float);
+constexpr uint64_t kPoolFloats = (uint64_t(kMaxChannels) << 19) + kMaxChannels * kRingStagger;
 constexpr double kRingSeconds = 2.0;
+// Samples the writer may overwrite ahead of a channel's published count (a
+// chunk of ZQ_WriteFrames); readers treat that many slots past the count
+// as being rewritten.
+constexpr uint64_t kMaxInFlight = 4096;
 
 struct ChannelDef {
     int32_t number;

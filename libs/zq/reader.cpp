@@ -215,7 +215,7 @@ static Copy CopyRing(const Header* h, const float* pool, const ChannelDef& def, 
 {
     const uint64_t cap = def.capacity;
     const std::atomic<uint64_t>& counter = h->counters[channel].written;
-    if (first + cap <= counter.load(std::memory_order_acquire))
+    if (first + cap <= counter.load(std::memory_order_acquire) + kMaxInFlight)
         return Copy::Overwritten;
     const float* ring = pool + def.offset;
     const uint64_t start = first & (cap - 1);
@@ -223,11 +223,12 @@ static Copy CopyRing(const Header* h, const float* pool, const ChannelDef& def, 
     std::memcpy(dest, ring + start, head * sizeof(float));
     std::memcpy(dest + head * sizeof(float), ring, (size_t(count) - head) * sizeof(float));
     // The copy is good if, after it, the writer has not reached the slot of
-    // the oldest copied sample (it may be writing sample `written` now).
+    // the oldest copied sample: it may be writing up to kMaxInFlight samples
+    // past the count it published.
     std::atomic_thread_fence(std::memory_order_acquire);
     if (h->generation.load(std::memory_order_relaxed) != generation)
         return Copy::Redefined;
-    if (first + cap <= counter.load(std::memory_order_relaxed))
+    if (first + cap <= counter.load(std::memory_order_relaxed) + kMaxInFlight)
         return Copy::Overwritten;
     return Copy::Ok;
 }

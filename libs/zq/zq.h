@@ -94,6 +94,13 @@ int ZQ_GetChanPChan(int index);
  * writer. Also done automatically when the process exits normally. */
 int ZQ_ReleaseWriter(void);
 
+/* Writes frameCount frames at once: frames holds, frame after frame, one
+ * value for each channel of the definition in index order (ZQ_GetNrOfChan
+ * values per frame). The same result as writing every value with
+ * ZQ_WriteChanOneFloatValue, without a call per value; for a writer whose
+ * channels share one sample rate. Returns frameCount or a ZQ_E_* code. */
+int ZQ_WriteFrames(const float* frames, int frameCount);
+
 /* Samples of the frozen block of (client, channel) that the client lost
  * because it fell behind by more than the ring, counted since the client's
  * first use in this definition generation. */

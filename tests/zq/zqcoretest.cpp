@@ -255,6 +255,29 @@ TEST_F(ZqCore, HalfWrittenFrameStaysForTheNextBlock)
     EXPECT_EQ(Read(2, 2, 1), Ramp(4, 1, 2000));
 }
 
+TEST_F(ZqCore, WriteFramesEqualsValueByValueAcrossTheRingEnd)
+{
+    ZQ_Register(2, nullptr);
+    Define(3, 1.0 / 1000); // rings of 131072 samples
+    float none = 0;
+    EXPECT_EQ(ZQ_WriteFrames(nullptr, 1), ZQ_E_ARGUMENT);
+    EXPECT_EQ(ZQ_WriteFrames(&none, -1), ZQ_E_ARGUMENT);
+    WriteFrames(3, 0, 131072 - 5000); // the batch below wraps around the ring end
+    ZQ_FreezeBuffers(2);
+    const int frames = 10000;
+    std::vector<float> batch;
+    for (int f = 0; f < frames; ++f)
+        for (int c = 0; c < 3; ++c)
+            batch.push_back(float(131072 - 5000 + f + 1000 * c));
+    ASSERT_EQ(ZQ_WriteFrames(batch.data(), frames), frames);
+    ZQ_FreezeBuffers(2);
+    ASSERT_EQ(ZQ_CheckChan(2, 0), frames);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(Read(2, c, frames), Ramp(131072 - 5000, frames, 1000 * c)) << c;
+    ZQ_ReleaseWriter();
+    EXPECT_EQ(ZQ_WriteFrames(batch.data(), 1), ZQ_E_NOCHANNEL);
+}
+
 TEST_F(ZqCore, BadInputGivesErrorsAndWritesNothing)
 {
     EXPECT_EQ(ZQ_SetChanDef(0, 1, "1", "a", "V", "+", 1e-3, 0, 0, 0, 0, 0), ZQ_E_SEQUENCE);
