@@ -137,7 +137,7 @@ bool Reader::Snapshot(uint32_t generation)
     static thread_local ChannelDef defs[kMaxChannels];
     const int n = h->nrOfChan;
     std::memcpy(static_cast<void*>(defs), h->defs, sizeof defs);
-    std::atomic_thread_fence(std::memory_order_acquire);
+    AcquireFence();
     if (h->generation.load(std::memory_order_relaxed) != generation)
         return false;
     if (n < 0 || n > kMaxChannels)
@@ -225,7 +225,7 @@ static Copy CopyRing(const Header* h, const float* pool, const ChannelDef& def, 
     // The copy is good if, after it, the writer has not reached the slot of
     // the oldest copied sample: it may be writing up to kMaxInFlight samples
     // past the count it published.
-    std::atomic_thread_fence(std::memory_order_acquire);
+    AcquireFence();
     if (h->generation.load(std::memory_order_relaxed) != generation)
         return Copy::Redefined;
     if (first + cap <= counter.load(std::memory_order_relaxed) + kMaxInFlight)
@@ -336,7 +336,7 @@ int Reader::CheckChan(int client, int channel)
     std::lock_guard lock(m_lock);
     const Client& c = m_clients[client];
     if (channel >= c.frozenCount)
-        return ZQ_E_NOCHANNEL;
+        return 0; // not frozen (not in the definition, or no freeze yet): no samples
     const ClientChannel& ch = c.channels[channel];
     return int(std::min<uint64_t>(ch.end - ch.begin, INT_MAX));
 }
@@ -348,7 +348,7 @@ int Reader::ReadChan(int client, int channel, unsigned char* dest, int count)
     std::lock_guard lock(m_lock);
     Client& c = m_clients[client];
     if (channel >= c.frozenCount)
-        return ZQ_E_NOCHANNEL;
+        return 0; // not frozen (not in the definition, or no freeze yet): no samples
     ClientChannel& ch = c.channels[channel];
     for (int attempt = 0; attempt < 4; ++attempt) {
         const int k = int(std::min<uint64_t>(uint64_t(count), ch.end - ch.begin));
@@ -358,9 +358,10 @@ int Reader::ReadChan(int client, int channel, unsigned char* dest, int count)
         case Copy::Ok:
             return k;
         case Copy::Redefined:
+            // Redefined since the freeze: nothing of the old definition.
             std::memset(dest, 0, size_t(k) * sizeof(float));
             c.frozenCount = 0;
-            return ZQ_E_NOCHANNEL;
+            return 0;
         case Copy::Overwritten: {
             // The writer reached the block: its oldest samples are lost.
             const uint64_t safe = std::min(OldestSafe(channel, Written(channel)), ch.end);
@@ -386,7 +387,7 @@ int Reader::CheckChanEx(int client, int channel)
     Refresh();
     Client& c = Use(client);
     if (channel >= m_count)
-        return ZQ_E_NOCHANNEL;
+        return 0;
     return int(std::min<uint64_t>(Written(channel) - c.channels[channel].exBase, INT_MAX));
 }
 
@@ -398,7 +399,7 @@ int Reader::ReadChanEx(int client, int channel, unsigned char* dest, int count)
     Refresh();
     Client& c = Use(client);
     if (channel >= m_count)
-        return ZQ_E_NOCHANNEL;
+        return 0;
     const uint64_t base = c.channels[channel].exBase;
     for (int attempt = 0; attempt < 4; ++attempt) {
         const uint64_t written = Written(channel);
@@ -411,7 +412,7 @@ int Reader::ReadChanEx(int client, int channel, unsigned char* dest, int count)
             return k;
         case Copy::Redefined:
             std::memset(dest, 0, size_t(k) * sizeof(float));
-            return ZQ_E_NOCHANNEL;
+            return 0;
         case Copy::Overwritten:
             if (attempt == 3)
                 std::memset(dest, 0, size_t(k) * sizeof(float));

@@ -83,7 +83,7 @@ int Writer::Claim()
         std::memset(static_cast<void*>(h), 0, sizeof(Header));
         h->version = kVersion;
         h->size = kSegmentSize;
-        std::atomic_thread_fence(std::memory_order_release);
+        ReleaseFence();
         h->magic = kMagic;
     }
     // Start time before pid: a reader that sees the new pid sees its start time.
@@ -100,7 +100,7 @@ void Writer::BeginDefinition()
     const uint32_t g = h->generation.load(std::memory_order_relaxed);
     if ((g & 1u) == 0) {
         h->generation.store(g + 1, std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_release);
+        ReleaseFence();
     }
     m_live = 0;
 }
@@ -230,7 +230,7 @@ int Writer::WriteFrames(const float* frames, int frameCount)
         for (int c = 0; c < n; ++c) {
             Ring& ring = m_rings[c];
             const uint64_t w = ring.written;
-            std::atomic_thread_fence(std::memory_order_release);
+            ReleaseFence();
             const float* src = first + c;
             // At most two runs: up to the ring's end, then from its start.
             uint64_t at = w & ring.mask;

@@ -40,7 +40,7 @@ public:
         // Orders the previous count store before this overwrite, so that a
         // reader that sees the new value also sees a count that marks the
         // slot as being rewritten.
-        std::atomic_thread_fence(std::memory_order_release);
+        ReleaseFence();
         std::memcpy(&ring.data[n & ring.mask], value, sizeof(float));
         ring.written = n + 1;
         ring.counter->store(n + 1, std::memory_order_release);
