@@ -96,6 +96,9 @@ void Reader::Refresh()
         if (::fstat(m_map.Fd(), &st) == 0 && st.st_nlink == 0) {
             m_map.Close();
             m_haveSnapshot = false;
+            // Counts in the next segment start afresh, whatever its generation.
+            for (Client& c : m_clients)
+                c.hasGeneration = false;
         }
     }
     if (!m_map.IsOpen()) {
@@ -180,8 +183,10 @@ Reader::Client& Reader::Use(int client)
 
 void Reader::MoveAll(Client& c, bool toZero)
 {
+    uint64_t end[kMaxChannels];
+    FrameEnds(end);
     for (int i = 0; i < kMaxChannels; ++i) {
-        const uint64_t at = (toZero || i >= m_count) ? 0 : Written(i);
+        const uint64_t at = (toZero || i >= m_count) ? 0 : end[i];
         c.channels[i] = ClientChannel{at, at, at, at, 0};
     }
     c.frozenCount = 0;
@@ -202,6 +207,18 @@ void Reader::PublishSlot(Client& c)
 uint64_t Reader::Written(int channel) const
 {
     return H()->counters[channel].written.load(std::memory_order_acquire);
+}
+
+void Reader::FrameEnds(uint64_t* end) const
+{
+    // Channels of one sample rate end on one frame: a writer in another
+    // thread may be half-way through a frame (or a batch).
+    for (int i = 0; i < m_count; ++i)
+        end[i] = Written(i);
+    for (int i = 0; i < m_count; ++i)
+        end[m_group[i]] = std::min(end[m_group[i]], end[i]);
+    for (int i = 0; i < m_count; ++i)
+        end[i] = end[m_group[i]];
 }
 
 uint64_t Reader::OldestSafe(int channel, uint64_t written) const
@@ -282,10 +299,11 @@ int Reader::ResetBuffer(int client, int channel)
         return ZQ_E_NOCHANNEL;
     const int first = channel < 0 ? 0 : channel;
     const int last = channel < 0 ? m_count : channel + 1;
+    uint64_t end[kMaxChannels];
+    FrameEnds(end);
     for (int i = first; i < last; ++i) {
         ClientChannel& ch = c.channels[i];
-        const uint64_t at = Written(i);
-        ch.position = ch.begin = ch.end = ch.exBase = at;
+        ch.position = ch.begin = ch.end = ch.exBase = end[i];
     }
     PublishSlot(c);
     return ZQ_OK;
@@ -303,16 +321,11 @@ int Reader::FreezeBuffers(int client)
     c.frozenGeneration = m_generation;
     if (n == 0)
         return ZQ_OK;
-    // Channels of one sample rate end their blocks on one frame: a writer in
-    // another thread may be half-way through a frame.
     uint64_t end[kMaxChannels];
-    for (int i = 0; i < n; ++i)
-        end[i] = Written(i);
-    for (int i = 0; i < n; ++i)
-        end[m_group[i]] = std::min(end[m_group[i]], end[i]);
+    FrameEnds(end);
     for (int i = 0; i < n; ++i) {
         ClientChannel& ch = c.channels[i];
-        const uint64_t e = end[m_group[i]];
+        const uint64_t e = end[i];
         if (e < ch.position)
             ch.position = e;
         uint64_t b = ch.position;

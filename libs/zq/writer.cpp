@@ -83,6 +83,8 @@ int Writer::Claim()
         std::memset(static_cast<void*>(h), 0, sizeof(Header));
         h->version = kVersion;
         h->size = kSegmentSize;
+        // Even and unlike the generations of earlier segments of this name.
+        h->generation.store(uint32_t(MonotonicNs() >> 8) & ~1u, std::memory_order_relaxed);
         ReleaseFence();
         h->magic = kMagic;
     }
