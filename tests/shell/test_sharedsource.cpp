@@ -1,0 +1,87 @@
+// KRV started while another program publishes channels: it shows them at
+// once, says "Quorel" on "Setup", and neither defines nor writes channels.
+#include "panels/controlbar.h"
+#include "platform/companionbus.h"
+#include "platform/messagebox.h"
+#include "platform/profile.h"
+#include "shell/appcontext.h"
+#include "shell/wndkrv.h"
+#include "support/testenvironment.h"
+#include "zq.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+class SharedSourceTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetContext();
+        Profile::SetProgramName(QStringLiteral("krv"));
+        Ctx().companionMessage = CompanionBus::Instance().RegisterMessage(QStringLiteral("Ostrane"));
+        m_generator.setProgram(QString::fromStdString(TestEnvironment::BinDir() + "/zq-gen"));
+        m_generator.setArguments({"-n", "4", "-r", "5000", "--prefix", "Other", "-q"});
+        m_generator.start();
+        ASSERT_TRUE(m_generator.waitForStarted());
+        QElapsedTimer timer;
+        timer.start();
+        while (ZQ_GetNrOfChan() != 4 && timer.elapsed() < 10000)
+            QTest::qWait(20);
+        ASSERT_EQ(ZQ_GetNrOfChan(), 4);
+    }
+
+    void TearDown() override
+    {
+        m_generator.terminate();
+        m_generator.waitForFinished(5000);
+    }
+
+    TestEnvironment m_env;
+    MessageBoxRecorder m_boxes;
+    QProcess m_generator;
+};
+
+TEST_F(SharedSourceTest, ChannelsOfTheOtherProgramAreShownAndLeftAlone)
+{
+    auto window = std::make_unique<CWndKRV>();
+    window->resize(800, 600);
+    window->Create();
+    EXPECT_TRUE(Ctx().sharedSource);
+    EXPECT_EQ(window->Bar()->SetupCaption(), "Quorel");
+
+    const ChannelChoice& ch1 = window->Bar()->Channel1();
+    ASSERT_EQ(ch1.texts.size(), 5);
+    EXPECT_EQ(ch1.texts[0], "nc");
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(ch1.texts[i + 1], QString::number(ZQ_GetChanPChan(i)));
+        EXPECT_EQ(ch1.keys[i + 1], i);
+    }
+    EXPECT_EQ(ch1.index, 1);
+    EXPECT_EQ(window->Bar()->Channel2().index, 2);
+
+    // Ticks and an auto setup leave the other program's channels as they are.
+    for (int i = 0; i < 10; ++i)
+        window->Tick();
+    window->AutoSetup();
+    for (int i = 0; i < 10; ++i)
+        window->Tick();
+    EXPECT_EQ(ZQ_GetNrOfChan(), 4);
+    EXPECT_STREQ(ZQ_GetChanName(0), "Other 1");
+
+    ZQ_WriterStatus status{};
+    ASSERT_EQ(ZQ_GetWriterStatus(&status), ZQ_OK);
+    EXPECT_EQ(status.writerPid, int(m_generator.processId()));
+    EXPECT_TRUE(status.writerAlive);
+
+    // The readers keep receiving the other program's samples.
+    QTest::qWait(50);
+    ZQ_FreezeBuffers(2);
+    EXPECT_GT(ZQ_CheckChan(2, 0), 0);
+}
+
+} // namespace
