@@ -85,3 +85,38 @@ TEST_F(SharedSourceTest, ChannelsOfTheOtherProgramAreShownAndLeftAlone)
 }
 
 } // namespace
+
+namespace {
+
+// Samples client holds after waiting ms, with or without a reset just before the freeze.
+int PendingAfter(int client, int ms, const std::function<void()>& beforeFreeze)
+{
+    ZQ_FreezeBuffers(client);
+    QTest::qWait(ms);
+    beforeFreeze();
+    ZQ_FreezeBuffers(client);
+    return ZQ_CheckChan(client, 0);
+}
+
+TEST_F(SharedSourceTest, RunAfterStopAndSingleShotDropUnreadSamples)
+{
+    auto window = std::make_unique<CWndKRV>();
+    window->Create();
+    window->close(); // no ticks: they would freeze the clients themselves
+    const int waitMs = 300; // about 1500 samples at 5 kHz
+
+    window->RunStop(); // stopped
+    EXPECT_GT(PendingAfter(2, waitMs, [] {}), 500);
+    for (int client : {2, 3, 1}) {
+        window->RunStop(); // stopped -> running resets 2, 3 and 1
+        window->RunStop(); // and back to stopped for the next client
+        EXPECT_LT(PendingAfter(client, waitMs, [&] { window->RunStop(); }), 500) << client;
+        window->RunStop();
+    }
+
+    // Single shot resets the time views' client only.
+    EXPECT_LT(PendingAfter(2, waitMs, [&] { window->SingleShot(); }), 500);
+    EXPECT_GT(PendingAfter(3, waitMs, [&] { window->SingleShot(); }), 500);
+}
+
+} // namespace
