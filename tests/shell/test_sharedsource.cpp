@@ -79,7 +79,9 @@ TEST_F(SharedSourceTest, ChannelsOfTheOtherProgramAreShownAndLeftAlone)
     EXPECT_TRUE(status.writerAlive);
 
     // The readers keep receiving the other program's samples.
-    QTest::qWait(50);
+    window->close();
+    ZQ_FreezeBuffers(2);
+    QTest::qWait(100);
     ZQ_FreezeBuffers(2);
     EXPECT_GT(ZQ_CheckChan(2, 0), 0);
 }
