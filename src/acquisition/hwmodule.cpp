@@ -72,8 +72,11 @@ void CHwModule::DecodePulseWord(int ch, uint32_t word)
     for (int bit = 31; bit >= 0; --bit) {
         const int level = static_cast<int>((word >> bit) & 1u);
         if (m_pulseLevel[ch] == 0 && level != 0 && --m_pulseEdgesLeft[ch] == 0) {
+            // The period is the distance between the counted edges: the
+            // edge's own bit starts the next count, so that edges 32000
+            // line samples apart measure 32000.
             m_pulsePeriod[ch] = m_pulseCount[ch];
-            m_pulseCount[ch] = -1;
+            m_pulseCount[ch] = 0;
             m_pulseEdgesLeft[ch] = m_channels[ch].CntAcr;
         }
         m_pulseLevel[ch] = level;

@@ -26,6 +26,7 @@ char EncodeCp1252(char32_t code)
 }
 } // namespace
 
+TextArchive::TextArchive() = default;
 TextArchive::~TextArchive() { Close(); }
 
 bool TextArchive::Open(const QString& path, Mode mode)

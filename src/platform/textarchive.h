@@ -17,7 +17,7 @@ class TextArchive {
 public:
     enum class Mode { Store, Load };
 
-    TextArchive() = default;
+    TextArchive();
     ~TextArchive();
     TextArchive(const TextArchive&) = delete;
     TextArchive& operator=(const TextArchive&) = delete;

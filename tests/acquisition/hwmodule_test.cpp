@@ -1,0 +1,192 @@
+#include "acquisition/hwmanager.h"
+#include "acquisition/hwmodule.h"
+#include "platform/messagebox.h"
+#include "recordingreader.h"
+#include "shell/appcontext.h"
+#include "simcontrol.h"
+#include "support/testenvironment.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// volts per raw count of the 10 V range
+constexpr double kCount10V = 10.0 / 2147483647.5;
+
+class HwModuleTest : public testing::Test {
+protected:
+    HwModuleTest()
+    {
+        ResetContext();
+        m_env.SetEnv("VELMOR_SIM_MODULE", "Halvek");
+        m_manager.ChooseModule();
+        m_module = m_manager.Module();
+    }
+    ~HwModuleTest() override
+    {
+        if (m_sim.SetManualClock)
+            m_sim.SetManualClock(0);
+    }
+
+    // A recording of the active positions, opened.
+    void OpenRecording(int positions)
+    {
+        CRecordFile& recording = m_manager.RecordFile();
+        ASSERT_TRUE(recording.Prepare(positions, 4096));
+        for (int k = 0; k < positions; ++k)
+            recording.DefineChannel(k, k + 1, QString("p%1").arg(k), "V", m_module->SamplePeriod());
+        m_path = QString::fromStdString(m_env.Root() + "/module.vrd");
+        ASSERT_TRUE(recording.Open(m_path));
+    }
+    void StartManualClock()
+    {
+        ASSERT_TRUE(m_sim.Valid());
+        m_sim.SetManualClock(1);
+        m_module->Start();
+    }
+    RecordingReader CloseRecording()
+    {
+        m_manager.RecordFile().Close();
+        return RecordingReader(m_path);
+    }
+
+    TestEnvironment m_env;
+    MessageBoxRecorder m_boxes;
+    CHwManager m_manager;
+    CHwModule* m_module = nullptr;
+    SimControl m_sim;
+    QString m_path;
+};
+
+TEST_F(HwModuleTest, AtMost8192PerPollNoneLostOrRepeated)
+{
+    ASSERT_NE(m_module, nullptr);
+    m_module->SetSampleRate(50000);
+    m_module->AddActive(3, kCount10V, 0.0);
+    m_module->AddActive(0, 2 * kCount10V, 0.25);
+    OpenRecording(2);
+    StartManualClock();
+
+    m_manager.Poll(); // nothing acquired yet
+    EXPECT_EQ(m_module->SamplesTaken(), 0);
+    m_sim.Advance(20000);
+    m_manager.Poll();
+    EXPECT_EQ(m_module->SamplesTaken(), 8192);
+    m_manager.Poll();
+    EXPECT_EQ(m_module->SamplesTaken(), 16384);
+    m_sim.Advance(100);
+    m_manager.Poll();
+    EXPECT_EQ(m_module->SamplesTaken(), 20100);
+    m_manager.Poll();
+    EXPECT_EQ(m_module->SamplesTaken(), 20100);
+
+    const RecordingReader file = CloseRecording();
+    ASSERT_TRUE(file.ok);
+    ASSERT_EQ(file.frames, 20100);
+    for (int64_t n = 0; n < file.frames; ++n) {
+        ASSERT_EQ(file.channels[0][n], float(double(m_sim.Sample(3, n)) * kCount10V)) << n;
+        ASSERT_EQ(file.channels[1][n], float(double(m_sim.Sample(0, n)) * (2 * kCount10V) + 0.25)) << n;
+    }
+}
+
+TEST_F(HwModuleTest, IdleModuleIsNotPolled)
+{
+    m_module->AddActive(0, kCount10V, 0.0);
+    OpenRecording(1);
+    ASSERT_TRUE(m_sim.Valid());
+    m_sim.SetManualClock(1);
+    m_sim.Advance(500); // sampling never started, module not running
+    m_manager.Poll();
+    EXPECT_FALSE(m_module->IsRunning());
+    EXPECT_EQ(CloseRecording().frames, 0);
+}
+
+TEST_F(HwModuleTest, PulseDecoderCases)
+{
+    HwChanSetup& ch = m_module->Channel(23);
+    ch.CntAcr = 1;
+    m_module->ResetPulseDecoders();
+    EXPECT_EQ(m_module->PulsePeriod(23), 65535); // before any period
+
+    // An edge on the very first bit after the reset: a period of 0.
+    m_module->DecodePulseWord(23, 0x80000000u);
+    EXPECT_EQ(m_module->PulsePeriod(23), 0);
+
+    // One rising edge every 1000 samples = 32000 line samples.
+    m_module->ResetPulseDecoders();
+    for (int s = 0; s <= 3000; ++s)
+        m_module->DecodePulseWord(23, s % 1000 == 0 ? 0x80000000u : 0u);
+    EXPECT_EQ(m_module->PulsePeriod(23), 32000);
+
+    // A line staying high across all-ones words is one pulse.
+    m_module->ResetPulseDecoders();
+    m_module->DecodePulseWord(23, 0x0000FFFFu); // edge at bit 16: period 16
+    m_module->DecodePulseWord(23, 0xFFFFFFFFu);
+    m_module->DecodePulseWord(23, 0xFFFFFFFFu);
+    m_module->DecodePulseWord(23, 0x00000001u); // next edge 16 + 64 + 31 bits later
+    EXPECT_EQ(m_module->PulsePeriod(23), 111);
+
+    // CntAcr 2: a period completes at every second edge and spans both pulses.
+    ch.CntAcr = 2;
+    m_module->ResetPulseDecoders();
+    m_module->DecodePulseWord(23, 0x80008000u); // edges at 0 and 16
+    EXPECT_EQ(m_module->PulsePeriod(23), 16);
+    m_module->DecodePulseWord(23, 0x80008000u); // edges at 32 and 48
+    EXPECT_EQ(m_module->PulsePeriod(23), 32);
+    m_module->DecodePulseWord(23, 0x80000000u); // edge at 64
+    EXPECT_EQ(m_module->PulsePeriod(23), 32);
+}
+
+TEST_F(HwModuleTest, PulseChannelDeliversRpm)
+{
+    // The simulator's tacho on channel 23: 1980 rpm, one pulse a
+    // revolution, high for the first quarter of each period.
+    const int rate = 10000;
+    RecorderApi& api = Vel();
+    api.VelSetSampleRate(rate);
+    api.VelSetRPM(0, 23, 1, 50, 100);
+    m_module->SetSampleRate(rate);
+    HwChanSetup& ch = m_module->Channel(23);
+    ch.Input = 1;
+    ch.Teeth = 1;
+    ch.CntAcr = 1;
+    const double factor = ch.CntAcr * double(rate) * 1920.0 / ch.Teeth;
+    m_module->AddActive(23, factor, 0.0);
+    m_module->ResetPulseDecoders();
+    OpenRecording(1);
+    StartManualClock();
+    m_sim.Advance(2 * rate);
+    m_manager.Poll();
+    m_manager.Poll();
+    m_manager.Poll();
+    const RecordingReader file = CloseRecording();
+    ASSERT_TRUE(file.ok);
+    ASSERT_EQ(file.frames, 2 * rate);
+    const std::vector<float>& rpm = file.channels[0];
+    EXPECT_EQ(rpm[0], -1.0f); // the line rises on the first bit: period 0
+    const int64_t periodBits = std::llround(32.0 * rate * 60.0 / 1980.0);
+    // Until the second edge the first (zero) period holds.
+    EXPECT_EQ(rpm[periodBits / 32 - 1], -1.0f);
+    EXPECT_NEAR(rpm.back(), 1980.0, 1980.0 * 1e-3);
+    EXPECT_FLOAT_EQ(rpm.back(), float(factor / periodBits));
+}
+
+TEST_F(HwModuleTest, FirstPulseValueIsScaleOver65535)
+{
+    HwChanSetup& ch = m_module->Channel(5);
+    ch.Input = 1;
+    m_module->AddActive(5, 65535.0 * 3.0, 0.0);
+    m_module->ResetPulseDecoders();
+    OpenRecording(1);
+    StartManualClock();
+    // Channel 5 is analog in the simulator: its words are sine counts, so
+    // sample 0 (sin 0 = 0) is an all-zero word: no edge yet.
+    ASSERT_EQ(m_sim.Sample(5, 0), 0);
+    m_sim.Advance(1);
+    m_manager.Poll();
+    const RecordingReader file = CloseRecording();
+    ASSERT_EQ(file.frames, 1);
+    EXPECT_FLOAT_EQ(file.channels[0][0], 3.0f);
+}
+
+} // namespace
