@@ -48,6 +48,57 @@ const char* ZQ_GetChanUnit(int index);
 double ZQ_GetChanClkrate(int index);
 int ZQ_GetChanPChan(int index);
 
+/* Extra entry points beyond the classic set: writer release and the status
+ * view used by zq-stat and tests. */
+
+/* Gives up the writer role of this process: its channels vanish for every
+ * reader (ZQ_GetNrOfChan becomes 0) and another program may become the
+ * writer. Also done automatically when the process exits normally. */
+int ZQ_ReleaseWriter(void);
+
+/* Samples of the frozen block of (client, channel) that the client lost
+ * because it fell behind by more than the ring, counted since the client's
+ * first use in this definition generation. */
+long long ZQ_GetChanLost(ZQCLIENT client, int channel);
+
+#define ZQ_MAX_READER_SLOTS 64
+
+typedef struct ZQ_WriterStatus {
+    char segmentName[256];        /* e.g. "/krv-zq-1000" */
+    int segmentPresent;           /* 1 when the segment exists and is valid */
+    int writerPid;                /* 0 when no writer has claimed it */
+    int writerAlive;              /* 1 when that process still runs */
+    double heartbeatAge;          /* seconds since the writer's last sign of life */
+    unsigned generation;          /* definition generation, even when complete */
+    int nrOfChan;                 /* channels of the complete definition */
+} ZQ_WriterStatus;
+
+typedef struct ZQ_ChanStatus {
+    int chanNumber;
+    char name[64];
+    char unit[32];
+    double sampleInterval;        /* seconds per sample */
+    long long capacity;           /* ring length in samples */
+    long long written;            /* samples written in this generation */
+} ZQ_ChanStatus;
+
+typedef struct ZQ_ReaderStatus {
+    int pid;
+    int alive;
+    ZQCLIENT client;
+    unsigned generation;          /* generation the positions refer to */
+    long long position[ZQ_MAX_CHANNELS]; /* samples consumed (end of the last frozen block) */
+    long long lost[ZQ_MAX_CHANNELS];     /* samples lost because the reader fell behind */
+} ZQ_ReaderStatus;
+
+/* Status of the namespace of this process (ZQ_NAME), read without
+ * attaching as a reader. Any thread. */
+int ZQ_GetWriterStatus(ZQ_WriterStatus* status);
+/* ZQ_OK, or ZQ_E_NOCHANNEL when index is not a channel of the definition. */
+int ZQ_GetChanStatus(int index, ZQ_ChanStatus* status);
+/* 1 when the slot holds a reader client, 0 when it is free. */
+int ZQ_GetReaderStatus(int slot, ZQ_ReaderStatus* status);
+
 #ifdef __cplusplus
 }
 #endif
