@@ -8,6 +8,7 @@
 #include "shell/appcontext.h"
 #include "simcontrol.h"
 #include "support/testenvironment.h"
+#include "zq.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,11 @@ namespace {
 class HwManagerTest : public testing::Test {
 protected:
     HwManagerTest() { ResetContext(); }
-    ~HwManagerTest() override { ResetContext(); }
+    ~HwManagerTest() override
+    {
+        ZQ_ReleaseWriter();
+        ResetContext();
+    }
 
     void UseModel(const char* model) { m_env.SetEnv("VELMOR_SIM_MODULE", model); }
     QString RecordingPath(const char* name) const
@@ -106,6 +111,14 @@ TEST_F(HwManagerTest, SoundCardChannelsAndScaledFrames)
     EXPECT_EQ(recording.BlockFrames(), 65536);
     const QString path = RecordingPath("sound.vrd");
     ASSERT_TRUE(recording.Open(path));
+    ASSERT_EQ(ZQ_GetNrOfChan(), 2);
+    EXPECT_STREQ(ZQ_GetChanName(0), "Mic Left");
+    EXPECT_STREQ(ZQ_GetChanName(1), "Mic Right");
+    EXPECT_STREQ(ZQ_GetChanUnit(1), "V");
+    EXPECT_DOUBLE_EQ(ZQ_GetChanClkrate(0), 1.0 / 44100);
+    EXPECT_EQ(ZQ_GetChanPChan(1), 1);
+    ZQ_Register(2, nullptr);
+    ZQ_ResetBuffer(2, -1);
 
     // Two device buffers of 4096 frames: a ramp, left = i, right = -i.
     WaveInSimulated::Advance(8192);
@@ -115,6 +128,12 @@ TEST_F(HwManagerTest, SoundCardChannelsAndScaledFrames)
     manager.Poll();
     manager.Poll(); // nothing new: no frames added
     recording.Close();
+
+    ASSERT_EQ(ZQ_CheckChanEx(2, 1), 8192);
+    std::vector<float> service(8192);
+    ZQ_ReadChanEx(2, 1, reinterpret_cast<unsigned char*>(service.data()), 8192, 0);
+    for (int i = 0; i < 8192; i += 97)
+        EXPECT_FLOAT_EQ(service[i], float(-i * CHwManager::kSoundScale));
 
     RecordingReader file(path);
     ASSERT_TRUE(file.ok);

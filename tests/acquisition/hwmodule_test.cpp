@@ -5,6 +5,7 @@
 #include "shell/appcontext.h"
 #include "simcontrol.h"
 #include "support/testenvironment.h"
+#include "zq.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,7 @@ protected:
     {
         if (m_sim.SetManualClock)
             m_sim.SetManualClock(0);
+        ZQ_ReleaseWriter();
     }
 
     // A recording of the active positions, opened.
@@ -65,9 +67,15 @@ TEST_F(HwModuleTest, AtMost8192PerPollNoneLostOrRepeated)
     m_module->AddActive(3, kCount10V, 0.0);
     m_module->AddActive(0, 2 * kCount10V, 0.25);
     OpenRecording(2);
+    ASSERT_EQ(ZQ_SetNrOfChan(2), ZQ_OK);
+    for (int k = 0; k < 2; ++k)
+        ZQ_SetChanDef(k, k + 1, "", "p", "V", "+", 1.0 / 50000, -10, 10, -99, 99, 0);
+    ZQ_Register(2, nullptr);
+    ZQ_ResetBuffer(2, -1);
     StartManualClock();
 
     m_manager.Poll(); // nothing acquired yet
+    EXPECT_EQ(ZQ_CheckChanEx(2, 0), 0);
     EXPECT_EQ(m_module->SamplesTaken(), 0);
     m_sim.Advance(20000);
     m_manager.Poll();
@@ -80,9 +88,14 @@ TEST_F(HwModuleTest, AtMost8192PerPollNoneLostOrRepeated)
     m_manager.Poll();
     EXPECT_EQ(m_module->SamplesTaken(), 20100);
 
+    ASSERT_EQ(ZQ_CheckChanEx(2, 1), 20100);
+    std::vector<float> service(20100);
+    ZQ_ReadChanEx(2, 1, reinterpret_cast<unsigned char*>(service.data()), 20100, 0);
+
     const RecordingReader file = CloseRecording();
     ASSERT_TRUE(file.ok);
     ASSERT_EQ(file.frames, 20100);
+    EXPECT_EQ(service, file.channels[1]);
     for (int64_t n = 0; n < file.frames; ++n) {
         ASSERT_EQ(file.channels[0][n], float(double(m_sim.Sample(3, n)) * kCount10V)) << n;
         ASSERT_EQ(file.channels[1][n], float(double(m_sim.Sample(0, n)) * (2 * kCount10V) + 0.25)) << n;
