@@ -23,6 +23,7 @@
 #include <cstring>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #ifndef VELMOR_SIM_VERSION
 #define VELMOR_SIM_VERSION "1.14.2.0"
@@ -101,14 +102,29 @@ bool ValidChannel(int module, int channel)
 // Tacho speed of a pulse channel: one pulse per revolution.
 double PulseRpm(int channel) { return 600.0 + 60.0 * channel; }
 
+// Frequencies 50 Hz, 75 Hz, ...; amplitudes from 0.9 down to 0.21 of full
+// scale, so every channel stays within its range. Whole numbers of hertz
+// repeat every second, so one second of each channel is tabulated (like a
+// real library copying out of its sample buffer, delivery is a copy).
+struct SineTable {
+    int rate = 0;
+    std::vector<int32_t> values;
+};
+SineTable g_sines[kMaxChannels];
+
 int32_t AnalogSample(int channel, int64_t n, int rate)
 {
-    // Frequencies 50 Hz, 75 Hz, ...; amplitudes from 0.9 down to 0.21 of
-    // full scale, so every channel stays within its range.
-    const double frequency = 50.0 + 25.0 * channel;
-    const double amplitude = (0.9 - 0.03 * channel) * 2147483647.0;
-    const double phase = 2.0 * kPi * frequency * static_cast<double>(n % rate) / rate;
-    return static_cast<int32_t>(std::lround(amplitude * std::sin(phase)));
+    SineTable& table = g_sines[channel];
+    if (table.rate != rate) {
+        const double frequency = 50.0 + 25.0 * channel;
+        const double amplitude = (0.9 - 0.03 * channel) * 2147483647.0;
+        table.rate = rate;
+        table.values.resize(static_cast<size_t>(rate));
+        for (int i = 0; i < rate; ++i)
+            table.values[i] = static_cast<int32_t>(
+                std::lround(amplitude * std::sin(2.0 * kPi * frequency * i / rate)));
+    }
+    return table.values[static_cast<size_t>(n % rate)];
 }
 
 // 32 line samples of sample n: high during the first quarter of each period.
@@ -206,9 +222,23 @@ int VelGetChannel(int module, int channel, int32_t* destination)
 {
     if (!ValidChannel(module, channel) || !destination)
         return -1;
-    for (int i = 0; i < g_module.storedCount; ++i)
-        destination[i] = SampleWord(channel, g_module.storedStart + i);
-    return g_module.storedCount;
+    const int count = g_module.storedCount;
+    const int64_t first = g_module.storedStart;
+    if (g_module.channels[channel].rpmMode) {
+        for (int i = 0; i < count; ++i)
+            destination[i] = SampleWord(channel, first + i);
+        return count;
+    }
+    const int rate = std::max(1, g_module.sampleRate);
+    AnalogSample(channel, 0, rate); // tabulates the channel at this rate
+    const int32_t* table = g_sines[channel].values.data();
+    int64_t at = first % rate;
+    for (int i = 0; i < count; ++i) {
+        destination[i] = table[at];
+        if (++at == rate)
+            at = 0;
+    }
+    return count;
 }
 VEL_CHECK(VelGetChannel)
 #endif

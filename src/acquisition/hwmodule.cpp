@@ -84,11 +84,9 @@ void CHwModule::DecodePulseWord(int ch, uint32_t word)
     }
 }
 
-float CHwModule::ValueAt(int position, int32_t raw)
+float CHwModule::PulseValue(int position, int32_t raw)
 {
     const int ch = m_channelMap[position];
-    if (m_channels[ch].Input == 0)
-        return static_cast<float>(raw * m_scale[position] + m_offset[position]);
     DecodePulseWord(ch, static_cast<uint32_t>(raw));
     const int period = m_pulsePeriod[ch];
     return period != 0 ? static_cast<float>(m_scale[position] / period) : -1.0f;
@@ -110,12 +108,16 @@ void CHwModule::Poll()
     const auto start = static_cast<uint64_t>(m_samplesTaken);
     api.VelStoreSamples64(static_cast<uint32_t>(start), static_cast<uint32_t>(start >> 32), n);
     m_samplesTaken += n;
-    for (int k = 0; k < m_activeCount; ++k)
+    bool pulse[kMaxChannels];
+    for (int k = 0; k < m_activeCount; ++k) {
         api.VelGetChannel(0, m_channelMap[k], s_raw[k]);
+        pulse[k] = m_channels[m_channelMap[k]].Input != 0;
+    }
 
     for (int j = 0; j < n; ++j) {
         for (int k = 0; k < m_activeCount; ++k) {
-            float value = ValueAt(k, s_raw[k][j]);
+            float value = pulse[k] ? PulseValue(k, s_raw[k][j])
+                                   : static_cast<float>(s_raw[k][j] * m_scale[k] + m_offset[k]);
             ZQ_WriteChanOneFloatValue(k, reinterpret_cast<int*>(&value));
             m_recording.AppendValue(k, value);
         }

@@ -86,7 +86,7 @@ protected:
     void SetNeedsCalibration(int channel, bool needed) { m_needsCalibration[channel] = needed; }
 
 private:
-    float ValueAt(int position, int32_t raw);
+    float PulseValue(int position, int32_t raw);
 
     CRecordFile& m_recording;
     QString m_typeName;
