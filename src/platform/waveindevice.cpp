@@ -127,9 +127,7 @@ void WaveInDevice::Run()
         if (!active)
             continue;
         if (!header) {
-            // Running with no buffer queued: the backend keeps running (the
-            // frames are lost as on an overrun); read and drop them.
-            ReadFrames(m_scratch.data(), kChunkFrames);
+            Overrun(m_scratch.data(), kChunkFrames);
             continue;
         }
         int frames = ReadFrames(m_scratch.data(), int(std::min<size_t>(room, kChunkFrames)));

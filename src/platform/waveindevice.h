@@ -42,6 +42,9 @@ protected:
     // little (at most some tens of milliseconds) for them; returns the number
     // read, 0 when none was ready.
     virtual int ReadFrames(int16_t* dest, int maxFrames) = 0;
+    // Device thread only. Running with no buffer queued: by default the
+    // frames are read and lost, as on an overrun.
+    virtual void Overrun(int16_t* scratch, int maxFrames) { ReadFrames(scratch, maxFrames); }
     // Device thread only; after the thread ended, from Shutdown.
     virtual void Release() {}
 

@@ -172,6 +172,20 @@ void WaveInSimulated::Advance(int frames)
     g_manualCv.notify_all();
 }
 
+int64_t WaveInSimulated::PendingFrames()
+{
+    std::lock_guard lock(g_manualMutex);
+    return g_manualBudget;
+}
+
+void WaveInSimulated::Overrun(int16_t* scratch, int maxFrames)
+{
+    if (m_signal == Signal::Manual)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    else
+        ReadFrames(scratch, maxFrames);
+}
+
 WaveInSimulated::WaveInSimulated(WaveEvent* event, Signal signal, double frequency, double level,
                                  std::vector<int16_t> wav)
     : WaveInDevice(event, 2), m_signal(signal), m_frequency(frequency), m_level(level), m_wav(std::move(wav))

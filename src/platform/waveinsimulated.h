@@ -21,6 +21,8 @@ public:
 
     // Lets the open "manual" devices produce that many frames more. Any thread.
     static void Advance(int frames);
+    // Frames allowed by Advance and not yet taken. Any thread.
+    static int64_t PendingFrames();
 
     ~WaveInSimulated() override;
 
@@ -28,6 +30,8 @@ protected:
     bool Begin() override;
     void Halt() override {}
     int ReadFrames(int16_t* dest, int maxFrames) override;
+    // A "manual" device keeps its frames until a buffer is queued.
+    void Overrun(int16_t* scratch, int maxFrames) override;
 
 private:
     enum class Signal { Sine, Noise, Ramp, Wav, Manual };
