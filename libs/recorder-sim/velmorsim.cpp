@@ -5,7 +5,8 @@
 // Settings read back what was set. The sample count grows with real time at
 // the sample rate from VelStartSampling on. Analog channels deliver signed
 // 32-bit counts of a sine whose frequency and amplitude depend on the
-// channel; a channel in pulse (rpm) mode delivers a tacho line, 32 line
+// channel, every fourth channel (3, 7, ...) with white noise of 5 % of full
+// scale added (repeatable: a hash of channel and sample number); a channel in pulse (rpm) mode delivers a tacho line, 32 line
 // samples a word, most significant bit first. Calibration stays active for
 // VELMOR_SIM_CALIBRATION_MS (default 50 ms).
 //
@@ -141,12 +142,25 @@ int32_t PulseWord(int channel, int64_t n, int rate)
     return static_cast<int32_t>(word);
 }
 
+bool HasNoise(int channel) { return channel % 4 == 3; }
+
+// White noise in [-5 %, +5 %) of full scale, the same for the same sample.
+int32_t Noise(int channel, int64_t n)
+{
+    uint64_t z = static_cast<uint64_t>(n) * 0x9E3779B97F4A7C15ull + static_cast<uint64_t>(channel + 1);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z ^= z >> 31;
+    return static_cast<int32_t>(static_cast<int64_t>(z >> 32) / 20 - 107374182);
+}
+
 int32_t SampleWord(int channel, int64_t n)
 {
     const int rate = std::max(1, g_module.sampleRate);
     if (g_module.channels[channel].rpmMode)
         return PulseWord(channel, n, rate);
-    return AnalogSample(channel, n, rate);
+    const int32_t sine = AnalogSample(channel, n, rate);
+    return HasNoise(channel) ? sine + Noise(channel, n) : sine;
 }
 
 int64_t AcquiredCount()
@@ -233,8 +247,9 @@ int VelGetChannel(int module, int channel, int32_t* destination)
     AnalogSample(channel, 0, rate); // tabulates the channel at this rate
     const int32_t* table = g_sines[channel].values.data();
     int64_t at = first % rate;
+    const bool noise = HasNoise(channel);
     for (int i = 0; i < count; ++i) {
-        destination[i] = table[at];
+        destination[i] = noise ? table[at] + Noise(channel, first + i) : table[at];
         if (++at == rate)
             at = 0;
     }

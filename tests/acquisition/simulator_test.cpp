@@ -115,6 +115,19 @@ TEST_F(SimulatorTest, ChannelsCarryDistinctSinesWithinRange)
     }
     EXPECT_GT(peakA, peakB);
     EXPECT_LT(peakA, 2147483647.0);
+
+    // Channel 3 carries its sine plus noise of at most 5 % of full scale.
+    std::vector<int32_t> c(n);
+    m_api.VelGetChannel(0, 3, c.data());
+    double deviation = 0;
+    for (int i = 0; i < n; ++i) {
+        const double t = double((first + i) % rate) / rate;
+        const double d = c[i] - 0.81 * 2147483647.0 * std::sin(2 * M_PI * 125 * t);
+        EXPECT_LE(std::abs(d), 0.05 * 2147483648.0);
+        deviation += d * d;
+    }
+    // Uniform noise: rms = 5 % / sqrt(3) of full scale.
+    EXPECT_NEAR(std::sqrt(deviation / n) / 2147483648.0, 0.05 / std::sqrt(3.0), 0.003);
 }
 
 TEST_F(SimulatorTest, TachoLineOnPulseInput)
