@@ -2,6 +2,8 @@
 
 #include "platform/textarchive.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdlib>
 
 namespace {
@@ -12,6 +14,36 @@ int DecimalValue(const QString& text)
     return static_cast<int>(std::strtol(bytes.constData(), nullptr, 10));
 }
 } // namespace
+
+double HwChanSetup::TextToDouble(const QString& text)
+{
+    const QByteArray bytes = text.toLatin1();
+    const char* begin = bytes.constData();
+    const char* end = begin + bytes.size();
+    while (begin < end && (*begin == ' ' || *begin == '\t'))
+        ++begin;
+    if (begin < end && *begin == '+')
+        ++begin;
+    double value = 0.0;
+    if (std::from_chars(begin, end, value).ec != std::errc())
+        return 0.0;
+    return value;
+}
+
+double HwChanSetup::Gain() const
+{
+    const double volts = TextToDouble(atV);
+    if (volts == 0.0)
+        return 1.0;
+    return TextToDouble(a) / volts;
+}
+
+double HwChanSetup::Offset() const { return TextToDouble(b); }
+
+double HwChanSetup::PulseFactor(int sampleRate) const
+{
+    return double(CntAcr) * sampleRate * 1920.0 / std::max(1, Teeth);
+}
 
 void HwChanSetup::Store(TextArchive& archive) const
 {

@@ -26,6 +26,19 @@ struct HwChanSetup {
     QString usecText;
     int Teeth = 1;                     // pulses per revolution
 
+    // Physical units per volt, a / atV; when atV reads as 0 both count as 1.
+    double Gain() const;
+    // Physical value at 0 V, b.
+    double Offset() const;
+    // The pulse factor of a pulse input at sampleRate: CntAcr × sampleRate
+    // × 1920 / Teeth (32 line samples a sample × 60 s a minute), so that
+    // factor / period in line samples is revolutions per minute. Teeth
+    // below 1 count as 1.
+    double PulseFactor(int sampleRate) const;
+    // The leading decimal number of a text, 0 if there is none; the decimal
+    // separator is always '.', whatever the locale.
+    static double TextToDouble(const QString& text);
+
     // Writes "ch {", the keyed lines and "}".
     void Store(TextArchive& archive) const;
     // Reads the lines after "ch {" up to and including the closing "}";

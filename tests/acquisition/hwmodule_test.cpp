@@ -163,7 +163,7 @@ TEST_F(HwModuleTest, PulseChannelDeliversRpm)
     ch.Input = 1;
     ch.Teeth = 1;
     ch.CntAcr = 1;
-    const double factor = ch.CntAcr * double(rate) * 1920.0 / ch.Teeth;
+    const double factor = ch.PulseFactor(rate);
     m_module->AddActive(23, factor, 0.0);
     m_module->ResetPulseDecoders();
     OpenRecording(1);
@@ -200,6 +200,44 @@ TEST_F(HwModuleTest, FirstPulseValueIsScaleOver65535)
     const RecordingReader file = CloseRecording();
     ASSERT_EQ(file.frames, 1);
     EXPECT_FLOAT_EQ(file.channels[0][0], 3.0f);
+}
+
+} // namespace
+
+namespace {
+
+TEST(HwChanSetup, PhysicalScalingFromText)
+{
+    HwChanSetup ch;
+    EXPECT_DOUBLE_EQ(ch.Gain(), 1.0); // defaults deliver volts
+    EXPECT_DOUBLE_EQ(ch.Offset(), 0.0);
+    ch.a = "9.81";
+    ch.atV = "0.5";
+    ch.b = " -2.5e-1 g";
+    EXPECT_DOUBLE_EQ(ch.Gain(), 19.62);
+    EXPECT_DOUBLE_EQ(ch.Offset(), -0.25);
+    ch.atV = "0";
+    EXPECT_DOUBLE_EQ(ch.Gain(), 1.0);
+    ch.atV = "volts";
+    EXPECT_DOUBLE_EQ(ch.Gain(), 1.0);
+    ch.atV = "+2";
+    ch.a = "abc";
+    EXPECT_DOUBLE_EQ(ch.Gain(), 0.0);
+    EXPECT_DOUBLE_EQ(HwChanSetup::TextToDouble("1.5k"), 1.5);
+}
+
+TEST(HwChanSetup, PulseFactorGivesRpm)
+{
+    // One rising edge every 1000 samples at 10 kHz with 60 teeth: 10 rpm.
+    HwChanSetup ch;
+    ch.CntAcr = 1;
+    ch.Teeth = 60;
+    EXPECT_DOUBLE_EQ(ch.PulseFactor(10000), 320000.0);
+    EXPECT_DOUBLE_EQ(ch.PulseFactor(10000) / 32000, 10.0);
+    ch.CntAcr = 2;
+    EXPECT_DOUBLE_EQ(ch.PulseFactor(10000) / 64000, 10.0);
+    ch.Teeth = 0;
+    EXPECT_DOUBLE_EQ(ch.PulseFactor(10000), 2 * 10000 * 1920.0);
 }
 
 } // namespace
