@@ -81,6 +81,28 @@ TEST_F(HwManagerTest, NoModuleOrUnsupportedTypeFallsBackToSoundCard)
     EXPECT_EQ(CHwManager::DetectRecorder(), CHwManager::kSoundCardCode);
 }
 
+TEST_F(HwManagerTest, UnusableLibraryMeansSoundCard)
+{
+    UseModel("Halvek");
+    const std::string bin = TestEnvironment::BinDir() + "/";
+    const struct {
+        std::string library;
+        QString box;
+    } cases[] = {{bin + "libVelmor4API_nochannel.so", "Function 'VelGetChannel' not found in DLL 'Velmor4API.DLL' "},
+                 {bin + "libMissingRecorder.so", QString::fromStdString("DLL '" + bin + "libMissingRecorder.so' not loaded")}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.library);
+        m_env.SetEnv("KRV_RECORDER_LIB", c.library);
+        m_boxes.Clear();
+        CHwManager manager;
+        EXPECT_TRUE(manager.ChooseModule());
+        EXPECT_FALSE(manager.HasModule());
+        EXPECT_EQ(manager.typeName, "PC-Snd");
+        EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{c.box});
+    }
+    m_env.SetEnv("KRV_RECORDER_LIB", "");
+}
+
 TEST_F(HwManagerTest, BeforeAnySourceNothingHappens)
 {
     CHwManager manager;

@@ -5,4 +5,4 @@ krv_add_test(test_hwmanager QT
           ${CMAKE_CURRENT_LIST_DIR}/hwmodule_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/recordingreader.cpp
   LIBS krv_acquisition ${CMAKE_DL_LIBS})
-add_dependencies(test_hwmanager Velmor4API)
+add_dependencies(test_hwmanager Velmor4API Velmor4API_nochannel)
