@@ -25,18 +25,25 @@
 namespace zq {
 
 constexpr uint32_t kMagic = 0x47535A4B; // "KZSG"
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
 constexpr int kMaxChannels = ZQ_MAX_CHANNELS;
 constexpr int kMaxClients = ZQ_MAX_CLIENTS;
 constexpr int kReaderSlots = ZQ_MAX_READER_SLOTS;
 
 // Ring length per channel: a power of two of at least 2 s at the channel's
 // rate, never under kMinCapacity; the pool holds kMaxChannels rings of
-// 2^19 samples (2.6 s at 200 kHz), a few rings may be longer.
+// 2^19 samples (2.6 s at 200 kHz); a few rings may be longer.
 constexpr uint64_t kMinCapacity = uint64_t(1) << 17;
 constexpr uint64_t kMaxCapacity = uint64_t(1) << 20;
-constexpr uint64_t kPoolFloats = uint64_t(kMaxChannels) << 19;
+// Rings are spaced by an odd number of cache lines beyond their power-of-two
+// length, so that the rings of a frame do not all fall into one cache set.
+constexpr uint64_t kRingStagger = 17 * 64 / sizeof(float);
+constexpr uint64_t kPoolFloats = (uint64_t(kMaxChannels) << 19) + kMaxChannels * kRingStagger;
 constexpr double kRingSeconds = 2.0;
+// Samples the writer may overwrite ahead of a channel's published count (a
+// chunk of ZQ_WriteFrames); readers treat that many slots past the count
+// as being rewritten.
+constexpr uint64_t kMaxInFlight = 4096;
 
 struct ChannelDef {
     int32_t number;
@@ -86,6 +93,27 @@ struct alignas(64) ReaderSlot {
 struct ReaderTable {
     ReaderSlot slots[kReaderSlots];
 };
+
+// Fences of the ring protocol. ThreadSanitizer does not model thread
+// fences; under it a signal fence keeps the compiler ordering, which is all
+// that release and acquire fences amount to on x86-64.
+inline void ReleaseFence()
+{
+#if defined(__SANITIZE_THREAD__)
+    std::atomic_signal_fence(std::memory_order_release);
+#else
+    std::atomic_thread_fence(std::memory_order_release);
+#endif
+}
+
+inline void AcquireFence()
+{
+#if defined(__SANITIZE_THREAD__)
+    std::atomic_signal_fence(std::memory_order_acquire);
+#else
+    std::atomic_thread_fence(std::memory_order_acquire);
+#endif
+}
 
 static_assert(std::atomic<uint64_t>::is_always_lock_free);
 static_assert(std::atomic<uint32_t>::is_always_lock_free);

@@ -96,6 +96,9 @@ void Reader::Refresh()
         if (::fstat(m_map.Fd(), &st) == 0 && st.st_nlink == 0) {
             m_map.Close();
             m_haveSnapshot = false;
+            // Counts in the next segment start afresh, whatever its generation.
+            for (Client& c : m_clients)
+                c.hasGeneration = false;
         }
     }
     if (!m_map.IsOpen()) {
@@ -137,7 +140,7 @@ bool Reader::Snapshot(uint32_t generation)
     static thread_local ChannelDef defs[kMaxChannels];
     const int n = h->nrOfChan;
     std::memcpy(static_cast<void*>(defs), h->defs, sizeof defs);
-    std::atomic_thread_fence(std::memory_order_acquire);
+    AcquireFence();
     if (h->generation.load(std::memory_order_relaxed) != generation)
         return false;
     if (n < 0 || n > kMaxChannels)
@@ -180,8 +183,10 @@ Reader::Client& Reader::Use(int client)
 
 void Reader::MoveAll(Client& c, bool toZero)
 {
+    uint64_t end[kMaxChannels];
+    FrameEnds(end);
     for (int i = 0; i < kMaxChannels; ++i) {
-        const uint64_t at = (toZero || i >= m_count) ? 0 : Written(i);
+        const uint64_t at = (toZero || i >= m_count) ? 0 : end[i];
         c.channels[i] = ClientChannel{at, at, at, at, 0};
     }
     c.frozenCount = 0;
@@ -204,6 +209,18 @@ uint64_t Reader::Written(int channel) const
     return H()->counters[channel].written.load(std::memory_order_acquire);
 }
 
+void Reader::FrameEnds(uint64_t* end) const
+{
+    // Channels of one sample rate end on one frame: a writer in another
+    // thread may be half-way through a frame (or a batch).
+    for (int i = 0; i < m_count; ++i)
+        end[i] = Written(i);
+    for (int i = 0; i < m_count; ++i)
+        end[m_group[i]] = std::min(end[m_group[i]], end[i]);
+    for (int i = 0; i < m_count; ++i)
+        end[i] = end[m_group[i]];
+}
+
 uint64_t Reader::OldestSafe(int channel, uint64_t written) const
 {
     const uint64_t usable = Usable(m_defs[channel]);
@@ -215,7 +232,7 @@ static Copy CopyRing(const Header* h, const float* pool, const ChannelDef& def, 
 {
     const uint64_t cap = def.capacity;
     const std::atomic<uint64_t>& counter = h->counters[channel].written;
-    if (first + cap <= counter.load(std::memory_order_acquire))
+    if (first + cap <= counter.load(std::memory_order_acquire) + kMaxInFlight)
         return Copy::Overwritten;
     const float* ring = pool + def.offset;
     const uint64_t start = first & (cap - 1);
@@ -223,11 +240,12 @@ static Copy CopyRing(const Header* h, const float* pool, const ChannelDef& def, 
     std::memcpy(dest, ring + start, head * sizeof(float));
     std::memcpy(dest + head * sizeof(float), ring, (size_t(count) - head) * sizeof(float));
     // The copy is good if, after it, the writer has not reached the slot of
-    // the oldest copied sample (it may be writing sample `written` now).
-    std::atomic_thread_fence(std::memory_order_acquire);
+    // the oldest copied sample: it may be writing up to kMaxInFlight samples
+    // past the count it published.
+    AcquireFence();
     if (h->generation.load(std::memory_order_relaxed) != generation)
         return Copy::Redefined;
-    if (first + cap <= counter.load(std::memory_order_relaxed))
+    if (first + cap <= counter.load(std::memory_order_relaxed) + kMaxInFlight)
         return Copy::Overwritten;
     return Copy::Ok;
 }
@@ -281,10 +299,11 @@ int Reader::ResetBuffer(int client, int channel)
         return ZQ_E_NOCHANNEL;
     const int first = channel < 0 ? 0 : channel;
     const int last = channel < 0 ? m_count : channel + 1;
+    uint64_t end[kMaxChannels];
+    FrameEnds(end);
     for (int i = first; i < last; ++i) {
         ClientChannel& ch = c.channels[i];
-        const uint64_t at = Written(i);
-        ch.position = ch.begin = ch.end = ch.exBase = at;
+        ch.position = ch.begin = ch.end = ch.exBase = end[i];
     }
     PublishSlot(c);
     return ZQ_OK;
@@ -302,16 +321,11 @@ int Reader::FreezeBuffers(int client)
     c.frozenGeneration = m_generation;
     if (n == 0)
         return ZQ_OK;
-    // Channels of one sample rate end their blocks on one frame: a writer in
-    // another thread may be half-way through a frame.
     uint64_t end[kMaxChannels];
-    for (int i = 0; i < n; ++i)
-        end[i] = Written(i);
-    for (int i = 0; i < n; ++i)
-        end[m_group[i]] = std::min(end[m_group[i]], end[i]);
+    FrameEnds(end);
     for (int i = 0; i < n; ++i) {
         ClientChannel& ch = c.channels[i];
-        const uint64_t e = end[m_group[i]];
+        const uint64_t e = end[i];
         if (e < ch.position)
             ch.position = e;
         uint64_t b = ch.position;
@@ -335,7 +349,7 @@ int Reader::CheckChan(int client, int channel)
     std::lock_guard lock(m_lock);
     const Client& c = m_clients[client];
     if (channel >= c.frozenCount)
-        return ZQ_E_NOCHANNEL;
+        return 0; // not frozen (not in the definition, or no freeze yet): no samples
     const ClientChannel& ch = c.channels[channel];
     return int(std::min<uint64_t>(ch.end - ch.begin, INT_MAX));
 }
@@ -347,7 +361,7 @@ int Reader::ReadChan(int client, int channel, unsigned char* dest, int count)
     std::lock_guard lock(m_lock);
     Client& c = m_clients[client];
     if (channel >= c.frozenCount)
-        return ZQ_E_NOCHANNEL;
+        return 0; // not frozen (not in the definition, or no freeze yet): no samples
     ClientChannel& ch = c.channels[channel];
     for (int attempt = 0; attempt < 4; ++attempt) {
         const int k = int(std::min<uint64_t>(uint64_t(count), ch.end - ch.begin));
@@ -357,9 +371,10 @@ int Reader::ReadChan(int client, int channel, unsigned char* dest, int count)
         case Copy::Ok:
             return k;
         case Copy::Redefined:
+            // Redefined since the freeze: nothing of the old definition.
             std::memset(dest, 0, size_t(k) * sizeof(float));
             c.frozenCount = 0;
-            return ZQ_E_NOCHANNEL;
+            return 0;
         case Copy::Overwritten: {
             // The writer reached the block: its oldest samples are lost.
             const uint64_t safe = std::min(OldestSafe(channel, Written(channel)), ch.end);
@@ -385,7 +400,7 @@ int Reader::CheckChanEx(int client, int channel)
     Refresh();
     Client& c = Use(client);
     if (channel >= m_count)
-        return ZQ_E_NOCHANNEL;
+        return 0;
     return int(std::min<uint64_t>(Written(channel) - c.channels[channel].exBase, INT_MAX));
 }
 
@@ -397,7 +412,7 @@ int Reader::ReadChanEx(int client, int channel, unsigned char* dest, int count)
     Refresh();
     Client& c = Use(client);
     if (channel >= m_count)
-        return ZQ_E_NOCHANNEL;
+        return 0;
     const uint64_t base = c.channels[channel].exBase;
     for (int attempt = 0; attempt < 4; ++attempt) {
         const uint64_t written = Written(channel);
@@ -410,7 +425,7 @@ int Reader::ReadChanEx(int client, int channel, unsigned char* dest, int count)
             return k;
         case Copy::Redefined:
             std::memset(dest, 0, size_t(k) * sizeof(float));
-            return ZQ_E_NOCHANNEL;
+            return 0;
         case Copy::Overwritten:
             if (attempt == 3)
                 std::memset(dest, 0, size_t(k) * sizeof(float));

@@ -65,6 +65,9 @@ private:
     void MoveAll(Client& c, bool toZero);
     void PublishSlot(Client& c);
     uint64_t Written(int channel) const;
+    // Per channel of the definition: its write count, lowered to the last
+    // frame complete in all channels of its sample rate.
+    void FrameEnds(uint64_t* end) const;
     // Copies ring samples [first, first + count) of a channel to dest and
     // checks that the writer did not overwrite them meanwhile.
     bool CopyChecked(int channel, uint64_t first, int count, unsigned char* dest) const;

@@ -3,6 +3,7 @@
 #include "process.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
@@ -14,8 +15,6 @@
 namespace zq {
 
 namespace {
-
-constexpr uint32_t kBeatEvery = 4096; // writes between heartbeat updates
 
 // Copies text into a fixed field, cut at a UTF-8 character boundary.
 template <size_t N>
@@ -42,11 +41,7 @@ uint64_t RingCapacity(double interval)
 
 } // namespace
 
-Writer& Writer::Instance()
-{
-    static Writer writer;
-    return writer;
-}
+constinit Writer Writer::s_instance;
 
 Writer::~Writer() { Release(); }
 
@@ -88,7 +83,9 @@ int Writer::Claim()
         std::memset(static_cast<void*>(h), 0, sizeof(Header));
         h->version = kVersion;
         h->size = kSegmentSize;
-        std::atomic_thread_fence(std::memory_order_release);
+        // Even and unlike the generations of earlier segments of this name.
+        h->generation.store(uint32_t(MonotonicNs() >> 8) & ~1u, std::memory_order_relaxed);
+        ReleaseFence();
         h->magic = kMagic;
     }
     // Start time before pid: a reader that sees the new pid sees its start time.
@@ -105,7 +102,7 @@ void Writer::BeginDefinition()
     const uint32_t g = h->generation.load(std::memory_order_relaxed);
     if ((g & 1u) == 0) {
         h->generation.store(g + 1, std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_release);
+        ReleaseFence();
     }
     m_live = 0;
 }
@@ -166,7 +163,7 @@ int Writer::CompleteDefinition()
     uint64_t total = 0;
     for (int i = 0; i < n; ++i) {
         h->defs[i].offset = total;
-        total += h->defs[i].capacity;
+        total += h->defs[i].capacity + kRingStagger;
     }
     if (total > kPoolFloats) {
         DebugLine("zq: the channel rings need " + std::to_string(total) + " samples, the segment holds " +
@@ -220,6 +217,42 @@ int Writer::Release()
     return ZQ_OK;
 }
 
+int Writer::WriteFrames(const float* frames, int frameCount)
+{
+    if (frames == nullptr || frameCount < 0)
+        return ZQ_E_ARGUMENT;
+    const int n = m_live;
+    if (n == 0)
+        return ZQ_E_NOCHANNEL;
+    // Chunks of at most kMaxInFlight frames: readers allow for that many
+    // samples being overwritten ahead of the published count.
+    for (int done = 0; done < frameCount; done += int(kMaxInFlight)) {
+        const int chunk = std::min(frameCount - done, int(kMaxInFlight));
+        const float* first = frames + size_t(done) * size_t(n);
+        for (int c = 0; c < n; ++c) {
+            Ring& ring = m_rings[c];
+            const uint64_t w = ring.written;
+            ReleaseFence();
+            const float* src = first + c;
+            // At most two runs: up to the ring's end, then from its start.
+            uint64_t at = w & ring.mask;
+            for (int left = chunk; left > 0;) {
+                const int run = int(std::min<uint64_t>(uint64_t(left), ring.mask + 1 - at));
+                float* dst = ring.data + at;
+                for (int f = 0; f < run; ++f)
+                    dst[f] = src[size_t(f) * size_t(n)];
+                src += size_t(run) * size_t(n);
+                left -= run;
+                at = 0;
+            }
+            ring.written = w + uint64_t(chunk);
+            ring.counter->store(ring.written, std::memory_order_release);
+        }
+    }
+    Beat();
+    return frameCount;
+}
+
 int Writer::WriteError(int index, const int* value) const
 {
     if (index < 0 || index >= kMaxChannels || value == nullptr)
@@ -229,7 +262,6 @@ int Writer::WriteError(int index, const int* value) const
 
 void Writer::Beat()
 {
-    m_beatCountdown = kBeatEvery;
     if (m_map.IsOpen())
         H()->heartbeatNs.store(MonotonicNs(), std::memory_order_relaxed);
 }

@@ -16,7 +16,8 @@ namespace zq {
 
 class Writer {
 public:
-    static Writer& Instance();
+    static Writer& Instance() { return s_instance; }
+    constexpr Writer() = default;
     ~Writer();
 
     int SetNrOfChan(int count);
@@ -39,14 +40,19 @@ public:
         // Orders the previous count store before this overwrite, so that a
         // reader that sees the new value also sees a count that marks the
         // slot as being rewritten.
-        std::atomic_thread_fence(std::memory_order_release);
+        ReleaseFence();
         std::memcpy(&ring.data[n & ring.mask], value, sizeof(float));
         ring.written = n + 1;
         ring.counter->store(n + 1, std::memory_order_release);
-        if (--m_beatCountdown == 0)
+        // Heartbeat every 16384 samples of a channel; a per-channel test
+        // keeps a shared counter out of the sample path.
+        if (((n + 1) & 0x3FFF) == 0)
             Beat();
         return ZQ_OK;
     }
+
+    // Frames of every channel, interleaved in index order. Writer thread only.
+    int WriteFrames(const float* frames, int frameCount);
 
 private:
     struct Ring {
@@ -56,7 +62,6 @@ private:
         std::atomic<uint64_t>* counter = nullptr;
     };
 
-    Writer() = default;
     int Claim();
     void BeginDefinition();
     int CompleteDefinition();
@@ -64,6 +69,7 @@ private:
     void Beat();
     Header* H() const { return static_cast<Header*>(m_map.Base()); }
 
+    static Writer s_instance; // constant-initialised: no guard on the sample path
     static inline std::atomic<uint32_t> s_epoch{0};
 
     std::mutex m_lock; // definition calls against Release at exit
@@ -71,7 +77,6 @@ private:
     int m_pending = -1; // channel count being defined, -1 when none
     uint64_t m_definedMask = 0;
     int m_live = 0;     // channels accepting samples
-    uint32_t m_beatCountdown = 1;
     Ring m_rings[kMaxChannels];
 };
 

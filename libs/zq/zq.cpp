@@ -29,6 +29,11 @@ int ZQ_SetChanDef(int index, int chanNumber, const char* chanNumberText, const c
 
 int ZQ_WriteChanOneFloatValue(int index, int* value) { return Writer::Instance().Write(index, value); }
 
+int ZQ_WriteFrames(const float* frames, int frameCount)
+{
+    return Writer::Instance().WriteFrames(frames, frameCount);
+}
+
 int ZQ_ReleaseWriter(void) { return Writer::Instance().Release(); }
 
 int ZQ_Register(ZQCLIENT client, void*) { return Reader::Instance().Register(client); }

@@ -63,8 +63,12 @@ int ZQ_WriteChanOneFloatValue(int index, int* value);
  * them (those still in the ring) and returns that number; neither consumes.
  *
  * ZQ_CheckChan, ZQ_ReadChan, ZQ_CheckChanEx, ZQ_ReadChanEx: ZQ_E_ARGUMENT for
- * a client or channel out of range, a null dest or a negative count;
- * ZQ_E_NOCHANNEL for a channel the definition does not have. */
+ * a client or channel index out of range (channel < 0 or >=
+ * ZQ_MAX_CHANNELS), a null dest or a negative count. A channel the
+ * definition does not have, or a client that has not frozen since the
+ * channels appeared, has no samples: 0, and nothing is copied. A block
+ * redefined away between freeze and read also gives 0, with the floats it
+ * would have copied set to 0. */
 int ZQ_Register(ZQCLIENT client, void* window);
 int ZQ_ResetBuffer(ZQCLIENT client, int channel);
 int ZQ_FreezeBuffers(ZQCLIENT client);
@@ -93,6 +97,13 @@ int ZQ_GetChanPChan(int index);
  * reader (ZQ_GetNrOfChan becomes 0) and another program may become the
  * writer. Also done automatically when the process exits normally. */
 int ZQ_ReleaseWriter(void);
+
+/* Writes frameCount frames at once: frames holds, frame after frame, one
+ * value for each channel of the definition in index order (ZQ_GetNrOfChan
+ * values per frame). The same result as writing every value with
+ * ZQ_WriteChanOneFloatValue, without a call per value; for a writer whose
+ * channels share one sample rate. Returns frameCount or a ZQ_E_* code. */
+int ZQ_WriteFrames(const float* frames, int frameCount);
 
 /* Samples of the frozen block of (client, channel) that the client lost
  * because it fell behind by more than the ring, counted since the client's

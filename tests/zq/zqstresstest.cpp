@@ -19,8 +19,13 @@ namespace {
 constexpr int kChannels = 4;
 constexpr long long kWrap = 1LL << 24;
 
-TEST(ZqStress, ReaderThreadSeesContinuousUntornCounters)
+// The writer thread writes value by value (false) or in batches of frames
+// larger than the service's in-flight chunk (true).
+class ZqStress : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ZqStress, ReaderThreadSeesContinuousUntornCounters)
 {
+    const bool batches = GetParam();
     TestEnvironment env;
     ASSERT_EQ(ZQ_SetNrOfChan(kChannels), ZQ_OK);
     for (int c = 0; c < kChannels; ++c)
@@ -32,12 +37,24 @@ TEST(ZqStress, ReaderThreadSeesContinuousUntornCounters)
     const long long total = 3'000'000; // per channel, below 2^24: no wrap
     std::atomic<bool> done{false}, abandon{false};
     std::thread writer([&] {
-        for (long long i = 0; i < total && !abandon.load(std::memory_order_relaxed); ++i) {
-            for (int c = 0; c < kChannels; ++c) {
-                float v = float((i + c) % kWrap);
-                ZQ_WriteChanOneFloatValue(c, reinterpret_cast<int*>(&v));
+        constexpr int kBatch = 6000;
+        std::vector<float> frames(size_t(kBatch) * kChannels);
+        for (long long i = 0; i < total && !abandon.load(std::memory_order_relaxed);) {
+            if (batches) {
+                const int count = int(std::min<long long>(kBatch, total - i));
+                for (int f = 0; f < count; ++f)
+                    for (int c = 0; c < kChannels; ++c)
+                        frames[size_t(f * kChannels + c)] = float((i + f + c) % kWrap);
+                ZQ_WriteFrames(frames.data(), count);
+                i += count;
+            } else {
+                for (int c = 0; c < kChannels; ++c) {
+                    float v = float((i + c) % kWrap);
+                    ZQ_WriteChanOneFloatValue(c, reinterpret_cast<int*>(&v));
+                }
+                ++i;
             }
-            if (i % 2048 == 0) // bursts, as an acquisition hands samples over
+            if (i % 2048 == 0 || batches) // bursts, as an acquisition hands samples over
                 std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
         done.store(true, std::memory_order_release);
@@ -97,6 +114,8 @@ TEST(ZqStress, ReaderThreadSeesContinuousUntornCounters)
         }
     }
 
+    RecordProperty("lost", std::to_string(gapSamples));
+    RecordProperty("received", std::to_string(received));
     EXPECT_EQ(torn, 0);
     EXPECT_EQ(received + gapSamples, total);
     EXPECT_EQ(ZQ_GetChanLost(2, 0), gapSamples);
@@ -104,5 +123,8 @@ TEST(ZqStress, ReaderThreadSeesContinuousUntornCounters)
     ZQ_ReleaseWriter();
     shm_unlink(("/" + env.ZqName() + ".readers").c_str());
 }
+
+INSTANTIATE_TEST_SUITE_P(Writes, ZqStress, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Batches" : "ValueByValue"; });
 
 } // namespace
