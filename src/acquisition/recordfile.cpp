@@ -74,6 +74,10 @@ bool CRecordFile::Prepare(int channelCount, int blockFrames)
     m_fill.assign(size_t(channelCount), 0);
     m_blocks.assign(size_t(channelCount) * size_t(blockFrames), 0.0f);
     m_blocks.shrink_to_fit();
+    m_staging.assign(m_blocks.size(), 0.0f);
+    m_staging.shrink_to_fit();
+    m_stagingData = m_staging.data();
+    m_fillData = m_fill.data();
     return true;
 }
 
@@ -121,22 +125,10 @@ bool CRecordFile::Open(const QString& path)
     std::memcpy(m_head, kMagic, 6);
     WriteAll(m_head, sizeof m_head);
     m_recording = true;
+    m_acceptChannels = unsigned(m_channelCount);
     std::fill(m_fill.begin(), m_fill.end(), 0);
-    std::fill(m_blocks.begin(), m_blocks.end(), 0.0f);
     m_frames = 0;
     return true;
-}
-
-void CRecordFile::AppendValue(int channel, float value)
-{
-    if (!m_recording || channel < 0 || channel >= m_channelCount)
-        return;
-    int& fill = m_fill[size_t(channel)];
-    if (fill >= m_blockFrames) {
-        Flush();
-    }
-    m_blocks[size_t(channel) * size_t(m_blockFrames) + size_t(fill)] = value;
-    ++fill;
 }
 
 void CRecordFile::WriteChannelBlock(const float* values, int count)
@@ -147,19 +139,28 @@ void CRecordFile::WriteChannelBlock(const float* values, int count)
     m_frames = count;
 }
 
-// All channels' blocks, whole, in one write: they lie in the file in the
-// order they lie in memory. A short block's tail is zeroed first.
+// Turns the gathered frames into whole channel blocks (a short block's
+// tail zero) and writes all of them in one write: they lie in the file in
+// the order they are built here. Tiles of 64 frames keep the reads of the
+// frame-major staging in cache.
 void CRecordFile::Flush()
 {
     if (m_channelCount < 1 || m_fill[0] < 1)
         return;
     m_frames += m_fill[0];
-    const size_t blockFrames = size_t(m_blockFrames);
-    for (size_t i = 0; i < size_t(m_channelCount); ++i) {
-        size_t fill = size_t(std::clamp(m_fill[i], 0, m_blockFrames));
-        if (fill < blockFrames)
-            std::fill(m_blocks.begin() + long(i * blockFrames + fill), m_blocks.begin() + long((i + 1) * blockFrames),
-                      0.0f);
+    constexpr int kTile = 64;
+    const size_t channels = size_t(m_channelCount);
+    for (int j0 = 0; j0 < m_blockFrames; j0 += kTile) {
+        const int j1 = std::min(j0 + kTile, m_blockFrames);
+        for (size_t i = 0; i < channels; ++i) {
+            float* out = m_blocks.data() + i * size_t(m_blockFrames);
+            const float* in = m_staging.data() + i;
+            const int valid = std::clamp(m_fill[i], j0, j1);
+            for (int j = j0; j < valid; ++j)
+                out[j] = in[size_t(j) * channels];
+            for (int j = valid; j < j1; ++j)
+                out[j] = 0.0f;
+        }
     }
     WriteAll(m_blocks.data(), m_blocks.size() * sizeof(float));
     std::fill(m_fill.begin(), m_fill.end(), 0);
@@ -214,6 +215,7 @@ void CRecordFile::Close()
     if (!m_recording)
         return;
     m_recording = false;
+    m_acceptChannels = 0;
     Flush();
     off_t length = ::lseek(m_fd, 0, SEEK_END);
     if (length < 0)

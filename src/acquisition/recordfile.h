@@ -42,8 +42,20 @@ public:
     // channels or when the file cannot be created.
     bool Open(const QString& path);
     // Stores one value of channel k; flushes the blocks first when channel
-    // k's block is full. Ignored unless recording.
-    void AppendValue(int channel, float value);
+    // k's block is full. Ignored unless recording. Inline: it runs for every
+    // sample of every channel.
+    void AppendValue(int channel, float value)
+    {
+        if (unsigned(channel) >= m_acceptChannels)
+            return;
+        int fill = m_fillData[channel];
+        if (fill >= m_blockFrames) {
+            Flush();
+            fill = 0;
+        }
+        m_stagingData[size_t(fill) * m_acceptChannels + unsigned(channel)] = value;
+        m_fillData[channel] = fill + 1;
+    }
     // Writes count floats behind what was written before and sets the frame
     // count to count (one call per channel, count = blockFrames).
     void WriteChannelBlock(const float* values, int count);
@@ -73,7 +85,17 @@ private:
     std::vector<std::string> m_names; // Windows-1252
     std::vector<std::string> m_units; // Windows-1252
     double m_clk = 0.0;
-    std::vector<float> m_blocks; // channel i's block at i * blockFrames
+    // Values arrive frame by frame: they are gathered frame-major (value j of
+    // channel i at j * channelCount + i, sequential stores) and turned into
+    // the file's channel-major blocks (channel i's block at i * blockFrames)
+    // when flushed.
+    std::vector<float> m_staging;
+    std::vector<float> m_blocks;
     std::vector<int> m_fill;
+    // AppendValue's view: the channel count while recording, else 0, and
+    // the data of m_staging and m_fill.
+    unsigned m_acceptChannels = 0;
+    float* m_stagingData = nullptr;
+    int* m_fillData = nullptr;
     bool m_writeFailed = false;
 };
