@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {
@@ -72,9 +73,8 @@ bool CRecordFile::Prepare(int channelCount, int blockFrames)
     m_names.assign(size_t(channelCount), {});
     m_units.assign(size_t(channelCount), {});
     m_fill.assign(size_t(channelCount), 0);
-    m_blocks.assign(size_t(channelCount) * size_t(blockFrames), 0.0f);
-    m_blocks.shrink_to_fit();
-    m_staging.assign(m_blocks.size(), 0.0f);
+    m_stride = size_t(blockFrames) + 17;
+    m_staging.assign(size_t(channelCount) * m_stride, 0.0f);
     m_staging.shrink_to_fit();
     m_stagingData = m_staging.data();
     m_fillData = m_fill.data();
@@ -139,31 +139,57 @@ void CRecordFile::WriteChannelBlock(const float* values, int count)
     m_frames = count;
 }
 
-// Turns the gathered frames into whole channel blocks (a short block's
-// tail zero) and writes all of them in one write: they lie in the file in
-// the order they are built here. Tiles of 64 frames keep the reads of the
-// frame-major staging in cache.
+// Writes every channel's block whole, in channel order, a short block's
+// tail zeroed first: one gathered write for all channels.
 void CRecordFile::Flush()
 {
     if (m_channelCount < 1 || m_fill[0] < 1)
         return;
     m_frames += m_fill[0];
-    constexpr int kTile = 64;
-    const size_t channels = size_t(m_channelCount);
-    for (int j0 = 0; j0 < m_blockFrames; j0 += kTile) {
-        const int j1 = std::min(j0 + kTile, m_blockFrames);
-        for (size_t i = 0; i < channels; ++i) {
-            float* out = m_blocks.data() + i * size_t(m_blockFrames);
-            const float* in = m_staging.data() + i;
-            const int valid = std::clamp(m_fill[i], j0, j1);
-            for (int j = j0; j < valid; ++j)
-                out[j] = in[size_t(j) * channels];
-            for (int j = valid; j < j1; ++j)
-                out[j] = 0.0f;
+    for (size_t i = 0; i < size_t(m_channelCount); ++i) {
+        float* block = m_stagingData + i * m_stride;
+        const int fill = std::clamp(m_fill[i], 0, m_blockFrames);
+        std::fill(block + fill, block + m_blockFrames, 0.0f);
+    }
+    WriteBlocks();
+    std::fill(m_fill.begin(), m_fill.end(), 0);
+}
+
+bool CRecordFile::WriteBlocks()
+{
+    const size_t blockBytes = size_t(m_blockFrames) * sizeof(float);
+    size_t channel = 0, doneInChannel = 0;
+    while (channel < size_t(m_channelCount)) {
+        iovec parts[64];
+        int count = 0;
+        for (size_t i = channel; i < size_t(m_channelCount) && count < 64; ++i, ++count) {
+            const size_t skip = i == channel ? doneInChannel : 0;
+            parts[count].iov_base = reinterpret_cast<char*>(m_stagingData + i * m_stride) + skip;
+            parts[count].iov_len = blockBytes - skip;
+        }
+        ssize_t written = ::writev(m_fd, parts, count);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (!m_writeFailed)
+                DebugOut("recording: write to " + m_path.toStdString() + " failed: " + std::strerror(errno));
+            m_writeFailed = true;
+            return false;
+        }
+        size_t left = size_t(written);
+        while (left > 0) {
+            const size_t rest = blockBytes - doneInChannel;
+            if (left >= rest) {
+                left -= rest;
+                ++channel;
+                doneInChannel = 0;
+            } else {
+                doneInChannel += left;
+                left = 0;
+            }
         }
     }
-    WriteAll(m_blocks.data(), m_blocks.size() * sizeof(float));
-    std::fill(m_fill.begin(), m_fill.end(), 0);
+    return true;
 }
 
 bool CRecordFile::WriteAll(const void* data, size_t bytes)

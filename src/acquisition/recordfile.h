@@ -53,7 +53,7 @@ public:
             Flush();
             fill = 0;
         }
-        m_stagingData[size_t(fill) * m_acceptChannels + unsigned(channel)] = value;
+        m_stagingData[size_t(channel) * m_stride + size_t(fill)] = value;
         m_fillData[channel] = fill + 1;
     }
     // Writes count floats behind what was written before and sets the frame
@@ -71,6 +71,7 @@ public:
 private:
     void Flush();
     bool WriteAll(const void* data, size_t bytes);
+    bool WriteBlocks();
     std::string HeaderText() const;
 
     int m_fd = -1;
@@ -85,12 +86,11 @@ private:
     std::vector<std::string> m_names; // Windows-1252
     std::vector<std::string> m_units; // Windows-1252
     double m_clk = 0.0;
-    // Values arrive frame by frame: they are gathered frame-major (value j of
-    // channel i at j * channelCount + i, sequential stores) and turned into
-    // the file's channel-major blocks (channel i's block at i * blockFrames)
-    // when flushed.
+    // Channel i's block at i * m_stride. The stride is the block length plus
+    // 17 floats, so that the channels' write positions, which advance
+    // together, do not fall into the same cache sets.
     std::vector<float> m_staging;
-    std::vector<float> m_blocks;
+    size_t m_stride = 0;
     std::vector<int> m_fill;
     // AppendValue's view: the channel count while recording, else 0, and
     // the data of m_staging and m_fill.
