@@ -75,7 +75,7 @@ TEST_F(VrdTest, InfoShowsHeadHeaderAndChannels)
     Record(file, Path("a.vrd"), 10000, 4096);
     VrdRun run = Vrd("info " + Path("a.vrd"));
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_NE(run.out.find("header offset: 98336"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("head: \"Vorn64\", header offset 98336"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("block frames: 4096"), std::string::npos);
     EXPECT_NE(run.out.find("frames: 10000"), std::string::npos);
     EXPECT_NE(run.out.find("blocks: 3"), std::string::npos);
