@@ -209,6 +209,30 @@ TEST_F(VrdTest, DamagedFilesGetAClearErrorNeverACrash)
     EXPECT_EQ(cut.status, 0);
     EXPECT_NE(cut.out.find("no text header"), std::string::npos);
 
+    // Cut anywhere in the head, the data or the header, and with bytes of
+    // the header overwritten: an answer, never a crash.
+    std::vector<size_t> cuts;
+    for (size_t n = 0; n < 40; n += 3)
+        cuts.push_back(n);
+    for (size_t n = 40; n < headerOffset; n += 7919)
+        cuts.push_back(n);
+    for (size_t n = headerOffset; n < good.size(); n += 23)
+        cuts.push_back(n);
+    for (size_t n : cuts) {
+        WriteAll(Path("cut.vrd"), good.substr(0, n));
+        for (const char* command : {"info", "csv"}) {
+            VrdRun run = Vrd(std::string(command) + " " + Path("cut.vrd"));
+            EXPECT_TRUE(run.status == 0 || run.status == 1) << command << " cut at " << n << ": " << run.status;
+        }
+    }
+    for (size_t n = headerOffset; n < good.size(); n += 13) {
+        std::string damaged = good;
+        damaged[n] = char(0xFF - damaged[n]);
+        WriteAll(Path("cut.vrd"), damaged);
+        VrdRun run = Vrd("csv " + Path("cut.vrd") + " " + Path("cut.csv"));
+        EXPECT_TRUE(run.status == 0 || run.status == 1) << "byte " << n << ": " << run.status;
+    }
+
     EXPECT_EQ(Vrd("info " + Path("missing.vrd")).status, 1);
     EXPECT_EQ(Vrd("frobnicate " + Path("good.vrd")).status, 2);
     EXPECT_EQ(Vrd("wav " + Path("good.vrd")).status, 2);
