@@ -4,6 +4,7 @@
 #include "shell/appcontext.h"
 
 #include <QDateTime>
+#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -111,7 +112,7 @@ bool CRecordFile::Open(const QString& path)
 {
     if (m_recording || m_channelCount < 1)
         return false;
-    const QByteArray nativePath = path.toLocal8Bit();
+    const QByteArray nativePath = QFile::encodeName(path);
     int fd = ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
