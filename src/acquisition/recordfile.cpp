@@ -4,6 +4,7 @@
 #include "shell/appcontext.h"
 
 #include <QDateTime>
+#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {
@@ -72,8 +74,11 @@ bool CRecordFile::Prepare(int channelCount, int blockFrames)
     m_names.assign(size_t(channelCount), {});
     m_units.assign(size_t(channelCount), {});
     m_fill.assign(size_t(channelCount), 0);
-    m_blocks.assign(size_t(channelCount) * size_t(blockFrames), 0.0f);
-    m_blocks.shrink_to_fit();
+    m_stride = size_t(blockFrames) + 17;
+    m_staging.assign(size_t(channelCount) * m_stride, 0.0f);
+    m_staging.shrink_to_fit();
+    m_stagingData = m_staging.data();
+    m_fillData = m_fill.data();
     return true;
 }
 
@@ -107,7 +112,7 @@ bool CRecordFile::Open(const QString& path)
 {
     if (m_recording || m_channelCount < 1)
         return false;
-    const QByteArray nativePath = path.toLocal8Bit();
+    const QByteArray nativePath = QFile::encodeName(path);
     int fd = ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
@@ -121,22 +126,10 @@ bool CRecordFile::Open(const QString& path)
     std::memcpy(m_head, kMagic, 6);
     WriteAll(m_head, sizeof m_head);
     m_recording = true;
+    m_acceptChannels = unsigned(m_channelCount);
     std::fill(m_fill.begin(), m_fill.end(), 0);
-    std::fill(m_blocks.begin(), m_blocks.end(), 0.0f);
     m_frames = 0;
     return true;
-}
-
-void CRecordFile::AppendValue(int channel, float value)
-{
-    if (!m_recording || channel < 0 || channel >= m_channelCount)
-        return;
-    int& fill = m_fill[size_t(channel)];
-    if (fill >= m_blockFrames) {
-        Flush();
-    }
-    m_blocks[size_t(channel) * size_t(m_blockFrames) + size_t(fill)] = value;
-    ++fill;
 }
 
 void CRecordFile::WriteChannelBlock(const float* values, int count)
@@ -147,22 +140,57 @@ void CRecordFile::WriteChannelBlock(const float* values, int count)
     m_frames = count;
 }
 
-// All channels' blocks, whole, in one write: they lie in the file in the
-// order they lie in memory. A short block's tail is zeroed first.
+// Writes every channel's block whole, in channel order, a short block's
+// tail zeroed first: one gathered write for all channels.
 void CRecordFile::Flush()
 {
     if (m_channelCount < 1 || m_fill[0] < 1)
         return;
     m_frames += m_fill[0];
-    const size_t blockFrames = size_t(m_blockFrames);
     for (size_t i = 0; i < size_t(m_channelCount); ++i) {
-        size_t fill = size_t(std::clamp(m_fill[i], 0, m_blockFrames));
-        if (fill < blockFrames)
-            std::fill(m_blocks.begin() + long(i * blockFrames + fill), m_blocks.begin() + long((i + 1) * blockFrames),
-                      0.0f);
+        float* block = m_stagingData + i * m_stride;
+        const int fill = std::clamp(m_fill[i], 0, m_blockFrames);
+        std::fill(block + fill, block + m_blockFrames, 0.0f);
     }
-    WriteAll(m_blocks.data(), m_blocks.size() * sizeof(float));
+    WriteBlocks();
     std::fill(m_fill.begin(), m_fill.end(), 0);
+}
+
+bool CRecordFile::WriteBlocks()
+{
+    const size_t blockBytes = size_t(m_blockFrames) * sizeof(float);
+    size_t channel = 0, doneInChannel = 0;
+    while (channel < size_t(m_channelCount)) {
+        iovec parts[64];
+        int count = 0;
+        for (size_t i = channel; i < size_t(m_channelCount) && count < 64; ++i, ++count) {
+            const size_t skip = i == channel ? doneInChannel : 0;
+            parts[count].iov_base = reinterpret_cast<char*>(m_stagingData + i * m_stride) + skip;
+            parts[count].iov_len = blockBytes - skip;
+        }
+        ssize_t written = ::writev(m_fd, parts, count);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (!m_writeFailed)
+                DebugOut("recording: write to " + m_path.toStdString() + " failed: " + std::strerror(errno));
+            m_writeFailed = true;
+            return false;
+        }
+        size_t left = size_t(written);
+        while (left > 0) {
+            const size_t rest = blockBytes - doneInChannel;
+            if (left >= rest) {
+                left -= rest;
+                ++channel;
+                doneInChannel = 0;
+            } else {
+                doneInChannel += left;
+                left = 0;
+            }
+        }
+    }
+    return true;
 }
 
 bool CRecordFile::WriteAll(const void* data, size_t bytes)
@@ -214,6 +242,7 @@ void CRecordFile::Close()
     if (!m_recording)
         return;
     m_recording = false;
+    m_acceptChannels = 0;
     Flush();
     off_t length = ::lseek(m_fd, 0, SEEK_END);
     if (length < 0)

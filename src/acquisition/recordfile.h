@@ -42,8 +42,20 @@ public:
     // channels or when the file cannot be created.
     bool Open(const QString& path);
     // Stores one value of channel k; flushes the blocks first when channel
-    // k's block is full. Ignored unless recording.
-    void AppendValue(int channel, float value);
+    // k's block is full. Ignored unless recording. Inline: it runs for every
+    // sample of every channel.
+    void AppendValue(int channel, float value)
+    {
+        if (unsigned(channel) >= m_acceptChannels)
+            return;
+        int fill = m_fillData[channel];
+        if (fill >= m_blockFrames) {
+            Flush();
+            fill = 0;
+        }
+        m_stagingData[size_t(channel) * m_stride + size_t(fill)] = value;
+        m_fillData[channel] = fill + 1;
+    }
     // Writes count floats behind what was written before and sets the frame
     // count to count (one call per channel, count = blockFrames).
     void WriteChannelBlock(const float* values, int count);
@@ -59,6 +71,7 @@ public:
 private:
     void Flush();
     bool WriteAll(const void* data, size_t bytes);
+    bool WriteBlocks();
     std::string HeaderText() const;
 
     int m_fd = -1;
@@ -73,7 +86,16 @@ private:
     std::vector<std::string> m_names; // Windows-1252
     std::vector<std::string> m_units; // Windows-1252
     double m_clk = 0.0;
-    std::vector<float> m_blocks; // channel i's block at i * blockFrames
+    // Channel i's block at i * m_stride. The stride is the block length plus
+    // 17 floats, so that the channels' write positions, which advance
+    // together, do not fall into the same cache sets.
+    std::vector<float> m_staging;
+    size_t m_stride = 0;
     std::vector<int> m_fill;
+    // AppendValue's view: the channel count while recording, else 0, and
+    // the data of m_staging and m_fill.
+    unsigned m_acceptChannels = 0;
+    float* m_stagingData = nullptr;
+    int* m_fillData = nullptr;
     bool m_writeFailed = false;
 };

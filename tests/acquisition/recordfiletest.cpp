@@ -209,6 +209,25 @@ TEST_F(RecordFileTest, ReopenStartsFreshAndDestructorCloses)
     EXPECT_NE(bytes.find("frames:1\r\n"), std::string::npos);
 }
 
+TEST_F(RecordFileTest, WriteErrorsAreReportedOnceAndRecordingGoesOn)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    CRecordFile file;
+    ASSERT_TRUE(file.Prepare(2, 16));
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(file.Open("/dev/full"));
+    for (int j = 0; j < 100; ++j)
+        for (int c = 0; c < 2; ++c)
+            file.AppendValue(c, float(j));
+    file.Close();
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("*** recording: write to /dev/full failed"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find("failed", errors.find("failed") + 1), std::string::npos) << "reported once";
+    EXPECT_EQ(file.Frames(), 100);
+    EXPECT_FALSE(file.IsRecording());
+}
+
 TEST_F(RecordFileTest, FileNamesAreUtcWithMillisecondsInTheDataFolder)
 {
     ResetContext();

@@ -65,17 +65,23 @@ protected:
 
 TEST_F(SoundInputTest, NoDeviceSaysSoAndStartsNothing)
 {
-    env.SetEnv("KRV_WAVEIN", "none");
-    CSoundInput input;
-    QStringList names;
-    EXPECT_EQ(input.EnumerateDevices(names), 0);
-    EXPECT_TRUE(names.isEmpty());
-    input.SelectDevice(0);
-    EXPECT_EQ(input.Start(), 0);
-    EXPECT_EQ(ProcessedTexts(), QStringList{"No Sound Device"});
-    EXPECT_EQ(input.State(), CSoundInput::Closed);
-    EXPECT_EQ(input.TakeHandover().size(), 0u);
-    input.Stop(); // nothing open: nothing happens
+    for (const char* backend : {"none", "alsa"}) {
+        if (std::string(backend) == "alsa")
+            AlsaConfig::Use(env, "empty"); // only "null", which is no capture device
+        else
+            env.SetEnv("KRV_WAVEIN", backend);
+        recorder.Clear();
+        CSoundInput input;
+        QStringList names;
+        EXPECT_EQ(input.EnumerateDevices(names), 0) << backend;
+        EXPECT_TRUE(names.isEmpty());
+        input.SelectDevice(0);
+        EXPECT_EQ(input.Start(), 0);
+        EXPECT_EQ(ProcessedTexts(), QStringList{"No Sound Device"}) << backend;
+        EXPECT_EQ(input.State(), CSoundInput::Closed);
+        EXPECT_EQ(input.TakeHandover().size(), 0u);
+        input.Stop(); // nothing open: nothing happens
+    }
 }
 
 TEST_F(SoundInputTest, BusyAlsaDeviceReportsAllocatedThenCannotOpen)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -237,6 +238,40 @@ TEST_F(WaveInTest, OpenChecksItsArguments)
     env.SetEnv("KRV_WAVEIN", "busy");
     EXPECT_EQ(waveInGetNumDevs(), 1u);
     EXPECT_EQ(waveInOpen(&device, 0, &format, &event, 0, CALLBACK_EVENT), MMSYSERR_ALLOCATED);
+}
+
+TEST_F(WaveInTest, SimulatedSineAndNoiseHaveTheAskedLevels)
+{
+    env.SetEnv("KRV_WAVEIN", "sine:441:0.25");
+    EXPECT_EQ(CapsName(0), "Simulated sine");
+    Capture sine;
+    ASSERT_EQ(sine.Open(), MMSYSERR_NOERROR);
+    sine.Queue(0);
+    ASSERT_EQ(waveInStart(sine.device), MMSYSERR_NOERROR);
+    ASSERT_TRUE(sine.WaitDone(0));
+    const double amplitude = 0.25 * 32767;
+    for (size_t n = 0; n < 4096; ++n) {
+        const double expected = amplitude * std::sin(2 * M_PI * 441.0 * double(n) / 44100.0);
+        ASSERT_NEAR(sine.Value(0, 2 * n), expected, 1.0) << n;
+        ASSERT_NEAR(sine.Value(0, 2 * n + 1), expected / 2, 1.0) << n;
+    }
+
+    env.SetEnv("KRV_WAVEIN", "noise:0.1");
+    Capture noise;
+    ASSERT_EQ(noise.Open(), MMSYSERR_NOERROR);
+    noise.Queue(0);
+    ASSERT_EQ(waveInStart(noise.device), MMSYSERR_NOERROR);
+    ASSERT_TRUE(noise.WaitDone(0));
+    double sum = 0, squares = 0;
+    for (size_t i = 0; i < 8192; ++i) {
+        const double v = noise.Value(0, i);
+        ASSERT_LE(std::abs(v), 0.1 * 32767 + 1);
+        sum += v;
+        squares += v * v;
+    }
+    // Uniform in [-A, A]: mean 0, rms A / sqrt(3).
+    EXPECT_NEAR(sum / 8192, 0.0, 100.0);
+    EXPECT_NEAR(std::sqrt(squares / 8192), 0.1 * 32767 / std::sqrt(3.0), 100.0);
 }
 
 TEST_F(WaveInTest, SimulatedWavFileIsPlayedAndLooped)

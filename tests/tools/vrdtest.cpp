@@ -75,7 +75,7 @@ TEST_F(VrdTest, InfoShowsHeadHeaderAndChannels)
     Record(file, Path("a.vrd"), 10000, 4096);
     VrdRun run = Vrd("info " + Path("a.vrd"));
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_NE(run.out.find("header offset: 98336"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("head: \"Vorn64\", header offset 98336"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("block frames: 4096"), std::string::npos);
     EXPECT_NE(run.out.find("frames: 10000"), std::string::npos);
     EXPECT_NE(run.out.find("blocks: 3"), std::string::npos);
@@ -208,6 +208,30 @@ TEST_F(VrdTest, DamagedFilesGetAClearErrorNeverACrash)
     VrdRun cut = Vrd("info " + Path("cut.vrd"));
     EXPECT_EQ(cut.status, 0);
     EXPECT_NE(cut.out.find("no text header"), std::string::npos);
+
+    // Cut anywhere in the head, the data or the header, and with bytes of
+    // the header overwritten: an answer, never a crash.
+    std::vector<size_t> cuts;
+    for (size_t n = 0; n < 40; n += 3)
+        cuts.push_back(n);
+    for (size_t n = 40; n < headerOffset; n += 7919)
+        cuts.push_back(n);
+    for (size_t n = headerOffset; n < good.size(); n += 23)
+        cuts.push_back(n);
+    for (size_t n : cuts) {
+        WriteAll(Path("cut.vrd"), good.substr(0, n));
+        for (const char* command : {"info", "csv"}) {
+            VrdRun run = Vrd(std::string(command) + " " + Path("cut.vrd"));
+            EXPECT_TRUE(run.status == 0 || run.status == 1) << command << " cut at " << n << ": " << run.status;
+        }
+    }
+    for (size_t n = headerOffset; n < good.size(); n += 13) {
+        std::string damaged = good;
+        damaged[n] = char(0xFF - damaged[n]);
+        WriteAll(Path("cut.vrd"), damaged);
+        VrdRun run = Vrd("csv " + Path("cut.vrd") + " " + Path("cut.csv"));
+        EXPECT_TRUE(run.status == 0 || run.status == 1) << "byte " << n << ": " << run.status;
+    }
 
     EXPECT_EQ(Vrd("info " + Path("missing.vrd")).status, 1);
     EXPECT_EQ(Vrd("frobnicate " + Path("good.vrd")).status, 2);

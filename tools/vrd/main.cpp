@@ -71,6 +71,7 @@ const char* kNoHeader = "no text header: the recording was never closed (the pro
 
 int Info(VrdFile& file, const Arguments& args)
 {
+    std::printf("head: \"Vorn64\", header offset %llu\n", (unsigned long long)file.HeaderOffset());
     std::printf("file size: %llu bytes\n", (unsigned long long)file.FileSize());
     if (!file.HasHeader()) {
         std::printf("%s\n", kNoHeader);
@@ -86,7 +87,6 @@ int Info(VrdFile& file, const Arguments& args)
         std::printf("frames: %lld\n", (long long)file.Frames());
         return 0;
     }
-    std::printf("header offset: %llu\n", (unsigned long long)file.HeaderOffset());
     std::printf("type: %s\n", file.Type().c_str());
     std::printf("block frames: %d\n", file.BlockFrames());
     std::printf("start time: %s\n", file.StartTime().c_str());
