@@ -188,8 +188,10 @@ TEST_F(MainWindowTest, BarChoicesReachTheRecordAndTheHop)
     EXPECT_EQ(window->Record().hop, 2048);
 }
 
-TEST_F(MainWindowTest, AutoSetupWithoutHardwareSaysNoHardwareAndBroadcastsNothing)
+TEST_F(MainWindowTest, AutoSetupThatDefinesNoChannelsSaysNoHardwareAndBroadcastsNothing)
 {
+    // A recorder module whose channel setup is not accepted defines nothing.
+    m_env.SetEnv("VELMOR_SIM_MODULE", "Halvek");
     CompanionCounter listener;
     listener.show();
     auto window = MakeWindow();
@@ -197,13 +199,32 @@ TEST_F(MainWindowTest, AutoSetupWithoutHardwareSaysNoHardwareAndBroadcastsNothin
     QApplication::processEvents();
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
     EXPECT_EQ(m_boxes.Boxes()[0].text, "No Hardware");
+    EXPECT_EQ(window->Bar()->SetupCaption(), window->Hardware().typeName);
     EXPECT_EQ(window->Bar()->Channel1().texts, QStringList{"nc"});
     EXPECT_EQ(window->Bar()->Channel2().texts, QStringList{"nc"});
     EXPECT_TRUE(listener.codes.empty());
 }
 
+TEST_F(MainWindowTest, AutoSetupWithTheSoundCardDefinesTwoChannelsAndBroadcasts)
+{
+    m_env.SetEnv("VELMOR_SIM_MODULE", "");
+    m_env.SetEnv("KRV_WAVEIN", "sine");
+    CompanionCounter listener;
+    listener.show();
+    auto window = MakeWindow();
+    window->AutoSetup();
+    QApplication::processEvents();
+    EXPECT_TRUE(m_boxes.Boxes().empty()) << m_boxes.Boxes()[0].text.toStdString();
+    EXPECT_EQ(window->Bar()->SetupCaption(), "PC-Snd");
+    EXPECT_EQ(window->Bar()->Channel1().texts, (QStringList{"nc", "0", "1"}));
+    EXPECT_EQ(window->Bar()->Channel1().CurrentText(), "0");
+    EXPECT_EQ(window->Bar()->Channel2().CurrentText(), "1");
+    EXPECT_EQ(listener.codes, (std::vector<quintptr>{10, 11, 12, 13}));
+}
+
 TEST_F(MainWindowTest, AutoSetupOptionRunsAtCreation)
 {
+    m_env.SetEnv("VELMOR_SIM_MODULE", "Halvek");
     Profile::WriteInt("Settings", "AutoSetup", 7);
     auto window = MakeWindow();
     EXPECT_TRUE(window->AutoSetupOn());
