@@ -356,8 +356,10 @@ void ChainToPrevious(int signal, siginfo_t* info, void* context)
 void OnSignal(int signal, siginfo_t* info, void* context)
 {
     int savedErrno = errno;
-    if (t_inReport)
-        DieWith(signal); // a fault inside the report itself
+    if (t_inReport) { // a fault inside the report itself: end with the first one
+        int first = g_dyingSignal.load();
+        DieWith(first ? first : signal);
+    }
     t_inReport = true;
     if (!(signal == SIGABRT && t_terminateReported)) {
         Registers registers = FromContext(*static_cast<const ucontext_t*>(context));
