@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -70,7 +71,13 @@ CFolderPicker::CFolderPicker(const QString& startFolder, const QString& filter, 
         setTabOrder(m_open, cancel);
 
     connect(m_open, &QPushButton::clicked, this, &CFolderPicker::ValidateFolder);
-    connect(this, &QFileDialog::directoryEntered, this, &CFolderPicker::OnFolderChange);
+    // The dialog's model changes its root on every change of folder, also
+    // for Back, Forward and the "Look in" list, which emit no signal of the
+    // dialog's own.
+    if (auto* model = findChild<QFileSystemModel*>())
+        connect(model, &QFileSystemModel::rootPathChanged, this, &CFolderPicker::OnFolderChange);
+    else
+        connect(this, &QFileDialog::directoryEntered, this, &CFolderPicker::OnFolderChange);
     connect(m_field, &CFolderEdit::TabPressed, m_open, [this] { m_open->setFocus(Qt::TabFocusReason); });
     connect(m_field, &CFolderEdit::EnterPressed, this, &CFolderPicker::OnEnter);
     connect(m_field, &CFolderEdit::DeletePressed, this, [this] { OnEdited(false); });
@@ -121,10 +128,8 @@ void CFolderPicker::NavigateTo(const QString& path)
     int length = m_field->selectedText().size();
     int cursor = m_field->cursorPosition();
     QString target = Resolve(path);
-    if (QDir::cleanPath(directory().absolutePath()) != target && QFileInfo(target).isDir()) {
+    if (QDir::cleanPath(directory().absolutePath()) != target && QFileInfo(target).isDir())
         setDirectory(target);
-        OnFolderChange(directory().absolutePath());
-    }
     m_field->setText(text);
     if (start >= 0 && length > 0)
         m_field->setSelection(start, length);

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QTimer>
+#include <QToolButton>
 
 TEST_F(PickerTest, ShowsTheFolderFieldAndOpenInPlaceOfTheFileControls)
 {
@@ -171,10 +172,15 @@ TEST_F(PickerTest, EnterNavigatesOrOffersCreationWithoutClosing)
 
 TEST_F(PickerTest, EveryFolderChangeFillsTheField)
 {
-    emit m_picker->directoryEntered(m_root + "/alps");
-    EXPECT_EQ(Field()->text(), m_root + "/alps/");
+    Field()->setText(m_root + "/alps/");
+    QTest::keyClick(Field(), Qt::Key_Return);
+    m_picker->OpenButton()->setFocus();
+    QTest::mouseClick(m_picker->findChild<QToolButton*>("toParentButton"), Qt::LeftButton);
+    EXPECT_EQ(Field()->text(), m_root + "/");
     EXPECT_EQ(Field()->cursorPosition(), Field()->text().size());
     EXPECT_TRUE(Field()->hasFocus());
+    QTest::mouseClick(m_picker->findChild<QToolButton*>("backButton"), Qt::LeftButton);
+    EXPECT_EQ(Field()->text(), m_root + "/alps/");
 }
 
 TEST_F(PickerTest, ChooseReturnsTheFolderOrNothingOnCancel)
