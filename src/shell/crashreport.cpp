@@ -135,7 +135,8 @@ void WriteRegisters(CCrashLog& log, const Registers& r)
 // Reads "Ostrane.trp" line by line with plain read() calls.
 class MapFileReader {
 public:
-    MapFileReader() : m_fd(open(kMapFile, O_RDONLY | O_CLOEXEC)) {}
+    // Non-blocking, so that a FIFO in its place cannot stall the report.
+    MapFileReader() : m_fd(open(kMapFile, O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
     ~MapFileReader()
     {
         if (m_fd >= 0)
@@ -403,9 +404,7 @@ void DescribeCurrentException(char* text, std::size_t size)
         ucontext_t context;
         getcontext(&context);
         Registers registers = FromContext(context);
-        std::uint64_t flags = 0;
-        asm volatile("pushfq\n\tpopq %0" : "=r"(flags)); // getcontext leaves the flags out
-        registers.flags = flags;
+        registers.flags = __builtin_ia32_readeflags_u64(); // getcontext leaves the flags out
         char name[512];
         DescribeCurrentException(name, sizeof name);
         StartWatchdog(SIGABRT);
