@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -71,7 +72,19 @@ int main(int argc, char** argv)
         CrashVictimThrow();
     else if (std::strcmp(mode, "abort") == 0)
         std::abort();
-    else if (std::strcmp(mode, "thread-overflow") == 0) {
+    else if (std::strcmp(mode, "two-threads") == 0) {
+        // Both fault at the same moment.
+        std::atomic<int> ready{0};
+        auto fault = [&ready] {
+            ready.fetch_add(1);
+            while (ready.load() < 2) {
+            }
+            CrashVictimNullWrite();
+        };
+        std::thread first(fault), second(fault);
+        first.join();
+        second.join();
+    } else if (std::strcmp(mode, "thread-overflow") == 0) {
         std::thread worker([] {
             CCrashReport::PrepareThread();
             CrashVictimRecurse(0);

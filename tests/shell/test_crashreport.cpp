@@ -296,3 +296,21 @@ TEST_F(CrashReportTest, MapFileNamesThePlainFrames)
     std::snprintf(tail, sizeof tail, " %08lx CrashVictimNullWrite + Offset:10", offset - 0x10);
     EXPECT_NE(lines[stack + 1].find(tail), std::string::npos) << lines[stack + 1];
 }
+
+TEST_F(CrashReportTest, ThreadsFaultingTogetherWriteWholeReports)
+{
+    for (int round = 0; round < 5; ++round) {
+        fs::remove(Log());
+        ChildRun run = RunIn(Dir(), Victim(), "two-threads");
+        EXPECT_EQ(WTERMSIG(run.status), SIGSEGV);
+        std::string text = ReadFile(Log());
+        ASSERT_GE(Count(text, "=============KRV"), 1);
+        std::size_t second = text.find("=============KRV", 1);
+        std::string first = text.substr(0, second);
+        std::vector<std::string> lines = Lines(first);
+        ExpectHead(lines, "Exception code: C0000005 ACCESS_VIOLATION", Victim());
+        EXPECT_EQ(Count(first, "Call stack:"), 1);
+        EXPECT_TRUE(AnyMatches(lines, SymbolLine("CrashVictimNullWrite", run.Line()))) << first;
+        EXPECT_EQ(first.substr(first.size() - 4), "\r\n\r\n") << "the first report is complete before any other";
+    }
+}
