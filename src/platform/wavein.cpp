@@ -13,21 +13,21 @@ enum class Backend { Alsa, None, Simulated };
 
 struct Choice {
     Backend backend;
-    std::string spec;
+    std::string setting;
 };
 
 Choice Chosen()
 {
     const char* value = std::getenv("KRV_WAVEIN");
-    std::string spec = value ? value : "";
-    if (spec.empty() || spec == "alsa")
-        return {Backend::Alsa, spec};
-    if (spec == "none")
-        return {Backend::None, spec};
-    if (WaveInSimulated::Understands(spec))
-        return {Backend::Simulated, spec};
-    DebugOut("KRV_WAVEIN='" + spec + "' names no wave input; no device");
-    return {Backend::None, spec};
+    std::string setting = value ? value : "";
+    if (setting.empty() || setting == "alsa")
+        return {Backend::Alsa, setting};
+    if (setting == "none")
+        return {Backend::None, setting};
+    if (WaveInSimulated::Understands(setting))
+        return {Backend::Simulated, setting};
+    DebugOut("KRV_WAVEIN='" + setting + "' names no wave input; no device");
+    return {Backend::None, setting};
 }
 } // namespace
 
@@ -36,7 +36,7 @@ unsigned waveInGetNumDevs()
     Choice choice = Chosen();
     switch (choice.backend) {
     case Backend::Alsa: return WaveInAlsa::NumDevs();
-    case Backend::Simulated: return WaveInSimulated::NumDevs(choice.spec);
+    case Backend::Simulated: return WaveInSimulated::NumDevs(choice.setting);
     default: return 0;
     }
 }
@@ -48,7 +48,7 @@ MMRESULT waveInGetDevCapsA(unsigned deviceId, WAVEINCAPSA* caps, unsigned capsSi
     Choice choice = Chosen();
     switch (choice.backend) {
     case Backend::Alsa: return WaveInAlsa::GetDevCaps(deviceId, caps);
-    case Backend::Simulated: return WaveInSimulated::GetDevCaps(choice.spec, deviceId, caps);
+    case Backend::Simulated: return WaveInSimulated::GetDevCaps(choice.setting, deviceId, caps);
     default: return MMSYSERR_BADDEVICEID;
     }
 }
@@ -65,7 +65,7 @@ MMRESULT waveInOpen(HWAVEIN* device, unsigned deviceId, const WAVEFORMATEX* form
     Choice choice = Chosen();
     switch (choice.backend) {
     case Backend::Alsa: return WaveInAlsa::Open(deviceId, *format, event, device);
-    case Backend::Simulated: return WaveInSimulated::Open(choice.spec, deviceId, *format, event, device);
+    case Backend::Simulated: return WaveInSimulated::Open(choice.setting, deviceId, *format, event, device);
     default: return MMSYSERR_BADDEVICEID;
     }
 }

@@ -23,12 +23,12 @@ struct Parsed {
     std::string rest; // after the first ':'
 };
 
-Parsed Split(const std::string& spec)
+Parsed Split(const std::string& setting)
 {
-    size_t colon = spec.find(':');
+    size_t colon = setting.find(':');
     if (colon == std::string::npos)
-        return {spec, {}};
-    return {spec.substr(0, colon), spec.substr(colon + 1)};
+        return {setting, {}};
+    return {setting.substr(0, colon), setting.substr(colon + 1)};
 }
 
 double NumberAt(const std::string& text, int index, double fallback)
@@ -100,33 +100,33 @@ std::vector<int16_t> LoadWav(const std::string& path, std::string& error)
 }
 } // namespace
 
-bool WaveInSimulated::Understands(const std::string& spec)
+bool WaveInSimulated::Understands(const std::string& setting)
 {
-    const std::string kind = Split(spec).kind;
+    const std::string kind = Split(setting).kind;
     return kind == "busy" || kind == "sine" || kind == "noise" || kind == "ramp" || kind == "wav" ||
            kind == "manual";
 }
 
-unsigned WaveInSimulated::NumDevs(const std::string& spec) { return Understands(spec) ? 1 : 0; }
+unsigned WaveInSimulated::NumDevs(const std::string& setting) { return Understands(setting) ? 1 : 0; }
 
-MMRESULT WaveInSimulated::GetDevCaps(const std::string& spec, unsigned deviceId, WAVEINCAPSA* caps)
+MMRESULT WaveInSimulated::GetDevCaps(const std::string& setting, unsigned deviceId, WAVEINCAPSA* caps)
 {
-    if (deviceId >= NumDevs(spec))
+    if (deviceId >= NumDevs(setting))
         return MMSYSERR_BADDEVICEID;
     *caps = WAVEINCAPSA{};
-    std::string name = "Simulated " + Split(spec).kind;
+    std::string name = "Simulated " + Split(setting).kind;
     std::snprintf(caps->szPname, sizeof caps->szPname, "%s", name.c_str());
     caps->wChannels = 2;
     caps->dwFormats = 0x00000400; // 44.1 kHz stereo 16-bit
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT WaveInSimulated::Open(const std::string& spec, unsigned deviceId, const WAVEFORMATEX& format,
+MMRESULT WaveInSimulated::Open(const std::string& setting, unsigned deviceId, const WAVEFORMATEX& format,
                                WaveEvent* event, WaveInDevice** device)
 {
-    if (deviceId >= NumDevs(spec))
+    if (deviceId >= NumDevs(setting))
         return MMSYSERR_BADDEVICEID;
-    const Parsed parsed = Split(spec);
+    const Parsed parsed = Split(setting);
     if (parsed.kind == "busy")
         return MMSYSERR_ALLOCATED;
     if (format.wFormatTag != WAVE_FORMAT_PCM || format.nChannels != 2 || format.nSamplesPerSec != kRate ||

@@ -12,11 +12,11 @@
 
 class WaveInSimulated : public WaveInDevice {
 public:
-    // spec: the value of KRV_WAVEIN. Any thread.
-    static bool Understands(const std::string& spec);
-    static unsigned NumDevs(const std::string& spec);
-    static MMRESULT GetDevCaps(const std::string& spec, unsigned deviceId, WAVEINCAPSA* caps);
-    static MMRESULT Open(const std::string& spec, unsigned deviceId, const WAVEFORMATEX& format,
+    // setting: the value of KRV_WAVEIN. Any thread.
+    static bool Understands(const std::string& setting);
+    static unsigned NumDevs(const std::string& setting);
+    static MMRESULT GetDevCaps(const std::string& setting, unsigned deviceId, WAVEINCAPSA* caps);
+    static MMRESULT Open(const std::string& setting, unsigned deviceId, const WAVEFORMATEX& format,
                          WaveEvent* event, WaveInDevice** device);
 
     // Lets the open "manual" devices produce that many frames more. Any thread.

@@ -4,6 +4,7 @@
 
 #include <alsa/asoundlib.h>
 
+#include <filesystem>
 #include <fstream>
 
 void AlsaConfig::Use(TestEnvironment& env, const std::string& kind, const std::string& infile)
@@ -16,7 +17,7 @@ void AlsaConfig::Use(TestEnvironment& env, const std::string& kind, const std::s
     else if (kind == "null")
         text += "pcm.!default { type null hint { show on description \"Null capture\" } }\n";
     else if (kind == "busy")
-        text += "pcm_type.krvbusy { lib \"" + TestEnvironment::BinDir() +
+        text += "pcm_type.krvbusy { lib \"" + std::filesystem::absolute(TestEnvironment::BinDir()).string() +
                 "/libasound_module_pcm_krvbusy.so\" }\n"
                 "pcm.!default { type krvbusy hint { show on description \"Busy input\" } }\n";
     const std::string path = env.Root() + "/asound.conf";
