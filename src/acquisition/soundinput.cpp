@@ -4,6 +4,7 @@
 #include "platform/messagebox.h"
 #include "platform/waveevent.h"
 #include "shell/appcontext.h"
+#include "shell/crashreport.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -186,6 +187,7 @@ void CSoundInput::EndThread()
 // auto-reset), so a buffer that is already done is taken without waiting.
 void CSoundInput::CaptureThread()
 {
+    CCrashReport::PrepareThread();
     int current = 0;
     for (;;) {
         if (!(m_headers[current].dwFlags.load(std::memory_order_acquire) & WHDR_DONE))

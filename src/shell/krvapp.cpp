@@ -4,6 +4,7 @@
 #include "platform/messagebox.h"
 #include "platform/profile.h"
 #include "shell/appcontext.h"
+#include "shell/crashreport.h"
 #include "shell/wndkrv.h"
 
 #include <QDir>
@@ -38,6 +39,7 @@ void CKrvApp::InitInstance()
     Profile::SetRegistryKey(QStringLiteral("Zentrik"));
     Profile::SetProgramName(QStringLiteral("krv"));
     Ctx().companionMessage = CompanionBus::Instance().RegisterMessage(QStringLiteral("Ostrane"));
+    CCrashReport::SetLogPath("Korvimo.Elg");
     Ctx().programDirectory = ProgramDirectory();
     Ctx().dataDirectory = Ctx().programDirectory + QStringLiteral("data");
     MakeDataDirectory();
