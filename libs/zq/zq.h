@@ -105,9 +105,10 @@ int ZQ_ReleaseWriter(void);
  * channels share one sample rate. Returns frameCount or a ZQ_E_* code. */
 int ZQ_WriteFrames(const float* frames, int frameCount);
 
-/* Samples of the frozen block of (client, channel) that the client lost
- * because it fell behind by more than the ring, counted since the client's
- * first use in this definition generation. */
+/* Samples of a channel that the client lost because it fell more than a
+ * ring behind (the oldest ones; see the reader side above), counted since
+ * the client's first use or the last new definition; ZQ_E_ARGUMENT for a
+ * client or channel out of range. */
 long long ZQ_GetChanLost(ZQCLIENT client, int channel);
 
 #define ZQ_MAX_READER_SLOTS 64

@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <sys/mman.h>
 #include <string>
 #include <vector>
 
@@ -16,11 +15,7 @@ namespace {
 
 class ZqCore : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        ZQ_ReleaseWriter();
-        shm_unlink(("/" + m_env.ZqName() + ".readers").c_str());
-    }
+    void TearDown() override { ZQ_ReleaseWriter(); }
 
     // n channels at the given sample interval, named "ch<i>" with unit "V".
     void Define(int n, double interval = 1.0 / 50000)

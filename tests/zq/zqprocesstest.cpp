@@ -42,8 +42,6 @@ protected:
                 waitpid(c.pid, nullptr, 0);
             }
         ZQ_ReleaseWriter();
-        shm_unlink(("/" + m_env.ZqName()).c_str());
-        shm_unlink(("/" + m_env.ZqName() + ".readers").c_str());
     }
 
     Child& Start(const std::string& program, const std::vector<std::string>& args)
