@@ -51,7 +51,8 @@ int ZQ_WriteChanOneFloatValue(int index, int* value);
  * previous freeze (channels of one sample rate end on the same frame). Until
  * the next freeze ZQ_CheckChan gives the block's length and every
  * ZQ_ReadChan copies min(count, length) of its NEWEST samples to dest and
- * returns that number. A client more than a ring behind loses the oldest
+ * returns that number. Both read calls set the floats of dest up to count
+ * that no sample filled to 0. A client more than a ring behind loses the oldest
  * samples (counted, see ZQ_GetChanLost); it never gets overwritten data: a
  * block the writer reaches before it is read shrinks to its newest part.
  *
