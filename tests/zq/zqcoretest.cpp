@@ -349,6 +349,20 @@ TEST_F(ZqCore, ReleasedWriterLeavesNoChannels)
     EXPECT_EQ(ZQ_GetNrOfChan(), 1);
 }
 
+TEST_F(ZqCore, WriterFollowsAChangeOfNamespace)
+{
+    Define(2);
+    {
+        TestEnvironment other; // another ZQ_NAME while the writer holds the first
+        Define(1);
+        EXPECT_EQ(ZQ_GetNrOfChan(), 1);
+    }
+    // Back in the first namespace: the writer gave it up when it moved.
+    EXPECT_EQ(ZQ_GetNrOfChan(), 0);
+    Define(3);
+    EXPECT_EQ(ZQ_GetNrOfChan(), 3);
+}
+
 TEST_F(ZqCore, SixtyFourChannelsAtTheHighestRateFit)
 {
     Define(ZQ_MAX_CHANNELS, 1.0 / 200000);
