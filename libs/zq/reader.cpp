@@ -354,7 +354,26 @@ int Reader::CheckChan(int client, int channel)
     return int(std::min<uint64_t>(ch.end - ch.begin, INT_MAX));
 }
 
+// The floats of dest up to count that no sample filled are set to 0, so a
+// caller that uses count floats never sees what its buffer held before.
+static int ZeroRest(int result, unsigned char* dest, int count)
+{
+    if (result >= 0 && result < count)
+        std::memset(dest + size_t(result) * sizeof(float), 0, size_t(count - result) * sizeof(float));
+    return result;
+}
+
 int Reader::ReadChan(int client, int channel, unsigned char* dest, int count)
+{
+    return ZeroRest(CopyFrozen(client, channel, dest, count), dest, count);
+}
+
+int Reader::ReadChanEx(int client, int channel, unsigned char* dest, int count)
+{
+    return ZeroRest(CopySinceReset(client, channel, dest, count), dest, count);
+}
+
+int Reader::CopyFrozen(int client, int channel, unsigned char* dest, int count)
 {
     if (!ValidClient(client) || !ValidChannel(channel) || dest == nullptr || count < 0)
         return ZQ_E_ARGUMENT;
@@ -404,7 +423,7 @@ int Reader::CheckChanEx(int client, int channel)
     return int(std::min<uint64_t>(Written(channel) - c.channels[channel].exBase, INT_MAX));
 }
 
-int Reader::ReadChanEx(int client, int channel, unsigned char* dest, int count)
+int Reader::CopySinceReset(int client, int channel, unsigned char* dest, int count)
 {
     if (!ValidClient(client) || !ValidChannel(channel) || dest == nullptr || count < 0)
         return ZQ_E_ARGUMENT;

@@ -60,6 +60,8 @@ private:
     bool NamespaceChanged();
     void Detach();
     void Refresh();
+    int CopyFrozen(int client, int channel, unsigned char* dest, int count);
+    int CopySinceReset(int client, int channel, unsigned char* dest, int count);
     bool Snapshot(uint32_t generation);
     Client& Use(int client);
     void MoveAll(Client& c, bool toZero);

@@ -47,9 +47,13 @@ Writer::~Writer() { Release(); }
 
 int Writer::Claim()
 {
-    if (m_map.IsOpen())
-        return ZQ_OK;
     const std::string name = SegmentName();
+    if (m_map.IsOpen()) {
+        if (name == m_name)
+            return ZQ_OK;
+        // The namespace changed (tests do): give up the old one first.
+        ReleaseLocked();
+    }
     for (int attempt = 0;; ++attempt) {
         if (!m_map.OpenOrCreate(name, kSegmentSize)) {
             DebugLine("zq: cannot open the channel segment " + m_map.Error());
@@ -68,8 +72,10 @@ int Writer::Claim()
         // A writer that released the segment unlinked it before unlocking:
         // if we opened that old one, open the name again.
         struct stat st {};
-        if (::fstat(m_map.Fd(), &st) == 0 && st.st_nlink > 0)
+        if (::fstat(m_map.Fd(), &st) == 0 && st.st_nlink > 0) {
+            m_name = name;
             break;
+        }
         m_map.Close();
         if (attempt == 8) {
             DebugLine("zq: " + name + " keeps disappearing");
@@ -197,6 +203,11 @@ int Writer::CompleteDefinition()
 int Writer::Release()
 {
     std::lock_guard lock(m_lock);
+    return ReleaseLocked();
+}
+
+int Writer::ReleaseLocked()
+{
     if (!m_map.IsOpen())
         return ZQ_OK;
     Header* h = H();
@@ -210,7 +221,7 @@ int Writer::Release()
     // Unlink while still locked, so that a writer waiting for the lock
     // notices it holds the old object; readers see the writer gone and
     // open the name again when a new writer appears.
-    ::shm_unlink(SegmentName().c_str());
+    ::shm_unlink(m_name.c_str());
     ::flock(m_map.Fd(), LOCK_UN);
     m_map.Close();
     s_epoch.fetch_add(1, std::memory_order_acq_rel);

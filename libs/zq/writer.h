@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <string>
 
 namespace zq {
 
@@ -63,6 +64,7 @@ private:
     };
 
     int Claim();
+    int ReleaseLocked();
     void BeginDefinition();
     int CompleteDefinition();
     int WriteError(int index, const int* value) const;
@@ -74,6 +76,7 @@ private:
 
     std::mutex m_lock; // definition calls against Release at exit
     Mapping m_map;
+    std::string m_name; // namespace claimed
     int m_pending = -1; // channel count being defined, -1 when none
     uint64_t m_definedMask = 0;
     int m_live = 0;     // channels accepting samples

@@ -51,7 +51,8 @@ int ZQ_WriteChanOneFloatValue(int index, int* value);
  * previous freeze (channels of one sample rate end on the same frame). Until
  * the next freeze ZQ_CheckChan gives the block's length and every
  * ZQ_ReadChan copies min(count, length) of its NEWEST samples to dest and
- * returns that number. A client more than a ring behind loses the oldest
+ * returns that number. Both read calls set the floats of dest up to count
+ * that no sample filled to 0. A client more than a ring behind loses the oldest
  * samples (counted, see ZQ_GetChanLost); it never gets overwritten data: a
  * block the writer reaches before it is read shrinks to its newest part.
  *
@@ -105,9 +106,10 @@ int ZQ_ReleaseWriter(void);
  * channels share one sample rate. Returns frameCount or a ZQ_E_* code. */
 int ZQ_WriteFrames(const float* frames, int frameCount);
 
-/* Samples of the frozen block of (client, channel) that the client lost
- * because it fell behind by more than the ring, counted since the client's
- * first use in this definition generation. */
+/* Samples of a channel that the client lost because it fell more than a
+ * ring behind (the oldest ones; see the reader side above), counted since
+ * the client's first use or the last new definition; ZQ_E_ARGUMENT for a
+ * client or channel out of range. */
 long long ZQ_GetChanLost(ZQCLIENT client, int channel);
 
 #define ZQ_MAX_READER_SLOTS 64

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -32,6 +33,10 @@ TestEnvironment::~TestEnvironment()
     }
     std::error_code ignored;
     fs::remove_all(m_root, ignored);
+    // The channel buffer segments of this namespace, should a writer or a
+    // reader of the test have left them.
+    shm_unlink(("/" + m_zqName).c_str());
+    shm_unlink(("/" + m_zqName + ".readers").c_str());
 }
 
 void TestEnvironment::SetEnv(const std::string& name, const std::string& value)

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <sys/mman.h>
 #include <string>
 #include <vector>
 
@@ -16,11 +16,7 @@ namespace {
 
 class ZqCore : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        ZQ_ReleaseWriter();
-        shm_unlink(("/" + m_env.ZqName() + ".readers").c_str());
-    }
+    void TearDown() override { ZQ_ReleaseWriter(); }
 
     // n channels at the given sample interval, named "ch<i>" with unit "V".
     void Define(int n, double interval = 1.0 / 50000)
@@ -48,6 +44,8 @@ protected:
     {
         std::vector<float> out(size_t(count) + 1, -1.0f); // one sentinel past the end
         const int got = ZQ_ReadChan(client, channel, reinterpret_cast<unsigned char*>(out.data()), count);
+        for (int i = std::max(got, 0); i < count; ++i)
+            EXPECT_EQ(out[size_t(i)], 0.0f) << "not cleared: " << i;
         EXPECT_EQ(out.back(), -1.0f) << "written past the requested count";
         out.resize(got > 0 ? size_t(got) : 0);
         return out;
@@ -100,7 +98,12 @@ TEST_F(ZqCore, FreezeGivesEveryReadTheSameNewestSamples)
     EXPECT_EQ(Read(2, 1, 100), Ramp(0, 100, 1000));
     EXPECT_EQ(Read(2, 1, 100), Ramp(0, 100, 1000)); // a second page gets the same block
     EXPECT_EQ(Read(2, 2, 10), Ramp(90, 10, 2000));  // a short read takes the newest samples
-    EXPECT_EQ(Read(2, 0, 500), Ramp(0, 100));       // a long read takes the block only
+    EXPECT_EQ(Read(2, 0, 500), Ramp(0, 100));       // a long read takes the block only...
+    std::vector<float> tail(200, -1.0f);
+    EXPECT_EQ(ZQ_ReadChan(2, 0, reinterpret_cast<unsigned char*>(tail.data()), 150), 100);
+    EXPECT_EQ(tail[100], 0.0f); // ...and clears the rest of the count
+    EXPECT_EQ(tail[149], 0.0f);
+    EXPECT_EQ(tail[150], -1.0f);
 
     ASSERT_EQ(ZQ_FreezeBuffers(2), ZQ_OK);
     EXPECT_EQ(ZQ_CheckChan(2, 2), 50);
@@ -164,6 +167,8 @@ TEST_F(ZqCore, ExCountsFromTheResetWithoutFreeze)
     EXPECT_EQ(ZQ_CheckChanEx(2, 0), 35);
     EXPECT_EQ(ZQ_ReadChanEx(2, 0, reinterpret_cast<unsigned char*>(out.data()), 100, 0), 35);
     EXPECT_EQ(out[34], 54.0f);
+    EXPECT_EQ(out[35], 0.0f);
+    EXPECT_EQ(out[100], -1.0f);
     // The frozen stream of the same client is untouched by Ex reads.
     ZQ_FreezeBuffers(2);
     EXPECT_EQ(ZQ_CheckChan(2, 0), 35);
@@ -342,6 +347,20 @@ TEST_F(ZqCore, ReleasedWriterLeavesNoChannels)
     // The next definition takes the namespace again.
     Define(1);
     EXPECT_EQ(ZQ_GetNrOfChan(), 1);
+}
+
+TEST_F(ZqCore, WriterFollowsAChangeOfNamespace)
+{
+    Define(2);
+    {
+        TestEnvironment other; // another ZQ_NAME while the writer holds the first
+        Define(1);
+        EXPECT_EQ(ZQ_GetNrOfChan(), 1);
+    }
+    // Back in the first namespace: the writer gave it up when it moved.
+    EXPECT_EQ(ZQ_GetNrOfChan(), 0);
+    Define(3);
+    EXPECT_EQ(ZQ_GetNrOfChan(), 3);
 }
 
 TEST_F(ZqCore, SixtyFourChannelsAtTheHighestRateFit)

@@ -42,8 +42,6 @@ protected:
                 waitpid(c.pid, nullptr, 0);
             }
         ZQ_ReleaseWriter();
-        shm_unlink(("/" + m_env.ZqName()).c_str());
-        shm_unlink(("/" + m_env.ZqName() + ".readers").c_str());
     }
 
     Child& Start(const std::string& program, const std::vector<std::string>& args)
@@ -167,7 +165,7 @@ TEST_F(ZqProcess, ReaderThatFallsBehindLosesTheOldestAndCountsThem)
     ASSERT_EQ(Wait(r, 30s), 0) << Slurp(r.out);
     auto s = Summary(r);
     EXPECT_EQ(s["consistent"], 1) << Slurp(r.out);
-    EXPECT_EQ(s["gaps"], 1) << Slurp(r.out);
+    EXPECT_GE(s["gaps"], 1) << Slurp(r.out);
     EXPECT_GT(s["lost"], 0);
     EXPECT_EQ(s["lost"], s["gapsamples"]) << "every skipped sample is counted as lost, no more";
 }

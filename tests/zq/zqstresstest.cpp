@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <sys/mman.h>
 #include <thread>
 #include <vector>
 
@@ -121,7 +120,6 @@ TEST_P(ZqStress, ReaderThreadSeesContinuousUntornCounters)
     EXPECT_EQ(ZQ_GetChanLost(2, 0), gapSamples);
     EXPECT_GT(exChecks, 0);
     ZQ_ReleaseWriter();
-    shm_unlink(("/" + env.ZqName() + ".readers").c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Writes, ZqStress, ::testing::Values(false, true),
