@@ -16,7 +16,7 @@ const DialogControl kTemplate[] = {
     {IDOK, ControlKind::DefaultButton, "OK", 129, 7, 50, 14},
     {IDCANCEL, ControlKind::Button, "Cancel", 129, 24, 50, 14},
     {kNoteId, ControlKind::Label,
-     "p0 is needed for calculation of logarithmic level.\ne.G      0.00002 Pascal for acoustics", 7, 48, 172,
+     "p0 is needed for calculation of logarithmic level.\ne.G      0.00002 Pascal for acoustics", 7, 48, 176,
      40},
 };
 } // namespace
@@ -32,7 +32,9 @@ CP0Dlg::CP0Dlg(QWidget* parent) : QDialog(parent)
     setFixedSize(DialogSizeToPixels(186, 98));
     m_edit = ControlAs<QLineEdit>(this, kEditId);
     // The note keeps its run of blanks.
-    ControlAs<QLabel>(this, kNoteId)->setTextFormat(Qt::PlainText);
+    auto* note = ControlAs<QLabel>(this, kNoteId);
+    note->setTextFormat(Qt::PlainText);
+    note->setWordWrap(false);
     m_edit->setFocus();
 }
 

@@ -96,8 +96,11 @@ void CSelectorButton::SetNumeric(double step, double value)
     m_step = step;
     m_numeric = true;
     m_current = 0;
-    // A zero step has no grid; the offset then is the value itself.
-    m_offset = step != 0.0 ? step * std::trunc(value / step + 0.5) : value;
+    // The grid point nearest to the value, halves rounded up. Rounding with
+    // floor keeps negative values that lie on the grid on it (truncation
+    // would put -10 on a grid of 5 at -5). A zero step has no grid; the
+    // offset then is the value itself.
+    m_offset = step != 0.0 ? step * std::floor(value / step + 0.5) : value;
     m_value = value;
     update();
 }

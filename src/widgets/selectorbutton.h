@@ -28,8 +28,8 @@ public:
     QString CurrentText() const;
     int CurrentKey() const;
     // Numeric mode on the grid offset + index x step, with offset the grid
-    // point nearest to value (rounded half away from zero) and index 0; the
-    // value itself is kept unrounded.
+    // point nearest to value (halves rounded up) and index 0; the value
+    // itself is kept unrounded.
     void SetNumeric(double step, double value);
     double NumericValue() const { return m_value; }
     // On a list of numbers (ParseWithPrefix) sorted either way: the first
