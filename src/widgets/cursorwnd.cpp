@@ -137,7 +137,7 @@ bool CCursorWnd::event(QEvent* event)
     case 103: {
         // A label button: on to the graph with this cursor's number.
         auto* message = static_cast<AppMessage*>(event);
-        PostAppMessage(parentWidget(), 103, quintptr(m_number), qintptr(message->WParam()));
+        PostAppMessage(MessageTarget(), 103, quintptr(m_number), qintptr(message->WParam()));
         return true;
     }
     case 106: {
@@ -226,6 +226,6 @@ void CCursorWnd::DragTo(const QPoint& graphPoint)
     if (height() > 0)
         m_labelFraction = double(p.y() - y()) / height();
     PlaceLabel();
-    SendAppMessage(parentWidget(), 102, quintptr(m_number), qintptr(p.x()));
+    SendAppMessage(MessageTarget(), 102, quintptr(m_number), qintptr(p.x()));
     update();
 }

@@ -8,14 +8,14 @@
 // number, code); the label's drags set the label's height here. UI thread
 // only.
 
+#include "cursorlabel.h"
+
 #include <QImage>
 #include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QWidget>
 #include <array>
-
-#include "cursorlabel.h"
 
 class CCursorWnd : public QWidget {
     Q_OBJECT
@@ -27,6 +27,10 @@ public:
     // made the cursor), it takes the mouse so that the drag goes on.
     CCursorWnd(int number, QWidget* graph);
     ~CCursorWnd() override;
+
+    // Where 102 and 103 go; the parent graph unless set.
+    void SetMessageTarget(QObject* target) { m_target = target; }
+    QObject* MessageTarget() const { return m_target ? m_target.data() : parentWidget(); }
 
     void SetNumber(int number) { m_number = number; }
     int Number() const { return m_number; }
@@ -103,4 +107,5 @@ private:
     bool m_dragging = false;
     bool m_grabbed = false;
     QPointer<CCursorLabel> m_label;
+    QPointer<QObject> m_target;
 };

@@ -137,5 +137,5 @@ void CDeltaBox::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     if (int mode = ModeButtonAt(event->position().toPoint()))
-        PostAppMessage(parentWidget(), 107, quintptr(mode), 0);
+        PostAppMessage(MessageTarget(), 107, quintptr(mode), 0);
 }

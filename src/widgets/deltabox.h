@@ -8,6 +8,7 @@
 // graph's size. Its creator makes it translucent (ToggleWindowAlpha(180)).
 // UI thread only.
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -21,6 +22,10 @@ public:
     static constexpr int kModeB = 6;
 
     explicit CDeltaBox(QWidget* graph);
+
+    // Where 107 goes; the parent graph unless set.
+    void SetMessageTarget(QObject* target) { m_target = target; }
+    QObject* MessageTarget() const { return m_target ? m_target.data() : parentWidget(); }
 
     void SetTitle(const QString& title);
     // The slot's text in mode 5 and in mode 6; empty texts hide the line.
@@ -57,4 +62,5 @@ private:
     double m_xFraction = 0.0;
     double m_yFraction = 0.0;
     bool m_dragging = false;
+    QPointer<QObject> m_target;
 };

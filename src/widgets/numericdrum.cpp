@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QWheelEvent>
+#include <QWindow>
 #include <algorithm>
 
 namespace {
@@ -28,6 +29,10 @@ CNumericDrum::CNumericDrum(QWidget* selector, const QStringList& items, int curr
         // A selector destroyed while the drum is open (its panel went away
         // on a timer) ends the choice.
         connect(selector, &QObject::destroyed, this, &CNumericDrum::Cancel);
+        // Window systems place a popup relative to the window it belongs to.
+        create();
+        if (windowHandle() && selector->window()->windowHandle())
+            windowHandle()->setTransientParent(selector->window()->windowHandle());
     } else {
         resize(80, kRows * kRowHeight);
     }

@@ -189,5 +189,5 @@ void CZoomBand::mouseReleaseEvent(QMouseEvent* event)
     QPointF centre = QRectF(AcceptRect()).center();
     QPointF d = QPointF(local) - centre;
     if (d.x() * d.x() + d.y() * d.y() <= (kAcceptDiameter / 2.0) * (kAcceptDiameter / 2.0))
-        PostAppMessage(parentWidget(), 104, 1, 0);
+        PostAppMessage(MessageTarget(), 104, 1, 0);
 }

@@ -8,6 +8,7 @@
 // accept disc posts the graph WM_USER + 104 with 1. Its creator makes it
 // translucent (ToggleWindowAlpha(100)). UI thread only.
 
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 
@@ -20,6 +21,10 @@ public:
 
     // band and plot in graph coordinates.
     CZoomBand(QWidget* graph, const QRect& band, const QRect& plot);
+
+    // Where 104 goes; the parent graph unless set.
+    void SetMessageTarget(QObject* target) { m_target = target; }
+    QObject* MessageTarget() const { return m_target ? m_target.data() : parentWidget(); }
 
     void SetPlotRect(const QRect& plot) { m_plot = plot; }
     // The band in graph coordinates.
@@ -51,4 +56,5 @@ private:
     int m_code = Move;
     bool m_grabbed = false;
     bool m_dragging = false;
+    QPointer<QObject> m_target;
 };
