@@ -2,6 +2,8 @@
 
 #include "platform/profile.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 
 namespace {
@@ -72,13 +74,30 @@ WindowPlacement PlacementOf(const QWidget* window)
     return placement;
 }
 
+QRect KeptOnScreen(const QRect& normal)
+{
+    // A rectangle stored with a monitor that is gone would open the window
+    // where nobody can reach it: it then moves onto the primary screen.
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.isEmpty())
+        return normal;
+    for (const QScreen* screen : screens) {
+        if (screen->availableGeometry().intersects(normal))
+            return normal;
+    }
+    QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    QRect moved = normal;
+    moved.moveTopLeft(available.topLeft() + QPoint(10, 10));
+    return moved;
+}
+
 void ApplyPlacement(QWidget* window, const WindowPlacement& placement)
 {
     // The normal geometry is taken from the window while it is in no state.
     window->setWindowState(Qt::WindowNoState);
     QRect normal = placement.NormalRect();
     if (normal.width() > 0 && normal.height() > 0)
-        window->setGeometry(normal);
+        window->setGeometry(KeptOnScreen(normal));
     Qt::WindowStates state = Qt::WindowNoState;
     if (placement.maximized)
         state |= Qt::WindowMaximized;

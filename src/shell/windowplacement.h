@@ -32,6 +32,8 @@ void WriteWindowPlacement(const WindowPlacement& placement);
 // The widget's placement now: its normal geometry, minimised and maximised
 // state (a window minimised from maximised keeps maximized set).
 WindowPlacement PlacementOf(const QWidget* window);
+// A normal rectangle on no screen moves to the primary screen's top left.
+QRect KeptOnScreen(const QRect& normal);
 // Shows the window in the placement: normal geometry first, then minimised
 // (without activating it) and/or maximised, so that restoring a window that
 // was minimised from maximised maximises it again.

@@ -21,6 +21,9 @@ CNumericDrum::CNumericDrum(QWidget* selector, const QStringList& items, int curr
     setObjectName(QStringLiteral("Numeric"));
     setWindowTitle(QStringLiteral("Numeric"));
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // The press outside that closes the drum is its own; it must not reach
+    // the widget under the mouse as well.
+    setAttribute(Qt::WA_NoMouseReplay);
     setCursor(Qt::PointingHandCursor);
     setMouseTracking(true);
     if (selector) {

@@ -5,6 +5,8 @@
 #include "shell/shelloptions.h"
 #include "shell/windowplacement.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -105,4 +107,14 @@ TEST(ShellOptions, DarkWithoutAutoSetupOnFirstStartAndRoundTrip)
     EXPECT_EQ(ReadShellOptions(), (ShellOptions{2, true}));
     Profile::WriteInt(QStringLiteral("Settings"), QStringLiteral("AutoSetup"), 5);
     EXPECT_TRUE(ReadShellOptions().autoSetup);
+}
+
+TEST(WindowPlacement, RectangleOfAScreenThatIsGoneComesBackOnScreen)
+{
+    QRect visible(120, 80, 700, 500);
+    EXPECT_EQ(KeptOnScreen(visible), visible);
+    QRect gone(20000, 20000, 700, 500);
+    QRect kept = KeptOnScreen(gone);
+    EXPECT_EQ(kept.size(), gone.size());
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(kept.topLeft()));
 }
