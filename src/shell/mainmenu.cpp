@@ -27,8 +27,7 @@ CMainMenu::CMainMenu(QWidget* owner) : QObject(owner), m_menu(new QMenu(owner))
 
 CMainMenu::~CMainMenu()
 {
-    // The menu is a child of the owner widget; it goes with this object.
-    delete m_menu;
+    delete m_menu.data();
 }
 
 QAction* CMainMenu::AddCommand(QMenu* menu, const QString& text, int command)

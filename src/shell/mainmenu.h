@@ -7,12 +7,13 @@
 // implements. UI thread only.
 
 #include <QObject>
+#include <QMenu>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 #include <array>
 
 class QAction;
-class QMenu;
 class QWidget;
 
 namespace MenuCommand {
@@ -55,7 +56,8 @@ signals:
 private:
     QAction* AddCommand(QMenu* menu, const QString& text, int command);
 
-    QMenu* m_menu;
+    // Owned here, parented to the owner widget; whichever goes first.
+    QPointer<QMenu> m_menu;
 };
 
 // What the commands do; the main window implements it.

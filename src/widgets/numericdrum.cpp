@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 CNumericDrum* g_running = nullptr;
@@ -137,11 +138,17 @@ void CNumericDrum::wheelEvent(QWheelEvent* event)
     Roll(event->angleDelta().y() / 100);
 }
 
+double CNumericDrum::GridValue(int index, double step, double offset)
+{
+    double value = index * step + offset;
+    return std::fabs(value) < std::fabs(step) * 1e-9 ? 0.0 : value;
+}
+
 QString CNumericDrum::RowText(int index) const
 {
     if (IsListMode())
         return index >= 0 && index < m_items.size() ? m_items[index] : QString();
-    return QString::asprintf("%g", index * m_step + m_offset);
+    return QString::asprintf("%g", GridValue(index, m_step, m_offset));
 }
 
 void CNumericDrum::paintEvent(QPaintEvent*)

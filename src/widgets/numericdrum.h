@@ -40,6 +40,10 @@ public:
     // Rolls the drum by rows: positive moves the list down, to smaller indexes.
     void Roll(int rows);
 
+    // index x step + offset, with the rounding residue of a grid point that
+    // is zero (3 x 0.1 - 0.3) made exactly zero, so that it reads "0".
+    static double GridValue(int index, double step, double offset);
+
     // The drum that is running now, if any; tests reach it through this.
     static CNumericDrum* Running();
 

@@ -194,7 +194,7 @@ void CSelectorButton::ApplySettingsLine(const QString& rest, bool notify)
     m_offset = offset;
     m_step = step;
     m_current = index;
-    m_value = index * step + offset;
+    m_value = CNumericDrum::GridValue(index, step, offset);
     // A stored index past the items would make the drawn text read outside them.
     if (Count() > 0)
         m_current = std::clamp(m_current, 0, Count() - 1);
@@ -270,7 +270,7 @@ void CSelectorButton::ChooseWithDrum()
         if (result < -1000000)
             return;
         m_current = result;
-        m_value = result * m_step + m_offset;
+        m_value = CNumericDrum::GridValue(result, m_step, m_offset);
         update();
     }
     // The choice is accepted even when it equals the old value.
@@ -282,7 +282,7 @@ void CSelectorButton::Step()
 {
     if (m_numeric) {
         m_current += m_direction;
-        double next = m_current * m_step + m_offset;
+        double next = CNumericDrum::GridValue(m_current, m_step, m_offset);
         // Crossing zero stops at zero once; the index moves on regardless.
         m_value = next * m_value < 0 ? 0.0 : next;
         return;

@@ -134,6 +134,13 @@ TEST_F(SelectorTest, SetNumericRoundsTheOffsetAndKeepsTheValue)
     EXPECT_DOUBLE_EQ(m_selector->Offset(), -2);
     m_selector->SetNumeric(2, 3);
     EXPECT_DOUBLE_EQ(m_selector->Offset(), 4);
+    // The grid point at zero is exactly zero, not a rounding residue.
+    m_selector->SetNumeric(0.1, 0.3);
+    Wheel(m_selector, -360);
+    EXPECT_EQ(m_selector->NumericValue(), 0.0);
+    EXPECT_EQ(CSelectorButton::NumericText(m_selector->NumericValue()), "0");
+    EXPECT_EQ(CNumericDrum::GridValue(-3, 0.1, 0.3), 0.0);
+    EXPECT_DOUBLE_EQ(CNumericDrum::GridValue(-4, 0.1, 0.3), -0.1);
 }
 
 TEST(SelectorText, NumericTextPrefixes)
