@@ -16,7 +16,7 @@ constexpr const char* kIdProperty = "krvControlId";
 
 QWidget* MakeStandard(const DialogControl& control, QWidget* parent)
 {
-    const QString caption = QString::fromLatin1(control.caption ? control.caption : "");
+    const QString caption = QString::fromUtf8(control.caption ? control.caption : "");
     switch (control.kind) {
     case ControlKind::Button:
     case ControlKind::DefaultButton: {

@@ -37,7 +37,7 @@ enum ControlFlags { ControlHidden = 1, ControlDisabled = 2 };
 struct DialogControl {
     int id;
     ControlKind kind;
-    const char* caption;
+    const char* caption; // UTF-8
     int x, y, w, h; // dialog units
     int flags = 0;
 };

@@ -5,7 +5,7 @@
 
 QWidget* CreateWidgetControl(const DialogControl& control, QWidget* parent)
 {
-    const QString caption = QString::fromLatin1(control.caption ? control.caption : "");
+    const QString caption = QString::fromUtf8(control.caption ? control.caption : "");
     switch (control.kind) {
     case ControlKind::Selector: return new CSelectorButton(caption, parent);
     case ControlKind::Toggle: return new CToggleButton(caption, parent);
