@@ -4,8 +4,9 @@
  * identified per process by a ZQCLIENT number, see the streams independently.
  *
  * Results: 0 or a count on success, a negative ZQ_E_* code on failure.
- * Thread safety: the writer calls are made from one thread; reader calls of
- * one process may come from one thread at a time. */
+ * Thread safety: the writer calls are made from one thread; the reader calls
+ * of a process are serialised inside the library and may come from any
+ * thread, also while the writer thread writes. */
 #ifndef ZQ_H
 #define ZQ_H
 
@@ -25,14 +26,49 @@ typedef int ZQCLIENT;
 #define ZQ_E_NOCHANNEL (-4)  /* channel not defined */
 #define ZQ_E_SEQUENCE (-5)   /* call out of order (definition before ZQ_SetNrOfChan) */
 
-/* Writer side. */
+/* Writer side. One writer per namespace: the first ZQ_SetNrOfChan of a
+ * process claims it (ZQ_E_BUSY and a "*** ..." line on stderr while another
+ * live process holds it; a writer that died is taken over). A definition is
+ * ZQ_SetNrOfChan(n) followed by ZQ_SetChanDef for each index 0 .. n-1 (texts
+ * must not be null, the sample interval must be positive); readers see it
+ * only once complete, and a new definition replaces the old one for every
+ * reader. Samples go frame by frame, channels in index order; a write is a
+ * store and an index update, without system call or lock. Each channel has
+ * a ring of at least 2 s at its rate (at least 131072 samples). */
 int ZQ_SetNrOfChan(int count);
 int ZQ_SetChanDef(int index, int chanNumber, const char* chanNumberText, const char* name,
                   const char* unit, const char* sign, double sampleInterval, double rangeMin,
                   double rangeMax, double secondMin, double secondMax, int reserved);
 int ZQ_WriteChanOneFloatValue(int index, int* value);
 
-/* Reader side. */
+/* Reader side. Clients 1 .. ZQ_MAX_CLIENTS-1 exist in every process, each
+ * with its own position per channel; ZQ_Register is optional (it resets the
+ * client like ZQ_ResetBuffer(client, -1)). A client used for the first time
+ * starts with the samples that arrive from then on; a new definition starts
+ * every client at its first sample.
+ *
+ * ZQ_FreezeBuffers fixes per channel the block that arrived since the
+ * previous freeze (channels of one sample rate end on the same frame). Until
+ * the next freeze ZQ_CheckChan gives the block's length and every
+ * ZQ_ReadChan copies min(count, length) of its NEWEST samples to dest and
+ * returns that number. A client more than a ring behind loses the oldest
+ * samples (counted, see ZQ_GetChanLost); it never gets overwritten data: a
+ * block the writer reaches before it is read shrinks to its newest part.
+ *
+ * ZQ_ResetBuffer(client, -1) drops the client's unread samples of every
+ * channel and empties its frozen blocks; a channel index resets that one.
+ *
+ * ZQ_CheckChanEx gives the samples arrived since the client's reset (no
+ * freeze needed); ZQ_ReadChanEx copies the OLDEST min(count, arrived) of
+ * them (those still in the ring) and returns that number; neither consumes.
+ *
+ * ZQ_CheckChan, ZQ_ReadChan, ZQ_CheckChanEx, ZQ_ReadChanEx: ZQ_E_ARGUMENT for
+ * a client or channel index out of range (channel < 0 or >=
+ * ZQ_MAX_CHANNELS), a null dest or a negative count. A channel the
+ * definition does not have, or a client that has not frozen since the
+ * channels appeared, has no samples: 0, and nothing is copied. A block
+ * redefined away between freeze and read also gives 0, with the floats it
+ * would have copied set to 0. */
 int ZQ_Register(ZQCLIENT client, void* window);
 int ZQ_ResetBuffer(ZQCLIENT client, int channel);
 int ZQ_FreezeBuffers(ZQCLIENT client);
@@ -41,12 +77,76 @@ int ZQ_ReadChan(ZQCLIENT client, int channel, unsigned char* dest, int count);
 int ZQ_CheckChanEx(ZQCLIENT client, int channel);
 int ZQ_ReadChanEx(ZQCLIENT client, int channel, unsigned char* dest, int count, int reserved);
 
-/* Channel definitions, as a reader sees them. */
+/* Channel definitions, as a reader sees them. ZQ_GetNrOfChan is 0 while no
+ * live writer holds a complete definition (a writer that died leaves none).
+ * It also takes up a new definition; the other getters answer from the one
+ * this process took up last (in ZQ_GetNrOfChan, a freeze or a reset). Names and units are never null ("" for a bad
+ * index); ZQ_GetChanClkrate gives the sample interval in seconds (0 for a
+ * bad index); ZQ_GetChanPChan the channel number (a ZQ_E_* code for a bad
+ * index). */
 int ZQ_GetNrOfChan(void);
 const char* ZQ_GetChanName(int index);
 const char* ZQ_GetChanUnit(int index);
 double ZQ_GetChanClkrate(int index);
 int ZQ_GetChanPChan(int index);
+
+/* Extra entry points beyond the classic set: writer release and the status
+ * view used by zq-stat and tests. */
+
+/* Gives up the writer role of this process: its channels vanish for every
+ * reader (ZQ_GetNrOfChan becomes 0) and another program may become the
+ * writer. Also done automatically when the process exits normally. */
+int ZQ_ReleaseWriter(void);
+
+/* Writes frameCount frames at once: frames holds, frame after frame, one
+ * value for each channel of the definition in index order (ZQ_GetNrOfChan
+ * values per frame). The same result as writing every value with
+ * ZQ_WriteChanOneFloatValue, without a call per value; for a writer whose
+ * channels share one sample rate. Returns frameCount or a ZQ_E_* code. */
+int ZQ_WriteFrames(const float* frames, int frameCount);
+
+/* Samples of the frozen block of (client, channel) that the client lost
+ * because it fell behind by more than the ring, counted since the client's
+ * first use in this definition generation. */
+long long ZQ_GetChanLost(ZQCLIENT client, int channel);
+
+#define ZQ_MAX_READER_SLOTS 64
+
+typedef struct ZQ_WriterStatus {
+    char segmentName[256];        /* e.g. "/krv-zq-1000" */
+    int segmentPresent;           /* 1 when the segment exists and is valid */
+    int writerPid;                /* 0 when no writer has claimed it */
+    int writerAlive;              /* 1 when that process still runs */
+    double heartbeatAge;          /* seconds since the writer's last sign of life */
+    unsigned generation;          /* definition generation, even when complete */
+    int nrOfChan;                 /* channels of the complete definition */
+} ZQ_WriterStatus;
+
+typedef struct ZQ_ChanStatus {
+    int chanNumber;
+    char name[64];
+    char unit[32];
+    double sampleInterval;        /* seconds per sample */
+    long long capacity;           /* ring length in samples */
+    long long written;            /* samples written in this generation */
+} ZQ_ChanStatus;
+
+typedef struct ZQ_ReaderStatus {
+    int pid;
+    int alive;
+    ZQCLIENT client;
+    unsigned generation;          /* generation the positions refer to */
+    long long position[ZQ_MAX_CHANNELS]; /* samples consumed (end of the last frozen block) */
+    long long lost[ZQ_MAX_CHANNELS];     /* samples lost because the reader fell behind */
+} ZQ_ReaderStatus;
+
+/* Status of the namespace of this process (ZQ_NAME), read without
+ * attaching as a reader. Any thread. */
+int ZQ_GetWriterStatus(ZQ_WriterStatus* status);
+/* ZQ_OK, or ZQ_E_NOCHANNEL when index is not a channel of the definition. */
+int ZQ_GetChanStatus(int index, ZQ_ChanStatus* status);
+/* 1 when the slot holds a reader client, 0 when it is free. */
+int ZQ_GetReaderStatus(int slot, ZQ_ReaderStatus* status);
 
 #ifdef __cplusplus
 }

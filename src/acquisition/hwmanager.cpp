@@ -1,12 +1,202 @@
 #include "hwmanager.h"
 
+#include "acquisition/halvekdcmodule.h"
+#include "acquisition/halvekmodule.h"
+#include "acquisition/halvekplusmodule.h"
+#include "acquisition/morsilmodule.h"
+#include "acquisition/pendramodule.h"
+#include "acquisition/recorderapi.h"
+#include "acquisition/soundinput.h"
+#include "platform/messagebox.h"
+#include "platform/textarchive.h"
+#include "shell/appcontext.h"
+#include "zq.h"
+
+#include <QStringList>
+#include <span>
+
+namespace {
+constexpr int kSoundBlockFrames = 65536;
+constexpr int kSharedBlockFrames = 65536;
+constexpr double kSoundPeriod = 1.0 / 44100.0;
+
+std::unique_ptr<CHwModule> MakeModule(int code, CRecordFile& recording)
+{
+    switch (code) {
+    case 0: return std::make_unique<CMorsilModule>(recording);
+    case 2: return std::make_unique<CHalvekModule>(recording);
+    case 10: return std::make_unique<CHalvekPlusModule>(recording);
+    case 11: return std::make_unique<CHalvekDcModule>(recording);
+    case 12: return std::make_unique<CPendraModule>(recording);
+    default: return nullptr;
+    }
+}
+} // namespace
+
 CHwManager::CHwManager() = default;
-CHwManager::~CHwManager() = default;
 
-bool CHwManager::HasModule() const { return false; }
+CHwManager::~CHwManager() { ReleaseSource(); }
 
-bool CHwManager::ChooseModule() { return true; }
+void CHwManager::ReleaseSource()
+{
+    m_module.reset();
+    if (m_sound) {
+        m_sound->Stop();
+        m_sound.reset();
+    }
+}
 
-bool CHwManager::DefineChannels(bool) { return false; }
+int CHwManager::DetectRecorder()
+{
+    if (LoadRecorderApi("Velmor4API.dll") != 0)
+        return kSoundCardCode;
+    RecorderApi& api = Vel();
+    api.VelSetChannelUpdateBusyMode(1, 20000);
+    if (api.VelInit() <= 0)
+        return kSoundCardCode;
+    const int type = api.VelGetModuleType(0);
+    const auto options = static_cast<uint32_t>(api.VelGetChannelOptions(0, 0));
+    switch (type) {
+    case 1: return (options & (1u << 30)) ? 1 : 0;
+    case 2: return 3;
+    case 3: return 5;
+    case 4: return (options & (1u << 29)) ? 11 : 2;
+    case 8: return 4;
+    case 10: return 6;
+    case 12: return 10;
+    case 15: return 8;
+    case 16: return 9;
+    case 17: return 12;
+    default: return type;
+    }
+}
 
-void CHwManager::Poll() {}
+bool CHwManager::ChooseModule()
+{
+    if (Ctx().sharedSource)
+        return true;
+    ReleaseSource();
+    m_module = MakeModule(DetectRecorder(), m_recordFile);
+    if (m_module) {
+        m_module->SetParent(Ctx().mainWindow);
+        typeName = m_module->TypeName();
+    } else {
+        m_sound = std::make_unique<CSoundInput>();
+        m_soundScale = kSoundScale;
+        typeName = QStringLiteral("PC-Snd");
+    }
+    return true;
+}
+
+bool CHwManager::DefineChannels(bool readFromHardware)
+{
+    if (Ctx().sharedSource) {
+        m_recordFile.Prepare(ZQ_GetNrOfChan(), kSharedBlockFrames);
+        return true;
+    }
+    if (m_module)
+        return m_module->Configure(readFromHardware);
+    if (m_sound)
+        return DefineSoundChannels();
+    return false;
+}
+
+bool CHwManager::DefineSoundChannels()
+{
+    m_sound->Stop();
+    QStringList devices;
+    m_sound->EnumerateDevices(devices);
+    m_sound->SelectDevice(0);
+    ZQ_SetNrOfChan(2);
+    m_recordFile.Prepare(2, kSoundBlockFrames);
+    static const char* const kServiceNames[2] = {"Mic Left", "Mic Right"};
+    static const char* const kRecordingNames[2] = {"Mic left", "Mic Right"};
+    static const char* const kNumbers[2] = {"0", "1"};
+    for (int i = 0; i < 2; ++i) {
+        ZQ_SetChanDef(i, i, kNumbers[i], kServiceNames[i], "V", "+", kSoundPeriod, -1, 1, -1, 1, 0);
+        m_recordFile.DefineChannel(i, i, QString::fromLatin1(kRecordingNames[i]), QStringLiteral("V"),
+                                   kSoundPeriod);
+    }
+    m_sound->Start();
+    return true;
+}
+
+void CHwManager::Poll()
+{
+    if (Ctx().sharedSource)
+        return;
+    if (m_module) {
+        if (m_module->IsRunning())
+            m_module->Poll();
+        return;
+    }
+    if (m_sound)
+        PollSound();
+}
+
+void CHwManager::PollSound()
+{
+    // The hand-over is taken under the sound input's lock in one piece and
+    // stays valid until the next take, so it is converted outside the lock.
+    const std::span<const int16_t> values = m_sound->TakeHandover();
+    const size_t frames = values.size() / 2;
+    for (size_t i = 0; i < frames; ++i) {
+        for (int channel = 0; channel < 2; ++channel) {
+            float value = static_cast<float>(values[2 * i + channel] * m_soundScale);
+            ZQ_WriteChanOneFloatValue(channel, reinterpret_cast<int*>(&value));
+            m_recordFile.AppendValue(channel, value);
+        }
+    }
+}
+
+void CHwManager::SerializeSetup(TextArchive& archive)
+{
+    if (archive.IsStoring()) {
+        if (!m_module)
+            return;
+        archive.BeginBlock(typeName);
+        m_module->StoreSetup(archive);
+        archive.EndBlock();
+        return;
+    }
+    if (!archive.IsLoading())
+        return;
+    if (!m_module) {
+        // Nothing applies, but the block is consumed so that the set's
+        // next block is read where it starts.
+        archive.SkipBlock();
+        return;
+    }
+    LoadSetup(archive);
+}
+
+void CHwManager::LoadSetup(TextArchive& archive)
+{
+    const QString head = typeName + QStringLiteral(" {");
+    QString firstLine;
+    bool haveFirst = false;
+    bool loaded = false;
+    QString line;
+    while (archive.ReadLine(line) && !TextArchive::IsBlockEnd(line)) {
+        if (line == head) {
+            m_module->LoadSetup(archive);
+            loaded = true;
+        } else {
+            if (!haveFirst) {
+                firstLine = line;
+                haveFirst = true;
+            }
+            // Another module's block is passed whole, nested channel
+            // blocks included, so that reading ends at the "Hw" block's end.
+            if (line.endsWith(QLatin1String(" {")))
+                archive.SkipBlock();
+        }
+    }
+    if (loaded) {
+        m_module->Configure(false);
+        return;
+    }
+    QString text = QStringLiteral("Loaded hardware setup is for %1 but not for %2").arg(firstLine, head);
+    text.remove(QLatin1Char('{'));
+    ShowMessageBox(Ctx().mainWindow, text);
+}

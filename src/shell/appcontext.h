@@ -8,6 +8,7 @@
 #include <vector>
 
 class QWidget;
+class MainFrame;
 
 struct AppContext {
     static constexpr const char* kVersionText = "1.01";
@@ -18,7 +19,8 @@ struct AppContext {
     QString chosenDataPath;     // set by the "Datapath" command, not persisted
     int companionMessage = 0;   // id of the registered message "Ostrane"
     bool sharedSource = false;  // another program published the channels at start
-    QWidget* mainWindow = nullptr;
+    QWidget* mainWindow = nullptr;     // the one main window, set at the end of its creation
+    MainFrame* mainFrame = nullptr;    // the same window, as its operations
     int tickCounter = 0;
     int panelWidth = 150;       // width of the control panel column beside a graph
     ColourScheme colours;

@@ -1,0 +1,122 @@
+#pragma once
+// Layout of the two shared segments of one namespace.
+//
+// Channel segment "<name>": written by the one writer, mapped read-only by
+// readers. A header with the writer's identity, the definition generation,
+// the channel definitions and one 64-bit write count per channel, followed
+// by a pool of float rings.
+//
+// Reader segment "<name>.readers": one slot per reader client of any
+// process, mapped read-write by every reader so that zq-stat can show
+// positions and losses. All zeros is its valid empty state.
+//
+// Generation protocol (a seqlock over the definitions): the writer makes
+// the generation odd before it touches a definition and even again once the
+// definition is complete. Readers copy the definitions only under an even
+// generation that did not change during the copy, and reset their positions
+// whenever the generation they hold differs from the segment's.
+
+#include "zq.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace zq {
+
+constexpr uint32_t kMagic = 0x47535A4B; // "KZSG"
+constexpr uint32_t kVersion = 2;
+constexpr int kMaxChannels = ZQ_MAX_CHANNELS;
+constexpr int kMaxClients = ZQ_MAX_CLIENTS;
+constexpr int kReaderSlots = ZQ_MAX_READER_SLOTS;
+
+// Ring length per channel: a power of two of at least 2 s at the channel's
+// rate, never under kMinCapacity; the pool holds kMaxChannels rings of
+// 2^19 samples (2.6 s at 200 kHz); a few rings may be longer.
+constexpr uint64_t kMinCapacity = uint64_t(1) << 17;
+constexpr uint64_t kMaxCapacity = uint64_t(1) << 20;
+// Rings are spaced by an odd number of cache lines beyond their power-of-two
+// length, so that the rings of a frame do not all fall into one cache set.
+constexpr uint64_t kRingStagger = 17 * 64 / sizeof(float);
+constexpr uint64_t kPoolFloats = (uint64_t(kMaxChannels) << 19) + kMaxChannels * kRingStagger;
+constexpr double kRingSeconds = 2.0;
+// Samples the writer may overwrite ahead of a channel's published count (a
+// chunk of ZQ_WriteFrames); readers treat that many slots past the count
+// as being rewritten.
+constexpr uint64_t kMaxInFlight = 4096;
+
+struct ChannelDef {
+    int32_t number;
+    int32_t reserved;
+    uint64_t capacity; // samples, power of two
+    uint64_t offset;   // first float of the ring within the pool
+    double interval;   // seconds per sample
+    double rangeMin, rangeMax, secondMin, secondMax;
+    char numberText[16];
+    char name[64];
+    char unit[32];
+    char sign[8];
+};
+
+struct alignas(64) ChannelCounter {
+    // Samples written since the definition became complete; sample k lives
+    // at ring[k & (capacity - 1)].
+    std::atomic<uint64_t> written;
+};
+
+struct Header {
+    uint32_t magic;
+    uint32_t version;
+    uint64_t size;
+    std::atomic<int32_t> writerPid;     // 0: no writer
+    std::atomic<uint64_t> writerStart;  // start time of writerPid (clock ticks since boot)
+    std::atomic<uint64_t> heartbeatNs;  // CLOCK_MONOTONIC of the writer's last sign of life
+    std::atomic<uint32_t> generation;
+    int32_t nrOfChan;                   // guarded by generation
+    ChannelDef defs[kMaxChannels];      // guarded by generation
+    ChannelCounter counters[kMaxChannels];
+};
+
+constexpr size_t RoundUp(size_t value, size_t step) { return (value + step - 1) / step * step; }
+constexpr size_t kPoolOffset = RoundUp(sizeof(Header), 4096);
+constexpr size_t kSegmentSize = kPoolOffset + kPoolFloats * sizeof(float);
+
+struct alignas(64) ReaderSlot {
+    std::atomic<int32_t> pid; // 0: free
+    std::atomic<int32_t> client;
+    std::atomic<uint64_t> start;
+    std::atomic<uint32_t> generation;
+    std::atomic<uint64_t> position[kMaxChannels];
+    std::atomic<uint64_t> lost[kMaxChannels];
+};
+
+struct ReaderTable {
+    ReaderSlot slots[kReaderSlots];
+};
+
+// Fences of the ring protocol. ThreadSanitizer does not model thread
+// fences; under it a signal fence keeps the compiler ordering, which is all
+// that release and acquire fences amount to on x86-64.
+inline void ReleaseFence()
+{
+#if defined(__SANITIZE_THREAD__)
+    std::atomic_signal_fence(std::memory_order_release);
+#else
+    std::atomic_thread_fence(std::memory_order_release);
+#endif
+}
+
+inline void AcquireFence()
+{
+#if defined(__SANITIZE_THREAD__)
+    std::atomic_signal_fence(std::memory_order_acquire);
+#else
+    std::atomic_thread_fence(std::memory_order_acquire);
+#endif
+}
+
+static_assert(std::atomic<uint64_t>::is_always_lock_free);
+static_assert(std::atomic<uint32_t>::is_always_lock_free);
+static_assert(std::atomic<int32_t>::is_always_lock_free);
+
+} // namespace zq

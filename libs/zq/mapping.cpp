@@ -1,0 +1,77 @@
+#include "mapping.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zq {
+
+bool Mapping::OpenExisting(const std::string& name, Mode mode, size_t minSize)
+{
+    Close();
+    const int flags = (mode == Mode::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;
+    m_fd = ::shm_open(name.c_str(), flags, 0);
+    if (m_fd < 0) {
+        m_error = name + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0 || size_t(st.st_size) < minSize) {
+        m_error = name + ": segment is incomplete";
+        Close();
+        return false;
+    }
+    return MapFd(mode, size_t(st.st_size));
+}
+
+bool Mapping::OpenOrCreate(const std::string& name, size_t size)
+{
+    Close();
+    m_fd = ::shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_fd < 0) {
+        m_error = name + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) {
+        m_error = name + ": " + std::strerror(errno);
+        Close();
+        return false;
+    }
+    if (size_t(st.st_size) != size && ::ftruncate(m_fd, off_t(size)) != 0) {
+        m_error = name + ": cannot size the segment: " + std::strerror(errno);
+        Close();
+        return false;
+    }
+    return MapFd(Mode::ReadWrite, size);
+}
+
+bool Mapping::MapFd(Mode mode, size_t size)
+{
+    const int prot = mode == Mode::ReadOnly ? PROT_READ : PROT_READ | PROT_WRITE;
+    void* base = ::mmap(nullptr, size, prot, MAP_SHARED, m_fd, 0);
+    if (base == MAP_FAILED) {
+        m_error = std::string("mmap: ") + std::strerror(errno);
+        Close();
+        return false;
+    }
+    m_base = base;
+    m_size = size;
+    return true;
+}
+
+void Mapping::Close()
+{
+    if (m_base)
+        ::munmap(m_base, m_size);
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_base = nullptr;
+    m_size = 0;
+    m_fd = -1;
+}
+
+} // namespace zq

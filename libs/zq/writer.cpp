@@ -1,0 +1,269 @@
+#include "writer.h"
+
+#include "process.h"
+
+#include <cerrno>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+
+namespace zq {
+
+namespace {
+
+// Copies text into a fixed field, cut at a UTF-8 character boundary.
+template <size_t N>
+void CopyText(char (&field)[N], const char* text)
+{
+    size_t length = std::strlen(text);
+    if (length >= N) {
+        length = N - 1;
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    std::memcpy(field, text, length);
+    std::memset(field + length, 0, N - length);
+}
+
+uint64_t RingCapacity(double interval)
+{
+    const double wanted = std::ceil(kRingSeconds / interval);
+    uint64_t capacity = kMinCapacity;
+    while (capacity < kMaxCapacity && double(capacity) < wanted)
+        capacity <<= 1;
+    return capacity;
+}
+
+} // namespace
+
+constinit Writer Writer::s_instance;
+
+Writer::~Writer() { Release(); }
+
+int Writer::Claim()
+{
+    if (m_map.IsOpen())
+        return ZQ_OK;
+    const std::string name = SegmentName();
+    for (int attempt = 0;; ++attempt) {
+        if (!m_map.OpenOrCreate(name, kSegmentSize)) {
+            DebugLine("zq: cannot open the channel segment " + m_map.Error());
+            return ZQ_E_SEGMENT;
+        }
+        // The lock dies with its holder, so a crashed writer never blocks the next.
+        if (::flock(m_map.Fd(), LOCK_EX | LOCK_NB) != 0) {
+            const Header* h = H();
+            const int pid = h->magic == kMagic ? h->writerPid.load(std::memory_order_acquire) : 0;
+            DebugLine("zq: " + name + " already has a live writer" +
+                      (pid > 0 ? " (pid " + std::to_string(pid) + ")" : std::string()) +
+                      "; this process cannot publish channels");
+            m_map.Close();
+            return ZQ_E_BUSY;
+        }
+        // A writer that released the segment unlinked it before unlocking:
+        // if we opened that old one, open the name again.
+        struct stat st {};
+        if (::fstat(m_map.Fd(), &st) == 0 && st.st_nlink > 0)
+            break;
+        m_map.Close();
+        if (attempt == 8) {
+            DebugLine("zq: " + name + " keeps disappearing");
+            return ZQ_E_SEGMENT;
+        }
+    }
+    Header* h = H();
+    if (h->magic != kMagic || h->version != kVersion || h->size != kSegmentSize) {
+        // Unknown contents: start from a clean header. Readers of a foreign
+        // layout see no valid magic while this runs.
+        std::memset(static_cast<void*>(h), 0, sizeof(Header));
+        h->version = kVersion;
+        h->size = kSegmentSize;
+        // Even and unlike the generations of earlier segments of this name.
+        h->generation.store(uint32_t(MonotonicNs() >> 8) & ~1u, std::memory_order_relaxed);
+        ReleaseFence();
+        h->magic = kMagic;
+    }
+    // Start time before pid: a reader that sees the new pid sees its start time.
+    h->writerPid.store(0, std::memory_order_relaxed);
+    h->writerStart.store(SelfStartTime(), std::memory_order_relaxed);
+    h->writerPid.store(SelfPid(), std::memory_order_release);
+    Beat();
+    return ZQ_OK;
+}
+
+void Writer::BeginDefinition()
+{
+    Header* h = H();
+    const uint32_t g = h->generation.load(std::memory_order_relaxed);
+    if ((g & 1u) == 0) {
+        h->generation.store(g + 1, std::memory_order_relaxed);
+        ReleaseFence();
+    }
+    m_live = 0;
+}
+
+int Writer::SetNrOfChan(int count)
+{
+    if (count < 0 || count > kMaxChannels)
+        return ZQ_E_ARGUMENT;
+    std::lock_guard lock(m_lock);
+    if (const int result = Claim(); result != ZQ_OK)
+        return result;
+    BeginDefinition();
+    m_pending = count;
+    m_definedMask = 0;
+    if (count == 0)
+        return CompleteDefinition();
+    return ZQ_OK;
+}
+
+int Writer::SetChanDef(int index, int number, const char* numberText, const char* name, const char* unit,
+                       const char* sign, double interval, double rangeMin, double rangeMax, double secondMin,
+                       double secondMax, int reserved)
+{
+    std::lock_guard lock(m_lock);
+    if (m_pending < 0 || !m_map.IsOpen())
+        return ZQ_E_SEQUENCE;
+    if (index < 0 || index >= m_pending)
+        return ZQ_E_ARGUMENT;
+    if (!numberText || !name || !unit || !sign)
+        return ZQ_E_ARGUMENT;
+    if (!std::isfinite(interval) || interval <= 0.0)
+        return ZQ_E_ARGUMENT;
+
+    ChannelDef& def = H()->defs[index];
+    def.number = number;
+    def.reserved = reserved;
+    def.interval = interval;
+    def.rangeMin = rangeMin;
+    def.rangeMax = rangeMax;
+    def.secondMin = secondMin;
+    def.secondMax = secondMax;
+    def.capacity = RingCapacity(interval);
+    def.offset = 0;
+    CopyText(def.numberText, numberText);
+    CopyText(def.name, name);
+    CopyText(def.unit, unit);
+    CopyText(def.sign, sign);
+    m_definedMask |= uint64_t(1) << index;
+
+    const uint64_t all = m_pending == 64 ? ~uint64_t(0) : (uint64_t(1) << m_pending) - 1;
+    return m_definedMask == all ? CompleteDefinition() : ZQ_OK;
+}
+
+int Writer::CompleteDefinition()
+{
+    Header* h = H();
+    const int n = m_pending;
+    uint64_t total = 0;
+    for (int i = 0; i < n; ++i) {
+        h->defs[i].offset = total;
+        total += h->defs[i].capacity + kRingStagger;
+    }
+    if (total > kPoolFloats) {
+        DebugLine("zq: the channel rings need " + std::to_string(total) + " samples, the segment holds " +
+                  std::to_string(kPoolFloats));
+        return ZQ_E_ARGUMENT;
+    }
+    // Reserve the ring memory now: a full /dev/shm gives an error here
+    // instead of SIGBUS on a later write.
+    if (total > 0) {
+        const int err = ::posix_fallocate(m_map.Fd(), off_t(kPoolOffset), off_t(total * sizeof(float)));
+        if (err != 0 && err != EOPNOTSUPP && err != EINVAL) {
+            DebugLine(std::string("zq: cannot reserve the channel rings: ") + std::strerror(err));
+            return ZQ_E_SEGMENT;
+        }
+    }
+    float* pool = reinterpret_cast<float*>(static_cast<char*>(m_map.Base()) + kPoolOffset);
+    for (int i = 0; i < n; ++i) {
+        h->counters[i].written.store(0, std::memory_order_relaxed);
+        m_rings[i] = Ring{pool + h->defs[i].offset, h->defs[i].capacity - 1, 0, &h->counters[i].written};
+    }
+    h->nrOfChan = n;
+    const uint32_t g = h->generation.load(std::memory_order_relaxed);
+    h->generation.store((g | 1u) + 1, std::memory_order_release);
+    m_pending = -1;
+    m_live = n;
+    Beat();
+    s_epoch.fetch_add(1, std::memory_order_acq_rel);
+    return ZQ_OK;
+}
+
+int Writer::Release()
+{
+    std::lock_guard lock(m_lock);
+    if (!m_map.IsOpen())
+        return ZQ_OK;
+    Header* h = H();
+    BeginDefinition();
+    h->nrOfChan = 0;
+    h->writerPid.store(0, std::memory_order_release);
+    const uint32_t g = h->generation.load(std::memory_order_relaxed);
+    h->generation.store(g + 1, std::memory_order_release);
+    m_pending = -1;
+    m_live = 0;
+    // Unlink while still locked, so that a writer waiting for the lock
+    // notices it holds the old object; readers see the writer gone and
+    // open the name again when a new writer appears.
+    ::shm_unlink(SegmentName().c_str());
+    ::flock(m_map.Fd(), LOCK_UN);
+    m_map.Close();
+    s_epoch.fetch_add(1, std::memory_order_acq_rel);
+    return ZQ_OK;
+}
+
+int Writer::WriteFrames(const float* frames, int frameCount)
+{
+    if (frames == nullptr || frameCount < 0)
+        return ZQ_E_ARGUMENT;
+    const int n = m_live;
+    if (n == 0)
+        return ZQ_E_NOCHANNEL;
+    // Chunks of at most kMaxInFlight frames: readers allow for that many
+    // samples being overwritten ahead of the published count.
+    for (int done = 0; done < frameCount; done += int(kMaxInFlight)) {
+        const int chunk = std::min(frameCount - done, int(kMaxInFlight));
+        const float* first = frames + size_t(done) * size_t(n);
+        for (int c = 0; c < n; ++c) {
+            Ring& ring = m_rings[c];
+            const uint64_t w = ring.written;
+            ReleaseFence();
+            const float* src = first + c;
+            // At most two runs: up to the ring's end, then from its start.
+            uint64_t at = w & ring.mask;
+            for (int left = chunk; left > 0;) {
+                const int run = int(std::min<uint64_t>(uint64_t(left), ring.mask + 1 - at));
+                float* dst = ring.data + at;
+                for (int f = 0; f < run; ++f)
+                    dst[f] = src[size_t(f) * size_t(n)];
+                src += size_t(run) * size_t(n);
+                left -= run;
+                at = 0;
+            }
+            ring.written = w + uint64_t(chunk);
+            ring.counter->store(ring.written, std::memory_order_release);
+        }
+    }
+    Beat();
+    return frameCount;
+}
+
+int Writer::WriteError(int index, const int* value) const
+{
+    if (index < 0 || index >= kMaxChannels || value == nullptr)
+        return ZQ_E_ARGUMENT;
+    return ZQ_E_NOCHANNEL;
+}
+
+void Writer::Beat()
+{
+    if (m_map.IsOpen())
+        H()->heartbeatNs.store(MonotonicNs(), std::memory_order_relaxed);
+}
+
+} // namespace zq

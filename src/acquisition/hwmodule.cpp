@@ -1,0 +1,150 @@
+#include "hwmodule.h"
+
+#include "acquisition/recordfile.h"
+#include "acquisition/recorderapi.h"
+#include "platform/textarchive.h"
+#include "zq.h"
+
+#include <QDialog>
+#include <QWidget>
+#include <algorithm>
+
+int32_t CHwModule::s_raw[kMaxChannels][kMaxSamplesPerPoll];
+
+CHwModule::CHwModule(CRecordFile& recording, int channelCount, const char* typeName,
+                     const char* defaultNameFormat)
+    : m_recording(recording), m_typeName(QString::fromLatin1(typeName)),
+      m_defaultNameFormat(defaultNameFormat), m_channelCount(channelCount)
+{
+    ResetPulseDecoders();
+}
+
+CHwModule::~CHwModule() = default;
+
+QString CHwModule::DefaultName(int channel) const { return QString::asprintf(m_defaultNameFormat, channel); }
+
+void CHwModule::SetSampleRate(int rate)
+{
+    m_sampleRate = rate;
+    m_samplePeriod = rate > 0 ? 1.0 / rate : 0.0;
+}
+
+void CHwModule::AddActive(int moduleChannel, double scale, double offset)
+{
+    if (m_activeCount >= kMaxChannels || moduleChannel < 0 || moduleChannel >= kMaxChannels)
+        return;
+    m_channelMap[m_activeCount] = moduleChannel;
+    m_scale[m_activeCount] = scale;
+    m_offset[m_activeCount] = offset;
+    ++m_activeCount;
+}
+
+void CHwModule::Start()
+{
+    m_samplesTaken = 0;
+    Vel().VelStartSampling();
+    m_running = true;
+}
+
+bool CHwModule::Configure(bool) { return false; }
+
+void CHwModule::ResetPulseDecoders()
+{
+    for (int ch = 0; ch < kMaxChannels; ++ch) {
+        m_pulseCount[ch] = 0;
+        m_pulseLevel[ch] = 0;
+        m_pulseEdgesLeft[ch] = m_channels[ch].CntAcr;
+        m_pulsePeriod[ch] = 65535;
+    }
+}
+
+void CHwModule::DecodePulseWord(int ch, uint32_t word)
+{
+    if (word == 0) {
+        m_pulseCount[ch] += 32;
+        m_pulseLevel[ch] = 0;
+        return;
+    }
+    if (word == 0xFFFFFFFFu && m_pulseLevel[ch] != 0) {
+        m_pulseCount[ch] += 32;
+        return;
+    }
+    for (int bit = 31; bit >= 0; --bit) {
+        const int level = static_cast<int>((word >> bit) & 1u);
+        if (m_pulseLevel[ch] == 0 && level != 0 && --m_pulseEdgesLeft[ch] == 0) {
+            // The period is the distance between the counted edges: the
+            // edge's own bit starts the next count, so that edges 32000
+            // line samples apart measure 32000.
+            m_pulsePeriod[ch] = m_pulseCount[ch];
+            m_pulseCount[ch] = 0;
+            m_pulseEdgesLeft[ch] = m_channels[ch].CntAcr;
+        }
+        m_pulseLevel[ch] = level;
+        m_pulseCount[ch] += 1;
+    }
+}
+
+float CHwModule::PulseValue(int position, int32_t raw)
+{
+    const int ch = m_channelMap[position];
+    DecodePulseWord(ch, static_cast<uint32_t>(raw));
+    const int period = m_pulsePeriod[ch];
+    return period != 0 ? static_cast<float>(m_scale[position] / period) : -1.0f;
+}
+
+void CHwModule::Poll()
+{
+    RecorderApi& api = Vel();
+    int64_t acquired = 0;
+    api.VelGetBufferState64(&acquired);
+    // Low halves only, as the count is handed over in halves: the
+    // difference stays right across a wrap of the low word.
+    const int32_t fresh =
+        static_cast<int32_t>(static_cast<uint32_t>(acquired) - static_cast<uint32_t>(m_samplesTaken));
+    const int n = std::min<int32_t>(fresh, kMaxSamplesPerPoll);
+    if (n < 1)
+        return;
+
+    const auto start = static_cast<uint64_t>(m_samplesTaken);
+    api.VelStoreSamples64(static_cast<uint32_t>(start), static_cast<uint32_t>(start >> 32), n);
+    m_samplesTaken += n;
+    bool pulse[kMaxChannels];
+    for (int k = 0; k < m_activeCount; ++k) {
+        api.VelGetChannel(0, m_channelMap[k], s_raw[k]);
+        pulse[k] = m_channels[m_channelMap[k]].Input != 0;
+    }
+
+    for (int j = 0; j < n; ++j) {
+        for (int k = 0; k < m_activeCount; ++k) {
+            float value = pulse[k] ? PulseValue(k, s_raw[k][j])
+                                   : static_cast<float>(s_raw[k][j] * m_scale[k] + m_offset[k]);
+            ZQ_WriteChanOneFloatValue(k, reinterpret_cast<int*>(&value));
+            m_recording.AppendValue(k, value);
+        }
+    }
+}
+
+void CHwModule::StoreSetup(TextArchive& archive) const
+{
+    archive.WriteLine(QStringLiteral("SFreq:%1").arg(m_sampleRate));
+    for (int ch = 0; ch < m_channelCount; ++ch)
+        m_channels[ch].Store(archive);
+}
+
+void CHwModule::LoadSetup(TextArchive& archive)
+{
+    int next = 0;
+    QString line;
+    QString value;
+    while (archive.ReadLine(line) && !TextArchive::IsBlockEnd(line)) {
+        if (TextArchive::MatchKey(line, QStringLiteral("SFreq:"), &value)) {
+            SetSampleRate(static_cast<int>(std::strtol(value.toLatin1().constData(), nullptr, 10)));
+        } else if (line == QLatin1String("ch {")) {
+            if (next < kMaxChannels) {
+                m_channels[next++].Load(archive);
+            } else {
+                archive.SkipBlock();
+            }
+        }
+    }
+}

@@ -1,0 +1,3 @@
+#include "morsilmodule.h"
+
+CMorsilModule::CMorsilModule(CRecordFile& recording) : CHwModule(recording, kChannelCount, "Morsil", "Morsil:%d") {}

@@ -1,0 +1,101 @@
+#pragma once
+// The recording file writer. A file is a 32-byte head ("Vorn64", then the
+// byte offset of the text header at bytes 8..15), the samples as
+// little-endian 32-bit floats in blocks of blockFrames values per channel
+// (channel 0's values, then channel 1's, ...), and a text header written
+// behind the last block when the file is closed. Channel i of block b starts
+// at 32 + (b * channelCount + i) * blockFrames * 4; the unused tail of the
+// last block is zero.
+//
+// Continuous recording appends frame by frame (AppendValue per channel);
+// a trigger recording writes each channel's captured block in one piece
+// (WriteChannelBlock). UI thread only.
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CRecordFile {
+public:
+    static constexpr int kHeadBytes = 32;
+
+    CRecordFile();
+    // Closes an open recording properly (header and head written).
+    ~CRecordFile();
+    CRecordFile(const CRecordFile&) = delete;
+    CRecordFile& operator=(const CRecordFile&) = delete;
+
+    // Sets the channel count and the frames per block; storage is made anew
+    // when either changes. Refused (false, nothing changed) while a file is
+    // open, or for blockFrames < 1 or channelCount < 0.
+    bool Prepare(int channelCount, int blockFrames);
+    // Channel number, name and unit of channel index; the sample period in
+    // seconds is one for all channels (the last one given).
+    void DefineChannel(int index, int channelNumber, const QString& name, const QString& unit,
+                       double samplePeriod);
+    // "<folder>YYYYMMDD_hhmmss_mmm[_trg].vrd" in UTC. The folder is the
+    // chosen data path if one is set, else the program folder's "data/".
+    QString MakeFileName(bool trigger) const;
+    // Creates or truncates the file and starts a recording; false without
+    // channels or when the file cannot be created.
+    bool Open(const QString& path);
+    // Stores one value of channel k; flushes the blocks first when channel
+    // k's block is full. Ignored unless recording. Inline: it runs for every
+    // sample of every channel.
+    void AppendValue(int channel, float value)
+    {
+        if (unsigned(channel) >= m_acceptChannels)
+            return;
+        int fill = m_fillData[channel];
+        if (fill >= m_blockFrames) {
+            Flush();
+            fill = 0;
+        }
+        m_stagingData[size_t(channel) * m_stride + size_t(fill)] = value;
+        m_fillData[channel] = fill + 1;
+    }
+    // Writes count floats behind what was written before and sets the frame
+    // count to count (one call per channel, count = blockFrames).
+    void WriteChannelBlock(const float* values, int count);
+    // Flushes, writes the text header and the final head, closes the file.
+    void Close();
+
+    bool IsRecording() const { return m_recording; }
+    int ChannelCount() const { return m_channelCount; }
+    int BlockFrames() const { return m_blockFrames; }
+    int64_t Frames() const { return m_frames; }
+    const QString& FilePath() const { return m_path; }
+
+private:
+    void Flush();
+    bool WriteAll(const void* data, size_t bytes);
+    bool WriteBlocks();
+    std::string HeaderText() const;
+
+    int m_fd = -1;
+    QString m_path;
+    bool m_recording = false;
+    int m_channelCount = 0;
+    int64_t m_startTime = 0; // seconds since the epoch, shown in local time
+    int64_t m_frames = 0;
+    unsigned char m_head[kHeadBytes] = {};
+    int m_blockFrames = 1024;
+    std::vector<int> m_pchan;
+    std::vector<std::string> m_names; // Windows-1252
+    std::vector<std::string> m_units; // Windows-1252
+    double m_clk = 0.0;
+    // Channel i's block at i * m_stride. The stride is the block length plus
+    // 17 floats, so that the channels' write positions, which advance
+    // together, do not fall into the same cache sets.
+    std::vector<float> m_staging;
+    size_t m_stride = 0;
+    std::vector<int> m_fill;
+    // AppendValue's view: the channel count while recording, else 0, and
+    // the data of m_staging and m_fill.
+    unsigned m_acceptChannels = 0;
+    float* m_stagingData = nullptr;
+    int* m_fillData = nullptr;
+    bool m_writeFailed = false;
+};

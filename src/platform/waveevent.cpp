@@ -1,0 +1,34 @@
+#include "waveevent.h"
+
+#include <chrono>
+
+void WaveEvent::Set()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_signalled = true;
+    }
+    m_cv.notify_one();
+}
+
+void WaveEvent::Reset()
+{
+    std::lock_guard lock(m_mutex);
+    m_signalled = false;
+}
+
+void WaveEvent::Wait()
+{
+    std::unique_lock lock(m_mutex);
+    m_cv.wait(lock, [this] { return m_signalled; });
+    m_signalled = false;
+}
+
+bool WaveEvent::WaitFor(int milliseconds)
+{
+    std::unique_lock lock(m_mutex);
+    if (!m_cv.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_signalled; }))
+        return false;
+    m_signalled = false;
+    return true;
+}

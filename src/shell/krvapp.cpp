@@ -1,0 +1,49 @@
+#include "krvapp.h"
+
+#include "platform/companionbus.h"
+#include "platform/messagebox.h"
+#include "platform/profile.h"
+#include "shell/appcontext.h"
+#include "shell/wndkrv.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+CKrvApp::CKrvApp(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("KRV"));
+}
+
+CKrvApp::~CKrvApp() = default;
+
+QString CKrvApp::ProgramDirectory()
+{
+    QString path = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    if (path.isEmpty())
+        path = applicationFilePath();
+    return path.left(path.lastIndexOf('/') + 1);
+}
+
+void CKrvApp::MakeDataDirectory()
+{
+    const QString data = Ctx().dataDirectory;
+    if (!QFileInfo::exists(data))
+        QDir().mkdir(data);
+    if (!QFileInfo(data).isDir())
+        ShowMessageBox(nullptr, QStringLiteral("No data path: %1\nRecording data to media is impossible").arg(data));
+}
+
+void CKrvApp::InitInstance()
+{
+    Profile::SetRegistryKey(QStringLiteral("Zentrik"));
+    Profile::SetProgramName(QStringLiteral("krv"));
+    Ctx().companionMessage = CompanionBus::Instance().RegisterMessage(QStringLiteral("Ostrane"));
+    Ctx().programDirectory = ProgramDirectory();
+    Ctx().dataDirectory = Ctx().programDirectory + QStringLiteral("data");
+    MakeDataDirectory();
+
+    m_mainWindow = std::make_unique<CWndKRV>();
+    m_mainWindow->setGeometry(100, 100, 900, 600);
+    m_mainWindow->Create();
+    m_mainWindow->show();
+}

@@ -1,0 +1,31 @@
+#pragma once
+// What the main window offers to the windows it owns (main bar, pages,
+// views, panels), which sit below the shell and reach it only through this
+// interface. UI thread only.
+
+#include <QString>
+
+class QWidget;
+class CHwManager;
+struct AnalysisRecord;
+
+class MainFrame {
+public:
+    virtual ~MainFrame() = default;
+
+    virtual QWidget* Window() = 0;
+    virtual AnalysisRecord& Record() = 0;
+    virtual CHwManager& Hardware() = 0;
+
+    virtual void SetPageCount(int count) = 0;
+    virtual int PageCount() const = 0;
+    virtual void RunStop() = 0;
+    virtual void SingleShot() = 0;
+    virtual void PointsChanged() = 0;
+    virtual void AveragesChanged() = 0;
+    virtual void OverlapChanged() = 0;
+    virtual void NotifyAnalysis() = 0;
+    virtual void ChannelsChosen() = 0;
+    virtual void AutoSetup() = 0;
+    virtual void RefreshChannels() = 0;
+};

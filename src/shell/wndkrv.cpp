@@ -1,0 +1,273 @@
+#include "wndkrv.h"
+
+#include "panels/controlbar.h"
+#include "panels/viewbar.h"
+#include "platform/appmessage.h"
+#include "platform/companionbus.h"
+#include "platform/messagebox.h"
+#include "platform/profile.h"
+#include "shell/appcontext.h"
+#include "zq.h"
+
+#include <QCloseEvent>
+#include <QTimerEvent>
+
+namespace {
+// Reader clients in the order they are registered, reset and frozen:
+// time views, octave views, multimeter views.
+constexpr int kReaderClients[] = {2, 3, 1};
+const QString kSettings = QStringLiteral("Settings");
+} // namespace
+
+CWndKRV::CWndKRV() : m_timers(this)
+{
+    setObjectName(QStringLiteral("CWndKRV"));
+    setWindowTitle(QStringLiteral("KRV"));
+    // Bar and pages cover the client area, so there is nothing to erase.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_colourScheme = Profile::GetInt(kSettings, QStringLiteral("colors"), 1);
+    m_autoSetup = Profile::GetInt(kSettings, QStringLiteral("AutoSetup"), 0) != 0;
+}
+
+CWndKRV::~CWndKRV()
+{
+    m_timers.KillTimer(kTickTimer);
+    SavePlacement();
+    Profile::WriteInt(kSettings, QStringLiteral("colors"), m_colourScheme);
+    Profile::WriteInt(kSettings, QStringLiteral("AutoSetup"), m_autoSetup ? 1 : 0);
+    SetPageCount(0);
+    if (Ctx().mainWindow == this) {
+        Ctx().mainWindow = nullptr;
+        Ctx().mainFrame = nullptr;
+    }
+}
+
+void CWndKRV::Create()
+{
+    ApplyColourScheme(m_colourScheme);
+    for (int client : kReaderClients) {
+        ZQ_Register(client, this);
+        ZQ_ResetBuffer(client, -1);
+    }
+    Ctx().sharedSource = false;
+
+    m_bar = new CControlBar(this, this);
+    m_bar->show();
+    SetPageCount(1);
+
+    if (ZQ_GetNrOfChan() != 0) {
+        Ctx().sharedSource = true;
+        m_bar->SetSetupCaption(QStringLiteral("Quorel"));
+        RefreshChannels();
+    }
+    m_timers.SetTimer(kTickTimer, kTickPeriodMs);
+    PostAppMessage(this, kPlacementMessage);
+    if (m_autoSetup)
+        AutoSetup();
+    Ctx().mainWindow = this;
+    Ctx().mainFrame = this;
+}
+
+void CWndKRV::ApplyColourScheme(int scheme)
+{
+    m_colourScheme = scheme;
+    if (scheme < 0 || scheme > 2)
+        return;
+    Ctx().colours.Apply(scheme);
+    m_brushesMade = true;
+}
+
+CViewBar* CWndKRV::Page(int index) const
+{
+    return index >= 0 && index < m_pageCount ? m_pages[index] : nullptr;
+}
+
+void CWndKRV::SetPageCount(int count)
+{
+    count = std::clamp(count, 0, kMaxPages);
+    while (m_pageCount > count) {
+        --m_pageCount;
+        delete m_pages[m_pageCount];
+        m_pages[m_pageCount] = nullptr;
+    }
+    while (m_pageCount < count) {
+        auto* page = new CViewBar(this, this);
+        m_pages[m_pageCount++] = page;
+        page->show();
+    }
+    Layout();
+}
+
+void CWndKRV::Layout()
+{
+    const QRect client = rect();
+    const int left = client.left();
+    const int top = client.top();
+    const int width = client.width();
+    const int bottom = top + client.height();
+    if (m_bar)
+        m_bar->setGeometry(left, top, width, CControlBar::kHeight);
+    const int pagesTop = top + CControlBar::kHeight;
+    const int n = m_pageCount;
+    if (n == 0)
+        return;
+    if (n == 4 || n == 6) {
+        const int rows = n / 2;
+        const int rowHeight = (bottom - pagesTop) / rows;
+        const int columnWidth = width / 2;
+        for (int k = 0; k < n; ++k)
+            m_pages[k]->LayoutViews(left + (k % 2) * columnWidth, pagesTop + (k / 2) * rowHeight, columnWidth,
+                                    rowHeight);
+    } else {
+        const int rowHeight = (bottom - pagesTop) / n;
+        for (int k = 0; k < n; ++k)
+            m_pages[k]->LayoutViews(left, pagesTop + k * rowHeight, width, rowHeight);
+    }
+}
+
+void CWndKRV::resizeEvent(QResizeEvent*) { Layout(); }
+
+void CWndKRV::moveEvent(QMoveEvent*) { Layout(); }
+
+void CWndKRV::paintEvent(QPaintEvent*) {}
+
+void CWndKRV::ResetReaderClients()
+{
+    for (int client : kReaderClients)
+        ZQ_ResetBuffer(client, -1);
+}
+
+void CWndKRV::RunStop()
+{
+    if (m_record.run) {
+        m_record.run = 0;
+        m_record.single = 0;
+    } else {
+        ResetReaderClients();
+        m_record.run = 1;
+    }
+    if (m_bar)
+        m_bar->MirrorRunState();
+}
+
+void CWndKRV::SingleShot()
+{
+    m_record.single = 1;
+    m_record.run = 1;
+    if (m_bar)
+        m_bar->MirrorRunState();
+    ZQ_ResetBuffer(2, -1);
+}
+
+int CWndKRV::HopFor(int points, int overlapPercent)
+{
+    return int(points * (100 - overlapPercent) * 0.01);
+}
+
+void CWndKRV::RecomputeHop()
+{
+    m_record.hop = HopFor(m_record.points, m_record.overlap);
+    NotifyAnalysis();
+}
+
+void CWndKRV::PointsChanged()
+{
+    if (m_bar)
+        m_record.points = m_bar->PointsChoice();
+    RecomputeHop();
+}
+
+void CWndKRV::AveragesChanged()
+{
+    if (m_bar)
+        m_record.averages = m_bar->AveragesChoice();
+    RecomputeHop();
+}
+
+void CWndKRV::OverlapChanged()
+{
+    if (m_bar)
+        m_record.overlap = m_bar->OverlapChoice();
+    RecomputeHop();
+}
+
+void CWndKRV::NotifyAnalysis()
+{
+    for (int i = 0; i < m_pageCount; ++i)
+        m_pages[i]->RecomputeViews();
+}
+
+void CWndKRV::ChannelsChosen()
+{
+    for (int i = 0; i < m_pageCount; ++i)
+        m_pages[i]->RecomputeViews();
+}
+
+void CWndKRV::RefreshChannels()
+{
+    if (m_bar)
+        m_bar->RefillChannelSelectors();
+    for (int i = 0; i < m_pageCount; ++i)
+        m_pages[i]->ChannelsChanged();
+}
+
+void CWndKRV::AutoSetup()
+{
+    if (!m_hardware.HasModule())
+        m_hardware.ChooseModule();
+    if (m_bar)
+        m_bar->SetSetupCaption(m_hardware.typeName);
+    if (!m_hardware.DefineChannels(true)) {
+        ShowMessageBox(this, QStringLiteral("No Hardware"));
+        return;
+    }
+    RefreshChannels();
+    if (Ctx().sharedSource)
+        return;
+    for (quintptr code : {10, 11, 12, 13})
+        CompanionBus::Instance().Broadcast(Ctx().companionMessage, code, 0);
+}
+
+void CWndKRV::Tick()
+{
+    m_hardware.Poll();
+    for (int client : kReaderClients)
+        ZQ_FreezeBuffers(client);
+    for (int i = 0; i < m_pageCount; ++i)
+        m_pages[i]->TickViews(i);
+    if (++Ctx().tickCounter % 20 == 0 && m_bar)
+        m_bar->BlinkRecord();
+}
+
+void CWndKRV::timerEvent(QTimerEvent* event)
+{
+    if (m_timers.IdOf(event) == kTickTimer)
+        Tick();
+    else
+        QWidget::timerEvent(event);
+}
+
+bool CWndKRV::event(QEvent* event)
+{
+    if (AppMessage::NumberOf(event) == kPlacementMessage) {
+        RestorePlacement();
+        return true;
+    }
+    if (event->type() == CompanionMessage::EventType()) {
+        auto* message = static_cast<CompanionMessage*>(event);
+        if (message->MessageId() == Ctx().companionMessage && (message->WParam() == 1 || message->WParam() == 11))
+            RefreshChannels();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void CWndKRV::closeEvent(QCloseEvent* event)
+{
+    m_timers.KillTimer(kTickTimer);
+    event->accept();
+}
+
+void CWndKRV::RestorePlacement() { show(); }
+
+void CWndKRV::SavePlacement() {}

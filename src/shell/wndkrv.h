@@ -1,0 +1,88 @@
+#pragma once
+// The one top-level window: owns the main bar, the pages, the analysis
+// record and the hardware manager, and runs the 10 ms tick that moves new
+// samples into the channel buffer service and lets the views read.
+
+#include "acquisition/hwmanager.h"
+#include "platform/windowtimers.h"
+#include "shell/analysisrecord.h"
+#include "shell/mainframe.h"
+
+#include <QString>
+#include <QWidget>
+#include <array>
+
+class CControlBar;
+class CViewBar;
+
+class CWndKRV : public QWidget, public MainFrame {
+    Q_OBJECT
+public:
+    static constexpr int kMaxPages = 10;
+    static constexpr int kTickTimer = 3;
+    static constexpr int kTickPeriodMs = 10;
+    static constexpr int kPlacementMessage = 105;
+
+    CWndKRV();
+    ~CWndKRV() override;
+
+    // Window creation: colour scheme, reader clients, bar, first page,
+    // shared-source check, tick timer, placement request, auto setup.
+    void Create();
+
+    // MainFrame
+    QWidget* Window() override { return this; }
+    AnalysisRecord& Record() override { return m_record; }
+    CHwManager& Hardware() override { return m_hardware; }
+    void SetPageCount(int count) override;
+    int PageCount() const override { return m_pageCount; }
+    void RunStop() override;
+    void SingleShot() override;
+    void PointsChanged() override;
+    void AveragesChanged() override;
+    void OverlapChanged() override;
+    void NotifyAnalysis() override;
+    void ChannelsChosen() override;
+    void AutoSetup() override;
+    void RefreshChannels() override;
+
+    void ApplyColourScheme(int scheme);
+    // One tick of the real-time loop; the tick timer calls it.
+    void Tick();
+
+    CControlBar* Bar() const { return m_bar; }
+    CViewBar* Page(int index) const;
+    int ColourSchemeNumber() const { return m_colourScheme; }
+    bool AutoSetupOn() const { return m_autoSetup; }
+    void SetAutoSetup(bool on) { m_autoSetup = on; }
+
+    // Samples between analysis segments for points and overlap percent.
+    static int HopFor(int points, int overlapPercent);
+
+protected:
+    bool event(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void Layout();
+    void RecomputeHop();
+    void ResetReaderClients();
+    void RestorePlacement();
+    void SavePlacement();
+
+    CControlBar* m_bar = nullptr;
+    std::array<CViewBar*, kMaxPages> m_pages{};
+    int m_pageCount = 0;
+    AnalysisRecord m_record;
+    CHwManager m_hardware;
+    bool m_brushesMade = false;
+    int m_colourScheme = 1;
+    bool m_autoSetup = false;
+    std::array<QString, 4> m_setNames;
+    QString m_p0Text;
+    WindowTimers m_timers;
+};

@@ -1,0 +1,3 @@
+krv_add_test(test_sharedsource QT
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_sharedsource.cpp
+  LIBS krv_shell)

@@ -1,0 +1,289 @@
+// The channel buffer service across processes: zq-gen as the writer, reader
+// helper processes, zq-stat, and this process as reader or would-be writer.
+
+#include "support/testenvironment.h"
+#include "zq.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <map>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <thread>
+#include <deque>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Child {
+    pid_t pid = -1;
+    std::string out, err; // files with its standard output and error
+};
+
+class ZqProcess : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        for (Child& c : m_children)
+            if (c.pid > 0) {
+                kill(c.pid, SIGKILL);
+                waitpid(c.pid, nullptr, 0);
+            }
+        ZQ_ReleaseWriter();
+        shm_unlink(("/" + m_env.ZqName()).c_str());
+        shm_unlink(("/" + m_env.ZqName() + ".readers").c_str());
+    }
+
+    Child& Start(const std::string& program, const std::vector<std::string>& args)
+    {
+        Child c;
+        const std::string stem = m_env.Root() + "/" + program + std::to_string(m_children.size());
+        c.out = stem + ".out";
+        c.err = stem + ".err";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, c.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, c.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const std::string path = TestEnvironment::BinDir() + "/" + program;
+        std::vector<char*> argv{const_cast<char*>(path.c_str())};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        const int rc = posix_spawn(&c.pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        EXPECT_EQ(rc, 0) << path;
+        m_children.push_back(c);
+        return m_children.back();
+    }
+
+    // Exit code, or -1 when the child did not end within the timeout.
+    static int Wait(Child& c, std::chrono::milliseconds timeout = 20s)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(c.pid, &status, WNOHANG) == c.pid) {
+                c.pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return -1;
+    }
+
+    int Run(const std::string& program, const std::vector<std::string>& args)
+    {
+        return Wait(Start(program, args));
+    }
+
+    static std::string Slurp(const std::string& file)
+    {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    // The "key value" pairs of a reader helper's summary line.
+    static std::map<std::string, long long> Summary(const Child& c)
+    {
+        std::map<std::string, long long> values;
+        std::istringstream in(Slurp(c.out));
+        std::string key;
+        long long value = 0;
+        while (in >> key >> value)
+            values[key] = value;
+        return values;
+    }
+
+    static bool WaitForChannels(int count, std::chrono::milliseconds timeout = 10s)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (ZQ_GetNrOfChan() == count)
+                return true;
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+
+    TestEnvironment m_env;
+    std::deque<Child> m_children; // references stay valid as children are added
+};
+
+TEST_F(ZqProcess, TwoReaderProcessesSeeTheSameSamplesInOrder)
+{
+    Start("zq-gen", {"-n", "4", "-r", "20000", "-s", "counter", "-t", "20", "-q"});
+    ASSERT_TRUE(WaitForChannels(4));
+    Child& a = Start("zq_test_reader", {"2", "20000", "15", "0", m_env.Root() + "/a.bin"});
+    Child& b = Start("zq_test_reader", {"3", "20000", "15", "0", m_env.Root() + "/b.bin"});
+    ASSERT_EQ(Wait(a), 0) << Slurp(a.out);
+    ASSERT_EQ(Wait(b), 0) << Slurp(b.out);
+    for (const Child* c : {&a, &b}) {
+        auto s = Summary(*c);
+        EXPECT_EQ(s["consistent"], 1) << Slurp(c->out);
+        EXPECT_EQ(s["gaps"], 0) << Slurp(c->out);
+        EXPECT_EQ(s["lost"], 0);
+        EXPECT_GE(s["frames"], 20000);
+    }
+
+    // Frame by frame, both saw identical values wherever their spans overlap.
+    const std::string da = Slurp(m_env.Root() + "/a.bin"), db = Slurp(m_env.Root() + "/b.bin");
+    const size_t frame = 4 * sizeof(float);
+    auto at = [&](const std::string& d, size_t f, int c) {
+        float v;
+        std::memcpy(&v, d.data() + f * frame + size_t(c) * sizeof(float), sizeof v);
+        return v;
+    };
+    ASSERT_GT(da.size(), 0u);
+    ASSERT_GT(db.size(), 0u);
+    const long long firstA = (long long)at(da, 0, 0), firstB = (long long)at(db, 0, 0);
+    const long long start = std::max(firstA, firstB);
+    const long long end = std::min(firstA + (long long)(da.size() / frame), firstB + (long long)(db.size() / frame));
+    ASSERT_GT(end - start, 10000) << "the readers' spans hardly overlap";
+    for (long long v = start; v < end; ++v)
+        for (int c = 0; c < 4; ++c)
+            ASSERT_EQ(at(da, size_t(v - firstA), c), at(db, size_t(v - firstB), c)) << v << " " << c;
+}
+
+TEST_F(ZqProcess, ReaderThatFallsBehindLosesTheOldestAndCountsThem)
+{
+    // 100 kHz: a ring of 262144 samples, 2.6 s; the reader sleeps 3.5 s.
+    Start("zq-gen", {"-n", "2", "-r", "100000", "-s", "counter", "-t", "30", "-q"});
+    ASSERT_TRUE(WaitForChannels(2));
+    Child& r = Start("zq_test_reader", {"2", "400000", "20", "3.5"});
+    ASSERT_EQ(Wait(r, 30s), 0) << Slurp(r.out);
+    auto s = Summary(r);
+    EXPECT_EQ(s["consistent"], 1) << Slurp(r.out);
+    EXPECT_EQ(s["gaps"], 1) << Slurp(r.out);
+    EXPECT_GT(s["lost"], 0);
+    EXPECT_EQ(s["lost"], s["gapsamples"]) << "every skipped sample is counted as lost, no more";
+}
+
+TEST_F(ZqProcess, KilledWriterLeavesNoLiveChannelsAndIsTakenOver)
+{
+    Child& gen = Start("zq-gen", {"-n", "3", "-r", "1000", "-q"});
+    ASSERT_TRUE(WaitForChannels(3));
+    EXPECT_STREQ(ZQ_GetChanName(2), "Gen 3");
+    EXPECT_DOUBLE_EQ(ZQ_GetChanClkrate(0), 1.0 / 1000);
+    EXPECT_EQ(ZQ_GetChanPChan(1), 2);
+
+    kill(gen.pid, SIGKILL);
+    // Not reaped yet: a zombie counts as dead too.
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(WaitForChannels(0, 2s));
+    Wait(gen);
+    EXPECT_EQ(ZQ_GetNrOfChan(), 0);
+
+    ZQ_WriterStatus status;
+    ASSERT_EQ(ZQ_GetWriterStatus(&status), ZQ_OK);
+    EXPECT_EQ(status.segmentPresent, 1);
+    EXPECT_EQ(status.writerAlive, 0);
+    Child& stat = Start("zq-stat", {});
+    EXPECT_EQ(Wait(stat), 0);
+    EXPECT_NE(Slurp(stat.out).find("(dead)"), std::string::npos) << Slurp(stat.out);
+
+    // This process takes the stale segment over.
+    ASSERT_EQ(ZQ_SetNrOfChan(1), ZQ_OK);
+    ASSERT_EQ(ZQ_SetChanDef(0, 5, "5", "mine", "V", "+", 1e-3, -1, 1, -1, 1, 0), ZQ_OK);
+    EXPECT_EQ(ZQ_GetNrOfChan(), 1);
+    EXPECT_STREQ(ZQ_GetChanName(0), "mine");
+}
+
+TEST_F(ZqProcess, SecondLiveWriterIsRefused)
+{
+    Start("zq-gen", {"-n", "2", "-r", "1000", "-q"});
+    ASSERT_TRUE(WaitForChannels(2));
+
+    Child& second = Start("zq-gen", {"-n", "1", "-q"});
+    EXPECT_EQ(Wait(second), 1);
+    EXPECT_NE(Slurp(second.err).find("*** zq: "), std::string::npos) << Slurp(second.err);
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ZQ_SetNrOfChan(1), ZQ_E_BUSY);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.rfind("*** ", 0), 0u) << err;
+    EXPECT_NE(err.find("live writer"), std::string::npos) << err;
+    EXPECT_EQ(err.back(), '\n');
+    // The first writer's channels stand.
+    EXPECT_EQ(ZQ_GetNrOfChan(), 2);
+    float v = 1;
+    EXPECT_EQ(ZQ_WriteChanOneFloatValue(0, reinterpret_cast<int*>(&v)), ZQ_E_NOCHANNEL);
+}
+
+TEST_F(ZqProcess, WriterThatEndsTakesItsChannelsAlong)
+{
+    Child& gen = Start("zq-gen", {"-n", "2", "-r", "1000", "-c", "300", "-q"});
+    ASSERT_TRUE(WaitForChannels(2));
+    EXPECT_EQ(Wait(gen), 0);
+    EXPECT_TRUE(WaitForChannels(0, 2s));
+    // A new writer in another process is found again by this reader.
+    Start("zq-gen", {"-n", "5", "-r", "1000", "-q"});
+    EXPECT_TRUE(WaitForChannels(5));
+}
+
+TEST_F(ZqProcess, StatShowsWriterChannelsAndReaders)
+{
+    Start("zq-gen", {"-n", "2", "-r", "10000", "-s", "counter", "-q"});
+    ASSERT_TRUE(WaitForChannels(2));
+    ZQ_Register(3, nullptr);
+    std::vector<float> buffer(100000);
+    std::this_thread::sleep_for(50ms);
+    ZQ_FreezeBuffers(3);
+    const int n = ZQ_CheckChan(3, 0);
+    EXPECT_GT(n, 0);
+    ZQ_ReadChan(3, 0, reinterpret_cast<unsigned char*>(buffer.data()), n);
+
+    Child& stat = Start("zq-stat", {});
+    ASSERT_EQ(Wait(stat), 0);
+    const std::string out = Slurp(stat.out);
+    EXPECT_NE(out.find("(alive)"), std::string::npos) << out;
+    EXPECT_NE(out.find("channels: 2"), std::string::npos) << out;
+    EXPECT_NE(out.find("Gen 2"), std::string::npos) << out;
+    EXPECT_NE(out.find("pid " + std::to_string(getpid()) + " (alive) client 3"), std::string::npos) << out;
+    EXPECT_NE(out.find("lost"), std::string::npos) << out;
+}
+
+TEST_F(ZqProcess, ToolsAnswerHelpAndRejectBadArguments)
+{
+    for (const char* tool : {"zq-gen", "zq-stat"}) {
+        Child& help = Start(tool, {"--help"});
+        EXPECT_EQ(Wait(help), 0) << tool;
+        EXPECT_NE(Slurp(help.out).find("Usage: "), std::string::npos) << tool;
+        Child& bad = Start(tool, {"--no-such-option"});
+        EXPECT_EQ(Wait(bad), 2) << tool;
+        EXPECT_NE(Slurp(bad.err).find("unknown option"), std::string::npos) << tool;
+    }
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-n", "0"}, {"-n", "65"}, {"-r", "abc"}, {"-r", "-5"}, {"-s", "triangle"},
+          {"-t"}, {"-c", "-1"}}) {
+        EXPECT_EQ(Run("zq-gen", args), 2) << args[0] << " " << (args.size() > 1 ? args[1] : "");
+    }
+    EXPECT_EQ(Run("zq-stat", {}), 1); // no segment in this namespace yet
+    EXPECT_EQ(Run("zq-gen", {"-n", "1", "-c", "10", "-q"}), 0);
+}
+
+TEST_F(ZqProcess, GeneratorStopsCleanlyOnSignals)
+{
+    for (int sig : {SIGINT, SIGTERM}) {
+        Child& gen = Start("zq-gen", {"-n", "1", "-r", "1000", "-q"});
+        ASSERT_TRUE(WaitForChannels(1));
+        kill(gen.pid, sig);
+        EXPECT_EQ(Wait(gen), 0);
+        EXPECT_TRUE(WaitForChannels(0, 2s));
+    }
+}
+
+} // namespace

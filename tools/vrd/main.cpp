@@ -1,0 +1,245 @@
+// vrd: shows and exports recording files.
+//   vrd info FILE [-c CHANNELS -b BLOCKFRAMES]
+//   vrd csv FILE [OUT.csv] [-c CHANNELS -b BLOCKFRAMES]
+//   vrd wav FILE OUT.wav [-c CHANNELS -b BLOCKFRAMES]
+// -c and -b read a file that has no text header (its recording was never
+// closed); only its whole blocks are read.
+
+#include "vrdfile.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+constexpr int kChunkFrames = 8192;
+
+int Usage()
+{
+    std::fprintf(stderr,
+                 "usage: vrd info FILE [-c CHANNELS -b BLOCKFRAMES]\n"
+                 "       vrd csv FILE [OUT.csv] [-c CHANNELS -b BLOCKFRAMES]\n"
+                 "       vrd wav FILE OUT.wav [-c CHANNELS -b BLOCKFRAMES]\n");
+    return 2;
+}
+
+int Error(const std::string& message)
+{
+    std::fprintf(stderr, "vrd: %s\n", message.c_str());
+    return 1;
+}
+
+struct Arguments {
+    std::string command;
+    std::vector<std::string> files;
+    int channels = 0;
+    int blockFrames = 0;
+};
+
+bool ParseCount(const char* text, int& value)
+{
+    char* end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    if (end == text || *end || v < 1 || v > (1 << 28))
+        return false;
+    value = int(v);
+    return true;
+}
+
+bool Parse(int argc, char** argv, Arguments& args)
+{
+    if (argc < 2)
+        return false;
+    args.command = argv[1];
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "-c" || arg == "-b") {
+            if (i + 1 >= argc || !ParseCount(argv[++i], arg == "-c" ? args.channels : args.blockFrames))
+                return false;
+        } else {
+            args.files.push_back(arg);
+        }
+    }
+    return !args.files.empty();
+}
+
+const char* kNoHeader = "no text header: the recording was never closed (the program ended abnormally)";
+
+int Info(VrdFile& file, const Arguments& args)
+{
+    std::printf("head: \"Vorn64\", header offset %llu\n", (unsigned long long)file.HeaderOffset());
+    std::printf("file size: %llu bytes\n", (unsigned long long)file.FileSize());
+    if (!file.HasHeader()) {
+        std::printf("%s\n", kNoHeader);
+        std::printf("data: %llu bytes behind the head\n", (unsigned long long)file.DataBytes());
+        if (args.channels < 1 || args.blockFrames < 1) {
+            std::printf("whole blocks: unknown; give -c CHANNELS -b BLOCKFRAMES to count them\n");
+            return 0;
+        }
+        if (!file.AssumeLayout(args.channels, args.blockFrames))
+            return Error(file.Error());
+        std::printf("whole blocks: %lld of %d channels x %d frames\n", (long long)file.WholeBlocks(), args.channels,
+                    args.blockFrames);
+        std::printf("frames: %lld\n", (long long)file.Frames());
+        return 0;
+    }
+    std::printf("type: %s\n", file.Type().c_str());
+    std::printf("block frames: %d\n", file.BlockFrames());
+    std::printf("start time: %s\n", file.StartTime().c_str());
+    std::printf("frames: %lld\n", (long long)file.Frames());
+    std::printf("blocks: %lld\n", (long long)file.WholeBlocks());
+    std::printf("channels: %zu\n", file.Channels().size());
+    int index = 0;
+    for (const VrdFile::Channel& channel : file.Channels())
+        std::printf("  %d: name \"%s\" unit \"%s\" pchan %d clk %g offset %d\n", index++, channel.name.c_str(),
+                    channel.unit.c_str(), channel.pchan, channel.clk, channel.offset);
+    for (const std::string& warning : file.Warnings())
+        std::printf("warning: %s\n", warning.c_str());
+    return 0;
+}
+
+std::string CsvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+double SamplePeriod(const VrdFile& file)
+{
+    return file.Channels().empty() ? 0.0 : file.Channels().back().clk;
+}
+
+int Csv(VrdFile& file, const std::string& out)
+{
+    std::FILE* stream = out.empty() ? stdout : std::fopen(out.c_str(), "w");
+    if (!stream)
+        return Error("cannot create " + out + ": " + std::strerror(errno));
+    // Without a sample period (a file without header) the first column is the frame number.
+    const double clk = SamplePeriod(file);
+    std::fprintf(stream, clk > 0.0 ? "time" : "frame");
+    for (const VrdFile::Channel& channel : file.Channels())
+        std::fprintf(stream, ",%s", CsvField(channel.unit.empty() ? channel.name : channel.name + " [" + channel.unit + "]").c_str());
+    std::fprintf(stream, "\n");
+    const size_t channels = file.Channels().size();
+    std::vector<float> values;
+    for (int64_t first = 0; first < file.Frames(); first += kChunkFrames) {
+        int count = int(std::min<int64_t>(kChunkFrames, file.Frames() - first));
+        if (!file.ReadFrames(first, count, values)) {
+            if (stream != stdout)
+                std::fclose(stream);
+            return Error(file.Error());
+        }
+        for (int j = 0; j < count; ++j) {
+            if (clk > 0.0)
+                std::fprintf(stream, "%.9g", double(first + j) * clk);
+            else
+                std::fprintf(stream, "%lld", (long long)(first + j));
+            for (size_t c = 0; c < channels; ++c)
+                std::fprintf(stream, ",%.9g", double(values[size_t(j) * channels + c]));
+            std::fprintf(stream, "\n");
+        }
+    }
+    bool failed = std::ferror(stream) != 0;
+    if (stream != stdout)
+        failed = std::fclose(stream) != 0 || failed;
+    return failed ? Error("write error") : 0;
+}
+
+void Put16(std::vector<unsigned char>& out, uint32_t v)
+{
+    out.push_back((unsigned char)v);
+    out.push_back((unsigned char)(v >> 8));
+}
+
+void Put32(std::vector<unsigned char>& out, uint32_t v)
+{
+    Put16(out, v & 0xFFFF);
+    Put16(out, v >> 16);
+}
+
+void PutTag(std::vector<unsigned char>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+
+// 32-bit IEEE float WAV: RIFF, "fmt " (format 3), "fact", "data".
+int Wav(VrdFile& file, const std::string& out)
+{
+    const double clk = SamplePeriod(file);
+    if (!(clk > 0.0) || !std::isfinite(clk))
+        return Error("the recording has no valid sample period (clk); cannot write a WAV file");
+    const uint32_t rate = uint32_t(std::lround(1.0 / clk));
+    const uint32_t channels = uint32_t(file.Channels().size());
+    if (rate < 1 || channels > 65535)
+        return Error("the recording's rate or channel count does not fit a WAV file");
+    const uint64_t dataBytes = uint64_t(file.Frames()) * channels * 4;
+    if (dataBytes > 0xFFFFFFFFull - 64)
+        return Error("the recording is too large for one WAV file (over 4 GiB of samples)");
+    std::vector<unsigned char> head;
+    PutTag(head, "RIFF");
+    Put32(head, uint32_t(4 + 26 + 12 + 8 + dataBytes));
+    PutTag(head, "WAVE");
+    PutTag(head, "fmt ");
+    Put32(head, 18);
+    Put16(head, 3);
+    Put16(head, channels);
+    Put32(head, rate);
+    Put32(head, rate * channels * 4);
+    Put16(head, channels * 4);
+    Put16(head, 32);
+    Put16(head, 0);
+    PutTag(head, "fact");
+    Put32(head, 4);
+    Put32(head, uint32_t(file.Frames()));
+    PutTag(head, "data");
+    Put32(head, uint32_t(dataBytes));
+
+    std::FILE* stream = std::fopen(out.c_str(), "wb");
+    if (!stream)
+        return Error("cannot create " + out + ": " + std::strerror(errno));
+    bool ok = std::fwrite(head.data(), 1, head.size(), stream) == head.size();
+    std::vector<float> values;
+    for (int64_t first = 0; ok && first < file.Frames(); first += kChunkFrames) {
+        int count = int(std::min<int64_t>(kChunkFrames, file.Frames() - first));
+        if (!file.ReadFrames(first, count, values)) {
+            std::fclose(stream);
+            return Error(file.Error());
+        }
+        ok = std::fwrite(values.data(), 4, values.size(), stream) == values.size();
+    }
+    ok = std::fclose(stream) == 0 && ok;
+    return ok ? 0 : Error("write error on " + out);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Arguments args;
+    if (!Parse(argc, argv, args))
+        return Usage();
+    const bool info = args.command == "info", csv = args.command == "csv", wav = args.command == "wav";
+    if ((!info && !csv && !wav) || (wav && args.files.size() != 2) || (!wav && args.files.size() > (csv ? 2u : 1u)))
+        return Usage();
+    VrdFile file;
+    if (!file.Load(args.files[0]))
+        return Error(file.Error());
+    if (info)
+        return Info(file, args);
+    if (!file.HasHeader()) {
+        if (args.channels < 1 || args.blockFrames < 1)
+            return Error(std::string(kNoHeader) + "; give -c CHANNELS -b BLOCKFRAMES to read its whole blocks");
+        if (!file.AssumeLayout(args.channels, args.blockFrames))
+            return Error(file.Error());
+    }
+    if (csv)
+        return Csv(file, args.files.size() > 1 ? args.files[1] : std::string());
+    return Wav(file, args.files[1]);
+}
