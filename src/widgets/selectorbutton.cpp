@@ -1,6 +1,7 @@
 #include "selectorbutton.h"
 
 #include "numericdrum.h"
+#include "platform/textarchive.h"
 #include "parsewithprefix.h"
 #include "scalecolor.h"
 #include "shell/appcontext.h"
@@ -162,11 +163,21 @@ void CSelectorButton::SetEnabled(bool enabled)
     update();
 }
 
-QString CSelectorButton::SerializeLine(const QString& key) const
+QString CSelectorButton::LineText(const QString& key) const
 {
     if (m_items.isEmpty())
-        return key + QString::asprintf("#%.9g,%.9g,%d\r\n", m_offset, m_step, m_current);
-    return key + QLatin1Char('$') + CurrentText() + QStringLiteral("\r\n");
+        return key + QString::asprintf("#%.9g,%.9g,%d", m_offset, m_step, m_current);
+    return key + QLatin1Char('$') + CurrentText();
+}
+
+QString CSelectorButton::SerializeLine(const QString& key) const { return LineText(key) + QStringLiteral("\r\n"); }
+
+void CSelectorButton::SerializeLine(TextArchive& archive, const QString& keyOrRest, bool notify)
+{
+    if (archive.IsStoring())
+        archive.WriteLine(LineText(keyOrRest));
+    else
+        ApplySettingsLine(keyOrRest, notify);
 }
 
 void CSelectorButton::ApplySettingsLine(const QString& rest, bool notify)
@@ -244,7 +255,7 @@ bool CSelectorButton::HandlePress()
     if (!m_enabled)
         return false;
     setFocus(Qt::OtherFocusReason);
-    Step();
+    StepOnce();
     return true;
 }
 
@@ -278,7 +289,7 @@ void CSelectorButton::ChooseWithDrum()
     SendClick();
 }
 
-void CSelectorButton::Step()
+void CSelectorButton::StepOnce()
 {
     if (m_numeric) {
         m_current += m_direction;

@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <vector>
 
+class TextArchive;
+
 class CSelectorButton : public QPushButton {
     Q_OBJECT
 public:
@@ -56,6 +58,11 @@ public:
     // when there are items); anything else, or a "#" line without three
     // numbers, is ignored.
     void ApplySettingsLine(const QString& rest, bool notify);
+    // Either of the two through a settings archive: a storing archive gets
+    // the line for the key (keyOrRest is the key, "YDiv1:"); a loading one
+    // has been read by the owner, who matched the key and passes the rest
+    // of the line after the colon as keyOrRest.
+    void SerializeLine(TextArchive& archive, const QString& keyOrRest, bool notify);
 
     // The value text of numeric mode: "%0.3g%s" with the prefix n, u, m, k
     // or M ("50m", "1.5k", "5").
@@ -84,8 +91,9 @@ private:
     // let through one clicked().
     void SendClick();
     void ChooseWithDrum();
-    void Step();
+    void StepOnce();
     QString ValueText() const;
+    QString LineText(const QString& key) const;
 
     QStringList m_items;
     std::vector<int> m_keys;

@@ -2,6 +2,7 @@
 // numeric grid, the list operations, settings lines and drawing.
 #include "widgettest.h"
 
+#include "platform/textarchive.h"
 #include "shell/appcontext.h"
 #include "widgets/numericdrum.h"
 #include "widgets/scalecolor.h"
@@ -402,4 +403,38 @@ TEST_F(SelectorTest, DrawsFaceOutlineAndLabelGradient)
     QImage focused = m_selector->grab().toImage();
     EXPECT_EQ(QColor(focused.pixel(60, 5)), QColor(255, 255, 192));
     EXPECT_EQ(focused.pixel(2, 0), ScaleColor(qRgb(112, 112, 112), 1.6));
+}
+
+TEST(SelectorArchive, StoresThroughTheArchiveAndLoadsTheRestOfALine)
+{
+    CSelectorButton yDiv, yOff;
+    for (const char* text : {"1", "2", "5"})
+        yDiv.AddItem(QString::fromLatin1(text), -1);
+    yDiv.SelectText(QStringLiteral("2"));
+    yOff.SetNumeric(2, -4);
+    QByteArray bytes;
+    {
+        TextArchive out;
+        out.OpenBuffer(&bytes, TextArchive::Mode::Store);
+        yDiv.SerializeLine(out, QStringLiteral("YDiv1:"), false);
+        yOff.SerializeLine(out, QStringLiteral("YOff1:"), false);
+        out.Close();
+    }
+    EXPECT_EQ(bytes, QByteArray("YDiv1:$2\r\nYOff1:#-4,2,0\r\n"));
+
+    CSelectorButton yDiv2, yOff2;
+    for (const char* text : {"1", "2", "5"})
+        yDiv2.AddItem(QString::fromLatin1(text), -1);
+    TextArchive in;
+    in.OpenBuffer(&bytes, TextArchive::Mode::Load);
+    QString line, rest;
+    ASSERT_TRUE(in.ReadLine(line));
+    ASSERT_TRUE(TextArchive::MatchKey(line, QStringLiteral("YDiv1:"), &rest));
+    yDiv2.SerializeLine(in, rest, false);
+    ASSERT_TRUE(in.ReadLine(line));
+    ASSERT_TRUE(TextArchive::MatchKey(line, QStringLiteral("YOff1:"), &rest));
+    yOff2.SerializeLine(in, rest, false);
+    EXPECT_EQ(yDiv2.CurrentText(), "2");
+    EXPECT_DOUBLE_EQ(yOff2.NumericValue(), -4);
+    EXPECT_DOUBLE_EQ(yOff2.Step(), 2);
 }
