@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -320,6 +321,23 @@ TEST_F(SelectorTest, CancelledDrumChangesNothing)
     EXPECT_TRUE(drum.opened);
     EXPECT_EQ(m_selector->CurrentText(), "b");
     EXPECT_EQ(Clicks(), 0);
+}
+
+TEST_F(SelectorTest, TimersKeepRunningWhileTheDrumIsOpen)
+{
+    Fill({"a", "b"});
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(10);
+    WidgetTest::WithDrum([&] { QTest::mouseClick(m_selector, Qt::LeftButton); },
+                         [&](CNumericDrum* d) {
+                             QTest::qWait(60);
+                             EXPECT_GT(ticks, 1);
+                             EXPECT_TRUE(d->isVisible());
+                             d->Accept();
+                         });
+    EXPECT_EQ(Clicks(), 1);
 }
 
 TEST_F(SelectorTest, NumericDrumSetsIndexAndValueWithoutClamping)
