@@ -1,0 +1,10 @@
+#pragma once
+// Engineering-prefix formatting of measured values: "12.3 mV", "2.5 kHz".
+
+#include <QString>
+
+// "%.*g %s%s" with the precision (significant digits), the value scaled by
+// the prefix's factor, the prefix ("M", "k", "m", "u" or none) and the unit.
+// |value| > 1100000 takes M, > 1100 k, < 0.0009 u, < 0.9 m; 0 and the rest
+// print unscaled. Any thread.
+QString FormatWithPrefix(double value, int precision, const QString& unit);

@@ -1,0 +1,136 @@
+#include "cursorlabel.h"
+
+#include "popupbitmaps.h"
+#include "platform/appmessage.h"
+#include "shell/appcontext.h"
+#include "shell/windowalpha.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace {
+// Below this many pixels from the top a press starts a drag.
+constexpr int kButtonRow = 16;
+constexpr int kDragOffset = 40;
+}
+
+CCursorLabel::CCursorLabel(QObject* cursor, QWidget* graph) : QWidget(graph), m_cursor(cursor)
+{
+    setObjectName(QStringLiteral("Unit"));
+    setCursor(Qt::ArrowCursor);
+    resize(kWidth, kHeight);
+    ToggleWindowAlpha(this, 180);
+}
+
+void CCursorLabel::SetTitle(const QString& title)
+{
+    m_title = title;
+    update();
+}
+
+void CCursorLabel::SetSlotText(int slot, const QString& text)
+{
+    m_slotText[slot & 1] = text;
+    update();
+}
+
+void CCursorLabel::OfferPeakTracking(bool offered)
+{
+    m_peakOffered = offered;
+    update();
+}
+
+void CCursorLabel::SetPeakTrackingOn(bool on)
+{
+    m_peakOn = on;
+    update();
+}
+
+QRect CCursorLabel::ButtonRect(int code) const
+{
+    // From the right corner leftwards: delete, minimum, maximum, peak.
+    int slot;
+    switch (code) {
+    case Delete: slot = 1; break;
+    case Minimum: slot = 2; break;
+    case Maximum: slot = 3; break;
+    case PeakTracking:
+        if (!m_peakOffered)
+            return QRect();
+        slot = 4;
+        break;
+    default: return QRect();
+    }
+    const int s = PopupBitmap::kSize;
+    return QRect(width() - 1 - slot * s, 1, s, s);
+}
+
+int CCursorLabel::ButtonAt(const QPoint& point) const
+{
+    for (int code : {Delete, Minimum, Maximum, PeakTracking}) {
+        if (ButtonRect(code).contains(point))
+            return code;
+    }
+    return -1;
+}
+
+void CCursorLabel::paintEvent(QPaintEvent*)
+{
+    const ColourScheme& colours = Ctx().colours;
+    QPainter painter(this);
+    painter.setOpacity(PaintOpacity(this));
+    painter.fillRect(rect(), colours.widgetLine);
+    painter.setPen(colours.graphText);
+    painter.drawRect(0, 0, width() - 1, height() - 1);
+
+    PopupBitmap::DrawButton(painter, ButtonRect(Delete), PopupBitmap::Delete, false);
+    PopupBitmap::DrawButton(painter, ButtonRect(Minimum), PopupBitmap::Minimum, false);
+    PopupBitmap::DrawButton(painter, ButtonRect(Maximum), PopupBitmap::Maximum, false);
+    if (m_peakOffered)
+        PopupBitmap::DrawButton(painter, ButtonRect(PeakTracking), PopupBitmap::PeakTracking, m_peakOn);
+
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(9);
+    painter.setFont(font);
+    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
+    // Texts at client (2, 18), (2, 31), (2, 44), inside the one-pixel border.
+    painter.setPen(colours.graphText);
+    painter.drawText(QRect(3, 19, width() - 4, 13), flags, m_title);
+    const QColor traces[2] = {colours.trace1, colours.trace2};
+    for (int slot = 0; slot < 2; ++slot) {
+        if (m_slotText[slot].isEmpty())
+            continue;
+        painter.setPen(traces[slot]);
+        painter.drawText(QRect(3, 32 + 13 * slot, width() - 4, 13), flags, m_slotText[slot]);
+    }
+}
+
+void CCursorLabel::mousePressEvent(QMouseEvent* event) { event->accept(); }
+
+void CCursorLabel::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!(event->buttons() & Qt::LeftButton)) {
+        m_dragging = false;
+        return;
+    }
+    QPoint local = event->position().toPoint();
+    if (!m_dragging && local.y() <= kButtonRow)
+        return;
+    m_dragging = true;
+    int top = mapToParent(local).y() - kDragOffset;
+    move(x(), top);
+    PostAppMessage(m_cursor, 106, quintptr(qintptr(top)), 0);
+}
+
+void CCursorLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (m_dragging) {
+        m_dragging = false;
+        return;
+    }
+    int code = ButtonAt(event->position().toPoint());
+    if (code >= 0)
+        PostAppMessage(m_cursor, 103, quintptr(code), 0);
+}
