@@ -1,0 +1,44 @@
+#pragma once
+// Tables for the in-place complex FFT of one length, made once per length.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+// Forward transform X[k] = Σ x[n]·e^(−2πi·kn/N), N a power of two ≥ 2, on
+// split real and imaginary arrays, output in natural order (bin k at k/(N·dt)).
+//
+// The transform is radix-2 decimation in time. Its twiddle factors are the
+// butterfly-group values wr = cos θ, wi = sin θ with θ = (1 − m)·π/mmax,
+// π = 3.1415926535, evaluated in double and stored as float; pairs of radix-2
+// stages are fused into one pass over the data (each butterfly keeps its own
+// twiddle, so the arithmetic is that of the radix-2 stages). The widest SIMD
+// the processor offers is chosen at run time.
+//
+// Planning allocates; Transform does not and may run on any thread, several
+// at once on one plan.
+class FftPlan {
+public:
+    FftPlan() = default;
+    explicit FftPlan(int n) { Prepare(n); }
+
+    // Makes the tables for length n (a power of two ≥ 2); nothing happens when
+    // n is the current length. Returns false, leaving an empty plan, for other n.
+    bool Prepare(int n);
+
+    int Size() const { return m_n; }
+
+    // In-place transform of re[0 … N−1], im[0 … N−1]. The arrays must not
+    // overlap. Any thread.
+    void Transform(float* re, float* im) const;
+    void Transform(std::span<float> re, std::span<float> im) const { Transform(re.data(), im.data()); }
+
+private:
+    int m_n = 0;
+    int m_log2 = 0;
+    // Index pairs (i, j), i < j, swapped by the bit-reversal permutation.
+    std::vector<std::uint32_t> m_swaps;
+    // Twiddles of the stage with half-size L at [L … 2L−1], entry L + (m − 1).
+    std::vector<float> m_twiddleRe;
+    std::vector<float> m_twiddleIm;
+};
