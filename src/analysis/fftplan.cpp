@@ -231,7 +231,7 @@ void FftPlan::Transform(float* re, float* im) const
         return;
 #if defined(__x86_64__)
     static const bool avx2 = HasAvx2Fma();
-    if (avx2) {
+    if (avx2 && !m_portable) {
         TransformAvx2(re, im, m_n, m_log2, m_swaps.data(), m_swaps.size(), m_twiddleRe.data(),
                       m_twiddleIm.data());
         return;

@@ -28,6 +28,10 @@ public:
 
     int Size() const { return m_n; }
 
+    // Runs the portable kernel instead of the SIMD one chosen for this
+    // processor, so that both can be compared.
+    void UsePortableKernel(bool portable) { m_portable = portable; }
+
     // In-place transform of re[0 … N−1], im[0 … N−1]. The arrays must not
     // overlap. Any thread.
     void Transform(float* re, float* im) const;
@@ -36,6 +40,7 @@ public:
 private:
     int m_n = 0;
     int m_log2 = 0;
+    bool m_portable = false;
     // Index pairs (i, j), i < j, swapped by the bit-reversal permutation.
     std::vector<std::uint32_t> m_swaps;
     // Twiddles of the stage with half-size L at [L … 2L−1], entry L + (m − 1).

@@ -101,11 +101,12 @@ bool HasAvx2Fma()
 }
 #endif
 
-void ProcessGroups(OctaveAnalyser::Group* groups, int groupCount, const float* samples, int count, double alpha)
+void ProcessGroups(OctaveAnalyser::Group* groups, int groupCount, const float* samples, int count, double alpha,
+                   bool portable)
 {
 #if defined(__x86_64__)
     static const bool avx2 = HasAvx2Fma();
-    if (avx2) {
+    if (avx2 && !portable) {
         ProcessGroupsAvx2(groups, groupCount, samples, count, alpha);
         return;
     }
@@ -240,7 +241,7 @@ void OctaveAnalyser::Process(const float* samples, int count)
     const int bands = BandCount();
     if (count <= 0 || bands <= 0)
         return;
-    ProcessGroups(m_groups.data(), (bands + kLanes - 1) / kLanes, samples, count, m_alpha);
+    ProcessGroups(m_groups.data(), (bands + kLanes - 1) / kLanes, samples, count, m_alpha, m_portable);
 
     double unweighted = 0.0;
     double weighted = 0.0;

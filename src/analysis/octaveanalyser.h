@@ -82,6 +82,10 @@ public:
     double UnweightedTotal() const { return m_unweightedTotal; }
     double MeanSquare(int band) const;
 
+    // Runs the portable kernel instead of the SIMD one chosen for this
+    // processor, so that both can be compared. Results agree within rounding.
+    void UsePortableKernel(bool portable) { m_portable = portable; }
+
     // Amplitude factor of a weighting at frequency fc (Hz); 1 for "Linear",
     // within 0.001 dB of 1 at 1 kHz for A, B and C.
     static double WeightingGain(Weighting weighting, double fc);
@@ -114,6 +118,7 @@ private:
     int m_bandsPerOctave = 1;
     Weighting m_weighting = Weighting::Linear;
     double m_alpha = 1.0;
+    bool m_portable = false;
     double m_weightedTotal = 0.0;
     double m_unweightedTotal = 0.0;
     std::array<Band, kMaxBands> m_bands;
