@@ -1,22 +1,34 @@
 #include "benchreference.h"
 
 #include <algorithm>
-#include <chrono>
 #include <limits>
+#include <time.h>
+
+namespace {
+
+// CPU time of the calling thread: time spent descheduled on a shared
+// machine does not count.
+double ThreadSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+} // namespace
 
 double SecondsPerCall(const std::function<void()>& fn, double minSeconds, int rounds)
 {
-    using Clock = std::chrono::steady_clock;
     fn();
     double best = std::numeric_limits<double>::max();
     for (int r = 0; r < rounds; ++r) {
         long calls = 0;
-        const auto start = Clock::now();
+        const double start = ThreadSeconds();
         double elapsed = 0.0;
         do {
             fn();
             ++calls;
-            elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+            elapsed = ThreadSeconds() - start;
         } while (elapsed < minSeconds);
         best = std::min(best, elapsed / calls);
     }

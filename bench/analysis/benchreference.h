@@ -4,6 +4,6 @@
 
 #include <functional>
 
-// Seconds per call of fn: the best of several rounds of at least
+// Thread CPU seconds per call of fn: the best of several rounds of at least
 // minSeconds each (the best round is the least disturbed one).
 double SecondsPerCall(const std::function<void()>& fn, double minSeconds = 0.05, int rounds = 5);

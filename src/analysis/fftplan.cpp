@@ -94,77 +94,237 @@ template <class V>
     }
 }
 
-// Stages of half-size 1 and 2 on groups of four; only the butterfly (1, 3)
-// of the second stage has a twiddle other than 1.
-[[gnu::always_inline]] inline void FirstPass(float* re, float* im, int n, float wr, float wi)
+struct Tables {
+    int n;
+    int log2n;
+    const std::uint32_t* swaps;
+    std::size_t swapCount;
+    const float* twr;
+    const float* twi;
+    const std::uint32_t* middleReverse;
+    const std::uint8_t* tileReverse;
+};
+
+std::uint32_t ReverseBits(std::uint32_t v, int bits)
 {
-    for (int base = 0; base < n; base += 4) {
-        float* r = re + base;
-        float* i = im + base;
-        const float b0r = r[0] + r[1], b0i = i[0] + i[1];
-        const float b1r = r[0] - r[1], b1i = i[0] - i[1];
-        const float b2r = r[2] + r[3], b2i = i[2] + i[3];
-        const float b3r = r[2] - r[3], b3i = i[2] - i[3];
-        const float tr = b3r * wr - b3i * wi;
-        const float ti = b3r * wi + b3i * wr;
-        r[0] = b0r + b2r;
-        i[0] = b0i + b2i;
-        r[2] = b0r - b2r;
-        i[2] = b0i - b2i;
-        r[1] = b1r + tr;
-        i[1] = b1i + ti;
-        r[3] = b1r - tr;
-        i[3] = b1i - ti;
+    std::uint32_t r = 0;
+    for (int i = 0; i < bits; ++i, v >>= 1)
+        r = (r << 1) | (v & 1u);
+    return r;
+}
+
+// Loads x[i]·w[i]·c (w null: x[i]·c).
+template <class V>
+[[gnu::always_inline]] inline V LoadWeighted(const float* x, const float* w, V c, int i)
+{
+    V v = Load<V>(x + i);
+    if (w)
+        v = v * (Load<V>(w + i) * c);
+    else
+        v = v * c;
+    return v;
+}
+
+// Stages of half-size 1 and 2, run before the bit-reversal permutation: the
+// group of four that lands at permuted positions 4g … 4g+3 sits at natural
+// positions r, r + N/2, r + N/4, r + 3N/4 (r the reversal of g), so the
+// groups are contiguous in r and the window and the scale are applied on
+// the way in. Only butterfly (1, 3) of the second stage has a twiddle other
+// than 1. Outputs return to the positions their inputs came from.
+template <class V>
+[[gnu::always_inline]] inline void FirstStagesBeforePermutation(float* re, float* im, int n, float wr, float wi,
+                                                                const float* window, float scale, bool weighted)
+{
+    constexpr int W = sizeof(V) / sizeof(float);
+    const int q = n / 4;
+    const V vwr = V{} + wr, vwi = V{} + wi, c = V{} + scale;
+    for (int r = 0; r < q; r += W) {
+        const int p0 = r, p1 = r + 2 * q, p2 = r + q, p3 = r + 3 * q;
+        V x0r, x0i, x1r, x1i, x2r, x2i, x3r, x3i;
+        if (weighted) {
+            x0r = LoadWeighted(re, window, c, p0), x0i = LoadWeighted(im, window, c, p0);
+            x1r = LoadWeighted(re, window, c, p1), x1i = LoadWeighted(im, window, c, p1);
+            x2r = LoadWeighted(re, window, c, p2), x2i = LoadWeighted(im, window, c, p2);
+            x3r = LoadWeighted(re, window, c, p3), x3i = LoadWeighted(im, window, c, p3);
+        } else {
+            x0r = Load<V>(re + p0), x0i = Load<V>(im + p0);
+            x1r = Load<V>(re + p1), x1i = Load<V>(im + p1);
+            x2r = Load<V>(re + p2), x2i = Load<V>(im + p2);
+            x3r = Load<V>(re + p3), x3i = Load<V>(im + p3);
+        }
+        const V b0r = x0r + x1r, b0i = x0i + x1i;
+        const V b1r = x0r - x1r, b1i = x0i - x1i;
+        const V b2r = x2r + x3r, b2i = x2i + x3i;
+        const V b3r = x2r - x3r, b3i = x2i - x3i;
+        V tr, ti;
+        Multiply(b3r, b3i, vwr, vwi, tr, ti);
+        Store(re + p0, b0r + b2r);
+        Store(im + p0, b0i + b2i);
+        Store(re + p2, b0r - b2r);
+        Store(im + p2, b0i - b2i);
+        Store(re + p1, b1r + tr);
+        Store(im + p1, b1i + ti);
+        Store(re + p3, b1r - tr);
+        Store(im + p3, b1i - ti);
     }
 }
 
-[[gnu::always_inline]] inline void TransformBody(float* re, float* im, int n, int log2n,
-                                                 const std::uint32_t* swaps, std::size_t swapCount,
-                                                 const float* twr, const float* twi)
+// Stages of half-size 4 and 8 before the permutation. The butterfly of
+// permuted positions p, p+4, p+8, p+12 (twiddle index j = p mod 4) sits at
+// natural positions m, m + N/8, m + N/16, m + 3N/16, where the top two bits
+// of m are the reversal of j; within each quarter of the array the twiddles
+// are the same, and the butterflies run contiguously in m.
+template <class V>
+[[gnu::always_inline]] inline void SecondStagesBeforePermutation(float* re, float* im, int n, const float* twr,
+                                                                 const float* twi)
 {
-    for (std::size_t s = 0; s < swapCount; s += 2) {
-        const std::uint32_t a = swaps[s];
-        const std::uint32_t b = swaps[s + 1];
+    constexpr int W = sizeof(V) / sizeof(float);
+    constexpr int kReverse2[4] = {0, 2, 1, 3};
+    const int quarter = n / 4;
+    const int d1 = n / 8, d2 = n / 16;
+    for (int top = 0; top < 4; ++top) {
+        const int j = kReverse2[top];
+        const V w1r = V{} + twr[4 + j], w1i = V{} + twi[4 + j];
+        const V w2r = V{} + twr[8 + j], w2i = V{} + twi[8 + j];
+        const V w3r = V{} + twr[12 + j], w3i = V{} + twi[12 + j];
+        const int base = top * quarter;
+        for (int m = base; m < base + d2; m += W) {
+            float* r = re + m;
+            float* i = im + m;
+            const V a0r = Load<V>(r), a0i = Load<V>(i);
+            V tr, ti;
+            Multiply(Load<V>(r + d1), Load<V>(i + d1), w1r, w1i, tr, ti);
+            const V b0r = a0r + tr, b0i = a0i + ti;
+            const V b1r = a0r - tr, b1i = a0i - ti;
+            const V a2r = Load<V>(r + d2), a2i = Load<V>(i + d2);
+            Multiply(Load<V>(r + d1 + d2), Load<V>(i + d1 + d2), w1r, w1i, tr, ti);
+            const V b2r = a2r + tr, b2i = a2i + ti;
+            const V b3r = a2r - tr, b3i = a2i - ti;
+            Multiply(b2r, b2i, w2r, w2i, tr, ti);
+            Store(r, b0r + tr);
+            Store(i, b0i + ti);
+            Store(r + d2, b0r - tr);
+            Store(i + d2, b0i - ti);
+            Multiply(b3r, b3i, w3r, w3i, tr, ti);
+            Store(r + d1, b1r + tr);
+            Store(i + d1, b1i + ti);
+            Store(r + d1 + d2, b1r - tr);
+            Store(i + d1 + d2, b1i - ti);
+        }
+    }
+}
+
+// Bit-reversal permutation in tiles: with the index split into top bits a,
+// middle bits b and low bits c (a and c of kTileBits each), the reversal
+// sends (a, b, c) to (rev c, rev b, rev a). The tile of one b is read as
+// 2^kTileBits runs of contiguous c and written as runs of contiguous rev a,
+// so every cache line is touched once instead of once per element. Tiles b
+// and rev b trade places.
+constexpr int kTileBits = 4;
+constexpr int kTile = 1 << kTileBits;
+
+[[gnu::always_inline]] inline void PermuteTiles(float* data, const Tables& t)
+{
+    const int middleBits = t.log2n - 2 * kTileBits;
+    const int high = middleBits + kTileBits;
+    const int middleCount = 1 << middleBits;
+    float tileB[kTile * kTile];
+    float tileR[kTile * kTile];
+    for (int b = 0; b < middleCount; ++b) {
+        const int rb = static_cast<int>(t.middleReverse[b]);
+        if (rb < b)
+            continue;
+        for (int a = 0; a < kTile; ++a) {
+            const float* rowB = data + (a << high) + (b << kTileBits);
+            const float* rowR = data + (a << high) + (rb << kTileBits);
+            for (int c = 0; c < kTile; ++c) {
+                tileB[a * kTile + c] = rowB[c];
+                tileR[a * kTile + c] = rowR[c];
+            }
+        }
+        for (int c = 0; c < kTile; ++c) {
+            const int rc = t.tileReverse[c];
+            float* rowToR = data + (rc << high) + (rb << kTileBits);
+            float* rowToB = data + (rc << high) + (b << kTileBits);
+            for (int a = 0; a < kTile; ++a) {
+                const int ra = t.tileReverse[a];
+                rowToR[ra] = tileB[a * kTile + c];
+                rowToB[ra] = tileR[a * kTile + c];
+            }
+        }
+    }
+}
+
+[[gnu::always_inline]] inline void Permute(float* re, float* im, const Tables& t)
+{
+    if (t.log2n >= 2 * kTileBits) {
+        PermuteTiles(re, t);
+        PermuteTiles(im, t);
+        return;
+    }
+    for (std::size_t s = 0; s < t.swapCount; s += 2) {
+        const std::uint32_t a = t.swaps[s];
+        const std::uint32_t b = t.swaps[s + 1];
         std::swap(re[a], re[b]);
         std::swap(im[a], im[b]);
     }
+}
+
+// The whole transform. `window` (N values, or null) and `scale` weight the
+// input; weighted = false skips both.
+[[gnu::always_inline]] inline void TransformBody(float* re, float* im, const Tables& t, const float* window,
+                                                 float scale, bool weighted)
+{
+    const int n = t.n;
     if (n == 2) {
-        const float r0 = re[0], i0 = im[0];
-        re[0] = r0 + re[1];
-        im[0] = i0 + im[1];
-        re[1] = r0 - re[1];
-        im[1] = i0 - im[1];
+        float r0 = re[0], i0 = im[0], r1 = re[1], i1 = im[1];
+        if (weighted) {
+            const float w0 = (window ? window[0] : 1.0f) * scale, w1 = (window ? window[1] : 1.0f) * scale;
+            r0 *= w0, i0 *= w0, r1 *= w1, i1 *= w1;
+        }
+        re[0] = r0 + r1;
+        im[0] = i0 + i1;
+        re[1] = r0 - r1;
+        im[1] = i0 - i1;
         return;
     }
-    FirstPass(re, im, n, twr[3], twi[3]);
+    if (n >= 32)
+        FirstStagesBeforePermutation<v8f>(re, im, n, t.twr[3], t.twi[3], window, scale, weighted);
+    else
+        FirstStagesBeforePermutation<float>(re, im, n, t.twr[3], t.twi[3], window, scale, weighted);
     int L = 4;
-    int stagesLeft = log2n - 2;
+    if (n >= 128) {
+        SecondStagesBeforePermutation<v8f>(re, im, n, t.twr, t.twi);
+        L = 16;
+    }
+    Permute(re, im, t);
+    int stagesLeft = t.log2n - (L == 4 ? 2 : 4);
     if (stagesLeft % 2 != 0) {
         if (L == 4)
-            Radix2Pass<v4f>(re, im, twr, twi, n, L);
+            Radix2Pass<v4f>(re, im, t.twr, t.twi, n, L);
+        else
+            Radix2Pass<v8f>(re, im, t.twr, t.twi, n, L);
         L *= 2;
         --stagesLeft;
     }
     for (; stagesLeft > 0; stagesLeft -= 2, L *= 4) {
         if (L == 4)
-            Radix4Pass<v4f>(re, im, twr, twi, n, L);
+            Radix4Pass<v4f>(re, im, t.twr, t.twi, n, L);
         else
-            Radix4Pass<v8f>(re, im, twr, twi, n, L);
+            Radix4Pass<v8f>(re, im, t.twr, t.twi, n, L);
     }
 }
 
-void TransformPortable(float* re, float* im, int n, int log2n, const std::uint32_t* swaps,
-                       std::size_t swapCount, const float* twr, const float* twi)
+void TransformPortable(float* re, float* im, const Tables& t, const float* window, float scale, bool weighted)
 {
-    TransformBody(re, im, n, log2n, swaps, swapCount, twr, twi);
+    TransformBody(re, im, t, window, scale, weighted);
 }
 
 #if defined(__x86_64__)
-[[gnu::target("avx2,fma")]] void TransformAvx2(float* re, float* im, int n, int log2n,
-                                               const std::uint32_t* swaps, std::size_t swapCount,
-                                               const float* twr, const float* twi)
+[[gnu::target("avx2,fma")]] void TransformAvx2(float* re, float* im, const Tables& t, const float* window,
+                                               float scale, bool weighted)
 {
-    TransformBody(re, im, n, log2n, swaps, swapCount, twr, twi);
+    TransformBody(re, im, t, window, scale, weighted);
 }
 
 bool HasAvx2Fma()
@@ -192,9 +352,20 @@ bool FftPlan::Prepare(int n)
     while ((1 << log2n) < n)
         ++log2n;
 
-    // Bit-reversal permutation, in the order of the classic index update.
+    // Bit-reversal permutation: tiles for the longer transforms, else the
+    // swaps of the classic index update.
+    m_middleReverse.clear();
+    for (int c = 0; c < kTile; ++c)
+        m_tileReverse[c] = static_cast<std::uint8_t>(ReverseBits(c, kTileBits));
+    if (log2n >= 2 * kTileBits) {
+        const int middleBits = log2n - 2 * kTileBits;
+        m_middleReverse.resize(std::size_t(1) << middleBits);
+        for (std::uint32_t b = 0; b < m_middleReverse.size(); ++b)
+            m_middleReverse[b] = ReverseBits(b, middleBits);
+    }
     std::vector<std::uint32_t> swaps;
-    swaps.reserve(n);
+    if (log2n < 2 * kTileBits)
+        swaps.reserve(n);
     int j = 0;
     for (int i = 1; i < n; ++i) {
         int k = n;
@@ -202,7 +373,7 @@ bool FftPlan::Prepare(int n)
             k /= 2;
         } while (k + j > n - 1);
         j = j % k + k;
-        if (j > i) {
+        if (j > i && log2n < 2 * kTileBits) {
             swaps.push_back(static_cast<std::uint32_t>(i));
             swaps.push_back(static_cast<std::uint32_t>(j));
         }
@@ -227,16 +398,32 @@ bool FftPlan::Prepare(int n)
 
 void FftPlan::Transform(float* re, float* im) const
 {
+    Run(re, im, nullptr, 1.0f, false);
+}
+
+void FftPlan::TransformWeighted(float* re, float* im, const float* window, float scale) const
+{
+    Run(re, im, window, scale, window != nullptr || scale != 1.0f);
+}
+
+void FftPlan::Run(float* re, float* im, const float* window, float scale, bool weighted) const
+{
     if (m_n == 0)
         return;
+    const Tables tables{m_n,
+                        m_log2,
+                        m_swaps.data(),
+                        m_swaps.size(),
+                        m_twiddleRe.data(),
+                        m_twiddleIm.data(),
+                        m_middleReverse.data(),
+                        m_tileReverse.data()};
 #if defined(__x86_64__)
     static const bool avx2 = HasAvx2Fma();
     if (avx2 && !m_portable) {
-        TransformAvx2(re, im, m_n, m_log2, m_swaps.data(), m_swaps.size(), m_twiddleRe.data(),
-                      m_twiddleIm.data());
+        TransformAvx2(re, im, tables, window, scale, weighted);
         return;
     }
 #endif
-    TransformPortable(re, im, m_n, m_log2, m_swaps.data(), m_swaps.size(), m_twiddleRe.data(),
-                      m_twiddleIm.data());
+    TransformPortable(re, im, tables, window, scale, weighted);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Tables for the in-place complex FFT of one length, made once per length.
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -12,8 +13,10 @@
 // butterfly-group values wr = cos θ, wi = sin θ with θ = (1 − m)·π/mmax,
 // π = 3.1415926535, evaluated in double and stored as float; pairs of radix-2
 // stages are fused into one pass over the data (each butterfly keeps its own
-// twiddle, so the arithmetic is that of the radix-2 stages). The widest SIMD
-// the processor offers is chosen at run time.
+// twiddle, so the arithmetic is that of the radix-2 stages), and the first
+// four stages run before the bit-reversal permutation, where their
+// butterflies are contiguous. The widest SIMD the processor offers is chosen
+// at run time.
 //
 // Planning allocates; Transform does not and may run on any thread, several
 // at once on one plan.
@@ -37,12 +40,22 @@ public:
     void Transform(float* re, float* im) const;
     void Transform(std::span<float> re, std::span<float> im) const { Transform(re.data(), im.data()); }
 
+    // The transform of x[i]·w[i]·scale (window null: x[i]·scale), the
+    // weighting folded into the first pass over the data. Any thread.
+    void TransformWeighted(float* re, float* im, const float* window, float scale) const;
+
 private:
+    void Run(float* re, float* im, const float* window, float scale, bool weighted) const;
+
     int m_n = 0;
     int m_log2 = 0;
     bool m_portable = false;
-    // Index pairs (i, j), i < j, swapped by the bit-reversal permutation.
+    // Index pairs (i, j), i < j, swapped by the bit-reversal permutation of
+    // the short transforms; the long ones permute in tiles of 16 × 16 with
+    // the reversal of the middle index bits and of four bits.
     std::vector<std::uint32_t> m_swaps;
+    std::vector<std::uint32_t> m_middleReverse;
+    std::array<std::uint8_t, 16> m_tileReverse{};
     // Twiddles of the stage with half-size L at [L … 2L−1], entry L + (m − 1).
     std::vector<float> m_twiddleRe;
     std::vector<float> m_twiddleIm;

@@ -11,16 +11,9 @@ constexpr double kZeroPowerLift = 1e-20;
 
 void WindowedFft(const FftPlan& plan, const SpectralWindow& window, float* re, float* im, bool scale)
 {
-    const int n = plan.Size();
-    window.Apply(re, im);
-    plan.Transform(re, im);
-    if (!scale)
-        return;
-    const float c = static_cast<float>(window.AmplitudeFactor());
-    for (int i = 0; i < n; ++i) {
-        re[i] *= c;
-        im[i] *= c;
-    }
+    const float* w = window.Type() == WindowType::Rectangle ? nullptr : window.Values().data();
+    const float c = scale ? static_cast<float>(window.AmplitudeFactor()) : 1.0f;
+    plan.TransformWeighted(re, im, w, c);
 }
 
 void WindowedFft(float* re, float* im, int n, WindowType window, bool scale)
