@@ -23,95 +23,149 @@ double Level(double rmsPascal)
     return 20.0 * std::log10(std::max(rmsPascal * kPressureScale, kLevelFloor));
 }
 
+using v8d = double __attribute__((vector_size(64)));
 using v4d = double __attribute__((vector_size(32)));
+using v2d = double __attribute__((vector_size(16)));
 
-[[gnu::always_inline]] inline v4d LoadV(const double* p)
+template <class V>
+[[gnu::always_inline]] inline V LoadV(const double* p)
 {
-    v4d v;
+    V v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
 
-[[gnu::always_inline]] inline void StoreV(double* p, v4d v) { std::memcpy(p, &v, sizeof v); }
+template <class V>
+[[gnu::always_inline]] inline void StoreV(double* p, V v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
 
-// Runs `count` samples through the six biquads of each group's four bands
-// and updates the bands' mean squares. The histories stay in registers over
-// the block; the recurrence of each biquad is evaluated with its y[n−1] term
-// last, which keeps the loop-carried chain to one multiply-add.
+// Runs `count` samples through the six biquads of the bands in lanes
+// [lane, lane + width of V) of one group and updates their mean squares.
+// The histories stay in registers over the block; each biquad's recurrence
+// takes its y[n−1] term last, which keeps the loop-carried chain to one
+// multiply-add.
+template <class V>
+[[gnu::always_inline]] inline void ProcessLanes(OctaveAnalyser::Group& grp, int lane, const float* samples, int count,
+                                                double alpha)
+{
+    constexpr int B = OctaveAnalyser::kBiquads;
+    const V a = V{} + alpha;
+    const V k = V{} + (1.0 - alpha);
+    V h1[B + 1], h2[B + 1];
+    for (int s = 0; s <= B; ++s) {
+        h1[s] = LoadV<V>(&grp.history[s][0][lane]);
+        h2[s] = LoadV<V>(&grp.history[s][1][lane]);
+    }
+    V g[B], c1[B], c2[B];
+    for (int s = 0; s < B; ++s) {
+        g[s] = LoadV<V>(&grp.g[s][lane]);
+        c1[s] = LoadV<V>(&grp.c1[s][lane]);
+        c2[s] = LoadV<V>(&grp.c2[s][lane]);
+    }
+    V ms = LoadV<V>(&grp.meanSquare[lane]);
+    for (int n = 0; n < count; ++n) {
+        V in = V{} + static_cast<double>(samples[n]);
+#pragma GCC unroll 6
+        for (int s = 0; s < B; ++s) {
+            const V y = (g[s] * (in - h2[s]) - c2[s] * h2[s + 1]) - c1[s] * h1[s + 1];
+            h2[s] = h1[s];
+            h1[s] = in;
+            in = y;
+        }
+        h2[B] = h1[B];
+        h1[B] = in;
+        ms = k * ms + a * (in * in);
+    }
+    for (int s = 0; s <= B; ++s) {
+        StoreV(&grp.history[s][0][lane], h1[s]);
+        StoreV(&grp.history[s][1][lane], h2[s]);
+    }
+    StoreV(&grp.meanSquare[lane], ms);
+}
+
+template <class V>
 [[gnu::always_inline]] inline void ProcessGroupsBody(OctaveAnalyser::Group* groups, int groupCount,
                                                      const float* samples, int count, double alpha)
 {
-    constexpr int B = OctaveAnalyser::kBiquads;
-    const v4d a = {alpha, alpha, alpha, alpha};
-    const double keep = 1.0 - alpha;
-    const v4d k = {keep, keep, keep, keep};
-    for (int q = 0; q < groupCount; ++q) {
-        OctaveAnalyser::Group& grp = groups[q];
-        v4d h1[B + 1], h2[B + 1];
-        for (int s = 0; s <= B; ++s) {
-            h1[s] = LoadV(grp.history[s][0]);
-            h2[s] = LoadV(grp.history[s][1]);
-        }
-        v4d g[B], c1[B], c2[B];
-        for (int s = 0; s < B; ++s) {
-            g[s] = LoadV(grp.g[s]);
-            c1[s] = LoadV(grp.c1[s]);
-            c2[s] = LoadV(grp.c2[s]);
-        }
-        v4d ms = LoadV(grp.meanSquare);
-        for (int n = 0; n < count; ++n) {
-            const double x = samples[n];
-            v4d in = {x, x, x, x};
-#pragma GCC unroll 6
-            for (int s = 0; s < B; ++s) {
-                const v4d y = (g[s] * (in - h2[s]) - c2[s] * h2[s + 1]) - c1[s] * h1[s + 1];
-                h2[s] = h1[s];
-                h1[s] = in;
-                in = y;
-            }
-            h2[B] = h1[B];
-            h1[B] = in;
-            ms = k * ms + a * (in * in);
-        }
-        for (int s = 0; s <= B; ++s) {
-            StoreV(grp.history[s][0], h1[s]);
-            StoreV(grp.history[s][1], h2[s]);
-        }
-        StoreV(grp.meanSquare, ms);
-    }
+    constexpr int W = sizeof(V) / sizeof(double);
+    for (int q = 0; q < groupCount; ++q)
+        for (int lane = 0; lane < OctaveAnalyser::kLanes; lane += W)
+            ProcessLanes<V>(groups[q], lane, samples, count, alpha);
 }
 
 void ProcessGroupsPortable(OctaveAnalyser::Group* groups, int groupCount, const float* samples, int count,
                            double alpha)
 {
-    ProcessGroupsBody(groups, groupCount, samples, count, alpha);
+    ProcessGroupsBody<v2d>(groups, groupCount, samples, count, alpha);
 }
 
 #if defined(__x86_64__)
 [[gnu::target("avx2,fma")]] void ProcessGroupsAvx2(OctaveAnalyser::Group* groups, int groupCount,
                                                    const float* samples, int count, double alpha)
 {
-    ProcessGroupsBody(groups, groupCount, samples, count, alpha);
+    ProcessGroupsBody<v4d>(groups, groupCount, samples, count, alpha);
 }
 
-bool HasAvx2Fma()
+[[gnu::target("avx512f")]] void ProcessGroupsAvx512(OctaveAnalyser::Group* groups, int groupCount,
+                                                   const float* samples, int count, double alpha)
+{
+    ProcessGroupsBody<v8d>(groups, groupCount, samples, count, alpha);
+}
+
+bool Supported(OctaveAnalyser::Kernel kernel)
 {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    switch (kernel) {
+    case OctaveAnalyser::Kernel::Avx512:
+        return __builtin_cpu_supports("avx512f");
+    case OctaveAnalyser::Kernel::Avx2:
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    default:
+        return true;
+    }
+}
+
+OctaveAnalyser::Kernel BestKernel()
+{
+    if (Supported(OctaveAnalyser::Kernel::Avx512))
+        return OctaveAnalyser::Kernel::Avx512;
+    if (Supported(OctaveAnalyser::Kernel::Avx2))
+        return OctaveAnalyser::Kernel::Avx2;
+    return OctaveAnalyser::Kernel::Portable;
 }
 #endif
 
-void ProcessGroups(OctaveAnalyser::Group* groups, int groupCount, const float* samples, int count, double alpha,
-                   bool portable)
+OctaveAnalyser::Kernel Resolve(OctaveAnalyser::Kernel wanted)
 {
 #if defined(__x86_64__)
-    static const bool avx2 = HasAvx2Fma();
-    if (avx2 && !portable) {
+    static const OctaveAnalyser::Kernel best = BestKernel();
+    if (wanted == OctaveAnalyser::Kernel::Best || !Supported(wanted))
+        return best;
+    return wanted;
+#else
+    (void)wanted;
+    return OctaveAnalyser::Kernel::Portable;
+#endif
+}
+
+void ProcessGroups(OctaveAnalyser::Kernel kernel, OctaveAnalyser::Group* groups, int groupCount,
+                   const float* samples, int count, double alpha)
+{
+    switch (kernel) {
+#if defined(__x86_64__)
+    case OctaveAnalyser::Kernel::Avx512:
+        ProcessGroupsAvx512(groups, groupCount, samples, count, alpha);
+        return;
+    case OctaveAnalyser::Kernel::Avx2:
         ProcessGroupsAvx2(groups, groupCount, samples, count, alpha);
         return;
-    }
 #endif
-    ProcessGroupsPortable(groups, groupCount, samples, count, alpha);
+    default:
+        ProcessGroupsPortable(groups, groupCount, samples, count, alpha);
+        return;
+    }
 }
 
 } // namespace
@@ -219,6 +273,11 @@ OctaveAnalyser::Biquad OctaveAnalyser::BandBiquad(int band, int biquad) const
     return {grp.g[biquad][lane], grp.c1[biquad][lane], grp.c2[biquad][lane]};
 }
 
+OctaveAnalyser::Kernel OctaveAnalyser::ActiveKernel() const
+{
+    return Resolve(m_kernel);
+}
+
 double OctaveAnalyser::MeanSquare(int band) const
 {
     return m_groups[band / kLanes].meanSquare[band % kLanes];
@@ -241,7 +300,7 @@ void OctaveAnalyser::Process(const float* samples, int count)
     const int bands = BandCount();
     if (count <= 0 || bands <= 0)
         return;
-    ProcessGroups(m_groups.data(), (bands + kLanes - 1) / kLanes, samples, count, m_alpha, m_portable);
+    ProcessGroups(ActiveKernel(), m_groups.data(), (bands + kLanes - 1) / kLanes, samples, count, m_alpha);
 
     double unweighted = 0.0;
     double weighted = 0.0;

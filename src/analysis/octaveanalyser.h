@@ -12,8 +12,9 @@
 // rounding of a1 … a4 moves the poles by more than that); the second-order
 // sections keep it at every rate down to the lowest band.
 //
-// One fixed-size object: no allocation anywhere. Process runs four bands side
-// by side in SIMD registers, the widest the processor offers. Not thread-safe;
+// One fixed-size object: no allocation anywhere. Process runs bands side
+// by side in SIMD registers (eight with AVX-512, four with AVX2), the widest
+// the processor offers. Not thread-safe;
 // the owner's thread only.
 
 #include <array>
@@ -82,9 +83,14 @@ public:
     double UnweightedTotal() const { return m_unweightedTotal; }
     double MeanSquare(int band) const;
 
-    // Runs the portable kernel instead of the SIMD one chosen for this
-    // processor, so that both can be compared. Results agree within rounding.
-    void UsePortableKernel(bool portable) { m_portable = portable; }
+    // The processing kernels: Best is the widest SIMD this processor runs
+    // (AVX-512, else AVX2 with FMA, else portable code). A kernel the
+    // processor lacks falls back to Best. For comparing kernels in tests and
+    // benchmarks; results agree within rounding.
+    enum class Kernel : int { Best, Portable, Avx2, Avx512 };
+    void SelectKernel(Kernel kernel) { m_kernel = kernel; }
+    // The kernel Process actually runs.
+    Kernel ActiveKernel() const;
 
     // Amplitude factor of a weighting at frequency fc (Hz); 1 for "Linear",
     // within 0.001 dB of 1 at 1 kHz for A, B and C.
@@ -94,11 +100,11 @@ public:
     // Unit of the level axis: "dB", "dBA", "dBB", "dBC".
     static std::string_view WeightingUnit(Weighting weighting);
 
-    // The bands of four consecutive slots, laid out for SIMD: lane l of
-    // group q is band 4q + l.
-    static constexpr int kLanes = 4;
+    // The bands of eight consecutive slots, laid out for SIMD: lane l of
+    // group q is band 8q + l.
+    static constexpr int kLanes = 8;
     static constexpr int kGroups = kMaxBands / kLanes;
-    struct alignas(32) Group {
+    struct alignas(64) Group {
         double g[kBiquads][kLanes];
         double c1[kBiquads][kLanes];
         double c2[kBiquads][kLanes];
@@ -118,7 +124,7 @@ private:
     int m_bandsPerOctave = 1;
     Weighting m_weighting = Weighting::Linear;
     double m_alpha = 1.0;
-    bool m_portable = false;
+    Kernel m_kernel = Kernel::Best;
     double m_weightedTotal = 0.0;
     double m_unweightedTotal = 0.0;
     std::array<Band, kMaxBands> m_bands;
