@@ -5,6 +5,10 @@
 #include <complex>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <xmmintrin.h>
+#endif
+
 namespace {
 
 constexpr double kPi = 3.14159265358979;
@@ -137,6 +141,23 @@ OctaveAnalyser::Kernel BestKernel()
 }
 #endif
 
+// Subnormal numbers switched off for the lifetime of the guard: after long
+// digital silence the filter states and mean squares decay into the
+// subnormal range, where arithmetic is many times slower. Values below 1e-308
+// change nothing that a level in dB can show. Restores the caller's mode.
+class FlushSubnormals {
+public:
+#if defined(__x86_64__)
+    FlushSubnormals() : m_saved(_mm_getcsr()) { _mm_setcsr(m_saved | kFlushToZero | kDenormalsAreZero); }
+    ~FlushSubnormals() { _mm_setcsr(m_saved); }
+
+private:
+    static constexpr unsigned kFlushToZero = 0x8000;
+    static constexpr unsigned kDenormalsAreZero = 0x0040;
+    unsigned m_saved;
+#endif
+};
+
 OctaveAnalyser::Kernel Resolve(OctaveAnalyser::Kernel wanted)
 {
 #if defined(__x86_64__)
@@ -153,6 +174,7 @@ OctaveAnalyser::Kernel Resolve(OctaveAnalyser::Kernel wanted)
 void ProcessGroups(OctaveAnalyser::Kernel kernel, OctaveAnalyser::Group* groups, int groupCount,
                    const float* samples, int count, double alpha)
 {
+    const FlushSubnormals guard;
     switch (kernel) {
 #if defined(__x86_64__)
     case OctaveAnalyser::Kernel::Avx512:

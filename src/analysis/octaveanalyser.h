@@ -12,7 +12,9 @@
 // rounding of a1 … a4 moves the poles by more than that); the second-order
 // sections keep it at every rate down to the lowest band.
 //
-// One fixed-size object: no allocation anywhere. Process runs bands side
+// One fixed-size object of about 160 KB (kept with its owner, not on a small
+// stack): no allocation anywhere. Subnormal arithmetic is switched off while
+// Process runs, so that long digital silence costs no more than signal. Process runs bands side
 // by side in SIMD registers (eight with AVX-512, four with AVX2), the widest
 // the processor offers. Not thread-safe;
 // the owner's thread only.

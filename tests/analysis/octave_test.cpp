@@ -320,3 +320,24 @@ TEST(OctaveProcessTest, AgreesWithStraightforwardRecurrences)
         }
     }
 }
+
+TEST(OctaveProcessTest, LongSilenceLeavesNoSubnormalState)
+{
+    // After 90 s of digital silence the mean squares have decayed to about
+    // e^(−90·8) ≈ 1e-313, below the normal range;
+    // they are flushed to zero rather than kept as slow subnormals, and the
+    // caller's floating-point mode is left as it was.
+    auto a = Designed(1, 16, 16000, 44100);
+    a->SetTimeWeighting(0.125);
+    const auto tone = Tone(44100, 1000, 44100, 1.0);
+    a->Process(tone.data(), 44100);
+    const std::vector<float> zeros(44100, 0.0f);
+    for (int s = 0; s < 90; ++s)
+        a->Process(zeros.data(), 44100);
+    for (int b = 0; b < a->BandCount(); ++b) {
+        const double ms = a->MeanSquare(b);
+        EXPECT_TRUE(ms == 0.0 || std::fpclassify(ms) == FP_NORMAL) << a->Centre(b);
+    }
+    const double tiny = a->Dt() * 1e-304;
+    EXPECT_EQ(std::fpclassify(tiny), FP_SUBNORMAL);
+}
