@@ -437,3 +437,53 @@ TEST(MeasurementTest, TooShortRecordsLeaveOutputsUntouched)
     EXPECT_EQ(a, std::vector<float>(n / 2, 7.0f));
     EXPECT_EQ(b, std::vector<float>(n / 2, 7.0f));
 }
+
+TEST(MeasurementTest, WritesNothingPastTheDocumentedLength)
+{
+    const int n = 128;
+    const float sentinel = 4242.0f;
+    const std::vector<float> x = Noise(6 * n, 5), y = Noise(6 * n, 6);
+    const SegmentLayout layout = MakeSegmentLayout(6 * n, 0, n, n / 2, 0, 1e-3);
+    SpectralWorkspace work;
+    auto guarded = [&](std::size_t size) {
+        std::vector<float> v(size + 1, 0.0f);
+        v[size] = sentinel;
+        return v;
+    };
+    const std::size_t bins = n / 2;
+    const std::size_t rows = layout.count * bins;
+
+    for (const FftDisplay display : {FftDisplay::Magnitude, FftDisplay::MagnitudePhase, FftDisplay::RealImaginary}) {
+        AmplitudeSettings s;
+        s.display = display;
+        auto a = guarded(bins), b = guarded(bins);
+        ASSERT_TRUE(AmplitudeSpectrum(work, x.data(), layout, s, "V", {std::span(a).first(bins), std::span(b).first(bins)})
+                        .computed);
+        EXPECT_EQ(a[bins], sentinel);
+        EXPECT_EQ(b[bins], sentinel);
+    }
+    AmplitudeSettings cascade;
+    cascade.average = AverageMode::Cascade;
+    auto m = guarded(rows);
+    ASSERT_TRUE(AmplitudeSpectrum(work, x.data(), layout, cascade, "V", {std::span(m).first(rows), {}}).computed);
+    EXPECT_EQ(m[rows], sentinel);
+
+    PsdSettings psd;
+    psd.average = AverageMode::Spectrogram;
+    auto p = guarded(rows);
+    ASSERT_TRUE(PowerSpectralDensity(work, x.data(), layout, psd, "V", std::span(p).first(rows)).computed);
+    EXPECT_EQ(p[rows], sentinel);
+
+    auto f1 = guarded(bins), f2 = guarded(bins);
+    FrequencyResponse(work, x.data(), y.data(), layout, {}, "V", std::span(f1).first(bins), std::span(f2).first(bins));
+    Coherence(work, x.data(), y.data(), layout, WindowType::Hann, std::span(f1).first(bins));
+    CrossSpectrum(work, x.data(), y.data(), layout, WindowType::Hann, true, "V", std::span(f1).first(bins),
+                  std::span(f2).first(bins));
+    EXPECT_EQ(f1[bins], sentinel);
+    EXPECT_EQ(f2[bins], sentinel);
+
+    auto spg = guarded(rows);
+    ASSERT_TRUE(SpectrogramRows(work, x.data(), layout, WindowType::Hann, LevelScale::LogMaximum,
+                                std::span(spg).first(rows)));
+    EXPECT_EQ(spg[rows], sentinel);
+}
