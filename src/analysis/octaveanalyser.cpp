@@ -205,6 +205,8 @@ void OctaveAnalyser::Design(int bandsPerOctave, Weighting weighting, double lowH
     m_levels.fill(0.0);
     m_weightedTotal = m_unweightedTotal = 0.0;
     m_dt = dt;
+    if (m_tau > 0.0)
+        SetTimeWeighting(m_tau);
     m_bandsPerOctave = bandsPerOctave > 0 ? bandsPerOctave : 1;
     m_weighting = weighting;
     m_first = m_end = 0;
@@ -314,6 +316,7 @@ void OctaveAnalyser::SetWeighting(Weighting weighting)
 
 void OctaveAnalyser::SetTimeWeighting(double tau)
 {
+    m_tau = tau;
     m_alpha = tau > 0.0 ? 1.0 - std::exp(-m_dt / tau) : 1.0;
 }
 

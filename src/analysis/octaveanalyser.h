@@ -63,7 +63,8 @@ public:
     void Design(int bandsPerOctave, Weighting weighting, double lowHz, double highHz, double dt);
     // Recomputes the weighting gain of every live band; filter states stay.
     void SetWeighting(Weighting weighting);
-    // α = 1 − e^(−dt/τ), τ in seconds ("Slow" 1, "Fast" 0.125, "35ms" 0.035).
+    // α = 1 − e^(−dt/τ), τ in seconds ("Slow" 1, "Fast" 0.125, "35ms" 0.035);
+    // τ ≤ 0 gives α = 1 (no averaging). A later Design with another dt keeps τ.
     void SetTimeWeighting(double tau);
     // Runs the samples through every band (time-weighted mean square of each
     // band's output), then updates the band levels and the totals.
@@ -126,6 +127,7 @@ private:
     int m_bandsPerOctave = 1;
     Weighting m_weighting = Weighting::Linear;
     double m_alpha = 1.0;
+    double m_tau = 0.0;
     Kernel m_kernel = Kernel::Best;
     double m_weightedTotal = 0.0;
     double m_unweightedTotal = 0.0;

@@ -150,6 +150,9 @@ TEST(OctaveWeightingTest, GainsAndTimeWeighting)
     EXPECT_DOUBLE_EQ(a->Alpha(), 1 - std::exp(-1 / 5512.5));
     a->SetTimeWeighting(1.0);
     EXPECT_DOUBLE_EQ(a->Alpha(), 1 - std::exp(-1 / 44100.0));
+    // A new design at another rate keeps τ, not a stale α.
+    a->Design(1, Weighting::Linear, 125, 8000, 1.0 / 48000);
+    EXPECT_DOUBLE_EQ(a->Alpha(), 1 - std::exp(-1 / 48000.0));
 }
 
 TEST(OctaveProcessTest, OnePascalAtOneKilohertz)
