@@ -43,6 +43,14 @@ std::string_view MultimeterStatisticText(MultimeterStatistic statistic)
     return v >= 0 && v < kMultimeterStatisticCount ? kTexts[v] : std::string_view();
 }
 
+int MultimeterWindow(double seconds, double dt)
+{
+    if (!(dt > 0.0) || !(seconds > 0.0))
+        return 0;
+    const double samples = std::floor(seconds / dt + 1e-6);
+    return samples < 2147483647.0 ? static_cast<int>(samples) : 2147483647;
+}
+
 double ComputeStatistic(const SampleRing& ring, int window, MultimeterStatistic statistic)
 {
     const SampleRing::Pieces pieces = ring.Last(window);

@@ -13,6 +13,11 @@ inline constexpr int kMultimeterStatisticCount = 5;
 // "ONE", "MEAN", "RMS", "MIN", "MAX"; empty outside 0 … 4.
 std::string_view MultimeterStatisticText(MultimeterStatistic statistic);
 
+// Samples in a window of `seconds` at sample interval dt, truncated. A
+// quotient that is an integer up to rounding counts as that integer (1 s at
+// 200 kHz is 200000 samples, not 199999). 0 for dt ≤ 0.
+int MultimeterWindow(double seconds, double dt);
+
 // Over the last `window` samples of `ring` (capped at its valid count),
 // read in chunks of at most 100000 samples, sums in double: "ONE" the newest
 // sample, "MEAN" Σx/W, "RMS" √(Σx²/W), "MIN"/"MAX" the extremes (starting

@@ -118,6 +118,17 @@ TEST(MultimeterStatisticTest, WindowsLongerThanOneChunkAndWrapped)
     EXPECT_DOUBLE_EQ(ComputeStatistic(big, 200000, MultimeterStatistic::Mean), 1000.0);
 }
 
+TEST(MultimeterStatisticTest, WindowLengths)
+{
+    EXPECT_EQ(MultimeterWindow(1.0, 1.0 / 44100), 44100);
+    EXPECT_EQ(MultimeterWindow(0.3, 1.0 / 44100), 13230);
+    EXPECT_EQ(MultimeterWindow(3.0, 1.0 / 44100), 132300);
+    EXPECT_EQ(MultimeterWindow(1.0, 1.0 / 200000), 200000);   // 199999.99999999997 as a quotient
+    EXPECT_EQ(MultimeterWindow(0.3, 1.0 / 200000), 60000);
+    EXPECT_EQ(MultimeterWindow(0.3, 0.7), 0);
+    EXPECT_EQ(MultimeterWindow(1.0, 0.0), 0);
+}
+
 TEST(MultimeterStatisticTest, EmptyWindow)
 {
     SampleRing ring;
