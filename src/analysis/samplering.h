@@ -1,6 +1,7 @@
 #pragma once
 // Ring of float samples with a write position and a wrapped flag, as the
-// capture and the multimeter keep one per channel.
+// capture and the multimeter keep one per channel. Not thread-safe: the
+// owner's thread only.
 
 #include <span>
 #include <vector>

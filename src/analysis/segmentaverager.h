@@ -10,6 +10,7 @@
 // the maximum, starting from a value the caller gives (−1e37 for levels, 0 for
 // magnitudes); "Cascade"/"Spctgrm": row j of a count × n matrix (row j at
 // offset j·n) is segment j's spectrum. Nothing is carried between records.
+// The owner's thread only.
 class SegmentAverager {
 public:
     static constexpr float kLevelPeakStart = -1e37f;

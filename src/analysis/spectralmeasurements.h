@@ -12,7 +12,8 @@
 // computed = false. Unit texts are UTF-8 ("²", "°").
 //
 // The workspace is prepared by each call (it allocates only when N or the
-// window changes); the per-bin loops do not allocate.
+// window changes); the per-bin loops do not allocate. A workspace serves one
+// thread at a time (its owner's); the functions keep no other state.
 
 #include "analysis/segmentlayout.h"
 #include "analysis/spectralworkspace.h"

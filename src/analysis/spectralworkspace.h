@@ -1,6 +1,7 @@
 #pragma once
 // Tables and work memory of the record-based measurements, kept by a view
-// and re-made only when the transform length or the window changes.
+// and re-made only when the transform length or the window changes. Used by
+// one thread at a time.
 
 #include "analysis/fftplan.h"
 #include "analysis/segmentaverager.h"
