@@ -13,11 +13,11 @@
 // sections keep it at every rate down to the lowest band.
 //
 // One fixed-size object of about 160 KB (kept with its owner, not on a small
-// stack): no allocation anywhere. Subnormal arithmetic is switched off while
-// Process runs, so that long digital silence costs no more than signal. Process runs bands side
-// by side in SIMD registers (eight with AVX-512, four with AVX2), the widest
-// the processor offers. Not thread-safe;
-// the owner's thread only.
+// stack): no allocation anywhere. Process runs bands side by side in SIMD
+// registers (eight with AVX-512, four with AVX2, two with SSE2), the widest
+// the processor offers, with subnormal arithmetic switched off so that long
+// digital silence costs no more than signal. Not thread-safe: the owner's
+// thread only.
 
 #include <array>
 #include <cstdint>
@@ -80,10 +80,12 @@ public:
     double Centre(int band) const { return m_bands[band].centre; }
     const Band& BandRecord(int band) const { return m_bands[band]; }
     Biquad BandBiquad(int band, int biquad) const;
-    // Levels in dB re 20 µPa of bands 0 … BandCount() − 1, written by Process.
+    // Levels in dB re 20 µPa of bands 0 … BandCount() − 1, written by Process;
+    // a silent band reads −300 dB, never −infinity. The totals likewise.
     std::span<const double> BandLevels() const { return {m_levels.data(), static_cast<std::size_t>(BandCount())}; }
     double WeightedTotal() const { return m_weightedTotal; }
     double UnweightedTotal() const { return m_unweightedTotal; }
+    // Time-weighted mean square of band `band`'s output, Pa².
     double MeanSquare(int band) const;
 
     // The processing kernels: Best is the widest SIMD this processor runs
@@ -104,7 +106,8 @@ public:
     static std::string_view WeightingUnit(Weighting weighting);
 
     // The bands of eight consecutive slots, laid out for SIMD: lane l of
-    // group q is band 8q + l.
+    // group q is band 8q + l. Lanes past the last band have all coefficients
+    // 0 and stay silent.
     static constexpr int kLanes = 8;
     static constexpr int kGroups = kMaxBands / kLanes;
     struct alignas(64) Group {
@@ -119,7 +122,6 @@ public:
 
 private:
     void DesignBand(int slot, double fc, double g);
-    void ClearStates();
 
     double m_dt = 0.0;
     int m_first = 0;
