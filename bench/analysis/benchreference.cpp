@@ -19,15 +19,27 @@ double ThreadSeconds()
 
 double SecondsPerCall(const std::function<void()>& fn, double minSeconds, int rounds)
 {
+    // Calls run in batches between clock readings, so that reading the
+    // thread clock (a system call) does not count in short calls.
     fn();
+    long batch = 1;
+    for (;;) {
+        const double start = ThreadSeconds();
+        for (long i = 0; i < batch; ++i)
+            fn();
+        if (ThreadSeconds() - start >= 1e-3 || batch >= (1L << 30))
+            break;
+        batch *= 2;
+    }
     double best = std::numeric_limits<double>::max();
     for (int r = 0; r < rounds; ++r) {
         long calls = 0;
         const double start = ThreadSeconds();
         double elapsed = 0.0;
         do {
-            fn();
-            ++calls;
+            for (long i = 0; i < batch; ++i)
+                fn();
+            calls += batch;
             elapsed = ThreadSeconds() - start;
         } while (elapsed < minSeconds);
         best = std::min(best, elapsed / calls);

@@ -8,6 +8,7 @@ namespace {
 // The π of the transform's trigonometry.
 constexpr double kFftPi = 3.1415926535;
 
+using v16f = float __attribute__((vector_size(64)));
 using v8f = float __attribute__((vector_size(32)));
 using v4f = float __attribute__((vector_size(16)));
 
@@ -223,33 +224,82 @@ template <class V>
 constexpr int kTileBits = 4;
 constexpr int kTile = 1 << kTileBits;
 
+// Transposes the 8 × 8 block r[0 … 7] (rows of eight) in place.
+[[gnu::always_inline]] inline void Transpose8(v8f* r)
+{
+    using Mask = int __attribute__((vector_size(32)));
+    const Mask unpackLo = {0, 8, 1, 9, 4, 12, 5, 13}, unpackHi = {2, 10, 3, 11, 6, 14, 7, 15};
+    const Mask pairsLo = {0, 1, 8, 9, 4, 5, 12, 13}, pairsHi = {2, 3, 10, 11, 6, 7, 14, 15};
+    const Mask halvesLo = {0, 1, 2, 3, 8, 9, 10, 11}, halvesHi = {4, 5, 6, 7, 12, 13, 14, 15};
+    v8f t[8], u[8];
+    for (int i = 0; i < 8; i += 2) {
+        t[i] = __builtin_shuffle(r[i], r[i + 1], unpackLo);
+        t[i + 1] = __builtin_shuffle(r[i], r[i + 1], unpackHi);
+    }
+    for (int i = 0; i < 8; i += 4) {
+        u[i] = __builtin_shuffle(t[i], t[i + 2], pairsLo);
+        u[i + 1] = __builtin_shuffle(t[i], t[i + 2], pairsHi);
+        u[i + 2] = __builtin_shuffle(t[i + 1], t[i + 3], pairsLo);
+        u[i + 3] = __builtin_shuffle(t[i + 1], t[i + 3], pairsHi);
+    }
+    for (int i = 0; i < 4; ++i) {
+        r[i] = __builtin_shuffle(u[i], u[i + 4], halvesLo);
+        r[i + 4] = __builtin_shuffle(u[i], u[i + 4], halvesHi);
+    }
+}
+
+// Reads the 16 × 16 tile of middle index b, rows (top bits a) stored in
+// bit-reversed order, and transposes it: tile[c] then holds, at position
+// rev a, the element (a, b, c) — the run to be written at (rev c, ·, ·).
+[[gnu::always_inline]] inline void LoadTransposedTile(const float* data, int b, int high, const std::uint8_t* rev,
+                                                      v8f (&tile)[kTile][2])
+{
+    v8f block[4][8];   // [quadrant: rows 0-7/8-15 × columns 0-7/8-15][row]
+    for (int a = 0; a < kTile; ++a) {
+        const float* row = data + (a << high) + (b << kTileBits);
+        const int ra = rev[a];
+        block[(ra >> 3) * 2][ra & 7] = Load<v8f>(row);
+        block[(ra >> 3) * 2 + 1][ra & 7] = Load<v8f>(row + 8);
+    }
+    for (auto& q : block)
+        Transpose8(q);
+    for (int c = 0; c < 8; ++c) {
+        tile[c][0] = block[0][c];
+        tile[c][1] = block[2][c];
+        tile[c + 8][0] = block[1][c];
+        tile[c + 8][1] = block[3][c];
+    }
+}
+
+// Bit-reversal permutation in tiles: with the index split into top bits a,
+// middle bits b and low bits c (a and c of kTileBits each), the reversal
+// sends (a, b, c) to (rev c, rev b, rev a). The tile of one b is read as
+// 2^kTileBits runs of contiguous c and written, transposed, as runs of
+// contiguous rev a, so every cache line is touched once instead of once per
+// element. Tiles b and rev b trade places.
 [[gnu::always_inline]] inline void PermuteTiles(float* data, const Tables& t)
 {
     const int middleBits = t.log2n - 2 * kTileBits;
     const int high = middleBits + kTileBits;
     const int middleCount = 1 << middleBits;
-    float tileB[kTile * kTile];
-    float tileR[kTile * kTile];
+    v8f tileB[kTile][2];
+    v8f tileR[kTile][2];
     for (int b = 0; b < middleCount; ++b) {
         const int rb = static_cast<int>(t.middleReverse[b]);
         if (rb < b)
             continue;
-        for (int a = 0; a < kTile; ++a) {
-            const float* rowB = data + (a << high) + (b << kTileBits);
-            const float* rowR = data + (a << high) + (rb << kTileBits);
-            for (int c = 0; c < kTile; ++c) {
-                tileB[a * kTile + c] = rowB[c];
-                tileR[a * kTile + c] = rowR[c];
-            }
-        }
+        LoadTransposedTile(data, b, high, t.tileReverse, tileB);
+        if (rb != b)
+            LoadTransposedTile(data, rb, high, t.tileReverse, tileR);
         for (int c = 0; c < kTile; ++c) {
             const int rc = t.tileReverse[c];
             float* rowToR = data + (rc << high) + (rb << kTileBits);
-            float* rowToB = data + (rc << high) + (b << kTileBits);
-            for (int a = 0; a < kTile; ++a) {
-                const int ra = t.tileReverse[a];
-                rowToR[ra] = tileB[a * kTile + c];
-                rowToB[ra] = tileR[a * kTile + c];
+            Store(rowToR, tileB[c][0]);
+            Store(rowToR + 8, tileB[c][1]);
+            if (rb != b) {
+                float* rowToB = data + (rc << high) + (b << kTileBits);
+                Store(rowToB, tileR[c][0]);
+                Store(rowToB + 8, tileR[c][1]);
             }
         }
     }
@@ -270,11 +320,14 @@ constexpr int kTile = 1 << kTileBits;
     }
 }
 
-// The whole transform. `window` (N values, or null) and `scale` weight the
-// input; weighted = false skips both.
+// The whole transform with vectors of type Wide where the contiguous runs
+// are long enough, narrower ones below. `window` (N values, or null) and
+// `scale` weight the input; weighted = false skips both.
+template <class Wide>
 [[gnu::always_inline]] inline void TransformBody(float* re, float* im, const Tables& t, const float* window,
                                                  float scale, bool weighted)
 {
+    constexpr int W = sizeof(Wide) / sizeof(float);
     const int n = t.n;
     if (n == 2) {
         float r0 = re[0], i0 = im[0], r1 = re[1], i1 = im[1];
@@ -288,13 +341,18 @@ constexpr int kTile = 1 << kTileBits;
         im[1] = i0 - i1;
         return;
     }
-    if (n >= 32)
+    if (n / 4 >= W)
+        FirstStagesBeforePermutation<Wide>(re, im, n, t.twr[3], t.twi[3], window, scale, weighted);
+    else if (n / 4 >= 8)
         FirstStagesBeforePermutation<v8f>(re, im, n, t.twr[3], t.twi[3], window, scale, weighted);
     else
         FirstStagesBeforePermutation<float>(re, im, n, t.twr[3], t.twi[3], window, scale, weighted);
     int L = 4;
     if (n >= 128) {
-        SecondStagesBeforePermutation<v8f>(re, im, n, t.twr, t.twi);
+        if (n / 16 >= W)
+            SecondStagesBeforePermutation<Wide>(re, im, n, t.twr, t.twi);
+        else
+            SecondStagesBeforePermutation<v8f>(re, im, n, t.twr, t.twi);
         L = 16;
     }
     Permute(re, im, t);
@@ -302,6 +360,8 @@ constexpr int kTile = 1 << kTileBits;
     if (stagesLeft % 2 != 0) {
         if (L == 4)
             Radix2Pass<v4f>(re, im, t.twr, t.twi, n, L);
+        else if (L >= W)
+            Radix2Pass<Wide>(re, im, t.twr, t.twi, n, L);
         else
             Radix2Pass<v8f>(re, im, t.twr, t.twi, n, L);
         L *= 2;
@@ -310,6 +370,8 @@ constexpr int kTile = 1 << kTileBits;
     for (; stagesLeft > 0; stagesLeft -= 2, L *= 4) {
         if (L == 4)
             Radix4Pass<v4f>(re, im, t.twr, t.twi, n, L);
+        else if (L >= W)
+            Radix4Pass<Wide>(re, im, t.twr, t.twi, n, L);
         else
             Radix4Pass<v8f>(re, im, t.twr, t.twi, n, L);
     }
@@ -317,20 +379,42 @@ constexpr int kTile = 1 << kTileBits;
 
 void TransformPortable(float* re, float* im, const Tables& t, const float* window, float scale, bool weighted)
 {
-    TransformBody(re, im, t, window, scale, weighted);
+    TransformBody<v8f>(re, im, t, window, scale, weighted);
 }
 
 #if defined(__x86_64__)
 [[gnu::target("avx2,fma")]] void TransformAvx2(float* re, float* im, const Tables& t, const float* window,
                                                float scale, bool weighted)
 {
-    TransformBody(re, im, t, window, scale, weighted);
+    TransformBody<v8f>(re, im, t, window, scale, weighted);
 }
 
-bool HasAvx2Fma()
+[[gnu::target("avx512f")]] void TransformAvx512(float* re, float* im, const Tables& t, const float* window,
+                                                float scale, bool weighted)
+{
+    TransformBody<v16f>(re, im, t, window, scale, weighted);
+}
+
+bool Supported(FftPlan::Kernel kernel)
 {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    switch (kernel) {
+    case FftPlan::Kernel::Avx512:
+        return __builtin_cpu_supports("avx512f");
+    case FftPlan::Kernel::Avx2:
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    default:
+        return true;
+    }
+}
+
+FftPlan::Kernel BestKernel()
+{
+    if (Supported(FftPlan::Kernel::Avx512))
+        return FftPlan::Kernel::Avx512;
+    if (Supported(FftPlan::Kernel::Avx2))
+        return FftPlan::Kernel::Avx2;
+    return FftPlan::Kernel::Portable;
 }
 #endif
 
@@ -406,6 +490,16 @@ void FftPlan::TransformWeighted(float* re, float* im, const float* window, float
     Run(re, im, window, scale, window != nullptr || scale != 1.0f);
 }
 
+FftPlan::Kernel FftPlan::ActiveKernel() const
+{
+#if defined(__x86_64__)
+    static const Kernel best = BestKernel();
+    return m_kernel == Kernel::Best || !Supported(m_kernel) ? best : m_kernel;
+#else
+    return Kernel::Portable;
+#endif
+}
+
 void FftPlan::Run(float* re, float* im, const float* window, float scale, bool weighted) const
 {
     if (m_n == 0)
@@ -418,12 +512,17 @@ void FftPlan::Run(float* re, float* im, const float* window, float scale, bool w
                         m_twiddleIm.data(),
                         m_middleReverse.data(),
                         m_tileReverse.data()};
+    switch (ActiveKernel()) {
 #if defined(__x86_64__)
-    static const bool avx2 = HasAvx2Fma();
-    if (avx2 && !m_portable) {
+    case Kernel::Avx512:
+        TransformAvx512(re, im, tables, window, scale, weighted);
+        return;
+    case Kernel::Avx2:
         TransformAvx2(re, im, tables, window, scale, weighted);
         return;
-    }
 #endif
-    TransformPortable(re, im, tables, window, scale, weighted);
+    default:
+        TransformPortable(re, im, tables, window, scale, weighted);
+        return;
+    }
 }

@@ -15,8 +15,9 @@
 // stages are fused into one pass over the data (each butterfly keeps its own
 // twiddle, so the arithmetic is that of the radix-2 stages), and the first
 // four stages run before the bit-reversal permutation, where their
-// butterflies are contiguous. The widest SIMD the processor offers is chosen
-// at run time.
+// butterflies are contiguous; the permutation moves 16 × 16 tiles. The
+// widest SIMD the processor offers (AVX-512, AVX2 with FMA, or SSE2) is
+// chosen at run time.
 //
 // Planning allocates; Transform does not and may run on any thread, several
 // at once on one plan.
@@ -31,9 +32,13 @@ public:
 
     int Size() const { return m_n; }
 
-    // Runs the portable kernel instead of the SIMD one chosen for this
-    // processor, so that both can be compared.
-    void UsePortableKernel(bool portable) { m_portable = portable; }
+    // The kernels: Best is the widest SIMD this processor runs (AVX-512,
+    // else AVX2 with FMA, else portable code). A kernel the processor lacks
+    // falls back to Best. For comparing kernels in tests and benchmarks;
+    // results agree within float rounding.
+    enum class Kernel : int { Best, Portable, Avx2, Avx512 };
+    void SelectKernel(Kernel kernel) { m_kernel = kernel; }
+    Kernel ActiveKernel() const;
 
     // In-place transform of re[0 … N−1], im[0 … N−1]. The arrays must not
     // overlap. Any thread.
@@ -49,7 +54,7 @@ private:
 
     int m_n = 0;
     int m_log2 = 0;
-    bool m_portable = false;
+    Kernel m_kernel = Kernel::Best;
     // Index pairs (i, j), i < j, swapped by the bit-reversal permutation of
     // the short transforms; the long ones permute in tiles of 16 × 16 with
     // the reversal of the middle index bits and of four bits.
