@@ -10,7 +10,6 @@ bool SpectralWorkspace::Prepare(int points, WindowType window)
     if (!m_plan.Prepare(points))
         return false;
     m_window.Prepare(window, points);
-    m_rectangle.Prepare(WindowType::Rectangle, points);
     for (int s = 0; s < kSlots; ++s) {
         m_re[s].resize(points);
         m_im[s].resize(points);

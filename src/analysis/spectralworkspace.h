@@ -21,7 +21,6 @@ public:
     int Points() const { return m_plan.Size(); }
     const FftPlan& Plan() const { return m_plan; }
     const SpectralWindow& Window() const { return m_window; }
-    const SpectralWindow& Rectangle() const { return m_rectangle; }
 
     float* Re(int slot) { return m_re[slot].data(); }
     float* Im(int slot) { return m_im[slot].data(); }
@@ -35,7 +34,6 @@ public:
 private:
     FftPlan m_plan;
     SpectralWindow m_window;
-    SpectralWindow m_rectangle;
     std::vector<float> m_re[kSlots];
     std::vector<float> m_im[kSlots];
     std::vector<double> m_sums[kSums];
