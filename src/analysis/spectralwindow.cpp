@@ -1,0 +1,27 @@
+#include "analysis/spectralwindow.h"
+
+void SpectralWindow::Prepare(WindowType type, int n)
+{
+    if (n < 0)
+        n = 0;
+    if (type == m_type && n == Size() && (n == 0 || m_amplitudeFactor != 0.0))
+        return;
+    m_type = type;
+    m_values.resize(n);
+    for (int i = 0; i < n; ++i)
+        m_values[i] = static_cast<float>(WindowValue(type, i, n));
+    m_amplitudeFactor = n > 0 ? ::AmplitudeFactor(type, n) : 0.0;
+    m_noiseBandwidth = ::NoiseBandwidth(type);
+}
+
+void SpectralWindow::Apply(float* re, float* im) const
+{
+    if (m_type == WindowType::Rectangle)
+        return;
+    const float* w = m_values.data();
+    const int n = Size();
+    for (int i = 0; i < n; ++i) {
+        re[i] *= w[i];
+        im[i] *= w[i];
+    }
+}

@@ -1,0 +1,41 @@
+#pragma once
+// Tables and work memory of the record-based measurements, kept by a view
+// and re-made only when the transform length or the window changes. Used by
+// one thread at a time.
+
+#include "analysis/fftplan.h"
+#include "analysis/segmentaverager.h"
+#include "analysis/spectralwindow.h"
+
+#include <vector>
+
+class SpectralWorkspace {
+public:
+    static constexpr int kSlots = 2;        // complex work arrays of N floats
+    static constexpr int kSums = 4;         // double accumulators of N/2
+
+    // Plans length `points` (a power of two ≥ 2) with `window`. Returns false
+    // for other lengths. Allocates only on a change.
+    bool Prepare(int points, WindowType window);
+
+    int Points() const { return m_plan.Size(); }
+    const FftPlan& Plan() const { return m_plan; }
+    const SpectralWindow& Window() const { return m_window; }
+
+    float* Re(int slot) { return m_re[slot].data(); }
+    float* Im(int slot) { return m_im[slot].data(); }
+    double* Sum(int index) { return m_sums[index].data(); }
+    SegmentAverager& Averager() { return m_averager; }
+
+    // Copies N samples into slot `slot`, clears its imaginary part and runs
+    // WindowedFft with the prepared window.
+    void TransformSegment(int slot, const float* samples, bool scale);
+
+private:
+    FftPlan m_plan;
+    SpectralWindow m_window;
+    std::vector<float> m_re[kSlots];
+    std::vector<float> m_im[kSlots];
+    std::vector<double> m_sums[kSums];
+    SegmentAverager m_averager;
+};

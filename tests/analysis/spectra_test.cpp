@@ -1,0 +1,489 @@
+// Power spectra, segmenting and averaging, the five spectral measurements,
+// correlation and spectrogram rows, against analytic answers.
+
+#include "analysis/correlation.h"
+#include "analysis/segmentaverager.h"
+#include "analysis/segmentlayout.h"
+#include "analysis/spectralmeasurements.h"
+#include "analysis/windowedfft.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+std::vector<float> Sine(int length, double cyclesPerSample, double amplitude, double phase = 0.0)
+{
+    std::vector<float> x(length);
+    for (int i = 0; i < length; ++i)
+        x[i] = static_cast<float>(amplitude * std::sin(2 * kPi * cyclesPerSample * i + phase));
+    return x;
+}
+
+std::vector<float> Noise(int length, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::normal_distribution<float> dist(0.0f, 1.0f);
+    std::vector<float> x(length);
+    for (float& v : x)
+        v = dist(gen);
+    return x;
+}
+
+} // namespace
+
+TEST(PowerSpectrumTest, LevelScalesOfKnownPowers)
+{
+    // Bin powers P = 0, 4, 1 (re 0/2/1, im 0).
+    auto convert = [](LevelScale scale, bool density = false, double p0 = 1.0) {
+        std::vector<float> re = {0.0f, 2.0f, 1.0f}, im = {0.0f, 0.0f, 0.0f};
+        PowerSpectrum(3, re.data(), im.data(), WindowType::Hann, density, 10.0, scale, p0);
+        return re;
+    };
+    const auto lin = convert(LevelScale::LinearRms);
+    EXPECT_FLOAT_EQ(lin[0], 0.0f);
+    EXPECT_FLOAT_EQ(lin[1], 2.0f);
+    EXPECT_FLOAT_EQ(lin[2], 0.5f);
+
+    const auto dbv = convert(LevelScale::DbV);
+    EXPECT_NEAR(dbv[0], -203.0103, 1e-3);   // the 1e-20 lift
+    EXPECT_NEAR(dbv[1], 10 * std::log10(2.0), 1e-5);
+
+    const auto dbmax = convert(LevelScale::LogMaximum);
+    EXPECT_FLOAT_EQ(dbmax[1], 0.0f);
+    EXPECT_LT(dbmax[2], 0.0f);
+    EXPECT_NEAR(dbmax[2], 10 * std::log10(0.25), 1e-5);
+
+    const auto dbu = convert(LevelScale::DbU);
+    EXPECT_NEAR(dbu[1], 10 * std::log10(0.6454944487477408 * 4), 1e-5);
+    const auto ref = convert(LevelScale::LogReference, false, 2.0);
+    EXPECT_NEAR(ref[1], 10 * std::log10(0.5 * 4 / 4), 1e-5);
+
+    // Density with Hann at Δf = 10 Hz divides P by 10·1.5 = 15.
+    const auto dens = convert(LevelScale::LinearRms, true);
+    EXPECT_FLOAT_EQ(dens[1], static_cast<float>(0.5 * 4 / 15));
+
+    // An all-zero spectrum reads 0 dBmax, not an infinity.
+    std::vector<float> zero(4, 0.0f), zeroIm(4, 0.0f);
+    PowerSpectrum(4, zero.data(), zeroIm.data(), WindowType::Hann, false, 1.0, LevelScale::LogMaximum, 1.0);
+    for (float v : zero)
+        EXPECT_FLOAT_EQ(v, 0.0f);
+
+    EXPECT_EQ(LevelUnitText(LevelScale::LinearRms, "V", true), "Vrms\u00B2/Hz");
+    EXPECT_EQ(LevelUnitText(LevelScale::LinearRms, "Pa", false), "Parms\u00B2");
+    EXPECT_EQ(LevelUnitText(LevelScale::DbU, "V", false), "dBu");
+    EXPECT_EQ(LevelScaleText(LevelScale::LogMaximum), "10 log p/pmax");
+}
+
+TEST(SegmentTest, CountsAndTooShortRecords)
+{
+    // "Auto" with L − S − N = 10·H gives 11 segments.
+    EXPECT_EQ(SegmentCount(10 * 512 + 1024 + 100, 100, 1024, 512, 0), 11);
+    EXPECT_EQ(SegmentCount(44100, 0, 1024, 512, 0), 85);
+    EXPECT_EQ(SegmentCount(100000000, 0, 2, 1, 0), kMaxSegments);
+    EXPECT_EQ(SegmentCount(500, 0, 1024, 512, 0), 1);
+    EXPECT_EQ(SegmentCount(500, 0, 1024, 512, 4), 4);
+
+    // A = 4 but L − S < 3·H + N: skipped.
+    EXPECT_FALSE(RecordHoldsSegments(MakeSegmentLayout(3 * 512 + 1024 - 1, 0, 1024, 512, 4, 1e-3)));
+    EXPECT_TRUE(RecordHoldsSegments(MakeSegmentLayout(3 * 512 + 1024, 0, 1024, 512, 4, 1e-3)));
+    EXPECT_FALSE(RecordHoldsSegments(MakeSegmentLayout(500, 0, 1024, 512, 0, 1e-3)));
+    EXPECT_EQ(AverageModeText(AverageMode::Spectrogram), "Spctgrm");
+}
+
+TEST(SegmentTest, AveragerModes)
+{
+    const float a[2] = {1.0f, -4.0f}, b[2] = {3.0f, -2.0f};
+    std::vector<float> out(4, 99.0f);
+    SegmentAverager avg;
+    ASSERT_TRUE(avg.Begin(AverageMode::Linear, out, 2, 2, 0.0f));
+    avg.Add(0, a);
+    avg.Add(1, b);
+    avg.Finish();
+    EXPECT_FLOAT_EQ(out[0], 2.0f);
+    EXPECT_FLOAT_EQ(out[1], -3.0f);
+
+    ASSERT_TRUE(avg.Begin(AverageMode::PeakHold, out, 2, 2, SegmentAverager::kLevelPeakStart));
+    avg.Add(0, a);
+    avg.Add(1, b);
+    avg.Finish();
+    EXPECT_FLOAT_EQ(out[0], 3.0f);
+    EXPECT_FLOAT_EQ(out[1], -2.0f);
+
+    ASSERT_TRUE(avg.Begin(AverageMode::Cascade, out, 2, 2, 0.0f));
+    avg.Add(1, b);
+    avg.Add(0, a);
+    avg.Finish();
+    EXPECT_EQ(out, (std::vector<float>{1.0f, -4.0f, 3.0f, -2.0f}));
+
+    std::vector<float> small(3);
+    EXPECT_FALSE(avg.Begin(AverageMode::Spectrogram, small, 2, 2, 0.0f));
+}
+
+TEST(AmplitudeSpectrumTest, PeakRmsAndDisplays)
+{
+    const int n = 1024;
+    const SegmentLayout layout = MakeSegmentLayout(4 * n, 0, n, n / 2, 0, 1.0 / 1024.0);
+    const std::vector<float> x = Sine(4 * n, 64.0 / n, 1.0, 0.4);
+    SpectralWorkspace work;
+    std::vector<float> first(n / 2), second(n / 2);
+
+    AmplitudeSettings peak;
+    auto r = AmplitudeSpectrum(work, x.data(), layout, peak, "V", {first, second});
+    ASSERT_TRUE(r.computed);
+    EXPECT_NEAR(first[64], 1.0, 1e-4);
+    EXPECT_EQ(r.firstUnit, "V");
+
+    AmplitudeSettings rms = peak;
+    rms.amplitude = AmplitudeKind::Rms;
+    r = AmplitudeSpectrum(work, x.data(), layout, rms, "V", {first, second});
+    EXPECT_NEAR(first[64], 0.70711, 1e-4);
+    EXPECT_EQ(r.firstUnit, "Vrms");
+
+    AmplitudeSettings polar = peak;
+    polar.display = FftDisplay::MagnitudePhase;
+    r = AmplitudeSpectrum(work, x.data(), layout, polar, "V", {first, second});
+    EXPECT_NEAR(first[64], 1.0, 1e-4);
+    // sin(ωt + 0.4) = cos(ωt + 0.4 − 90°).
+    EXPECT_NEAR(second[64], 0.4 * 180 / kPi - 90.0, 0.05);
+    EXPECT_EQ(r.secondUnit, "\u00B0");
+
+    AmplitudeSettings cartesian = peak;
+    cartesian.display = FftDisplay::RealImaginary;
+    r = AmplitudeSpectrum(work, x.data(), layout, cartesian, "V", {first, second});
+    EXPECT_NEAR(first[64], std::sin(0.4), 1e-4);
+    EXPECT_NEAR(second[64], -std::cos(0.4), 1e-4);
+    EXPECT_EQ(r.firstUnit, "V (RE)");
+    EXPECT_EQ(r.secondUnit, "V (IM)");
+
+    // Peak hold starts from 0 for magnitudes; cascade keeps a row per segment.
+    AmplitudeSettings rows = peak;
+    rows.average = AverageMode::Cascade;
+    std::vector<float> matrix(layout.count * n / 2);
+    ASSERT_TRUE(AmplitudeSpectrum(work, x.data(), layout, rows, "V", {matrix, {}}).computed);
+    for (int j = 0; j < layout.count; ++j)
+        EXPECT_NEAR(matrix[j * n / 2 + 64], 1.0, 1e-4);
+    std::vector<float> tooSmall(n / 2);
+    EXPECT_FALSE(AmplitudeSpectrum(work, x.data(), layout, rows, "V", {tooSmall, {}}).computed);
+}
+
+TEST(AmplitudeSpectrumTest, IntegrationOfAcceleration)
+{
+    const int n = 512;
+    const double dt = 1.0 / 512.0;   // Δf = 1 Hz
+    const SegmentLayout layout = MakeSegmentLayout(n, 0, n, n, 1, dt);
+    const std::vector<float> x = Sine(n, 20.0 / n, 2.0);
+    SpectralWorkspace work;
+    std::vector<float> out(n / 2);
+    AmplitudeSettings s;
+    s.window = WindowType::Rectangle;
+    s.integration = Integration::Single;
+    auto r = AmplitudeSpectrum(work, x.data(), layout, s, "g", {out, {}});
+    const double omega = 6.28318530717958 * 20;
+    EXPECT_NEAR(out[20], 2.0 * 9.81 / omega, 1e-5);
+    EXPECT_EQ(out[0], 0.0f);   // ω = 0
+    EXPECT_EQ(r.firstUnit, "m/s");
+
+    s.integration = Integration::Double;
+    r = AmplitudeSpectrum(work, x.data(), layout, s, "m/s\u00B2", {out, {}});
+    EXPECT_NEAR(out[20], 2.0 / (omega * omega), 1e-7);
+    EXPECT_EQ(r.firstUnit, "m");
+    EXPECT_EQ(IntegratedUnit("m/s*s", Integration::Single), "m/s");
+    EXPECT_EQ(IntegratedUnit("V", Integration::Double), "V");
+}
+
+TEST(PsdTest, DensityLevelsAndAveraging)
+{
+    const int n = 256;
+    const double dt = 1.0 / 2560.0;   // Δf = 10 Hz
+    const std::vector<float> x = Sine(8 * n, 32.0 / n, 1.0);
+    const SegmentLayout layout = MakeSegmentLayout(8 * n, 0, n, n, 0, dt);
+    SpectralWorkspace work;
+    std::vector<float> out(n / 2);
+    PsdSettings s;
+    auto r = PowerSpectralDensity(work, x.data(), layout, s, "V", out);
+    ASSERT_TRUE(r.computed);
+    EXPECT_FALSE(r.levelsInDb);
+    EXPECT_NEAR(out[32], 0.5, 1e-4);   // mean square of a unit sine
+    EXPECT_EQ(r.firstUnit, "Vrms\u00B2");
+
+    s.density = true;
+    r = PowerSpectralDensity(work, x.data(), layout, s, "V", out);
+    EXPECT_NEAR(out[32], 0.5 / 15, 1e-5);
+    EXPECT_EQ(r.firstUnit, "Vrms\u00B2/Hz");
+
+    // White noise of variance 1: the one-sided density integrates over
+    // 0 … fs/2 to the variance.
+    const std::vector<float> noise = Noise(256 * n, 3);
+    const SegmentLayout many = MakeSegmentLayout(256 * n, 0, n, n / 2, 0, dt);
+    s.density = true;
+    PowerSpectralDensity(work, noise.data(), many, s, "V", out);
+    double total = 0;
+    for (int k = 1; k < n / 2; ++k)
+        total += out[k] * layout.BinSpacing();
+    EXPECT_NEAR(total, 1.0, 0.03);
+
+    s.density = false;
+    s.scale = LevelScale::DbV;
+    s.average = AverageMode::PeakHold;
+    r = PowerSpectralDensity(work, x.data(), layout, s, "V", out);
+    EXPECT_TRUE(r.levelsInDb);
+    EXPECT_NEAR(out[32], 10 * std::log10(0.5), 1e-3);
+    EXPECT_EQ(r.firstUnit, "dBV");
+}
+
+TEST(FrfTest, IdenticalChannelsGiveUnity)
+{
+    const int n = 512;
+    const std::vector<float> x = Noise(4 * n, 11);
+    const SegmentLayout layout = MakeSegmentLayout(4 * n, 0, n, n / 2, 0, 1e-3);
+    SpectralWorkspace work;
+    std::vector<float> first(n / 2), second(n / 2);
+    for (const FrfEstimator est : {FrfEstimator::H0, FrfEstimator::H1, FrfEstimator::H2}) {
+        FrfSettings s;
+        s.estimator = est;
+        s.level = FrfLevel::LinearRms;
+        auto r = FrequencyResponse(work, x.data(), x.data(), layout, s, "V", first, second);
+        ASSERT_TRUE(r.computed);
+        EXPECT_EQ(r.firstUnit, "");
+        EXPECT_EQ(r.secondUnit, "\u00B0");
+        for (int k = 1; k < n / 2; ++k) {
+            EXPECT_NEAR(first[k], 1.0, 1e-5) << k;
+            EXPECT_NEAR(second[k], 0.0, 1e-3) << k;
+        }
+        s.level = FrfLevel::TenLog;
+        r = FrequencyResponse(work, x.data(), x.data(), layout, s, "V", first, second);
+        EXPECT_TRUE(r.levelsInDb);
+        EXPECT_EQ(r.firstUnit, "dB");
+        for (int k = 1; k < n / 2; ++k)
+            EXPECT_NEAR(first[k], 0.0, 1e-4);
+    }
+}
+
+TEST(FrfTest, GainDelayAndGuards)
+{
+    // y = 0.5·x delayed by 3 samples: |H| = 0.5, phase −360°·3k/N (wrapped),
+    // RE+IM accordingly.
+    const int n = 256;
+    const std::vector<float> x = Sine(n, 8.0 / n, 1.0);
+    std::vector<float> y(n);
+    for (int i = 0; i < n; ++i)
+        y[i] = 0.5f * x[(i - 3 + n) % n];
+    const SegmentLayout layout = MakeSegmentLayout(n, 0, n, n, 1, 1e-3);
+    SpectralWorkspace work;
+    std::vector<float> first(n / 2), second(n / 2);
+    FrfSettings s;
+    s.window = WindowType::Rectangle;
+    s.level = FrfLevel::LinearRms;
+    FrequencyResponse(work, x.data(), y.data(), layout, s, "V", first, second);
+    EXPECT_NEAR(first[8], 0.5, 1e-4);
+    EXPECT_NEAR(second[8], -360.0 * 3 * 8 / n, 1e-2);
+
+    s.display = FrfDisplay::RealImaginary;
+    s.estimator = FrfEstimator::H1;
+    auto r = FrequencyResponse(work, x.data(), y.data(), layout, s, "V", first, second);
+    EXPECT_NEAR(first[8], 0.5 * std::cos(2 * kPi * 3 * 8 / n), 1e-4);
+    EXPECT_NEAR(second[8], -0.5 * std::sin(2 * kPi * 3 * 8 / n), 1e-4);
+    EXPECT_EQ(r.firstUnit, "V (RE)");
+
+    // Silent input: every denominator is guarded; the result stays finite.
+    const std::vector<float> silent(n, 0.0f);
+    s.display = FrfDisplay::MagnitudePhase;
+    s.level = FrfLevel::TenLog;
+    for (const FrfEstimator est : {FrfEstimator::H0, FrfEstimator::H1, FrfEstimator::H2}) {
+        s.estimator = est;
+        FrequencyResponse(work, silent.data(), silent.data(), layout, s, "V", first, second);
+        for (int k = 0; k < n / 2; ++k) {
+            EXPECT_TRUE(std::isfinite(first[k]));
+            EXPECT_TRUE(std::isfinite(second[k]));
+        }
+    }
+}
+
+TEST(CoherenceTest, IdenticalIndependentAndSilent)
+{
+    const int n = 256;
+    const std::vector<float> x = Noise(64 * n, 1);
+    const std::vector<float> y = Noise(64 * n, 2);
+    const SegmentLayout layout = MakeSegmentLayout(64 * n, 0, n, n, 0, 1e-3);
+    SpectralWorkspace work;
+    std::vector<float> out(n / 2);
+    ASSERT_TRUE(Coherence(work, x.data(), x.data(), layout, WindowType::Hann, out).computed);
+    for (int k = 0; k < n / 2; ++k)
+        EXPECT_NEAR(out[k], 1.0, 1e-5);
+
+    Coherence(work, x.data(), y.data(), layout, WindowType::Hann, out);
+    double mean = 0;
+    for (int k = 1; k < n / 2; ++k)
+        mean += out[k] / (n / 2 - 1);
+    EXPECT_LT(mean, 0.05);   // ≈ 1/segments for independent noise
+
+    // One segment: 1 wherever the spectra are non-zero.
+    const SegmentLayout one = MakeSegmentLayout(64 * n, 0, n, n, 1, 1e-3);
+    Coherence(work, x.data(), y.data(), one, WindowType::Hann, out);
+    for (int k = 1; k < n / 2; ++k)
+        EXPECT_NEAR(out[k], 1.0, 1e-4);
+
+    // Σ|X|²·Σ|Y|² = 0 reads 0.
+    const std::vector<float> silent(64 * n, 0.0f);
+    Coherence(work, silent.data(), x.data(), layout, WindowType::Hann, out);
+    for (float v : out)
+        EXPECT_EQ(v, 0.0f);
+}
+
+TEST(CrossSpectrumTest, OfItselfIsItsPowerSpectrum)
+{
+    const int n = 512;
+    const std::vector<float> x = Noise(8 * n, 21);
+    const SegmentLayout layout = MakeSegmentLayout(8 * n, 0, n, n / 2, 0, 1.0 / 1000);
+    SpectralWorkspace work;
+    std::vector<float> magnitude(n / 2), phase(n / 2), psd(n / 2);
+    for (const bool density : {false, true}) {
+        auto r = CrossSpectrum(work, x.data(), x.data(), layout, WindowType::Hann, density, "V", magnitude, phase);
+        ASSERT_TRUE(r.computed);
+        EXPECT_EQ(r.firstUnit, density ? "Vrms\u00B2/Hz" : "Vrms\u00B2");
+        PsdSettings s;
+        s.density = density;
+        PowerSpectralDensity(work, x.data(), layout, s, "V", psd);
+        for (int k = 0; k < n / 2; ++k) {
+            EXPECT_NEAR(magnitude[k], psd[k], 1e-5 * psd[k] + 1e-12);
+            EXPECT_EQ(phase[k], 0.0f);
+        }
+    }
+}
+
+TEST(CorrelationTest, AutoCrossConstantAndSilent)
+{
+    const int n = 1024;
+    const double f = 10.0 / n;
+    const std::vector<float> x = Sine(n, f, 3.0);
+    std::vector<float> out(n + 1, 777.0f);
+    ASSERT_TRUE(Correlate(x.data(), x.data(), out.data(), n, true));
+    EXPECT_NEAR(out[n / 2], 1.0, 1e-5);
+    for (int i = 0; i < n; i += 37)
+        EXPECT_NEAR(out[i], std::cos(2 * kPi * f * (i - n / 2)), 1e-4) << i;
+    EXPECT_EQ(out[n], 777.0f);
+
+    // Unnormalised: Σ a(t)·a(t) at lag 0 = N·A²/2.
+    Correlate(x.data(), x.data(), out.data(), n, false);
+    EXPECT_NEAR(out[n / 2], n * 9.0 / 2, 1e-2);
+
+    // y = x delayed by d: the maximum sits at N/2 + d.
+    const std::vector<float> noise = Noise(n, 8);
+    for (const int d : {0, 5, -17, 300}) {
+        std::vector<float> y(n);
+        for (int i = 0; i < n; ++i)
+            y[i] = noise[((i - d) % n + n) % n];
+        Correlate(noise.data(), y.data(), out.data(), n, true);
+        const int peak = static_cast<int>(std::max_element(out.begin(), out.begin() + n) - out.begin());
+        EXPECT_EQ(peak, n / 2 + d);
+        EXPECT_NEAR(out[peak], 1.0, 1e-4);
+    }
+
+    // A constant correlates to 0 everywhere, normalised or not.
+    const std::vector<float> constant(n, 2.5f);
+    for (const bool normalise : {false, true}) {
+        Correlate(constant.data(), x.data(), out.data(), n, normalise);
+        for (int i = 0; i < n; ++i)
+            ASSERT_EQ(out[i], 0.0f) << i;
+    }
+}
+
+TEST(SpectrogramTest, RowsPerSegment)
+{
+    const int n = 256;
+    const double dt = 1.0 / 256;
+    // A tone whose frequency steps up per segment.
+    std::vector<float> x(4 * n);
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < n; ++i)
+            x[j * n + i] = static_cast<float>(std::sin(2 * kPi * (10 + 5 * j) * i / n));
+    SegmentLayout layout = MakeSegmentLayout(4 * n, 0, n, n, 4, dt);
+    SpectralWorkspace work;
+    std::vector<float> rows(4 * n / 2, 1.0f);
+    ASSERT_TRUE(SpectrogramRows(work, x.data(), layout, WindowType::Hann, LevelScale::DbV, rows));
+    for (int j = 0; j < 4; ++j) {
+        const auto row = rows.begin() + j * n / 2;
+        EXPECT_EQ(std::max_element(row, row + n / 2) - row, 10 + 5 * j);
+        EXPECT_NEAR(row[10 + 5 * j], 10 * std::log10(0.5), 1e-3);
+    }
+    // One segment: not computed, rows untouched.
+    std::vector<float> untouched(n / 2, 1.0f);
+    layout.count = 1;
+    EXPECT_FALSE(SpectrogramRows(work, x.data(), layout, WindowType::Hann, LevelScale::DbV, untouched));
+    EXPECT_EQ(untouched, std::vector<float>(n / 2, 1.0f));
+    EXPECT_EQ(SpectrogramUnit(LevelScale::LinearRms), "");
+    EXPECT_EQ(SpectrogramUnit(LevelScale::DbU), "dBu");
+}
+
+TEST(MeasurementTest, TooShortRecordsLeaveOutputsUntouched)
+{
+    const int n = 256;
+    const std::vector<float> x(2 * n, 1.0f);
+    const SegmentLayout layout = MakeSegmentLayout(2 * n, 0, n, n / 2, 4, 1e-3);   // needs 2.5·N
+    SpectralWorkspace work;
+    std::vector<float> a(n / 2, 7.0f), b(n / 2, 7.0f);
+    EXPECT_FALSE(AmplitudeSpectrum(work, x.data(), layout, {}, "V", {a, b}).computed);
+    EXPECT_FALSE(PowerSpectralDensity(work, x.data(), layout, {}, "V", a).computed);
+    EXPECT_FALSE(FrequencyResponse(work, x.data(), x.data(), layout, {}, "V", a, b).computed);
+    EXPECT_FALSE(Coherence(work, x.data(), x.data(), layout, WindowType::Hann, a).computed);
+    EXPECT_FALSE(CrossSpectrum(work, x.data(), x.data(), layout, WindowType::Hann, false, "V", a, b).computed);
+    EXPECT_EQ(a, std::vector<float>(n / 2, 7.0f));
+    EXPECT_EQ(b, std::vector<float>(n / 2, 7.0f));
+}
+
+TEST(MeasurementTest, WritesNothingPastTheDocumentedLength)
+{
+    const int n = 128;
+    const float sentinel = 4242.0f;
+    const std::vector<float> x = Noise(6 * n, 5), y = Noise(6 * n, 6);
+    const SegmentLayout layout = MakeSegmentLayout(6 * n, 0, n, n / 2, 0, 1e-3);
+    SpectralWorkspace work;
+    auto guarded = [&](std::size_t size) {
+        std::vector<float> v(size + 1, 0.0f);
+        v[size] = sentinel;
+        return v;
+    };
+    const std::size_t bins = n / 2;
+    const std::size_t rows = layout.count * bins;
+
+    for (const FftDisplay display : {FftDisplay::Magnitude, FftDisplay::MagnitudePhase, FftDisplay::RealImaginary}) {
+        AmplitudeSettings s;
+        s.display = display;
+        auto a = guarded(bins), b = guarded(bins);
+        ASSERT_TRUE(AmplitudeSpectrum(work, x.data(), layout, s, "V", {std::span(a).first(bins), std::span(b).first(bins)})
+                        .computed);
+        EXPECT_EQ(a[bins], sentinel);
+        EXPECT_EQ(b[bins], sentinel);
+    }
+    AmplitudeSettings cascade;
+    cascade.average = AverageMode::Cascade;
+    auto m = guarded(rows);
+    ASSERT_TRUE(AmplitudeSpectrum(work, x.data(), layout, cascade, "V", {std::span(m).first(rows), {}}).computed);
+    EXPECT_EQ(m[rows], sentinel);
+
+    PsdSettings psd;
+    psd.average = AverageMode::Spectrogram;
+    auto p = guarded(rows);
+    ASSERT_TRUE(PowerSpectralDensity(work, x.data(), layout, psd, "V", std::span(p).first(rows)).computed);
+    EXPECT_EQ(p[rows], sentinel);
+
+    auto f1 = guarded(bins), f2 = guarded(bins);
+    FrequencyResponse(work, x.data(), y.data(), layout, {}, "V", std::span(f1).first(bins), std::span(f2).first(bins));
+    Coherence(work, x.data(), y.data(), layout, WindowType::Hann, std::span(f1).first(bins));
+    CrossSpectrum(work, x.data(), y.data(), layout, WindowType::Hann, true, "V", std::span(f1).first(bins),
+                  std::span(f2).first(bins));
+    EXPECT_EQ(f1[bins], sentinel);
+    EXPECT_EQ(f2[bins], sentinel);
+
+    auto spg = guarded(rows);
+    ASSERT_TRUE(SpectrogramRows(work, x.data(), layout, WindowType::Hann, LevelScale::LogMaximum,
+                                std::span(spg).first(rows)));
+    EXPECT_EQ(spg[rows], sentinel);
+}
