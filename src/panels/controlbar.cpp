@@ -1,49 +1,93 @@
 #include "controlbar.h"
 
+#include "acquisition/hwmanager.h"
+#include "acquisition/recordfile.h"
+#include "platform/dialogtemplate.h"
 #include "shell/analysisrecord.h"
 #include "shell/appcontext.h"
 #include "shell/mainframe.h"
+#include "widgets/selectorbutton.h"
+#include "widgets/togglebutton.h"
+#include "widgets/widgetcontrols.h"
 #include "zq.h"
 
 #include <QPainter>
-#include <QPushButton>
 
 namespace {
 constexpr int kReaderClients[] = {2, 3, 1};
 
-// Dialog units of the bar's 8-point font to pixels.
-QRect DialogRect(int x, int y, int w, int h) { return QRect(x * 6 / 4, y * 13 / 8, w * 6 / 4, h * 13 / 8); }
+constexpr DialogControl kTemplate[] = {
+    {CControlBar::IdGroup1, ControlKind::Frame, "", 2, 0, 45, 16},
+    {CControlBar::IdCh1, ControlKind::Selector, "Ch1", 7, 2, 37, 11},
+    {CControlBar::IdGroup2, ControlKind::Frame, "", 50, 0, 45, 16},
+    {CControlBar::IdCh2, ControlKind::Selector, "Ch2", 51, 2, 37, 11},
+    {CControlBar::IdRec, ControlKind::Toggle, "Rec", 111, 2, 38, 11},
+    {CControlBar::IdSingle, ControlKind::Toggle, "Single", 149, 2, 24, 11},
+    {CControlBar::IdRun, ControlKind::Toggle, "Run", 174, 2, 24, 11},
+    {CControlBar::IdSetup, ControlKind::Toggle, "Setup", 427, 2, 36, 11},
+    {CControlBar::IdMenu, ControlKind::Toggle, "MyKRV", 466, 2, 27, 11},
+};
+
+struct ToggleColours {
+    int id;
+    QColor offFace, offText, onFace, onText;
+};
+const ToggleColours kToggleColours[] = {
+    {CControlBar::IdRec, QColor(80, 80, 80), Qt::white, QColor(80, 80, 80), Qt::white},
+    {CControlBar::IdSingle, QColor(58, 87, 126), Qt::white, QColor(255, 255, 192), Qt::black},
+    {CControlBar::IdRun, QColor(130, 0, 0), Qt::white, QColor(0, 192, 0), Qt::black},
+    {CControlBar::IdSetup, QColor(200, 200, 0), QColor(0, 0, 255), QColor(0, 0, 255), QColor(200, 200, 0)},
+    {CControlBar::IdMenu, QColor(200, 200, 200), Qt::black, QColor(0, 0, 255), QColor(255, 255, 0)},
+};
 } // namespace
 
-CControlBar::CControlBar(MainFrame* frame, QWidget* parent)
-    : QWidget(parent), m_frame(frame)
+CControlBar::CControlBar(MainFrame* frame, QWidget* parent) : QWidget(parent), m_frame(frame)
 {
-    m_ch1.texts = m_ch2.texts = {QStringLiteral("nc")};
-    m_ch1.keys = m_ch2.keys = {-1};
-
-    m_single = new QPushButton(QStringLiteral("Single"), this);
-    m_single->setGeometry(DialogRect(149, 2, 24, 11));
-    m_single->setCheckable(true);
-    connect(m_single, &QPushButton::clicked, this, [this] {
-        m_frame->SingleShot();
-        MirrorRunState();
-    });
-
-    m_run = new QPushButton(QStringLiteral("Run"), this);
-    m_run->setGeometry(DialogRect(174, 2, 24, 11));
-    m_run->setCheckable(true);
-    connect(m_run, &QPushButton::clicked, this, [this] {
-        m_frame->RunStop();
-        MirrorRunState();
-    });
-
-    m_setup = new QPushButton(QStringLiteral("Setup"), this);
-    m_setup->setObjectName(QStringLiteral("Setup"));
-    m_setup->setGeometry(DialogRect(427, 2, 36, 11));
-    connect(m_setup, &QPushButton::clicked, this, [this] { m_frame->AutoSetup(); });
+    BuildDialog(this, kTemplate, CreateWidgetControl);
+    m_ch1 = ControlAs<CSelectorButton>(this, IdCh1);
+    m_ch2 = ControlAs<CSelectorButton>(this, IdCh2);
+    for (CSelectorButton* channel : {m_ch1, m_ch2}) {
+        channel->AddItem(QStringLiteral("nc"), -1);
+        connect(channel, &CSelectorButton::clicked, this, [this] { m_frame->ChannelsChosen(); });
+    }
+    for (const ToggleColours& colours : kToggleColours)
+        Control(colours.id)->SetColors(colours.offFace, colours.offText, colours.onFace, colours.onText);
+    Control(IdRec)->SetLamp(true);
+    Control(IdRun)->SetRunStopCaption(true);
+    ConnectClicks(this, [this](int id) { OnControl(id); });
 
     m_frame->AveragesChanged();
     MirrorRunState();
+}
+
+CToggleButton* CControlBar::Control(int id) const
+{
+    return ControlAs<CToggleButton>(const_cast<CControlBar*>(this), id);
+}
+
+void CControlBar::OnControl(int id)
+{
+    switch (id) {
+    case IdRec: ToggleRecording(); break;
+    case IdSingle:
+        m_frame->SingleShot();
+        MirrorRunState();
+        break;
+    case IdRun:
+        m_frame->RunStop();
+        MirrorRunState();
+        break;
+    case IdSetup:
+        StopRecording();
+        m_frame->AutoSetup();
+        break;
+    case IdMenu: {
+        CToggleButton* button = Control(IdMenu);
+        m_frame->ShowMainMenu(button->mapToGlobal(button->rect().bottomLeft()));
+        break;
+    }
+    default: break;
+    }
 }
 
 std::pair<int, int> CControlBar::RefillSelection(int channelCount, const QString& text1, int index1,
@@ -65,42 +109,34 @@ std::pair<int, int> CControlBar::RefillSelection(int channelCount, const QString
 
 void CControlBar::RefillChannelSelectors()
 {
-    const QString text1 = m_ch1.CurrentText();
-    const QString text2 = m_ch2.CurrentText();
-    const int index1 = m_ch1.index;
-    const int index2 = m_ch2.index;
+    const QString text1 = m_ch1->CurrentText();
+    const QString text2 = m_ch2->CurrentText();
+    const int index1 = m_ch1->CurrentIndex();
+    const int index2 = m_ch2->CurrentIndex();
 
-    int count = std::max(0, ZQ_GetNrOfChan());
-    for (ChannelChoice* choice : {&m_ch1, &m_ch2}) {
-        choice->texts = {QStringLiteral("nc")};
-        choice->keys = {-1};
-        for (int i = 0; i < count; ++i) {
-            choice->texts.append(QString::number(ZQ_GetChanPChan(i)));
-            choice->keys.append(i);
-        }
+    const int count = std::max(0, ZQ_GetNrOfChan());
+    for (CSelectorButton* channel : {m_ch1, m_ch2}) {
+        channel->ClearItems();
+        channel->AddItem(QStringLiteral("nc"), -1);
+        for (int i = 0; i < count; ++i)
+            channel->AddItem(QString::number(ZQ_GetChanPChan(i)), i);
     }
+    // Position p holds the item with key p - 1.
     auto [new1, new2] = RefillSelection(count, text1, index1, text2, index2);
-    m_ch1.index = new1;
-    m_ch2.index = new2;
+    m_ch1->SelectKey(new1 - 1, false);
+    m_ch2->SelectKey(new2 - 1, false);
+    m_ch1->update();
+    m_ch2->update();
 
     for (int client : kReaderClients)
         ZQ_ResetBuffer(client, -1);
-    update();
-}
-
-void CControlBar::ChooseChannels(int index1, int index2)
-{
-    m_ch1.index = std::clamp(index1, 0, int(m_ch1.texts.size()) - 1);
-    m_ch2.index = std::clamp(index2, 0, int(m_ch2.texts.size()) - 1);
-    update();
-    m_frame->ChannelsChosen();
 }
 
 void CControlBar::SetAnalysisChoices(int points, int averages, int overlap)
 {
-    bool pointsChanged = points != m_points;
-    bool averagesChanged = averages != m_averages;
-    bool overlapChanged = overlap != m_overlap;
+    const bool pointsChanged = points != m_points;
+    const bool averagesChanged = averages != m_averages;
+    const bool overlapChanged = overlap != m_overlap;
     m_points = points;
     m_averages = averages;
     m_overlap = overlap;
@@ -112,31 +148,59 @@ void CControlBar::SetAnalysisChoices(int points, int averages, int overlap)
         m_frame->OverlapChanged();
 }
 
-void CControlBar::SetSetupCaption(const QString& text) { m_setup->setText(text); }
+void CControlBar::SetSetupCaption(const QString& text) { Control(IdSetup)->setText(text); }
 
-QString CControlBar::SetupCaption() const { return m_setup->text(); }
+QString CControlBar::SetupCaption() const { return Control(IdSetup)->text(); }
+
+void CControlBar::StopRecording()
+{
+    CRecordFile& file = m_frame->Hardware().RecordFile();
+    if (!file.IsRecording())
+        return;
+    file.Close();
+    Control(IdRec)->SetState(false);
+    m_frame->Record().recording = 0;
+}
+
+void CControlBar::ToggleRecording()
+{
+    CRecordFile& file = m_frame->Hardware().RecordFile();
+    if (file.IsRecording()) {
+        StopRecording();
+        return;
+    }
+    // A recording that cannot start leaves "Rec" off; nothing is shown.
+    if (file.Open(file.MakeFileName(false))) {
+        Control(IdRec)->SetState(true);
+        m_frame->Record().recording = 1;
+    }
+}
 
 void CControlBar::BlinkRecord()
 {
     if (!m_frame->Record().recording)
         return;
-    m_recordLamp = !m_recordLamp;
-    update();
+    CToggleButton* rec = Control(IdRec);
+    rec->SetState(!rec->State());
 }
 
 void CControlBar::MirrorRunState()
 {
     const AnalysisRecord& record = m_frame->Record();
-    m_run->setChecked(record.run != 0);
-    m_run->setText(record.run ? QStringLiteral("Stop") : QStringLiteral("Run"));
-    m_single->setChecked(record.single != 0);
+    Control(IdRun)->SetState(record.run != 0);
+    Control(IdSingle)->SetState(record.single != 0);
 }
 
 void CControlBar::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Ctx().colours.barBrush);
-    painter.setPen(Ctx().colours.graphText);
-    painter.drawText(DialogRect(7, 2, 37, 11), Qt::AlignCenter, QStringLiteral("Ch1 ") + m_ch1.CurrentText());
-    painter.drawText(DialogRect(51, 2, 37, 11), Qt::AlignCenter, QStringLiteral("Ch2 ") + m_ch2.CurrentText());
+    const struct {
+        int id;
+        QColor colour;
+    } groups[] = {{IdGroup1, Ctx().colours.trace1}, {IdGroup2, Ctx().colours.trace2}};
+    for (const auto& group : groups) {
+        painter.setPen(group.colour);
+        painter.drawRect(ControlById(this, group.id)->geometry().adjusted(0, 0, -1, -1));
+    }
 }

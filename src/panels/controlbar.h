@@ -1,30 +1,23 @@
 #pragma once
 // The strip across the top of the main window with the controls that act on
-// the whole program: channel choice, run state, analysis choices, hardware
-// setup and recording.
+// the whole program: channel choice, run state, hardware setup, recording
+// and the main menu. The views read the channel choice from its selectors.
 
-#include <QStringList>
 #include <QWidget>
 
+class CSelectorButton;
+class CToggleButton;
 class MainFrame;
-class QPushButton;
-struct AnalysisRecord;
-
-// One channel choice ("Ch1" or "Ch2"): "nc" (key -1) and one item per
-// channel of the service (key = channel index).
-struct ChannelChoice {
-    QStringList texts;
-    QList<int> keys;
-    int index = 0;
-
-    QString CurrentText() const { return index >= 0 && index < texts.size() ? texts[index] : QString(); }
-    int CurrentKey() const { return index >= 0 && index < keys.size() ? keys[index] : -1; }
-};
 
 class CControlBar : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kHeight = 28;
+    static constexpr int kResourceId = 138;
+    enum ControlId {
+        IdGroup1 = 1044, IdCh1 = 1005, IdGroup2 = 1045, IdCh2 = 1006, IdRec = 1034, IdSingle = 1035,
+        IdRun = 1027, IdSetup = 1033, IdMenu = 1036,
+    };
 
     CControlBar(MainFrame* frame, QWidget* parent);
 
@@ -38,10 +31,9 @@ public:
     // Shows the run and single-shot flags on "Run" and "Single".
     void MirrorRunState();
 
-    const ChannelChoice& Channel1() const { return m_ch1; }
-    const ChannelChoice& Channel2() const { return m_ch2; }
-    // Chooses by list position and notifies the main window.
-    void ChooseChannels(int index1, int index2);
+    CSelectorButton* Channel1() const { return m_ch1; }
+    CSelectorButton* Channel2() const { return m_ch2; }
+    CToggleButton* Control(int id) const;
 
     // The analysis choices the main window reads into the record.
     int PointsChoice() const { return m_points; }
@@ -49,10 +41,11 @@ public:
     int OverlapChoice() const { return m_overlap; }
     void SetAnalysisChoices(int points, int averages, int overlap);
 
-    bool RecordLampOn() const { return m_recordLamp; }
+    // "Rec": stops a running recording, or starts one in the data folder.
+    void ToggleRecording();
 
-    // The selections after a refill to channelCount channels, given the
-    // texts and positions shown before it. Positions index "nc" + channels.
+    // The list positions ("nc" at 0, channel i at i + 1) after a refill to
+    // channelCount channels, given the texts and positions shown before it.
     static std::pair<int, int> RefillSelection(int channelCount, const QString& text1, int index1,
                                                const QString& text2, int index2);
 
@@ -60,14 +53,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void OnControl(int id);
+    void StopRecording();
+
     MainFrame* m_frame;
-    ChannelChoice m_ch1;
-    ChannelChoice m_ch2;
+    CSelectorButton* m_ch1 = nullptr;
+    CSelectorButton* m_ch2 = nullptr;
     int m_points = 1024;
     int m_averages = 1;
     int m_overlap = 50;
-    bool m_recordLamp = false;
-    QPushButton* m_setup;
-    QPushButton* m_run;
-    QPushButton* m_single;
 };

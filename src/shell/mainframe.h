@@ -3,6 +3,7 @@
 // views, panels), which sit below the shell and reach it only through this
 // interface. UI thread only.
 
+#include <QPoint>
 #include <QString>
 
 class QWidget;
@@ -28,4 +29,6 @@ public:
     virtual void ChannelsChosen() = 0;
     virtual void AutoSetup() = 0;
     virtual void RefreshChannels() = 0;
+    // Opens the main menu with its top left corner at the global point.
+    virtual void ShowMainMenu(const QPoint& globalPos) = 0;
 };

@@ -1,9 +1,6 @@
 #include "mainmenu.h"
 
-#include "shell/appcontext.h"
-
 #include <QAction>
-#include <QFileDialog>
 #include <QMenu>
 #include <QWidget>
 
@@ -91,17 +88,4 @@ bool DispatchMenuCommand(int command, MenuCommandTarget& target)
     case DefineP0: target.DefineP0(); return true;
     default: return false;
     }
-}
-
-bool ChooseDataPathWithDirectoryDialog(QWidget* parent)
-{
-    AppContext& context = Ctx();
-    QString start = context.chosenDataPath.isEmpty() ? context.dataDirectory : context.chosenDataPath;
-    QString folder = QFileDialog::getExistingDirectory(parent, QStringLiteral("Select Folder"), start);
-    if (folder.isEmpty())
-        return false;
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    context.chosenDataPath = folder;
-    return true;
 }

@@ -75,9 +75,3 @@ public:
 // Runs the action of a command number; false for a number without one
 // ("Check for Update" and unknown numbers).
 bool DispatchMenuCommand(int command, MenuCommandTarget& target);
-
-// The data path chooser until the folder picker is wired in: a plain
-// directory dialog opened on the chosen data path (or the data directory);
-// on OK the folder, with a trailing '/', becomes Ctx().chosenDataPath.
-// Returns whether the path changed.
-bool ChooseDataPathWithDirectoryDialog(QWidget* parent);

@@ -1,12 +1,15 @@
 #include "wndkrv.h"
 
+#include "folders/folderpicker.h"
 #include "panels/controlbar.h"
+#include "panels/p0dlg.h"
 #include "panels/viewbar.h"
 #include "platform/appmessage.h"
 #include "platform/companionbus.h"
 #include "platform/messagebox.h"
-#include "platform/profile.h"
 #include "shell/appcontext.h"
+#include "shell/shelloptions.h"
+#include "shell/windowplacement.h"
 #include "zq.h"
 
 #include <QCloseEvent>
@@ -16,7 +19,6 @@ namespace {
 // Reader clients in the order they are registered, reset and frozen:
 // time views, octave views, multimeter views.
 constexpr int kReaderClients[] = {2, 3, 1};
-const QString kSettings = QStringLiteral("Settings");
 } // namespace
 
 CWndKRV::CWndKRV() : m_timers(this)
@@ -25,16 +27,18 @@ CWndKRV::CWndKRV() : m_timers(this)
     setWindowTitle(QStringLiteral("KRV"));
     // Bar and pages cover the client area, so there is nothing to erase.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_colourScheme = Profile::GetInt(kSettings, QStringLiteral("colors"), 1);
-    m_autoSetup = Profile::GetInt(kSettings, QStringLiteral("AutoSetup"), 0) != 0;
+    const ShellOptions options = ReadShellOptions();
+    m_colourScheme = options.colourScheme;
+    m_autoSetup = options.autoSetup;
+    m_menu = new CMainMenu(this);
+    connect(m_menu, &CMainMenu::CommandChosen, this, &CWndKRV::OnMenuCommand);
 }
 
 CWndKRV::~CWndKRV()
 {
     m_timers.KillTimer(kTickTimer);
-    SavePlacement();
-    Profile::WriteInt(kSettings, QStringLiteral("colors"), m_colourScheme);
-    Profile::WriteInt(kSettings, QStringLiteral("AutoSetup"), m_autoSetup ? 1 : 0);
+    SaveWindowPlacement(this);
+    WriteShellOptions({m_colourScheme, m_autoSetup});
     SetPageCount(0);
     if (Ctx().mainWindow == this) {
         Ctx().mainWindow = nullptr;
@@ -250,7 +254,7 @@ void CWndKRV::timerEvent(QTimerEvent* event)
 bool CWndKRV::event(QEvent* event)
 {
     if (AppMessage::NumberOf(event) == kPlacementMessage) {
-        RestorePlacement();
+        RestoreWindowPlacement(this);
         return true;
     }
     if (event->type() == CompanionMessage::EventType()) {
@@ -268,6 +272,29 @@ void CWndKRV::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void CWndKRV::RestorePlacement() { show(); }
+void CWndKRV::ShowMainMenu(const QPoint& globalPos)
+{
+    m_menu->Update(m_setNames, m_autoSetup);
+    m_menu->Popup(globalPos);
+}
 
-void CWndKRV::SavePlacement() {}
+void CWndKRV::OnMenuCommand(int command) { DispatchMenuCommand(command, *this); }
+
+// Settings set files are not written or read yet; the items stay in the
+// menu so that its numbers and layout do not change when they arrive.
+void CWndKRV::SaveSettingsSet(int) {}
+
+void CWndKRV::LoadSettingsSet(int) {}
+
+void CWndKRV::ToggleAutoSetup() { m_autoSetup = !m_autoSetup; }
+
+void CWndKRV::ChooseDataPath()
+{
+    // Without a chosen path recordings go to the data directory: start there.
+    const QString start = Ctx().chosenDataPath.isEmpty() ? Ctx().dataDirectory : Ctx().chosenDataPath;
+    QString folder;
+    if (CFolderPicker::Choose(this, start, QStringLiteral("Folder (*.vrd)|*.vrd||"), &folder))
+        Ctx().chosenDataPath = folder;
+}
+
+void CWndKRV::DefineP0() { CP0Dlg::EditP0(this, m_p0Text); }

@@ -7,6 +7,7 @@
 #include "platform/windowtimers.h"
 #include "shell/analysisrecord.h"
 #include "shell/mainframe.h"
+#include "shell/mainmenu.h"
 
 #include <QString>
 #include <QWidget>
@@ -15,7 +16,7 @@
 class CControlBar;
 class CViewBar;
 
-class CWndKRV : public QWidget, public MainFrame {
+class CWndKRV : public QWidget, public MainFrame, public MenuCommandTarget {
     Q_OBJECT
 public:
     static constexpr int kMaxPages = 10;
@@ -45,12 +46,22 @@ public:
     void ChannelsChosen() override;
     void AutoSetup() override;
     void RefreshChannels() override;
+    void ShowMainMenu(const QPoint& globalPos) override;
 
-    void ApplyColourScheme(int scheme);
+    // MenuCommandTarget: the menu's commands.
+    void OnMenuCommand(int command);
+    void SaveSettingsSet(int set) override;
+    void LoadSettingsSet(int set) override;
+    void ApplyColourScheme(int scheme) override;
+    void ToggleAutoSetup() override;
+    void ChooseDataPath() override;
+    void DefineP0() override;
     // One tick of the real-time loop; the tick timer calls it.
     void Tick();
 
     CControlBar* Bar() const { return m_bar; }
+    CMainMenu* MainMenu() const { return m_menu; }
+    const QString& P0Text() const { return m_p0Text; }
     CViewBar* Page(int index) const;
     int ColourSchemeNumber() const { return m_colourScheme; }
     bool AutoSetupOn() const { return m_autoSetup; }
@@ -71,10 +82,9 @@ private:
     void Layout();
     void RecomputeHop();
     void ResetReaderClients();
-    void RestorePlacement();
-    void SavePlacement();
 
     CControlBar* m_bar = nullptr;
+    CMainMenu* m_menu = nullptr;
     std::array<CViewBar*, kMaxPages> m_pages{};
     int m_pageCount = 0;
     AnalysisRecord m_record;

@@ -1,8 +1,15 @@
 // The main window: layout of bar and pages, run state, hop, auto setup
 // without hardware, persisted options and start-up folders.
 #include "panels/controlbar.h"
+#include "widgets/selectorbutton.h"
 #include "panels/viewbar.h"
 #include "platform/companionbus.h"
+#include "platform/appmessage.h"
+#include "widgets/togglebutton.h"
+#include "shell/mainmenu.h"
+#include "shell/windowplacement.h"
+#include <QDir>
+#include <QMenu>
 #include "platform/messagebox.h"
 #include "platform/profile.h"
 #include "shell/appcontext.h"
@@ -27,14 +34,18 @@ protected:
         Ctx().programDirectory = QString::fromStdString(m_env.ProgramDir());
         Ctx().dataDirectory = Ctx().programDirectory + QStringLiteral("data");
         Ctx().companionMessage = CompanionBus::Instance().RegisterMessage(QStringLiteral("Ostrane"));
+        // Keep the test windows normal-sized.
+        Profile::WriteString("Window size", "Rechteck", "0050 0050 0850 0750");
+        Profile::WriteInt("Window size", "maximized", 0);
     }
 
     std::unique_ptr<CWndKRV> MakeWindow(int width = 800, int height = 700)
     {
         auto window = std::make_unique<CWndKRV>();
-        window->resize(width, height);
         window->Create();
-        window->show();
+        QApplication::processEvents(); // the placement request
+        window->showNormal();
+        window->resize(width, height);
         return window;
     }
 
@@ -73,8 +84,8 @@ TEST_F(MainWindowTest, CreationDefaults)
     EXPECT_EQ(record.captureLength, 0);
     // The bar's initialisation reads the averages once, which sets the hop.
     EXPECT_EQ(record.hop, 512);
-    EXPECT_EQ(window->Bar()->Channel1().CurrentText(), "nc");
-    EXPECT_EQ(window->Bar()->Channel2().CurrentText(), "nc");
+    EXPECT_EQ(window->Bar()->Channel1()->CurrentText(), "nc");
+    EXPECT_EQ(window->Bar()->Channel2()->CurrentText(), "nc");
 }
 
 TEST_F(MainWindowTest, PagesStackInOneColumnOrTileInTwo)
@@ -200,8 +211,8 @@ TEST_F(MainWindowTest, AutoSetupThatDefinesNoChannelsSaysNoHardwareAndBroadcasts
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
     EXPECT_EQ(m_boxes.Boxes()[0].text, "No Hardware");
     EXPECT_EQ(window->Bar()->SetupCaption(), window->Hardware().typeName);
-    EXPECT_EQ(window->Bar()->Channel1().texts, QStringList{"nc"});
-    EXPECT_EQ(window->Bar()->Channel2().texts, QStringList{"nc"});
+    EXPECT_EQ(window->Bar()->Channel1()->Items(), QStringList{"nc"});
+    EXPECT_EQ(window->Bar()->Channel2()->Items(), QStringList{"nc"});
     EXPECT_TRUE(listener.codes.empty());
 }
 
@@ -216,9 +227,9 @@ TEST_F(MainWindowTest, AutoSetupWithTheSoundCardDefinesTwoChannelsAndBroadcasts)
     QApplication::processEvents();
     EXPECT_TRUE(m_boxes.Boxes().empty()) << m_boxes.Boxes()[0].text.toStdString();
     EXPECT_EQ(window->Bar()->SetupCaption(), "PC-Snd");
-    EXPECT_EQ(window->Bar()->Channel1().texts, (QStringList{"nc", "0", "1"}));
-    EXPECT_EQ(window->Bar()->Channel1().CurrentText(), "0");
-    EXPECT_EQ(window->Bar()->Channel2().CurrentText(), "1");
+    EXPECT_EQ(window->Bar()->Channel1()->Items(), (QStringList{"nc", "0", "1"}));
+    EXPECT_EQ(window->Bar()->Channel1()->CurrentText(), "0");
+    EXPECT_EQ(window->Bar()->Channel2()->CurrentText(), "1");
     EXPECT_EQ(listener.codes, (std::vector<quintptr>{10, 11, 12, 13}));
 }
 
@@ -295,6 +306,93 @@ TEST(ChannelRefill, SelectionRules)
     EXPECT_EQ(CControlBar::RefillSelection(4, "3", 3, nc, 0), Pair(3, 0));
     // Positions beyond a shorter list end at its last channel.
     EXPECT_EQ(CControlBar::RefillSelection(3, "9", 9, "7", 7), Pair(3, 3));
+}
+
+TEST_F(MainWindowTest, FirstStartIsMaximisedAndThePlacementIsSavedAtDestruction)
+{
+    Profile::WriteString("Window size", "Rechteck", "");
+    Profile::WriteInt("Window size", "maximized", 1);
+    {
+        auto window = std::make_unique<CWndKRV>();
+        window->Create();
+        QApplication::processEvents();
+        EXPECT_TRUE(window->isMaximized());
+        EXPECT_EQ(window->normalGeometry().size(), QSize(490, 390));
+        window->showNormal();
+        window->setGeometry(20, 30, 600, 400);
+        QApplication::processEvents();
+    }
+    WindowPlacement saved = ReadWindowPlacement();
+    EXPECT_FALSE(saved.maximized);
+    EXPECT_FALSE(saved.icon);
+    EXPECT_EQ(saved.NormalRect().size(), QSize(600, 400));
+}
+
+TEST_F(MainWindowTest, MenuCommandsReachTheWindow)
+{
+    auto window = MakeWindow();
+    CMainMenu* menu = window->MainMenu();
+    ASSERT_TRUE(menu->Trigger(MenuCommand::SchemeGreen));
+    EXPECT_EQ(window->ColourSchemeNumber(), 0);
+    EXPECT_EQ(Ctx().colours.graphBackground, QColor(0xF0FAF0));
+    ASSERT_TRUE(menu->Trigger(MenuCommand::SchemeBW));
+    EXPECT_EQ(window->ColourSchemeNumber(), 2);
+    ASSERT_TRUE(menu->Trigger(MenuCommand::AutoSetup));
+    EXPECT_TRUE(window->AutoSetupOn());
+    ASSERT_TRUE(menu->Trigger(MenuCommand::AutoSetup));
+    EXPECT_FALSE(window->AutoSetupOn());
+    EXPECT_FALSE(menu->Trigger(MenuCommand::CheckForUpdate));
+}
+
+TEST_F(MainWindowTest, TheMenuButtonOpensTheMenuBelowItWithTheAutoSetupMark)
+{
+    auto window = MakeWindow();
+    window->SetAutoSetup(true);
+    CToggleButton* button = window->Bar()->Control(CControlBar::IdMenu);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QMenu* popup = window->MainMenu()->Menu();
+    EXPECT_TRUE(popup->isVisible());
+    // Below the button; Qt moves it left where the screen ends.
+    const QPoint corner = button->mapToGlobal(button->rect().bottomLeft());
+    EXPECT_EQ(popup->pos().y(), corner.y());
+    EXPECT_LE(popup->pos().x(), corner.x());
+    EXPECT_TRUE(window->MainMenu()->Action(MenuCommand::AutoSetup)->isChecked());
+    EXPECT_EQ(window->MainMenu()->Action(MenuCommand::SaveSet1)->text(), "s1 ");
+    popup->hide();
+}
+
+TEST_F(MainWindowTest, RecStartsAndStopsARecordingOfTheDefinedChannels)
+{
+    m_env.SetEnv("VELMOR_SIM_MODULE", "");
+    m_env.SetEnv("KRV_WAVEIN", "sine");
+    QDir().mkpath(Ctx().dataDirectory);
+    auto window = MakeWindow();
+    window->AutoSetup();
+    CToggleButton* rec = window->Bar()->Control(CControlBar::IdRec);
+    QTest::mouseClick(rec, Qt::LeftButton);
+    ASSERT_EQ(window->Record().recording, 1);
+    EXPECT_TRUE(rec->State());
+    const QString path = window->Hardware().RecordFile().FilePath();
+    EXPECT_TRUE(path.startsWith(Ctx().dataDirectory + "/"));
+    QTest::qWait(100);
+    QTest::mouseClick(rec, Qt::LeftButton);
+    EXPECT_EQ(window->Record().recording, 0);
+    EXPECT_FALSE(rec->State());
+    EXPECT_GT(QFileInfo(path).size(), 32);
+}
+
+TEST_F(MainWindowTest, SetupStopsARunningRecordingFirst)
+{
+    m_env.SetEnv("VELMOR_SIM_MODULE", "");
+    m_env.SetEnv("KRV_WAVEIN", "sine");
+    QDir().mkpath(Ctx().dataDirectory);
+    auto window = MakeWindow();
+    window->AutoSetup();
+    QTest::mouseClick(window->Bar()->Control(CControlBar::IdRec), Qt::LeftButton);
+    ASSERT_TRUE(window->Hardware().RecordFile().IsRecording());
+    QTest::mouseClick(window->Bar()->Control(CControlBar::IdSetup), Qt::LeftButton);
+    EXPECT_FALSE(window->Hardware().RecordFile().IsRecording());
+    EXPECT_EQ(window->Record().recording, 0);
 }
 
 } // namespace

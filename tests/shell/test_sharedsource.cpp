@@ -1,6 +1,7 @@
 // KRV started while another program publishes channels: it shows them at
 // once, says "Quorel" on "Setup", and neither defines nor writes channels.
 #include "panels/controlbar.h"
+#include "widgets/selectorbutton.h"
 #include "platform/companionbus.h"
 #include "platform/messagebox.h"
 #include "platform/profile.h"
@@ -54,15 +55,15 @@ TEST_F(SharedSourceTest, ChannelsOfTheOtherProgramAreShownAndLeftAlone)
     EXPECT_TRUE(Ctx().sharedSource);
     EXPECT_EQ(window->Bar()->SetupCaption(), "Quorel");
 
-    const ChannelChoice& ch1 = window->Bar()->Channel1();
-    ASSERT_EQ(ch1.texts.size(), 5);
-    EXPECT_EQ(ch1.texts[0], "nc");
+    const CSelectorButton& ch1 = *window->Bar()->Channel1();
+    ASSERT_EQ(ch1.Items().size(), 5);
+    EXPECT_EQ(ch1.Items()[0], "nc");
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(ch1.texts[i + 1], QString::number(ZQ_GetChanPChan(i)));
-        EXPECT_EQ(ch1.keys[i + 1], i);
+        EXPECT_EQ(ch1.Items()[i + 1], QString::number(ZQ_GetChanPChan(i)));
     }
-    EXPECT_EQ(ch1.index, 1);
-    EXPECT_EQ(window->Bar()->Channel2().index, 2);
+    EXPECT_EQ(ch1.CurrentIndex(), 1);
+    EXPECT_EQ(ch1.CurrentKey(), 0);
+    EXPECT_EQ(window->Bar()->Channel2()->CurrentIndex(), 2);
 
     // Ticks and an auto setup leave the other program's channels as they are.
     for (int i = 0; i < 10; ++i)
