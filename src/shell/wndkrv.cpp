@@ -13,6 +13,8 @@
 #include "zq.h"
 
 #include <QCloseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QTimerEvent>
 
 namespace {
@@ -133,7 +135,13 @@ void CWndKRV::resizeEvent(QResizeEvent*) { Layout(); }
 
 void CWndKRV::moveEvent(QMoveEvent*) { Layout(); }
 
-void CWndKRV::paintEvent(QPaintEvent*) {}
+// Bar, pages and views cover the client area; what shows through between
+// them (a page without views) gets the graph background.
+void CWndKRV::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.fillRect(event->rect(), Ctx().colours.graphBackground);
+}
 
 void CWndKRV::ResetReaderClients()
 {
