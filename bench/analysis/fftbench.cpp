@@ -2,7 +2,7 @@
 // (plan FFTW_ESTIMATE) of the same length, timed in the same run.
 
 #include "analysis/fftplan.h"
-#include "analysis/spectralwindow.h"
+#include "analysis/windowtable.h"
 #include "analysis/windowedfft.h"
 #include "benchreference.h"
 
@@ -52,7 +52,7 @@ void BM_WindowedFft(benchmark::State& state)
         state.SkipWithError("kernel not available on this processor");
         return;
     }
-    SpectralWindow window(WindowType::Hann, n);
+    WindowTable window(WindowType::Hann, n);
     std::vector<float> sourceRe(n), sourceIm(n), re(n), im(n);
     FillSignal(sourceRe.data(), sourceIm.data(), n);
     // Repeated transforms drift towards zero or infinity; the input is put

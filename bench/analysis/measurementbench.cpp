@@ -2,7 +2,7 @@
 // (85 segments), with the share of the transforms in it.
 
 #include "analysis/segmentlayout.h"
-#include "analysis/spectralmeasurements.h"
+#include "analysis/measurements.h"
 #include "analysis/windowedfft.h"
 #include "benchreference.h"
 
@@ -28,7 +28,7 @@ std::vector<float> Record(double phase)
 
 // The transforms alone: `perSegment` WindowedFft calls (copy and clear
 // included) for each segment of the layout.
-double TransformSeconds(SpectralWorkspace& work, const std::vector<float>& x, const SegmentLayout& layout,
+double TransformSeconds(AnalysisWorkspace& work, const std::vector<float>& x, const SegmentLayout& layout,
                         int perSegment)
 {
     return SecondsPerCall([&] {
@@ -42,7 +42,7 @@ void BM_PsdRecord(benchmark::State& state)
 {
     const std::vector<float> x = Record(0.0);
     const SegmentLayout layout = MakeSegmentLayout(kLength, 0, kPoints, kHop, 0, 1.0 / 44100.0);
-    SpectralWorkspace work;
+    AnalysisWorkspace work;
     std::vector<float> out(kPoints / 2);
     PsdSettings settings;
     settings.scale = LevelScale::DbV;
@@ -63,7 +63,7 @@ void BM_FrfRecord(benchmark::State& state)
     const std::vector<float> x = Record(0.0);
     const std::vector<float> y = Record(0.7);
     const SegmentLayout layout = MakeSegmentLayout(kLength, 0, kPoints, kHop, 0, 1.0 / 44100.0);
-    SpectralWorkspace work;
+    AnalysisWorkspace work;
     std::vector<float> first(kPoints / 2), second(kPoints / 2);
     FrfSettings settings;
     settings.estimator = FrfEstimator::H1;

@@ -26,7 +26,7 @@ double CenteredCopy(const float* in, float* re, float* im, int n)
 
 } // namespace
 
-bool Correlate(SpectralWorkspace& work, const float* x, const float* y, float* out, int n, bool normalise)
+bool Correlate(AnalysisWorkspace& work, const float* x, const float* y, float* out, int n, bool normalise)
 {
     if (work.Points() != n && !work.Prepare(n, WindowType::Rectangle))
         return false;
@@ -65,11 +65,11 @@ bool Correlate(SpectralWorkspace& work, const float* x, const float* y, float* o
 
 bool Correlate(const float* x, const float* y, float* out, int n, bool normalise)
 {
-    SpectralWorkspace work;
+    AnalysisWorkspace work;
     return Correlate(work, x, y, out, n, normalise);
 }
 
-bool SpectrogramRows(SpectralWorkspace& work, const float* channel, const SegmentLayout& layout, WindowType window,
+bool SpectrogramRows(AnalysisWorkspace& work, const float* channel, const SegmentLayout& layout, WindowType window,
                      LevelScale scale, std::span<float> rows)
 {
     if (layout.count < 2 || !RecordHoldsSegments(layout) || !work.Prepare(layout.points, window))

@@ -4,7 +4,7 @@
 
 #include "analysis/levelscale.h"
 #include "analysis/segmentlayout.h"
-#include "analysis/spectralworkspace.h"
+#include "analysis/analysisworkspace.h"
 
 #include <span>
 #include <string>
@@ -16,7 +16,7 @@
 // coefficients in [−1, 1]. A normalised segment of zero energy (a constant)
 // gives 0 everywhere. Uses three transforms; allocates only when the
 // workspace's length changes. Returns false for an invalid N.
-bool Correlate(SpectralWorkspace& work, const float* x, const float* y, float* out, int n, bool normalise);
+bool Correlate(AnalysisWorkspace& work, const float* x, const float* y, float* out, int n, bool normalise);
 
 // The same with work memory of its own (allocates per call).
 bool Correlate(const float* x, const float* y, float* out, int n, bool normalise);
@@ -25,7 +25,7 @@ bool Correlate(const float* x, const float* y, float* out, int n, bool normalise
 // the PowerSpectrum levels (density off, p0 = 1) of the segment starting at
 // layout.start + j·hop. Needs count ≥ 2 and count·N/2 floats; otherwise (or
 // for a too-short record) returns false and leaves `rows` untouched.
-bool SpectrogramRows(SpectralWorkspace& work, const float* channel, const SegmentLayout& layout, WindowType window,
+bool SpectrogramRows(AnalysisWorkspace& work, const float* channel, const SegmentLayout& layout, WindowType window,
                      LevelScale scale, std::span<float> rows);
 
 // Empty for "Lin. RMS", else "dB", "dBmax", "dBV" or "dBu".

@@ -9,7 +9,7 @@ constexpr double kZeroPowerLift = 1e-20;
 
 } // namespace
 
-void WindowedFft(const FftPlan& plan, const SpectralWindow& window, float* re, float* im, bool scale)
+void WindowedFft(const FftPlan& plan, const WindowTable& window, float* re, float* im, bool scale)
 {
     const float* w = window.Type() == WindowType::Rectangle ? nullptr : window.Values().data();
     const float c = scale ? static_cast<float>(window.AmplitudeFactor()) : 1.0f;
@@ -21,7 +21,7 @@ void WindowedFft(float* re, float* im, int n, WindowType window, bool scale)
     FftPlan plan;
     if (!plan.Prepare(n))
         return;
-    const SpectralWindow table(window, n);
+    const WindowTable table(window, n);
     WindowedFft(plan, table, re, im, scale);
 }
 

@@ -4,7 +4,7 @@
 
 #include "analysis/fftplan.h"
 #include "analysis/levelscale.h"
-#include "analysis/spectralwindow.h"
+#include "analysis/windowtable.h"
 
 // Windows re and im (both N floats, N = plan.Size() = window.Size()), then
 // transforms them in place (bin k at k/(N·dt), natural order). With `scale`
@@ -12,10 +12,10 @@
 // that a sinusoid of peak amplitude A on a bin reads magnitude A at bins k and
 // N − k. Callers copy the segment into re and clear im first. Does not
 // allocate; any thread.
-void WindowedFft(const FftPlan& plan, const SpectralWindow& window, float* re, float* im, bool scale);
+void WindowedFft(const FftPlan& plan, const WindowTable& window, float* re, float* im, bool scale);
 
 // The same without prepared tables: plans length n and the window per call
-// (allocates). For one-off transforms; views keep a SpectralWorkspace.
+// (allocates). For one-off transforms; views keep a AnalysisWorkspace.
 void WindowedFft(float* re, float* im, int n, WindowType window, bool scale);
 
 // Overwrites re[0 … n−1] with the converted spectrum of bins 0 … n−1 (callers

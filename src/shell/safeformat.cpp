@@ -31,23 +31,23 @@ private:
     std::size_t m_length = 0;
 };
 
-struct Spec {
+struct Conversion {
     bool leftAlign = false;
     bool zeroPad = false;
     int width = 0;
     int precision = -1;
 };
 
-void PutPadded(Sink& sink, const Spec& spec, const char* text, int length, bool numeric)
+void PutPadded(Sink& sink, const Conversion& conversion, const char* text, int length, bool numeric)
 {
-    int pad = spec.width > length ? spec.width - length : 0;
-    if (spec.leftAlign) {
+    int pad = conversion.width > length ? conversion.width - length : 0;
+    if (conversion.leftAlign) {
         for (int i = 0; i < length; ++i)
             sink.Put(text[i]);
         sink.Repeat(' ', pad);
         return;
     }
-    if (numeric && spec.zeroPad) {
+    if (numeric && conversion.zeroPad) {
         int i = 0;
         if (length > 0 && text[0] == '-') {
             sink.Put('-');
@@ -120,30 +120,30 @@ std::size_t SafeFormatV(char* out, std::size_t size, const char* format, va_list
             continue;
         }
         ++p;
-        Spec spec;
+        Conversion conversion;
         for (;; ++p) {
             if (*p == '-')
-                spec.leftAlign = true;
+                conversion.leftAlign = true;
             else if (*p == '0')
-                spec.zeroPad = true;
+                conversion.zeroPad = true;
             else
                 break;
         }
         if (*p == '*') {
-            spec.width = va_arg(args, int);
+            conversion.width = va_arg(args, int);
             ++p;
         }
         while (*p >= '0' && *p <= '9')
-            spec.width = spec.width * 10 + (*p++ - '0');
+            conversion.width = conversion.width * 10 + (*p++ - '0');
         if (*p == '.') {
             ++p;
-            spec.precision = 0;
+            conversion.precision = 0;
             if (*p == '*') {
-                spec.precision = va_arg(args, int);
+                conversion.precision = va_arg(args, int);
                 ++p;
             }
             while (*p >= '0' && *p <= '9')
-                spec.precision = spec.precision * 10 + (*p++ - '0');
+                conversion.precision = conversion.precision * 10 + (*p++ - '0');
         }
         Length length = Length::Int;
         if (*p == 'h') {
@@ -163,26 +163,26 @@ std::size_t SafeFormatV(char* out, std::size_t size, const char* format, va_list
             std::int64_t value = SignedArg(args, length);
             bool negative = value < 0;
             std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : value;
-            PutPadded(sink, spec, number, Digits(number, magnitude, 10, false, negative), true);
+            PutPadded(sink, conversion, number, Digits(number, magnitude, 10, false, negative), true);
             break;
         }
         case 'u':
-            PutPadded(sink, spec, number, Digits(number, UnsignedArg(args, length), 10, false, false), true);
+            PutPadded(sink, conversion, number, Digits(number, UnsignedArg(args, length), 10, false, false), true);
             break;
         case 'x':
         case 'X':
-            PutPadded(sink, spec, number, Digits(number, UnsignedArg(args, length), 16, *p == 'X', false), true);
+            PutPadded(sink, conversion, number, Digits(number, UnsignedArg(args, length), 16, *p == 'X', false), true);
             break;
         case 'p': {
             auto value = reinterpret_cast<std::uintptr_t>(va_arg(args, void*));
             number[0] = '0';
             number[1] = 'x';
-            PutPadded(sink, spec, number, 2 + Digits(number + 2, value, 16, false, false), false);
+            PutPadded(sink, conversion, number, 2 + Digits(number + 2, value, 16, false, false), false);
             break;
         }
         case 'c': {
             char c = static_cast<char>(va_arg(args, int));
-            PutPadded(sink, spec, &c, 1, false);
+            PutPadded(sink, conversion, &c, 1, false);
             break;
         }
         case 's': {
@@ -190,9 +190,9 @@ std::size_t SafeFormatV(char* out, std::size_t size, const char* format, va_list
             if (!text)
                 text = "(null)";
             int n = 0;
-            while (text[n] && (spec.precision < 0 || n < spec.precision))
+            while (text[n] && (conversion.precision < 0 || n < conversion.precision))
                 ++n;
-            PutPadded(sink, spec, text, n, false);
+            PutPadded(sink, conversion, text, n, false);
             break;
         }
         case '%': sink.Put('%'); break;

@@ -2,7 +2,7 @@
 // long-double transforms.
 
 #include "analysis/fftplan.h"
-#include "analysis/spectralwindow.h"
+#include "analysis/windowtable.h"
 #include "analysis/windowedfft.h"
 #include "fftreference.h"
 
@@ -65,7 +65,7 @@ double BinMagnitude(const std::vector<float>& re, const std::vector<float>& im, 
 
 TEST(WindowTest, TableValuesAndPeriodicForm)
 {
-    const SpectralWindow bartlett(WindowType::Bartlett, 8);
+    const WindowTable bartlett(WindowType::Bartlett, 8);
     const float expected[8] = {0, 0.25f, 0.5f, 0.75f, 1, 0.75f, 0.5f, 0.25f};
     for (int i = 0; i < 8; ++i)
         EXPECT_FLOAT_EQ(bartlett.Values()[i], expected[i]) << i;
@@ -255,7 +255,7 @@ TEST(WindowedFftTest, MatchesStraightforwardWindowedTransform)
         const Signal input = RandomSignal(n, n);
         Signal fast = input;
         FftPlan plan(n);
-        const SpectralWindow window(WindowType::Blackman, n);
+        const WindowTable window(WindowType::Blackman, n);
         WindowedFft(plan, window, fast.re.data(), fast.im.data(), true);
 
         Signal plain = input;
@@ -282,7 +282,7 @@ TEST(WindowedFftTest, OnePlanSharedByTwoThreads)
     // signals with one plan at once get exactly the single-thread results.
     const int n = 4096;
     FftPlan plan(n);
-    const SpectralWindow window(WindowType::Hann, n);
+    const WindowTable window(WindowType::Hann, n);
     const Signal first = RandomSignal(n, 1), second = RandomSignal(n, 2);
     Signal expectFirst = first, expectSecond = second;
     WindowedFft(plan, window, expectFirst.re.data(), expectFirst.im.data(), true);

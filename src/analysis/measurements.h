@@ -16,7 +16,7 @@
 // thread at a time (its owner's); the functions keep no other state.
 
 #include "analysis/segmentlayout.h"
-#include "analysis/spectralworkspace.h"
+#include "analysis/analysisworkspace.h"
 #include "analysis/levelscale.h"
 
 #include <span>
@@ -56,7 +56,7 @@ struct AmplitudeSettings {
 // "m/s²", "m/s*s" or "g" becomes "m/s" / "m". "Mag+Phase": first segment only,
 // |X|·h and the phase in degrees (atan2). "RE+IM": first segment only, real and
 // imaginary parts, units "<unit> (RE)" / "<unit> (IM)".
-MeasurementResult AmplitudeSpectrum(SpectralWorkspace& work, const float* channel, const SegmentLayout& layout,
+MeasurementResult AmplitudeSpectrum(AnalysisWorkspace& work, const float* channel, const SegmentLayout& layout,
                                     const AmplitudeSettings& settings, std::string_view unit, TraceArrays out);
 
 // The integrated unit text, or the unit unchanged.
@@ -72,7 +72,7 @@ struct PsdSettings {
 // Power spectral density of one channel: PowerSpectrum (p0 = 1) of every
 // segment, combined by the averaging mode over the converted values (peak hold
 // from −1e37). Units by LevelUnitText.
-MeasurementResult PowerSpectralDensity(SpectralWorkspace& work, const float* channel, const SegmentLayout& layout,
+MeasurementResult PowerSpectralDensity(AnalysisWorkspace& work, const float* channel, const SegmentLayout& layout,
                                        const PsdSettings& settings, std::string_view unit, std::span<float> out);
 
 enum class FrfEstimator : int { H0 = 0, H1 = 1, H2 = 2 };
@@ -93,19 +93,19 @@ struct FrfSettings {
 // unit "dB"; a magnitude of 0 reads as 1e-20, i.e. −200 dB) and the phase in
 // degrees to `second` (unit "°"). "RE+IM" writes Re to `first`, Im to
 // `second`, units "<x unit> (RE)" / "(IM)". Both arrays N/2 values.
-MeasurementResult FrequencyResponse(SpectralWorkspace& work, const float* x, const float* y,
+MeasurementResult FrequencyResponse(AnalysisWorkspace& work, const float* x, const float* y,
                                     const SegmentLayout& layout, const FrfSettings& settings,
                                     std::string_view unitX, std::span<float> first, std::span<float> second);
 
 // Magnitude-squared coherence γ² = |ΣX·conj(Y)|² / (Σ|X|²·Σ|Y|²) over the
 // segments, N/2 values, no unit. Bins where Σ|X|²·Σ|Y|² is 0 read 0.
-MeasurementResult Coherence(SpectralWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
+MeasurementResult Coherence(AnalysisWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
                             WindowType window, std::span<float> out);
 
 // Cross spectrum P = X·conj(Y): the mean over the segments of |P| (× 0.5,
 // divided by Δf·B with density; unit "<x unit>rms²" and "/Hz") into
 // `magnitude` and of the phase in degrees into `phase` (unit "°"). The cross
 // spectrum of a channel with itself equals its mean-square power spectrum.
-MeasurementResult CrossSpectrum(SpectralWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
+MeasurementResult CrossSpectrum(AnalysisWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
                                 WindowType window, bool density, std::string_view unitX, std::span<float> magnitude,
                                 std::span<float> phase);

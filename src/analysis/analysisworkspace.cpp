@@ -1,11 +1,11 @@
-#include "analysis/spectralworkspace.h"
+#include "analysis/analysisworkspace.h"
 
 #include "analysis/windowedfft.h"
 
 #include <algorithm>
 #include <cstring>
 
-bool SpectralWorkspace::Prepare(int points, WindowType window)
+bool AnalysisWorkspace::Prepare(int points, WindowType window)
 {
     if (!m_plan.Prepare(points))
         return false;
@@ -19,7 +19,7 @@ bool SpectralWorkspace::Prepare(int points, WindowType window)
     return true;
 }
 
-void SpectralWorkspace::TransformSegment(int slot, const float* samples, bool scale)
+void AnalysisWorkspace::TransformSegment(int slot, const float* samples, bool scale)
 {
     const int n = Points();
     std::memcpy(Re(slot), samples, n * sizeof(float));

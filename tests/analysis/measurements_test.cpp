@@ -4,7 +4,7 @@
 #include "analysis/correlation.h"
 #include "analysis/segmentaverager.h"
 #include "analysis/segmentlayout.h"
-#include "analysis/spectralmeasurements.h"
+#include "analysis/measurements.h"
 #include "analysis/windowedfft.h"
 
 #include <gtest/gtest.h>
@@ -131,7 +131,7 @@ TEST(AmplitudeSpectrumTest, PeakRmsAndDisplays)
     const int n = 1024;
     const SegmentLayout layout = MakeSegmentLayout(4 * n, 0, n, n / 2, 0, 1.0 / 1024.0);
     const std::vector<float> x = Sine(4 * n, 64.0 / n, 1.0, 0.4);
-    SpectralWorkspace work;
+    AnalysisWorkspace work;
     std::vector<float> first(n / 2), second(n / 2);
 
     AmplitudeSettings peak;
@@ -179,7 +179,7 @@ TEST(AmplitudeSpectrumTest, IntegrationOfAcceleration)
     const double dt = 1.0 / 512.0;   // Δf = 1 Hz
     const SegmentLayout layout = MakeSegmentLayout(n, 0, n, n, 1, dt);
     const std::vector<float> x = Sine(n, 20.0 / n, 2.0);
-    SpectralWorkspace work;
+    AnalysisWorkspace work;
     std::vector<float> out(n / 2);
     AmplitudeSettings s;
     s.window = WindowType::Rectangle;
@@ -204,7 +204,7 @@ TEST(PsdTest, DensityLevelsAndAveraging)
     const double dt = 1.0 / 2560.0;   // Δf = 10 Hz
     const std::vector<float> x = Sine(8 * n, 32.0 / n, 1.0);
     const SegmentLayout layout = MakeSegmentLayout(8 * n, 0, n, n, 0, dt);
-    SpectralWorkspace work;
+    AnalysisWorkspace work;
     std::vector<float> out(n / 2);
     PsdSettings s;
     auto r = PowerSpectralDensity(work, x.data(), layout, s, "V", out);
@@ -243,7 +243,7 @@ TEST(FrfTest, IdenticalChannelsGiveUnity)
     const int n = 512;
     const std::vector<float> x = Noise(4 * n, 11);
     const SegmentLayout layout = MakeSegmentLayout(4 * n, 0, n, n / 2, 0, 1e-3);
-    SpectralWorkspace work;
+    AnalysisWorkspace work;
     std::vector<float> first(n / 2), second(n / 2);
     for (const FrfEstimator est : {FrfEstimator::H0, FrfEstimator::H1, FrfEstimator::H2}) {
         FrfSettings s;
@@ -276,7 +276,7 @@ TEST(FrfTest, GainDelayAndGuards)
     for (int i = 0; i < n; ++i)
         y[i] = 0.5f * x[(i - 3 + n) % n];
     const SegmentLayout layout = MakeSegmentLayout(n, 0, n, n, 1, 1e-3);
-    SpectralWorkspace work;
+    AnalysisWorkspace work;
     std::vector<float> first(n / 2), second(n / 2);
     FrfSettings s;
     s.window = WindowType::Rectangle;
@@ -312,7 +312,7 @@ TEST(CoherenceTest, IdenticalIndependentAndSilent)
     const std::vector<float> x = Noise(64 * n, 1);
     const std::vector<float> y = Noise(64 * n, 2);
     const SegmentLayout layout = MakeSegmentLayout(64 * n, 0, n, n, 0, 1e-3);
-    SpectralWorkspace work;
+    AnalysisWorkspace work;
     std::vector<float> out(n / 2);
     ASSERT_TRUE(Coherence(work, x.data(), x.data(), layout, WindowType::Hann, out).computed);
     for (int k = 0; k < n / 2; ++k)
@@ -342,7 +342,7 @@ TEST(CrossSpectrumTest, OfItselfIsItsPowerSpectrum)
     const int n = 512;
     const std::vector<float> x = Noise(8 * n, 21);
     const SegmentLayout layout = MakeSegmentLayout(8 * n, 0, n, n / 2, 0, 1.0 / 1000);
-    SpectralWorkspace work;
+    AnalysisWorkspace work;
     std::vector<float> magnitude(n / 2), phase(n / 2), psd(n / 2);
     for (const bool density : {false, true}) {
         auto r = CrossSpectrum(work, x.data(), x.data(), layout, WindowType::Hann, density, "V", magnitude, phase);
@@ -405,7 +405,7 @@ TEST(SpectrogramTest, RowsPerSegment)
         for (int i = 0; i < n; ++i)
             x[j * n + i] = static_cast<float>(std::sin(2 * kPi * (10 + 5 * j) * i / n));
     SegmentLayout layout = MakeSegmentLayout(4 * n, 0, n, n, 4, dt);
-    SpectralWorkspace work;
+    AnalysisWorkspace work;
     std::vector<float> rows(4 * n / 2, 1.0f);
     ASSERT_TRUE(SpectrogramRows(work, x.data(), layout, WindowType::Hann, LevelScale::DbV, rows));
     for (int j = 0; j < 4; ++j) {
@@ -427,7 +427,7 @@ TEST(MeasurementTest, TooShortRecordsLeaveOutputsUntouched)
     const int n = 256;
     const std::vector<float> x(2 * n, 1.0f);
     const SegmentLayout layout = MakeSegmentLayout(2 * n, 0, n, n / 2, 4, 1e-3);   // needs 2.5·N
-    SpectralWorkspace work;
+    AnalysisWorkspace work;
     std::vector<float> a(n / 2, 7.0f), b(n / 2, 7.0f);
     EXPECT_FALSE(AmplitudeSpectrum(work, x.data(), layout, {}, "V", {a, b}).computed);
     EXPECT_FALSE(PowerSpectralDensity(work, x.data(), layout, {}, "V", a).computed);
@@ -444,7 +444,7 @@ TEST(MeasurementTest, WritesNothingPastTheDocumentedLength)
     const float sentinel = 4242.0f;
     const std::vector<float> x = Noise(6 * n, 5), y = Noise(6 * n, 6);
     const SegmentLayout layout = MakeSegmentLayout(6 * n, 0, n, n / 2, 0, 1e-3);
-    SpectralWorkspace work;
+    AnalysisWorkspace work;
     auto guarded = [&](std::size_t size) {
         std::vector<float> v(size + 1, 0.0f);
         v[size] = sentinel;

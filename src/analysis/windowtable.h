@@ -6,10 +6,10 @@
 #include <span>
 #include <vector>
 
-class SpectralWindow {
+class WindowTable {
 public:
-    SpectralWindow() = default;
-    SpectralWindow(WindowType type, int n) { Prepare(type, n); }
+    WindowTable() = default;
+    WindowTable(WindowType type, int n) { Prepare(type, n); }
 
     // Evaluates w(i), i = 0 … n−1, in double and keeps them as float.
     // Nothing happens when type and n are unchanged.

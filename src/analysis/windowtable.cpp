@@ -1,6 +1,6 @@
-#include "analysis/spectralwindow.h"
+#include "analysis/windowtable.h"
 
-void SpectralWindow::Prepare(WindowType type, int n)
+void WindowTable::Prepare(WindowType type, int n)
 {
     if (n < 0)
         n = 0;
@@ -14,7 +14,7 @@ void SpectralWindow::Prepare(WindowType type, int n)
     m_noiseBandwidth = ::NoiseBandwidth(type);
 }
 
-void SpectralWindow::Apply(float* re, float* im) const
+void WindowTable::Apply(float* re, float* im) const
 {
     if (m_type == WindowType::Rectangle)
         return;

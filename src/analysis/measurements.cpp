@@ -1,4 +1,4 @@
-#include "analysis/spectralmeasurements.h"
+#include "analysis/measurements.h"
 
 #include "analysis/windowedfft.h"
 
@@ -57,7 +57,7 @@ std::string IntegratedUnit(std::string_view unit, Integration integration)
     return std::string(unit);
 }
 
-MeasurementResult AmplitudeSpectrum(SpectralWorkspace& work, const float* channel, const SegmentLayout& layout,
+MeasurementResult AmplitudeSpectrum(AnalysisWorkspace& work, const float* channel, const SegmentLayout& layout,
                                     const AmplitudeSettings& settings, std::string_view unit, TraceArrays out)
 {
     MeasurementResult result;
@@ -109,7 +109,7 @@ MeasurementResult AmplitudeSpectrum(SpectralWorkspace& work, const float* channe
     return result;
 }
 
-MeasurementResult PowerSpectralDensity(SpectralWorkspace& work, const float* channel, const SegmentLayout& layout,
+MeasurementResult PowerSpectralDensity(AnalysisWorkspace& work, const float* channel, const SegmentLayout& layout,
                                        const PsdSettings& settings, std::string_view unit, std::span<float> out)
 {
     MeasurementResult result;
@@ -132,7 +132,7 @@ MeasurementResult PowerSpectralDensity(SpectralWorkspace& work, const float* cha
     return result;
 }
 
-MeasurementResult FrequencyResponse(SpectralWorkspace& work, const float* x, const float* y,
+MeasurementResult FrequencyResponse(AnalysisWorkspace& work, const float* x, const float* y,
                                     const SegmentLayout& layout, const FrfSettings& settings,
                                     std::string_view unitX, std::span<float> first, std::span<float> second)
 {
@@ -224,7 +224,7 @@ MeasurementResult FrequencyResponse(SpectralWorkspace& work, const float* x, con
     return result;
 }
 
-MeasurementResult Coherence(SpectralWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
+MeasurementResult Coherence(AnalysisWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
                             WindowType window, std::span<float> out)
 {
     MeasurementResult result;
@@ -263,7 +263,7 @@ MeasurementResult Coherence(SpectralWorkspace& work, const float* x, const float
     return result;
 }
 
-MeasurementResult CrossSpectrum(SpectralWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
+MeasurementResult CrossSpectrum(AnalysisWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
                                 WindowType window, bool density, std::string_view unitX, std::span<float> magnitude,
                                 std::span<float> phase)
 {

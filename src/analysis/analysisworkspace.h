@@ -5,11 +5,11 @@
 
 #include "analysis/fftplan.h"
 #include "analysis/segmentaverager.h"
-#include "analysis/spectralwindow.h"
+#include "analysis/windowtable.h"
 
 #include <vector>
 
-class SpectralWorkspace {
+class AnalysisWorkspace {
 public:
     static constexpr int kSlots = 2;        // complex work arrays of N floats
     static constexpr int kSums = 4;         // double accumulators of N/2
@@ -20,7 +20,7 @@ public:
 
     int Points() const { return m_plan.Size(); }
     const FftPlan& Plan() const { return m_plan; }
-    const SpectralWindow& Window() const { return m_window; }
+    const WindowTable& Window() const { return m_window; }
 
     float* Re(int slot) { return m_re[slot].data(); }
     float* Im(int slot) { return m_im[slot].data(); }
@@ -33,7 +33,7 @@ public:
 
 private:
     FftPlan m_plan;
-    SpectralWindow m_window;
+    WindowTable m_window;
     std::vector<float> m_re[kSlots];
     std::vector<float> m_im[kSlots];
     std::vector<double> m_sums[kSums];
