@@ -8,3 +8,12 @@
 // |value| > 1100000 takes M, > 1100 k, < 0.0009 u, < 0.9 m; 0 and the rest
 // print unscaled. Any thread.
 QString FormatWithPrefix(double value, int precision, const QString& unit);
+
+// The factor and one-letter prefix for a value under the rule above; with
+// nano, values below 0.0000009 take "n" (factor 1e9), as selector buttons
+// show them. Any thread.
+struct EngineeringPrefix {
+    double factor;
+    const char* prefix;
+};
+EngineeringPrefix ChoosePrefix(double value, bool nano);

@@ -5,6 +5,7 @@
 #include "parsewithprefix.h"
 #include "scalecolor.h"
 #include "shell/appcontext.h"
+#include "shell/formatwithprefix.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -214,28 +215,8 @@ void CSelectorButton::ApplySettingsLine(const QString& rest, bool notify)
 
 QString CSelectorButton::NumericText(double value)
 {
-    double a = std::fabs(value);
-    double factor = 1.0;
-    const char* prefix = "";
-    if (a == 0.0) {
-    } else if (a > 1100000.0) {
-        factor = 0.000001;
-        prefix = "M";
-    } else if (a > 1100.0) {
-        factor = 0.001;
-        prefix = "k";
-    } else if (a < 0.0000009) {
-        factor = 1000000000.0;
-        prefix = "n";
-    } else if (a < 0.0009) {
-        factor = 1000000.0;
-        prefix = "u";
-    } else if (a >= 0.9) {
-    } else {
-        factor = 1000.0;
-        prefix = "m";
-    }
-    return QString::asprintf("%0.3g%s", value * factor, prefix);
+    const EngineeringPrefix prefix = ChoosePrefix(value, true);
+    return QString::asprintf("%0.3g%s", value * prefix.factor, prefix.prefix);
 }
 
 // ---- press handling --------------------------------------------------------
