@@ -3,6 +3,7 @@
 #include "acquisition/recorderapi.h"
 #include "acquisition/recordermodule.h"
 #include "platform/messagebox.h"
+#include "platform/textarchive.h"
 #include "shell/appcontext.h"
 #include "simcontrol.h"
 #include "support/testenvironment.h"
@@ -438,6 +439,40 @@ TEST_F(ConfigureTest, RangesOffTheTableStayBounded)
     EXPECT_EQ(pendra.RangeIndex(20.0), 10);
     EXPECT_DOUBLE_EQ(pendra.RangeVolts(10), 14.0);
     EXPECT_LT(pendra.RangeVolts(11), 0.0);
+}
+
+TEST_F(ConfigureTest, LoadedSettingsSetIsAppliedWithoutReadingTheModule)
+{
+    CRecorderModule* module = Choose("Halvek");
+    Edit([](int&, std::span<HwChanSetup> r) {
+        for (int ch = 1; ch < 24; ++ch)
+            r[ch].On = ch == 9;
+        r[9].Name = "Axle";
+        r[9].a = "9.81";
+        r[9].atV = "0.1";
+    });
+    ASSERT_TRUE(module->Configure(true));
+    QByteArray saved;
+    TextArchive out;
+    out.OpenBuffer(&saved, TextArchive::Mode::Store);
+    m_manager.SerializeSetup(out);
+    out.Close();
+
+    // Back to the power-on state, then the set: only what it says is sent.
+    m_manager.SetSetupEditor({});
+    CRecorderModule* fresh = Choose("Halvek");
+    ASSERT_TRUE(fresh->Configure(true));
+    m_counters.Reset();
+    TextArchive in;
+    in.OpenBuffer(&saved, TextArchive::Mode::Load);
+    m_manager.SerializeSetup(in);
+    EXPECT_TRUE(fresh->IsRunning());
+    EXPECT_EQ(m_counters.SettingCalls(), 22); // the channels switched off
+    Listen();
+    ASSERT_EQ(ZQ_GetNrOfChan(), 2);
+    EXPECT_STREQ(ZQ_GetChanName(1), "Axle");
+    EXPECT_DOUBLE_EQ(fresh->ScaleAt(1), 98.1 * 10.0 / kFullScale);
+    EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
 TEST_F(ConfigureTest, CorruptRateFromASettingsSetKeepsTheModuleRate)
