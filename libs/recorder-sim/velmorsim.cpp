@@ -10,8 +10,14 @@
 // samples a word, most significant bit first. Calibration stays active for
 // VELMOR_SIM_CALIBRATION_MS (default 50 ms).
 //
-// For tests, VelSimSetManualClock/VelSimAdvance replace the real-time clock
-// and VelSimSample gives the word any channel delivers for a sample number.
+// Power-on state: every channel on, 10 V range, analog input, no filter,
+// IEPE off (the Pendra AC coupled), 10000 samples per second.
+//
+// For tests, VelSimSetManualClock/VelSimAdvance replace the real-time clock,
+// VelSimSample gives the word any channel delivers for a sample number, and
+// VelSimSettingCalls/VelSimCalibrations count the setting calls (every
+// VelSet... but the data width) and the calibrations since VelInit or
+// VelSimResetCounts.
 // The library keeps no thread of its own; calls come from one thread.
 
 #include "acquisition/recorderapi.h"
@@ -64,6 +70,8 @@ struct Module {
     int64_t storedStart = 0;
     int storedCount = 0;
     Channel channels[kMaxChannels];
+    int settingCalls = 0;
+    int calibrations[kMaxChannels] = {};
 };
 
 Module g_module;
@@ -93,6 +101,11 @@ void SetUpModel(const std::string& model)
     }
     const bool sixChannels = g_module.type == 1 || g_module.type == 17;
     g_module.channelCount = g_module.type == 0 ? 0 : (sixChannels ? 6 : kMaxChannels);
+    // The Pendra's inputs are AC or ICP coupled, never DC.
+    if (g_module.type == 17) {
+        for (Channel& channel : g_module.channels)
+            channel.hp = 1;
+    }
 }
 
 bool ValidChannel(int module, int channel)
@@ -275,6 +288,7 @@ int VelSetDataWidth(int module, int bits)
     {                                                          \
         if (!ValidChannel(module, channel))                    \
             return -1;                                         \
+        ++g_module.settingCalls;                               \
         g_module.channels[channel].field = value;              \
         return 0;                                              \
     }                                                          \
@@ -296,6 +310,7 @@ int VelSetInpRange(int module, int channel, double volts)
 {
     if (!ValidChannel(module, channel))
         return -1;
+    ++g_module.settingCalls;
     g_module.channels[channel].range = volts;
     return 0;
 }
@@ -318,6 +333,7 @@ int VelSetRPM(int module, int channel, int on, int percent, int usec)
 {
     if (!ValidChannel(module, channel))
         return -1;
+    ++g_module.settingCalls;
     Channel& c = g_module.channels[channel];
     c.rpmMode = on ? 1 : 0;
     c.rpmPercent = percent;
@@ -328,6 +344,7 @@ int VelSetRPM(int module, int channel, int on, int percent, int usec)
 int VelGetSampleRate() { return g_module.sampleRate; }
 int VelSetSampleRate(int samplesPerSecond)
 {
+    ++g_module.settingCalls;
     if (samplesPerSecond > 0)
         g_module.sampleRate = samplesPerSecond;
     return 0;
@@ -337,6 +354,7 @@ int VelCalibrate(int module, int channel, int)
 {
     if (!ValidChannel(module, channel))
         return -1;
+    ++g_module.calibrations[channel];
     g_module.channels[channel].calibratedUntil = Clock::now() + std::chrono::milliseconds(CalibrationMs());
     return 0;
 }
@@ -402,6 +420,19 @@ int32_t VelSimSample(int channel, int64_t n)
     if (channel < 0 || channel >= g_module.channelCount)
         return 0;
     return SampleWord(channel, n);
+}
+
+int VelSimSettingCalls() { return g_module.settingCalls; }
+
+int VelSimCalibrations(int channel)
+{
+    return channel >= 0 && channel < kMaxChannels ? g_module.calibrations[channel] : 0;
+}
+
+void VelSimResetCounts()
+{
+    g_module.settingCalls = 0;
+    std::fill(std::begin(g_module.calibrations), std::end(g_module.calibrations), 0);
 }
 
 } // extern "C"

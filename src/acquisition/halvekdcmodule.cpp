@@ -1,3 +1,6 @@
 #include "halvekdcmodule.h"
 
-CHalvekDcModule::CHalvekDcModule(CRecordFile& recording) : CHwModule(recording, kChannelCount, "HalvekDC", "Halvek:%d") {}
+CHalvekDcModule::CHalvekDcModule(CRecordFile& recording)
+    : CRecorderModule(recording, kChannelCount, "HalvekDC", "Halvek:%d", kStandardRanges)
+{
+}

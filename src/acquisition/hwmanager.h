@@ -9,6 +9,7 @@
 //
 // All operations: UI thread only.
 
+#include "acquisition/hwmodule.h"
 #include "acquisition/recordfile.h"
 
 #include <QString>
@@ -55,6 +56,11 @@ public:
     // it is open every polled value is appended.
     CRecordFile& RecordFile() { return m_recordFile; }
 
+    // The channel setup editor every module of this manager runs in its
+    // Configure (the current one and those chosen later); an empty editor
+    // accepts every setup unchanged.
+    void SetSetupEditor(SetupEditor editor);
+
     CHwModule* Module() const { return m_module.get(); }
     CSoundInput* Sound() const { return m_sound.get(); }
 
@@ -70,4 +76,5 @@ private:
     std::unique_ptr<CHwModule> m_module;
     std::unique_ptr<CSoundInput> m_sound;
     double m_soundScale = 0.0;
+    SetupEditor m_setupEditor;
 };

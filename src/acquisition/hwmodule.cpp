@@ -48,6 +48,13 @@ void CHwModule::Start()
 
 bool CHwModule::Configure(bool) { return false; }
 
+bool CHwModule::EditSetup(int& rate)
+{
+    if (!m_setupEditor)
+        return true;
+    return m_setupEditor(rate, std::span<HwChanSetup>(m_channels, static_cast<size_t>(m_channelCount)));
+}
+
 void CHwModule::ResetPulseDecoders()
 {
     for (int ch = 0; ch < kMaxChannels; ++ch) {

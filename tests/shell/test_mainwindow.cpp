@@ -1,5 +1,5 @@
 // The main window: layout of bar and pages, run state, hop, auto setup
-// without hardware, persisted options and start-up folders.
+// with and without hardware, persisted options and start-up folders.
 #include "panels/controlbar.h"
 #include "widgets/selectorbutton.h"
 #include "panels/viewbar.h"
@@ -10,6 +10,8 @@
 #include "shell/windowplacement.h"
 #include <QDir>
 #include <QMenu>
+#include "acquisition/hwchansetup.h"
+#include "acquisition/hwmodule.h"
 #include "platform/messagebox.h"
 #include "platform/profile.h"
 #include "shell/appcontext.h"
@@ -206,6 +208,7 @@ TEST_F(MainWindowTest, AutoSetupThatDefinesNoChannelsSaysNoHardwareAndBroadcasts
     CompanionCounter listener;
     listener.show();
     auto window = MakeWindow();
+    window->Hardware().SetSetupEditor([](int&, std::span<HwChanSetup>) { return false; });
     window->AutoSetup();
     QApplication::processEvents();
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
@@ -237,10 +240,34 @@ TEST_F(MainWindowTest, AutoSetupOptionRunsAtCreation)
 {
     m_env.SetEnv("VELMOR_SIM_MODULE", "Halvek");
     Profile::WriteInt("Settings", "AutoSetup", 7);
-    auto window = MakeWindow();
-    EXPECT_TRUE(window->AutoSetupOn());
+    CWndKRV window;
+    int edits = 0;
+    window.Hardware().SetSetupEditor([&edits](int&, std::span<HwChanSetup>) {
+        ++edits;
+        return false;
+    });
+    window.Create();
+    QApplication::processEvents();
+    EXPECT_TRUE(window.AutoSetupOn());
+    EXPECT_EQ(edits, 1);
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
     EXPECT_EQ(m_boxes.Boxes()[0].text, "No Hardware");
+}
+
+TEST_F(MainWindowTest, AutoSetupWithTheSimulatedHalvekShowsItsChannels)
+{
+    m_env.SetEnv("VELMOR_SIM_MODULE", "Halvek");
+    auto window = MakeWindow();
+    window->AutoSetup();
+    QApplication::processEvents();
+    EXPECT_TRUE(m_boxes.Boxes().empty()) << m_boxes.Boxes()[0].text.toStdString();
+    EXPECT_EQ(window->Bar()->SetupCaption(), "Halvek");
+    QStringList expected{"nc"};
+    for (int ch = 1; ch <= 24; ++ch)
+        expected << QString::number(ch);
+    EXPECT_EQ(window->Bar()->Channel1()->Items(), expected);
+    ASSERT_TRUE(window->Hardware().HasModule());
+    EXPECT_TRUE(window->Hardware().Module()->IsRunning());
 }
 
 TEST_F(MainWindowTest, OptionsAreReadAtConstructionAndWrittenAtDeletion)

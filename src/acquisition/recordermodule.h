@@ -1,0 +1,82 @@
+#pragma once
+// What the recorder models share in their configuration: reading the
+// module's settings into the setup records, letting the setup editor change
+// them, and applying them (channels on/off, ranges, pulse inputs, the
+// model's front-end settings, the channel definitions of the service and
+// the recording, the sample rate, calibration) before sampling restarts.
+// Every setting is sent only when the module reports another value, so an
+// unchanged setup sends nothing but the data width.
+//
+// The models supply their range table, their pulse-capable channels and
+// their front-end settings (coupling, filters, microphone supply).
+//
+// All operations: UI thread only. The calibration waits block the caller.
+
+#include "acquisition/hwmodule.h"
+
+#include <span>
+
+class CRecorderModule : public CHwModule {
+public:
+    // Waits of one channel's calibration: first the settle time, then
+    // polls until the module reports it done, giving up after the timeout.
+    static constexpr int kCalibrationSettleMs = 1000;
+    static constexpr int kCalibrationPollMs = 30;
+    static constexpr int kCalibrationTimeoutMs = 60000;
+    // Raw counts of full scale: a signed 32-bit sample spans ±range.
+    static constexpr double kFullScaleCounts = 2147483647.5;
+    // Input ranges in volts, by Range index, of every model but the Pendra.
+    static constexpr double kStandardRanges[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1, 2, 5, 10};
+
+    // Stops sampling, reads the module's settings if readFromHardware, runs
+    // the setup editor and, when it accepts, applies the setup and starts
+    // sampling: true. false when the editor cancelled (sampling stays off).
+    bool Configure(bool readFromHardware) override;
+    // Fills the sample rate and the model's records from the module.
+    void ReadSetup();
+
+    // The range table index of a module range: the first entry within
+    // 0.0001 V; a range between entries takes the next larger one (so the
+    // signal stays within it), a range above the table the largest.
+    int RangeIndex(double volts) const;
+    // Volts of a range index; a negative value for an index off the table.
+    double RangeVolts(int index) const;
+    std::span<const double> RangeTable() const { return m_ranges; }
+
+    // The high-pass, low-pass and IEPE settings of a filter choice (0 none,
+    // 1 high-pass 22 Hz, 2/3/4 low-pass 500 Hz/1 kHz/4 kHz) with a coupling
+    // (0 DC, 1 AC, 2 ICP); and back from the module's settings.
+    struct FrontEnd {
+        int highPass = 0; // 0 DC, 1 AC, 2 high-pass 22 Hz
+        int lowPass = 0;  // 0 none, 1 500 Hz, 2 1 kHz, 3 4 kHz
+        int iepe = 0;
+    };
+    static FrontEnd FrontEndFor(int filter, int coupling);
+    static void ReadFrontEnd(const FrontEnd& module, HwChanSetup& setup);
+
+protected:
+    CRecorderModule(CRecordFile& recording, int channelCount, const char* typeName,
+                    const char* defaultNameFormat, std::span<const double> ranges);
+
+    virtual bool IsPulseChannel(int channel) const = 0;
+    // The model's front-end fields of one record from the module.
+    virtual void ReadChannelSettings(int channel, HwChanSetup& setup) = 0;
+    // The model's front-end settings of one channel that is on, each sent
+    // only when the module reports another value.
+    virtual void ApplyChannelSettings(int channel, const HwChanSetup& setup) = 0;
+
+    // Sends value with setter when getter reports another one; skipped when
+    // the library lacks either entry point.
+    static void SetIfDifferent(int (*getter)(int, int), int (*setter)(int, int, int), int channel,
+                               int value);
+    // High-pass, low-pass (when sendLowPass) and IEPE of one channel.
+    static void ApplyFrontEnd(int channel, const FrontEnd& wanted, bool sendLowPass);
+    static FrontEnd ModuleFrontEnd(int channel);
+
+private:
+    void ApplyChannel(int channel, int rate);
+    void ApplyPulseInput(int channel, const HwChanSetup& setup);
+    void CalibrateMarked();
+
+    std::span<const double> m_ranges;
+};
