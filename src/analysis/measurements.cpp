@@ -23,6 +23,24 @@ const float* SegmentStart(const float* channel, const SegmentLayout& layout, int
     return channel + layout.start + static_cast<std::ptrdiff_t>(j) * layout.hop;
 }
 
+// Transforms segment after segment of both channels and hands each bin's
+// spectra X and Y to accumulate(k, Xr, Xi, Yr, Yi), in double.
+template <class Accumulate>
+void ForEachBinOfSegmentPairs(AnalysisWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
+                              int bins, Accumulate&& accumulate)
+{
+    for (int j = 0; j < layout.count; ++j) {
+        work.TransformSegment(0, SegmentStart(x, layout, j), true);
+        work.TransformSegment(1, SegmentStart(y, layout, j), true);
+        const float* xr = work.Re(0);
+        const float* xi = work.Im(0);
+        const float* yr = work.Re(1);
+        const float* yi = work.Im(1);
+        for (int k = 0; k < bins; ++k)
+            accumulate(k, double(xr[k]), double(xi[k]), double(yr[k]), double(yi[k]));
+    }
+}
+
 std::string WithSuffix(std::string_view unit, std::string_view suffix)
 {
     std::string text(unit);
@@ -148,57 +166,48 @@ MeasurementResult FrequencyResponse(AnalysisWorkspace& work, const float* x, con
     std::fill_n(sumB, bins, 0.0);
     const bool polar = settings.display == FrfDisplay::MagnitudePhase;
 
-    for (int j = 0; j < layout.count; ++j) {
-        work.TransformSegment(0, SegmentStart(x, layout, j), true);
-        work.TransformSegment(1, SegmentStart(y, layout, j), true);
-        const float* xr = work.Re(0);
-        const float* xi = work.Im(0);
-        const float* yr = work.Re(1);
-        const float* yi = work.Im(1);
-        for (int k = 0; k < bins; ++k) {
-            const double Xr = xr[k], Xi = xi[k], Yr = yr[k], Yi = yi[k];
-            double hr = 0.0, hi = 0.0;
-            switch (settings.estimator) {
-            case FrfEstimator::H0: {
-                double den = Xr * Xr + Xi * Xi;
-                if (den == 0.0)
-                    den = kDenominatorGuard;
-                hr = (Xr * Yr + Xi * Yi) / den;
-                hi = (Xr * Yi - Xi * Yr) / den;
-                break;
-            }
-            case FrfEstimator::H1: {
-                const double gr = Xr * Yr + Xi * Yi;
-                const double gi = Xi * Yr - Xr * Yi;
-                const double a = Xr * Xr + Xi * Xi;
-                double den = a * a;
-                if (den == 0.0)
-                    den = kDenominatorGuard;
-                hr = a * gr / den;
-                hi = -a * gi / den;
-                break;
-            }
-            case FrfEstimator::H2: {
-                const double gr = Xr * Yr + Xi * Yi;
-                const double gi = Xi * Yr - Xr * Yi;
-                const double b = Yr * Yr + Yi * Yi;
-                double den = gr * gr + gi * gi;
-                if (den == 0.0)
-                    den = kDenominatorGuard;
-                hr = b * gr / den;
-                hi = -b * gi / den;
-                break;
-            }
-            }
-            if (polar) {
-                sumA[k] += Magnitude(hr, hi);
-                sumB[k] += std::atan2(hi, hr);
-            } else {
-                sumA[k] += hr;
-                sumB[k] += hi;
-            }
+    ForEachBinOfSegmentPairs(work, x, y, layout, bins, [&](int k, double Xr, double Xi, double Yr, double Yi) {
+        double hr = 0.0, hi = 0.0;
+        switch (settings.estimator) {
+        case FrfEstimator::H0: {
+            double den = Xr * Xr + Xi * Xi;
+            if (den == 0.0)
+                den = kDenominatorGuard;
+            hr = (Xr * Yr + Xi * Yi) / den;
+            hi = (Xr * Yi - Xi * Yr) / den;
+            break;
         }
-    }
+        case FrfEstimator::H1: {
+            const double gr = Xr * Yr + Xi * Yi;
+            const double gi = Xi * Yr - Xr * Yi;
+            const double a = Xr * Xr + Xi * Xi;
+            double den = a * a;
+            if (den == 0.0)
+                den = kDenominatorGuard;
+            hr = a * gr / den;
+            hi = -a * gi / den;
+            break;
+        }
+        case FrfEstimator::H2: {
+            const double gr = Xr * Yr + Xi * Yi;
+            const double gi = Xi * Yr - Xr * Yi;
+            const double b = Yr * Yr + Yi * Yi;
+            double den = gr * gr + gi * gi;
+            if (den == 0.0)
+                den = kDenominatorGuard;
+            hr = b * gr / den;
+            hi = -b * gi / den;
+            break;
+        }
+        }
+        if (polar) {
+            sumA[k] += Magnitude(hr, hi);
+            sumB[k] += std::atan2(hi, hr);
+        } else {
+            sumA[k] += hr;
+            sumB[k] += hi;
+        }
+    });
 
     const double count = layout.count;
     for (int k = 0; k < bins; ++k) {
@@ -239,21 +248,12 @@ MeasurementResult Coherence(AnalysisWorkspace& work, const float* x, const float
     double* syy = work.Sum(3);
     for (int s = 0; s < 4; ++s)
         std::fill_n(work.Sum(s), bins, 0.0);
-    for (int j = 0; j < layout.count; ++j) {
-        work.TransformSegment(0, SegmentStart(x, layout, j), true);
-        work.TransformSegment(1, SegmentStart(y, layout, j), true);
-        const float* xr = work.Re(0);
-        const float* xi = work.Im(0);
-        const float* yr = work.Re(1);
-        const float* yi = work.Im(1);
-        for (int k = 0; k < bins; ++k) {
-            const double Xr = xr[k], Xi = xi[k], Yr = yr[k], Yi = yi[k];
-            sxyRe[k] += Xr * Yr + Xi * Yi;
-            sxyIm[k] += Xi * Yr - Xr * Yi;
-            sxx[k] += Xr * Xr + Xi * Xi;
-            syy[k] += Yr * Yr + Yi * Yi;
-        }
-    }
+    ForEachBinOfSegmentPairs(work, x, y, layout, bins, [&](int k, double Xr, double Xi, double Yr, double Yi) {
+        sxyRe[k] += Xr * Yr + Xi * Yi;
+        sxyIm[k] += Xi * Yr - Xr * Yi;
+        sxx[k] += Xr * Xr + Xi * Xi;
+        syy[k] += Yr * Yr + Yi * Yi;
+    });
     for (int k = 0; k < bins; ++k) {
         const double den = sxx[k] * syy[k];
         const double num = sxyRe[k] * sxyRe[k] + sxyIm[k] * sxyIm[k];
@@ -277,21 +277,12 @@ MeasurementResult CrossSpectrum(AnalysisWorkspace& work, const float* x, const f
     double* sumPhase = work.Sum(1);
     std::fill_n(sumMagnitude, bins, 0.0);
     std::fill_n(sumPhase, bins, 0.0);
-    for (int j = 0; j < layout.count; ++j) {
-        work.TransformSegment(0, SegmentStart(x, layout, j), true);
-        work.TransformSegment(1, SegmentStart(y, layout, j), true);
-        const float* xr = work.Re(0);
-        const float* xi = work.Im(0);
-        const float* yr = work.Re(1);
-        const float* yi = work.Im(1);
-        for (int k = 0; k < bins; ++k) {
-            const double Xr = xr[k], Xi = xi[k], Yr = yr[k], Yi = yi[k];
-            const double pr = Xr * Yr + Xi * Yi;
-            const double pi = Xi * Yr - Xr * Yi;
-            sumMagnitude[k] += Magnitude(pr, pi);
-            sumPhase[k] += std::atan2(pi, pr);
-        }
-    }
+    ForEachBinOfSegmentPairs(work, x, y, layout, bins, [&](int k, double Xr, double Xi, double Yr, double Yi) {
+        const double pr = Xr * Yr + Xi * Yi;
+        const double pi = Xi * Yr - Xr * Yi;
+        sumMagnitude[k] += Magnitude(pr, pi);
+        sumPhase[k] += std::atan2(pi, pr);
+    });
     const double count = layout.count;
     const double densityFactor = density ? 1.0 / (layout.BinSpacing() * NoiseBandwidth(window)) : 1.0;
     for (int k = 0; k < bins; ++k) {
