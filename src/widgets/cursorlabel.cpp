@@ -1,6 +1,7 @@
 #include "cursorlabel.h"
 
 #include "popupbitmaps.h"
+#include "popupbox.h"
 #include "platform/appmessage.h"
 #include "shell/appcontext.h"
 #include "shell/windowalpha.h"
@@ -76,12 +77,8 @@ int CCursorLabel::ButtonAt(const QPoint& point) const
 
 void CCursorLabel::paintEvent(QPaintEvent*)
 {
-    const ColourScheme& colours = Ctx().colours;
     QPainter painter(this);
-    painter.setOpacity(PaintOpacity(this));
-    painter.fillRect(rect(), colours.widgetLine);
-    painter.setPen(colours.graphText);
-    painter.drawRect(0, 0, width() - 1, height() - 1);
+    PopupBox::PaintFrame(painter, *this);
 
     PopupBitmap::DrawButton(painter, ButtonRect(Delete), PopupBitmap::Delete, false);
     PopupBitmap::DrawButton(painter, ButtonRect(Minimum), PopupBitmap::Minimum, false);
@@ -89,20 +86,7 @@ void CCursorLabel::paintEvent(QPaintEvent*)
     if (m_peakOffered)
         PopupBitmap::DrawButton(painter, ButtonRect(PeakTracking), PopupBitmap::PeakTracking, m_peakOn);
 
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSize(9);
-    painter.setFont(font);
-    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
-    // Texts at client (2, 18), (2, 31), (2, 44), inside the one-pixel border.
-    painter.setPen(colours.graphText);
-    painter.drawText(QRect(3, 19, width() - 4, 13), flags, m_title);
-    const QColor traces[2] = {colours.trace1, colours.trace2};
-    for (int slot = 0; slot < 2; ++slot) {
-        if (m_slotText[slot].isEmpty())
-            continue;
-        painter.setPen(traces[slot]);
-        painter.drawText(QRect(3, 32 + 13 * slot, width() - 4, 13), flags, m_slotText[slot]);
-    }
+    PopupBox::PaintTexts(painter, width(), m_title, m_slotText[0], m_slotText[1]);
 }
 
 void CCursorLabel::mousePressEvent(QMouseEvent* event) { event->accept(); }

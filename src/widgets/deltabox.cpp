@@ -1,6 +1,7 @@
 #include "deltabox.h"
 
 #include "popupbitmaps.h"
+#include "popupbox.h"
 #include "platform/appmessage.h"
 #include "shell/appcontext.h"
 #include "shell/windowalpha.h"
@@ -81,30 +82,13 @@ int CDeltaBox::ModeButtonAt(const QPoint& point) const
 
 void CDeltaBox::paintEvent(QPaintEvent*)
 {
-    const ColourScheme& colours = Ctx().colours;
     QPainter painter(this);
-    painter.setOpacity(PaintOpacity(this));
-    painter.fillRect(rect(), colours.widgetLine);
-    painter.setPen(colours.graphText);
-    painter.drawRect(0, 0, width() - 1, height() - 1);
+    PopupBox::PaintFrame(painter, *this);
     PopupBitmap::DrawButton(painter, ButtonRect(kModeB), PopupBitmap::DeltaMode6, !m_modeA);
     if (m_modeAOffered)
         PopupBitmap::DrawButton(painter, ButtonRect(kModeA), PopupBitmap::DeltaMode5, m_modeA);
 
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSize(9);
-    painter.setFont(font);
-    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
-    painter.setPen(colours.graphText);
-    painter.drawText(QRect(3, 19, width() - 4, 13), flags, m_title);
-    const QColor traces[2] = {colours.trace1, colours.trace2};
-    for (int slot = 0; slot < 2; ++slot) {
-        QString text = SlotText(slot);
-        if (text.isEmpty())
-            continue;
-        painter.setPen(traces[slot]);
-        painter.drawText(QRect(3, 32 + 13 * slot, width() - 4, 13), flags, text);
-    }
+    PopupBox::PaintTexts(painter, width(), m_title, SlotText(0), SlotText(1));
 }
 
 void CDeltaBox::mousePressEvent(QMouseEvent* event) { event->accept(); }
