@@ -172,9 +172,7 @@ bool CRecordFile::WriteBlocks()
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
-            if (!m_writeFailed)
-                DebugOut("recording: write to " + m_path.toStdString() + " failed: " + std::strerror(errno));
-            m_writeFailed = true;
+            ReportWriteFailure();
             return false;
         }
         size_t left = size_t(written);
@@ -193,6 +191,14 @@ bool CRecordFile::WriteBlocks()
     return true;
 }
 
+// Said once per recording, so a full disk does not flood the output.
+void CRecordFile::ReportWriteFailure()
+{
+    if (!m_writeFailed)
+        DebugOut("recording: write to " + m_path.toStdString() + " failed: " + std::strerror(errno));
+    m_writeFailed = true;
+}
+
 bool CRecordFile::WriteAll(const void* data, size_t bytes)
 {
     const char* p = static_cast<const char*>(data);
@@ -201,9 +207,7 @@ bool CRecordFile::WriteAll(const void* data, size_t bytes)
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
-            if (!m_writeFailed)
-                DebugOut("recording: write to " + m_path.toStdString() + " failed: " + std::strerror(errno));
-            m_writeFailed = true;
+            ReportWriteFailure();
             return false;
         }
         p += written;

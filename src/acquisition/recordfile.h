@@ -70,6 +70,7 @@ public:
 
 private:
     void Flush();
+    void ReportWriteFailure();
     bool WriteAll(const void* data, size_t bytes);
     bool WriteBlocks();
     std::string HeaderText() const;

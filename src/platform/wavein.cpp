@@ -70,7 +70,9 @@ MMRESULT waveInOpen(HWAVEIN* device, unsigned deviceId, const WAVEFORMATEX* form
     }
 }
 
-MMRESULT waveInPrepareHeader(HWAVEIN device, WAVEHDR* header, unsigned headerSize)
+namespace {
+// Sets or clears the prepared mark of a header that is not queued.
+MMRESULT MarkPrepared(HWAVEIN device, WAVEHDR* header, unsigned headerSize, bool prepared)
 {
     if (!device)
         return MMSYSERR_INVALHANDLE;
@@ -79,21 +81,20 @@ MMRESULT waveInPrepareHeader(HWAVEIN device, WAVEHDR* header, unsigned headerSiz
     uint32_t flags = header->dwFlags.load(std::memory_order_acquire);
     if (flags & WHDR_INQUEUE)
         return WAVERR_STILLPLAYING;
-    header->dwFlags.store(flags | WHDR_PREPARED, std::memory_order_release);
+    flags = prepared ? flags | WHDR_PREPARED : flags & ~WHDR_PREPARED;
+    header->dwFlags.store(flags, std::memory_order_release);
     return MMSYSERR_NOERROR;
+}
+} // namespace
+
+MMRESULT waveInPrepareHeader(HWAVEIN device, WAVEHDR* header, unsigned headerSize)
+{
+    return MarkPrepared(device, header, headerSize, true);
 }
 
 MMRESULT waveInUnprepareHeader(HWAVEIN device, WAVEHDR* header, unsigned headerSize)
 {
-    if (!device)
-        return MMSYSERR_INVALHANDLE;
-    if (!header || headerSize < sizeof(WAVEHDR))
-        return MMSYSERR_INVALPARAM;
-    uint32_t flags = header->dwFlags.load(std::memory_order_acquire);
-    if (flags & WHDR_INQUEUE)
-        return WAVERR_STILLPLAYING;
-    header->dwFlags.store(flags & ~WHDR_PREPARED, std::memory_order_release);
-    return MMSYSERR_NOERROR;
+    return MarkPrepared(device, header, headerSize, false);
 }
 
 MMRESULT waveInAddBuffer(HWAVEIN device, WAVEHDR* header, unsigned headerSize)
