@@ -2,27 +2,39 @@
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
+FUZZ_SECONDS ?= 60
 
-PACKAGES = cmake ninja-build g++ make pkg-config qt6-base-dev libgl-dev libasound2-dev \
-           libgtest-dev libgmock-dev googletest libbenchmark-dev libfftw3-dev libdw1 \
-           dbus-daemon dbus-bin
+# What building and running KRV needs; the tests, benchmarks and sanitizer
+# and fuzzing builds need the second list too.
+RUN_PACKAGES = cmake ninja-build g++ make pkg-config qt6-base-dev libgl-dev libasound2-dev libdw1
+TEST_PACKAGES = libgtest-dev libgmock-dev googletest libbenchmark-dev libfftw3-dev \
+                dbus-daemon dbus-bin clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps configure build run test bench gallery clean
+.PHONY: deps deps-test configure build run test test-tsan test-asan bench gallery fuzz clean
 
-deps:
+define install_missing
 	@missing=""; \
-	for p in $(PACKAGES); do \
+	for p in $(1); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:$$missing"; \
 	  $(SUDO) apt-get update && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
 	fi
+endef
 
+deps:
+	$(call install_missing,$(RUN_PACKAGES))
+
+deps-test: deps
+	$(call install_missing,$(TEST_PACKAGES))
+
+# A build folder configured by `make run` alone has no tests; `make test`
+# turns them on in the same folder.
 configure: deps
-	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja -DKRV_BUILD_TESTS=OFF $(CMAKE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
@@ -31,14 +43,38 @@ run: build
 	cd $(BUILD)/bin && LD_LIBRARY_PATH=$(CURDIR)/$(BUILD)/bin$${LD_LIBRARY_PATH:+:$$LD_LIBRARY_PATH} \
 	  VELMOR_SIM_MODULE=$${VELMOR_SIM_MODULE-Halvek} ./krv
 
-test: build
+# configure-tests BUILD_DIR EXTRA_FLAGS
+define configure_tests
+	cmake -S . -B $(1) -G Ninja -DKRV_BUILD_TESTS=ON $(2) $(CMAKE_FLAGS) > /dev/null
+	cmake --build $(1) -j$(JOBS)
+endef
+
+test: deps-test
+	$(call configure_tests,$(BUILD),)
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 600
 
-bench: build
+# The lock-free and threaded parts under ThreadSanitizer.
+test-tsan: deps-test
+	$(call configure_tests,$(BUILD)-tsan,-DKRV_SANITIZE=thread)
+	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure -j$(JOBS) --timeout 900 -L tsan
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer,
+# except the crash reports, which install signal handlers of their own.
+test-asan: deps-test
+	$(call configure_tests,$(BUILD)-asan,-DKRV_SANITIZE=address$(comma)undefined)
+	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest --output-on-failure -j$(JOBS) --timeout 900 -LE crash
+
+bench: deps-test
+	$(call configure_tests,$(BUILD),)
 	@for b in $(BUILD)/bin/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_min_time=0.2 || exit 1; done
 
 gallery: build
 	cmake --build $(BUILD) --target gallery
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BUILD)-tsan $(BUILD)-asan $(BUILD)-fuzz
+
+comma := ,

@@ -3,7 +3,7 @@
 
 #include "panels/controlbar.h"
 #include "platform/messagebox.h"
-#include "shell/appcontext.h"
+#include "context/appcontext.h"
 #include "shell/wndkrv.h"
 
 #include <QApplication>

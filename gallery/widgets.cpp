@@ -3,11 +3,11 @@
 #include "gallery.h"
 
 #include "panels/p0dlg.h"
-#include "shell/appcontext.h"
+#include "context/appcontext.h"
 #include "shell/mainmenu.h"
 #include "widgets/cursorwnd.h"
 #include "widgets/deltabox.h"
-#include "widgets/graphharness.h"
+#include "support/graphharness.h"
 #include "widgets/numericdrum.h"
 #include "widgets/selectorbutton.h"
 #include "widgets/togglebutton.h"

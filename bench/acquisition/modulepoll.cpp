@@ -7,7 +7,7 @@
 #include "acquisition/hwmanager.h"
 #include "acquisition/hwmodule.h"
 #include "acquisition/recorderapi.h"
-#include "shell/appcontext.h"
+#include "context/appcontext.h"
 #include "zq.h"
 
 #include <benchmark/benchmark.h>

@@ -9,7 +9,7 @@
 #include "acquisition/soundinput.h"
 #include "platform/messagebox.h"
 #include "platform/textarchive.h"
-#include "shell/appcontext.h"
+#include "context/appcontext.h"
 #include "zq.h"
 
 #include <QStringList>

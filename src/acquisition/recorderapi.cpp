@@ -2,7 +2,7 @@
 
 #include "platform/debugout.h"
 #include "platform/messagebox.h"
-#include "shell/appcontext.h"
+#include "context/appcontext.h"
 
 #include <QString>
 #include <cstdlib>

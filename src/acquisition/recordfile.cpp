@@ -1,7 +1,7 @@
 #include "recordfile.h"
 
 #include "platform/debugout.h"
-#include "shell/appcontext.h"
+#include "context/appcontext.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -3,8 +3,8 @@
 #include "platform/debugout.h"
 #include "platform/messagebox.h"
 #include "platform/waveevent.h"
-#include "shell/appcontext.h"
-#include "shell/crashreport.h"
+#include "context/appcontext.h"
+#include "crash/crashreport.h"
 
 #include <QCoreApplication>
 #include <QThread>

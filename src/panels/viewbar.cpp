@@ -1,6 +1,6 @@
 #include "viewbar.h"
 
-#include "shell/appcontext.h"
+#include "context/appcontext.h"
 
 #include <QPainter>
 

@@ -3,8 +3,8 @@
 #include "platform/companionbus.h"
 #include "platform/messagebox.h"
 #include "platform/profile.h"
-#include "shell/appcontext.h"
-#include "shell/crashreport.h"
+#include "context/appcontext.h"
+#include "crash/crashreport.h"
 #include "shell/wndkrv.h"
 
 #include <QDir>

@@ -7,7 +7,7 @@
 #include "platform/appmessage.h"
 #include "platform/companionbus.h"
 #include "platform/messagebox.h"
-#include "shell/appcontext.h"
+#include "context/appcontext.h"
 #include "shell/shelloptions.h"
 #include "shell/windowplacement.h"
 #include "zq.h"

@@ -5,8 +5,8 @@
 
 #include "acquisition/hwmanager.h"
 #include "platform/windowtimers.h"
-#include "shell/analysisrecord.h"
-#include "shell/mainframe.h"
+#include "context/analysisrecord.h"
+#include "context/mainframe.h"
 #include "shell/mainmenu.h"
 
 #include <QString>

@@ -3,8 +3,8 @@
 #include "popupbitmaps.h"
 #include "popupbox.h"
 #include "platform/appmessage.h"
-#include "shell/appcontext.h"
-#include "shell/windowalpha.h"
+#include "context/appcontext.h"
+#include "context/windowalpha.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -2,8 +2,8 @@
 
 #include "cursorlabel.h"
 #include "platform/appmessage.h"
-#include "shell/appcontext.h"
-#include "shell/formatwithprefix.h"
+#include "context/appcontext.h"
+#include "context/formatwithprefix.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>

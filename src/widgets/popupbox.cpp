@@ -1,7 +1,7 @@
 #include "popupbox.h"
 
-#include "shell/appcontext.h"
-#include "shell/windowalpha.h"
+#include "context/appcontext.h"
+#include "context/windowalpha.h"
 
 #include <QPainter>
 #include <QWidget>

@@ -2,10 +2,10 @@
 
 #include "numericdrum.h"
 #include "platform/textarchive.h"
-#include "parsewithprefix.h"
+#include "context/parsewithprefix.h"
 #include "scalecolor.h"
-#include "shell/appcontext.h"
-#include "shell/formatwithprefix.h"
+#include "context/appcontext.h"
+#include "context/formatwithprefix.h"
 
 #include <QMouseEvent>
 #include <QPainter>

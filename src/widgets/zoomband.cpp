@@ -1,7 +1,7 @@
 #include "zoomband.h"
 
 #include "platform/appmessage.h"
-#include "shell/windowalpha.h"
+#include "context/windowalpha.h"
 
 #include <QCursor>
 #include <QMouseEvent>

@@ -4,7 +4,7 @@
 #include "acquisition/recordermodule.h"
 #include "platform/messagebox.h"
 #include "platform/textarchive.h"
-#include "shell/appcontext.h"
+#include "context/appcontext.h"
 #include "simcontrol.h"
 #include "support/testenvironment.h"
 #include "zq.h"

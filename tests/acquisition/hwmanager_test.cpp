@@ -5,7 +5,7 @@
 #include "platform/textarchive.h"
 #include "platform/waveinsimulated.h"
 #include "recordingreader.h"
-#include "shell/appcontext.h"
+#include "context/appcontext.h"
 #include "simcontrol.h"
 #include "support/testenvironment.h"
 #include "zq.h"

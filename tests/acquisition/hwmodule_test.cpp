@@ -2,7 +2,7 @@
 #include "acquisition/hwmodule.h"
 #include "platform/messagebox.h"
 #include "recordingreader.h"
-#include "shell/appcontext.h"
+#include "context/appcontext.h"
 #include "simcontrol.h"
 #include "support/testenvironment.h"
 #include "zq.h"

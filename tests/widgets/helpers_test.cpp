@@ -1,5 +1,5 @@
 // Number reading with prefixes, approximate equality and colour shading.
-#include "widgets/parsewithprefix.h"
+#include "context/parsewithprefix.h"
 #include "widgets/scalecolor.h"
 
 #include <clocale>

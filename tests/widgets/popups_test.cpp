@@ -2,12 +2,12 @@
 // drags, clamping, and the messages each of them sends the graph.
 #include "widgettest.h"
 
-#include "shell/appcontext.h"
-#include "shell/windowalpha.h"
+#include "context/appcontext.h"
+#include "context/windowalpha.h"
 #include "widgets/cursorlabel.h"
 #include "widgets/cursorwnd.h"
 #include "widgets/deltabox.h"
-#include "widgets/graphharness.h"
+#include "support/graphharness.h"
 #include "widgets/zoomband.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "widgettest.h"
 
 #include "platform/textarchive.h"
-#include "shell/appcontext.h"
+#include "context/appcontext.h"
 #include "widgets/numericdrum.h"
 #include "widgets/scalecolor.h"
 #include "widgets/selectorbutton.h"

@@ -1,0 +1,254 @@
+#include "acquisition/recordfile.h"
+#include "context/appcontext.h"
+#include "support/testenvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QRegularExpression>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+uint64_t HeaderOffset(const std::string& bytes)
+{
+    uint64_t v = 0;
+    for (int i = 15; i >= 8; --i)
+        v = v << 8 | (unsigned char)bytes[size_t(i)];
+    return v;
+}
+
+float FloatAt(const std::string& bytes, size_t offset)
+{
+    float v;
+    std::memcpy(&v, bytes.data() + offset, 4);
+    return v;
+}
+
+class RecordFileTest : public testing::Test {
+protected:
+    std::string Path(const char* name) const { return env.Root() + "/" + name; }
+    TestEnvironment env;
+};
+
+TEST_F(RecordFileTest, ContinuousRecordingWritesWholeBlocksAndHeader)
+{
+    CRecordFile file;
+    ASSERT_TRUE(file.Prepare(2, 4096));
+    file.DefineChannel(0, 0, "Mic left", "V", 1.0 / 44100);
+    file.DefineChannel(1, 1, "Mic Right", "V", 1.0 / 44100);
+    const std::string path = Path("c.vrd");
+    ASSERT_TRUE(file.Open(QString::fromStdString(path)));
+    for (int j = 0; j < 10000; ++j) {
+        file.AppendValue(0, float(j));
+        file.AppendValue(1, float(-j));
+    }
+    file.Close();
+    EXPECT_FALSE(file.IsRecording());
+    EXPECT_EQ(file.Frames(), 10000);
+
+    const std::string bytes = ReadAll(path);
+    ASSERT_GT(bytes.size(), 32u);
+    EXPECT_EQ(bytes.compare(0, 6, "Vorn64"), 0);
+    EXPECT_EQ(bytes[6], 0);
+    EXPECT_EQ(bytes[7], 0);
+    for (int i = 16; i < 32; ++i)
+        EXPECT_EQ(bytes[size_t(i)], 0) << i;
+    const size_t blockBytes = 2 * 4096 * 4;
+    const uint64_t offset = HeaderOffset(bytes);
+    EXPECT_EQ(offset, 32 + 3 * blockBytes);
+    EXPECT_EQ(bytes.compare(offset, 14, "beginheader:\r\n"), 0);
+
+    // Block b, channel i at 32 + (b * 2 + i) * 4096 * 4.
+    for (int j : {0, 4095, 4096, 8191, 8192, 9999}) {
+        const size_t b = size_t(j / 4096), k = size_t(j % 4096);
+        EXPECT_EQ(FloatAt(bytes, 32 + (b * 2 + 0) * 4096 * 4 + k * 4), float(j)) << j;
+        EXPECT_EQ(FloatAt(bytes, 32 + (b * 2 + 1) * 4096 * 4 + k * 4), float(-j)) << j;
+    }
+    // The unused tail of the last block (1808 valid frames) is zero.
+    for (size_t k = 1808; k < 4096; k += 97) {
+        EXPECT_EQ(FloatAt(bytes, 32 + (2 * 2 + 0) * 4096 * 4 + k * 4), 0.0f);
+        EXPECT_EQ(FloatAt(bytes, 32 + (2 * 2 + 1) * 4096 * 4 + k * 4), 0.0f);
+    }
+
+    const std::string header = bytes.substr(offset);
+    static const QRegularExpression startTime("^starttime:\\d{1,2}\\.\\d\\d\\.\\d{4} [ \\d]\\d:\\d\\d:\\d\\d$");
+    std::vector<std::string> lines;
+    for (size_t pos = 0; pos < header.size();) {
+        size_t end = header.find("\r\n", pos);
+        ASSERT_NE(end, std::string::npos) << "every line ends in CR LF";
+        lines.push_back(header.substr(pos, end - pos));
+        pos = end + 2;
+    }
+    const std::vector<std::string> expected = {
+        "beginheader:", "typ:real", "org:Block4096", "", "frames:10000", "endheader:",
+        "beginchannel:", "channel_offset:32", "name:Mic left", "unit:V", "pchan:0", "clk:2.26757e-05", "endchannel:",
+        "beginchannel:", "channel_offset:16416", "name:Mic Right", "unit:V", "pchan:1", "clk:2.26757e-05",
+        "endchannel:"};
+    ASSERT_EQ(lines.size(), expected.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i == 3)
+            EXPECT_TRUE(startTime.match(QString::fromStdString(lines[i])).hasMatch()) << lines[i];
+        else
+            EXPECT_EQ(lines[i], expected[i]) << i;
+    }
+}
+
+TEST_F(RecordFileTest, TriggerRecordingIsOneBlockPerChannel)
+{
+    CRecordFile file;
+    ASSERT_TRUE(file.Prepare(2, 1000));
+    file.DefineChannel(0, 3, "a", "Pa", 1e-3);
+    file.DefineChannel(1, 5, "b", "m/s\u00B2", 1e-3);
+    const std::string path = Path("t.vrd");
+    ASSERT_TRUE(file.Open(QString::fromStdString(path)));
+    std::vector<float> a(1000), b(1000);
+    for (int j = 0; j < 1000; ++j) {
+        a[size_t(j)] = 0.5f * float(j);
+        b[size_t(j)] = -2.0f * float(j);
+    }
+    file.WriteChannelBlock(a.data(), 1000);
+    file.WriteChannelBlock(b.data(), 1000);
+    file.Close();
+
+    const std::string bytes = ReadAll(path);
+    EXPECT_EQ(HeaderOffset(bytes), 32u + 8000u);
+    EXPECT_EQ(FloatAt(bytes, 32 + 999 * 4), 499.5f);
+    EXPECT_EQ(FloatAt(bytes, 4032 + 1 * 4), -2.0f);
+    const std::string header = bytes.substr(8032);
+    EXPECT_NE(header.find("org:Block1000\r\n"), std::string::npos);
+    EXPECT_NE(header.find("frames:1000\r\n"), std::string::npos);
+    EXPECT_NE(header.find("channel_offset:32\r\n"), std::string::npos);
+    EXPECT_NE(header.find("channel_offset:4032\r\n"), std::string::npos);
+    EXPECT_NE(header.find("pchan:5\r\n"), std::string::npos);
+    EXPECT_NE(header.find("clk:0.001\r\n"), std::string::npos);
+    // The unit is stored in Windows-1252: "²" is the single byte 0xB2.
+    EXPECT_NE(header.find("unit:m/s\xB2\r\n"), std::string::npos);
+}
+
+TEST_F(RecordFileTest, EmptyRecordingHoldsHeadAndHeaderOnly)
+{
+    CRecordFile file;
+    ASSERT_TRUE(file.Prepare(3, 4096));
+    const std::string path = Path("e.vrd");
+    ASSERT_TRUE(file.Open(QString::fromStdString(path)));
+    file.Close();
+    const std::string bytes = ReadAll(path);
+    EXPECT_EQ(HeaderOffset(bytes), 32u);
+    EXPECT_EQ(bytes.compare(32, 12, "beginheader:"), 0);
+    EXPECT_NE(bytes.find("frames:0\r\n"), std::string::npos);
+    EXPECT_EQ(file.Frames(), 0);
+}
+
+TEST_F(RecordFileTest, OpenIsRefusedWithoutChannelsOrFolder)
+{
+    CRecordFile file;
+    EXPECT_FALSE(file.Open(QString::fromStdString(Path("none.vrd"))));
+    ASSERT_TRUE(file.Prepare(0, 4096));
+    EXPECT_FALSE(file.Open(QString::fromStdString(Path("none.vrd"))));
+    EXPECT_FALSE(std::filesystem::exists(Path("none.vrd")));
+
+    ASSERT_TRUE(file.Prepare(1, 16));
+    EXPECT_FALSE(file.Open(QString::fromStdString(Path("missing/folder/x.vrd"))));
+    EXPECT_FALSE(file.IsRecording());
+    file.AppendValue(0, 1.0f); // ignored while closed
+    file.Close();               // nothing open: no effect
+}
+
+TEST_F(RecordFileTest, PrepareWhileOpenIsRefusedAndLeavesTheLayout)
+{
+    CRecordFile file;
+    ASSERT_TRUE(file.Prepare(2, 8));
+    const std::string path = Path("p.vrd");
+    ASSERT_TRUE(file.Open(QString::fromStdString(path)));
+    for (int j = 0; j < 10; ++j)
+        for (int c = 0; c < 2; ++c)
+            file.AppendValue(c, float(j));
+    EXPECT_FALSE(file.Prepare(3, 16));
+    EXPECT_EQ(file.ChannelCount(), 2);
+    EXPECT_EQ(file.BlockFrames(), 8);
+    file.Close();
+    const std::string bytes = ReadAll(path);
+    EXPECT_EQ(HeaderOffset(bytes), 32u + 2 * 2 * 8 * 4);
+    EXPECT_NE(bytes.find("frames:10\r\n"), std::string::npos);
+    EXPECT_FALSE(file.Prepare(-1, 8));
+    EXPECT_FALSE(file.Prepare(2, 0));
+    EXPECT_TRUE(file.Prepare(3, 16));
+}
+
+TEST_F(RecordFileTest, ReopenStartsFreshAndDestructorCloses)
+{
+    const std::string first = Path("1.vrd"), second = Path("2.vrd");
+    {
+        CRecordFile file;
+        ASSERT_TRUE(file.Prepare(1, 4));
+        ASSERT_TRUE(file.Open(QString::fromStdString(first)));
+        for (int j = 0; j < 9; ++j)
+            file.AppendValue(0, float(j));
+        file.Close();
+        ASSERT_TRUE(file.Open(QString::fromStdString(second)));
+        // Until closed, the head names no header.
+        EXPECT_EQ(HeaderOffset(ReadAll(second)), 0u);
+        file.AppendValue(0, 7.0f);
+    } // destroyed while recording
+    EXPECT_EQ(HeaderOffset(ReadAll(first)), 32u + 3 * 16);
+    const std::string bytes = ReadAll(second);
+    EXPECT_EQ(HeaderOffset(bytes), 32u + 16);
+    EXPECT_EQ(FloatAt(bytes, 32), 7.0f);
+    EXPECT_NE(bytes.find("frames:1\r\n"), std::string::npos);
+}
+
+TEST_F(RecordFileTest, WriteErrorsAreReportedOnceAndRecordingGoesOn)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    CRecordFile file;
+    ASSERT_TRUE(file.Prepare(2, 16));
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(file.Open("/dev/full"));
+    for (int j = 0; j < 100; ++j)
+        for (int c = 0; c < 2; ++c)
+            file.AppendValue(c, float(j));
+    file.Close();
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("*** recording: write to /dev/full failed"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find("failed", errors.find("failed") + 1), std::string::npos) << "reported once";
+    EXPECT_EQ(file.Frames(), 100);
+    EXPECT_FALSE(file.IsRecording());
+}
+
+TEST_F(RecordFileTest, FileNamesAreUtcWithMillisecondsInTheDataFolder)
+{
+    ResetContext();
+    Ctx().programDirectory = QString::fromStdString(env.ProgramDir());
+    CRecordFile file;
+    const QDateTime before = QDateTime::currentDateTimeUtc();
+    const QString plain = file.MakeFileName(false);
+    const QString trigger = file.MakeFileName(true);
+    static const QRegularExpression name("^(.*/)(\\d{8}_\\d{6}_\\d{3})(_trg)?\\.vrd$");
+    auto match = name.match(plain);
+    ASSERT_TRUE(match.hasMatch()) << plain.toStdString();
+    EXPECT_EQ(match.captured(1).toStdString(), env.ProgramDir() + "data/");
+    EXPECT_TRUE(match.captured(3).isEmpty());
+    const QDateTime stamp = QDateTime::fromString(match.captured(2), "yyyyMMdd_HHmmss_zzz");
+    ASSERT_TRUE(stamp.isValid());
+    QDateTime utc(stamp.date(), stamp.time(), Qt::UTC);
+    EXPECT_LE(std::abs(utc.msecsTo(before)), 2000);
+    EXPECT_TRUE(trigger.endsWith("_trg.vrd"));
+
+    Ctx().chosenDataPath = "/somewhere/else";
+    EXPECT_TRUE(file.MakeFileName(false).startsWith("/somewhere/else/"));
+    ResetContext();
+}
+} // namespace

@@ -1,0 +1,301 @@
+#include "acquisition/soundinput.h"
+#include "platform/messagebox.h"
+#include "platform/waveinsimulated.h"
+#include "support/alsaconfig.h"
+#include "support/testenvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+void Sleep(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+// Collects the hand-over as the manager's tick would, checking that the
+// frames are the simulated ramp (left n, right -n, 16-bit wrap) without gaps.
+struct RampReader {
+    int64_t frames = 0;
+    int64_t errors = 0;
+    int64_t firstFrame = -1;
+    int64_t checkedFrames = INT64_MAX; // frames past this are not checked
+
+    void Take(CSoundInput& input)
+    {
+        std::span<const int16_t> values = input.TakeHandover();
+        EXPECT_EQ(values.size() % 2, 0u);
+        for (size_t i = 0; i + 1 < values.size(); i += 2) {
+            if (firstFrame < 0)
+                firstFrame = uint16_t(values[i]);
+            const int64_t n = firstFrame + frames;
+            if (n < checkedFrames && (values[i] != int16_t(uint16_t(n)) || values[i + 1] != int16_t(uint16_t(-n))))
+                ++errors;
+            ++frames;
+        }
+    }
+};
+
+void WaitForManualFrames()
+{
+    for (int i = 0; i < 200 && WaveInSimulated::PendingFrames() > 0; ++i)
+        Sleep(10);
+    Sleep(300); // the capture thread hands the last buffers over
+}
+
+class SoundInputTest : public testing::Test {
+protected:
+    QStringList ProcessedTexts()
+    {
+        QCoreApplication::processEvents(); // boxes posted by the capture thread
+        QStringList texts;
+        for (const QString& text : recorder.Texts())
+            texts << text;
+        return texts;
+    }
+    TestEnvironment env;
+    MessageBoxRecorder recorder;
+};
+
+TEST_F(SoundInputTest, NoDeviceSaysSoAndStartsNothing)
+{
+    for (const char* backend : {"none", "alsa"}) {
+        if (std::string(backend) == "alsa")
+            AlsaConfig::Use(env, "empty"); // only "null", which is no capture device
+        else
+            env.SetEnv("KRV_WAVEIN", backend);
+        recorder.Clear();
+        CSoundInput input;
+        QStringList names;
+        EXPECT_EQ(input.EnumerateDevices(names), 0) << backend;
+        EXPECT_TRUE(names.isEmpty());
+        input.SelectDevice(0);
+        EXPECT_EQ(input.Start(), 0);
+        EXPECT_EQ(ProcessedTexts(), QStringList{"No Sound Device"}) << backend;
+        EXPECT_EQ(input.State(), CSoundInput::Closed);
+        EXPECT_EQ(input.TakeHandover().size(), 0u);
+        input.Stop(); // nothing open: nothing happens
+    }
+}
+
+TEST_F(SoundInputTest, BusyAlsaDeviceReportsAllocatedThenCannotOpen)
+{
+    AlsaConfig::Use(env, "busy");
+    CSoundInput input;
+    input.SelectDevice(0);
+    EXPECT_EQ(input.Start(), 4);
+    EXPECT_EQ(ProcessedTexts(),
+              (QStringList{" Specified resource is already allocated.", "Cannot Open Sound Input Device!"}));
+    // The thread waits in the opening state; destruction still ends it.
+    EXPECT_EQ(input.State(), CSoundInput::Opening);
+}
+
+TEST_F(SoundInputTest, OpenErrorsWithoutTextOfTheirOwnShowOnlyCannotOpen)
+{
+    env.SetEnv("KRV_WAVEIN", "wav:" + env.Root() + "/missing.wav");
+    CSoundInput input;
+    input.SelectDevice(0);
+    EXPECT_EQ(input.Start(), 6);
+    EXPECT_EQ(ProcessedTexts(), (QStringList{" No device driver is present. ", "Cannot Open Sound Input Device!"}));
+
+    recorder.Clear();
+    CSoundInput unselected; // device -1 until selected
+    EXPECT_EQ(unselected.Start(), 2);
+    EXPECT_EQ(ProcessedTexts(), (QStringList{"Cannot determine sound card capabilities !",
+                                             " Specified device identifier is out of range. ",
+                                             "Cannot Open Sound Input Device!"}));
+}
+
+TEST_F(SoundInputTest, SimulatedDeviceDeliversFramesInRealTimeWithoutGaps)
+{
+    env.SetEnv("KRV_WAVEIN", "ramp");
+    CSoundInput input;
+    QStringList names;
+    EXPECT_EQ(input.EnumerateDevices(names), 1);
+    EXPECT_EQ(names, QStringList{"Simulated ramp"});
+    input.SelectDevice(0);
+    const Clock::time_point start = Clock::now();
+    ASSERT_EQ(input.Start(), 0);
+    EXPECT_EQ(input.State(), CSoundInput::Capturing);
+    EXPECT_EQ(input.ProductName(), "Simulated ramp");
+    RampReader reader;
+    while (Clock::now() - start < std::chrono::milliseconds(1500)) {
+        Sleep(10);
+        reader.Take(input);
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    EXPECT_EQ(reader.errors, 0);
+    EXPECT_EQ(reader.firstFrame, 0);
+    // Whole buffers of 4096 frames: at most two are in the device.
+    EXPECT_GE(reader.frames, int64_t(44100 * seconds) - 2 * 4096 - 2000);
+    EXPECT_LE(reader.frames, int64_t(44100 * seconds) + 1000);
+    EXPECT_EQ(reader.frames % 4096, 0);
+    input.Stop();
+    EXPECT_EQ(input.State(), CSoundInput::Closed);
+    reader.Take(input); // what the stop returned
+    EXPECT_EQ(reader.errors, 0);
+    EXPECT_TRUE(ProcessedTexts().isEmpty());
+}
+
+TEST_F(SoundInputTest, FullHandoverDropsFurtherBuffersWhole)
+{
+    env.SetEnv("KRV_WAVEIN", "manual");
+    CSoundInput input;
+    input.SelectDevice(0);
+    ASSERT_EQ(input.Start(), 0);
+    WaveInSimulated::Advance(15 * 4096);
+    WaitForManualFrames();
+    // 12 buffers of 8192 values and 1696 of the 13th fit; 14 and 15 are dropped.
+    EXPECT_EQ(input.HandoverCount(), CSoundInput::kHandoverValues);
+    RampReader reader;
+    reader.Take(input);
+    EXPECT_EQ(reader.frames, 50000);
+    EXPECT_EQ(reader.errors, 0);
+    EXPECT_EQ(input.HandoverCount(), 0);
+
+    WaveInSimulated::Advance(4096);
+    WaitForManualFrames();
+    std::span<const int16_t> next = input.TakeHandover();
+    ASSERT_EQ(next.size(), 8192u);
+    EXPECT_EQ(next[0], int16_t(uint16_t(15 * 4096)));
+    input.Stop();
+}
+
+TEST_F(SoundInputTest, StopHandsOverWhatTheDeviceReturnsOnceEach)
+{
+    env.SetEnv("KRV_WAVEIN", "manual");
+    CSoundInput input;
+    input.SelectDevice(0);
+    ASSERT_EQ(input.Start(), 0);
+    WaveInSimulated::Advance(4096 + 1000);
+    WaitForManualFrames();
+    EXPECT_EQ(input.HandoverCount(), 8192);
+    input.Stop(); // returns buffer 1 holding 1000 frames, then the empty buffer 0
+    RampReader reader;
+    reader.Take(input);
+    EXPECT_EQ(reader.frames, 5096);
+    EXPECT_EQ(reader.errors, 0);
+    EXPECT_EQ(input.State(), CSoundInput::Closed);
+    EXPECT_EQ(input.TakeHandover().size(), 0u);
+
+    // A new start after the stop captures again from a fresh device.
+    ASSERT_EQ(input.Start(), 0);
+    WaveInSimulated::Advance(4096);
+    WaitForManualFrames();
+    EXPECT_EQ(input.TakeHandover().size(), 8192u);
+}
+
+TEST_F(SoundInputTest, TwoInstancesKeepTheirOwnWakeUps)
+{
+    env.SetEnv("KRV_WAVEIN", "ramp");
+    CSoundInput first, second;
+    first.SelectDevice(0);
+    second.SelectDevice(0);
+    ASSERT_EQ(first.Start(), 0);
+    ASSERT_EQ(second.Start(), 0);
+    RampReader a, b;
+    const Clock::time_point start = Clock::now();
+    while (Clock::now() - start < std::chrono::milliseconds(1000)) {
+        Sleep(10);
+        a.Take(first);
+        b.Take(second);
+    }
+    EXPECT_GE(a.frames, 44100 - 3 * 4096);
+    EXPECT_GE(b.frames, 44100 - 3 * 4096);
+    EXPECT_EQ(a.errors + b.errors, 0);
+}
+
+TEST_F(SoundInputTest, StartAfterAFailedStartReusesTheWaitingThread)
+{
+    env.SetEnv("KRV_WAVEIN", "busy");
+    CSoundInput input;
+    input.SelectDevice(0);
+    EXPECT_EQ(input.Start(), 4);
+    env.SetEnv("KRV_WAVEIN", "manual");
+    ASSERT_EQ(input.Start(), 0);
+    WaveInSimulated::Advance(4096);
+    WaitForManualFrames();
+    RampReader reader;
+    reader.Take(input);
+    EXPECT_EQ(reader.frames, 4096);
+    EXPECT_EQ(reader.errors, 0);
+}
+
+TEST_F(SoundInputTest, AlsaCaptureThroughTheFilePlugin)
+{
+    const std::string raw = env.Root() + "/in.raw";
+    {
+        std::ofstream out(raw, std::ios::binary);
+        for (int n = 0; n < 3 * 4096; ++n) {
+            int16_t frame[2] = {int16_t(n), int16_t(-n)};
+            out.write(reinterpret_cast<const char*>(frame), 4);
+        }
+    }
+    AlsaConfig::Use(env, "file", raw);
+    CSoundInput input;
+    QStringList names;
+    EXPECT_EQ(input.EnumerateDevices(names), 2);
+    EXPECT_EQ(names, (QStringList{"Test file input", "Second input"}));
+    input.SelectDevice(0);
+    ASSERT_EQ(input.Start(), 0);
+    Sleep(400);
+    RampReader reader;
+    reader.checkedFrames = 3 * 4096; // the file plugin gives silence after the file's end
+    reader.Take(input);
+    EXPECT_GE(reader.frames, 2 * 4096);
+    EXPECT_EQ(reader.firstFrame, 0);
+    EXPECT_EQ(reader.errors, 0) << "frames read " << reader.frames;
+    input.Stop();
+}
+
+// Two threads: the capture side appends a counting sequence in device-sized
+// pieces, the UI side takes the hand-over as on the tick. Nothing is lost,
+// repeated or torn (run this under ThreadSanitizer too).
+TEST(SoundInputHandover, AppendAndTakeFromTwoThreads)
+{
+    CSoundInput input;
+    constexpr int64_t kTotal = 4'000'000;
+    std::atomic<bool> done{false};
+    std::thread capture([&] {
+        std::vector<int16_t> chunk(8192);
+        int64_t next = 0;
+        while (next < kTotal) {
+            if (input.HandoverCount() > CSoundInput::kHandoverValues - 8192) {
+                std::this_thread::yield();
+                continue;
+            }
+            const int count = int(std::min<int64_t>(1 + next % 8191, kTotal - next));
+            for (int i = 0; i < count; ++i)
+                chunk[size_t(i)] = int16_t(uint16_t(next + i));
+            input.Append(chunk.data(), count);
+            next += count;
+        }
+        done.store(true, std::memory_order_release);
+    });
+    int64_t received = 0, errors = 0;
+    for (;;) {
+        const bool finished = done.load(std::memory_order_acquire);
+        for (int16_t v : input.TakeHandover()) {
+            if (v != int16_t(uint16_t(received)))
+                ++errors;
+            ++received;
+        }
+        if (finished)
+            break;
+    }
+    capture.join();
+    for (int16_t v : input.TakeHandover()) {
+        if (v != int16_t(uint16_t(received)))
+            ++errors;
+        ++received;
+    }
+    EXPECT_EQ(received, kTotal);
+    EXPECT_EQ(errors, 0);
+}
+} // namespace

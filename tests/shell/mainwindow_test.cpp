@@ -1,0 +1,425 @@
+// The main window: layout of bar and pages, run state, hop, auto setup
+// with and without hardware, persisted options and start-up folders.
+#include "panels/controlbar.h"
+#include "widgets/selectorbutton.h"
+#include "panels/viewbar.h"
+#include "platform/companionbus.h"
+#include "platform/appmessage.h"
+#include "widgets/togglebutton.h"
+#include "shell/mainmenu.h"
+#include "shell/windowplacement.h"
+#include <QDir>
+#include <QMenu>
+#include "acquisition/hwchansetup.h"
+#include "acquisition/hwmodule.h"
+#include "platform/messagebox.h"
+#include "platform/profile.h"
+#include "context/appcontext.h"
+#include "shell/krvapp.h"
+#include "shell/wndkrv.h"
+#include "support/testenvironment.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetContext();
+        Profile::SetProgramName(QStringLiteral("krv"));
+        Ctx().programDirectory = QString::fromStdString(m_env.ProgramDir());
+        Ctx().dataDirectory = Ctx().programDirectory + QStringLiteral("data");
+        Ctx().companionMessage = CompanionBus::Instance().RegisterMessage(QStringLiteral("Ostrane"));
+        // Keep the test windows normal-sized.
+        Profile::WriteString("Window size", "Rechteck", "0050 0050 0850 0750");
+        Profile::WriteInt("Window size", "maximized", 0);
+    }
+
+    std::unique_ptr<CWndKRV> MakeWindow(int width = 800, int height = 700)
+    {
+        auto window = std::make_unique<CWndKRV>();
+        window->Create();
+        QApplication::processEvents(); // the placement request
+        window->showNormal();
+        window->resize(width, height);
+        return window;
+    }
+
+    TestEnvironment m_env;
+    MessageBoxRecorder m_boxes;
+};
+
+// Counts companion messages reaching a top-level widget.
+class CompanionCounter : public QWidget {
+public:
+    std::vector<quintptr> codes;
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() == CompanionMessage::EventType())
+            codes.push_back(static_cast<CompanionMessage*>(event)->WParam());
+        return QWidget::event(event);
+    }
+};
+
+TEST_F(MainWindowTest, CreationDefaults)
+{
+    auto window = MakeWindow();
+    EXPECT_EQ(window->PageCount(), 1);
+    EXPECT_EQ(window->windowTitle(), "KRV");
+    EXPECT_EQ(Ctx().mainWindow, window.get());
+    EXPECT_FALSE(Ctx().sharedSource);
+    const AnalysisRecord& record = window->Record();
+    EXPECT_EQ(record.points, 1024);
+    EXPECT_EQ(record.averages, 1);
+    EXPECT_EQ(record.overlap, 50);
+    EXPECT_EQ(record.run, 1);
+    EXPECT_EQ(record.single, 0);
+    EXPECT_EQ(record.recording, 0);
+    EXPECT_EQ(record.captureLength, 0);
+    // The bar's initialisation reads the averages once, which sets the hop.
+    EXPECT_EQ(record.hop, 512);
+    EXPECT_EQ(window->Bar()->Channel1()->CurrentText(), "nc");
+    EXPECT_EQ(window->Bar()->Channel2()->CurrentText(), "nc");
+}
+
+TEST_F(MainWindowTest, PagesStackInOneColumnOrTileInTwo)
+{
+    auto window = MakeWindow(800, 700);
+    ASSERT_EQ(window->rect().height(), 700);
+    EXPECT_EQ(window->Bar()->geometry(), QRect(0, 0, 800, 28));
+
+    window->SetPageCount(3);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(window->Page(k)->Tile(), QRect(0, 28 + k * 224, 800, 224)) << k;
+
+    window->SetPageCount(4);
+    EXPECT_EQ(window->PageCount(), 4);
+    EXPECT_EQ(window->Page(0)->Tile(), QRect(0, 28, 400, 336));
+    EXPECT_EQ(window->Page(1)->Tile(), QRect(400, 28, 400, 336));
+    EXPECT_EQ(window->Page(3)->Tile(), QRect(400, 364, 400, 336));
+
+    window->SetPageCount(6);
+    EXPECT_EQ(window->Page(5)->Tile(), QRect(400, 28 + 2 * 224, 400, 224));
+
+    window->SetPageCount(2);
+    EXPECT_EQ(window->PageCount(), 2);
+    EXPECT_EQ(window->Page(2), nullptr);
+    EXPECT_EQ(window->Page(1)->Tile(), QRect(0, 364, 800, 336));
+}
+
+TEST_F(MainWindowTest, PageStripSitsAtTheBottomRightOfThePanelColumn)
+{
+    auto window = MakeWindow(800, 700);
+    const int panel = Ctx().panelWidth;
+    CViewBar* page = window->Page(0);
+    EXPECT_EQ(page->geometry(), QRect(panel, 700 - 28, 800 - panel, 28));
+    EXPECT_EQ(page->ViewArea(), QRect(panel, 28, 800 - panel, 672 - 28));
+}
+
+TEST_F(MainWindowTest, OddSizesUseIntegerDivision)
+{
+    auto window = MakeWindow(801, 701);
+    window->SetPageCount(6);
+    // (701 - 28) / 3 = 224, 801 / 2 = 400
+    EXPECT_EQ(window->Page(4)->Tile(), QRect(0, 28 + 2 * 224, 400, 224));
+    window->resize(999, 530);
+    EXPECT_EQ(window->Page(1)->Tile(), QRect(499, 28, 499, 167));
+}
+
+TEST_F(MainWindowTest, MovingKeepsBarAndPagesOverTheClientArea)
+{
+    auto window = MakeWindow(800, 700);
+    window->SetPageCount(2);
+    window->move(50, 60);
+    QPoint barBefore = window->Bar()->mapToGlobal(QPoint(0, 0)) - window->mapToGlobal(QPoint(0, 0));
+    window->move(250, 160);
+    QApplication::processEvents();
+    QPoint barAfter = window->Bar()->mapToGlobal(QPoint(0, 0)) - window->mapToGlobal(QPoint(0, 0));
+    EXPECT_EQ(barBefore, barAfter);
+    EXPECT_EQ(window->Page(1)->Tile(), QRect(0, 364, 800, 336));
+}
+
+TEST_F(MainWindowTest, PageCountStaysWithinTheArray)
+{
+    auto window = MakeWindow();
+    window->SetPageCount(12);
+    EXPECT_EQ(window->PageCount(), CWndKRV::kMaxPages);
+    window->SetPageCount(-1);
+    EXPECT_EQ(window->PageCount(), 0);
+}
+
+TEST_F(MainWindowTest, RunAndSingleShotStates)
+{
+    auto window = MakeWindow();
+    AnalysisRecord& record = window->Record();
+
+    window->RunStop(); // running -> stopped
+    EXPECT_EQ(record.run, 0);
+    EXPECT_EQ(record.single, 0);
+    window->RunStop(); // stopped -> running
+    EXPECT_EQ(record.run, 1);
+    EXPECT_EQ(record.single, 0);
+
+    window->SingleShot(); // running -> armed
+    EXPECT_EQ(record.run, 1);
+    EXPECT_EQ(record.single, 1);
+    window->RunStop(); // armed -> stopped, as a completed single capture does
+    EXPECT_EQ(record.run, 0);
+    EXPECT_EQ(record.single, 0);
+
+    window->SingleShot(); // stopped -> armed
+    EXPECT_EQ(record.run, 1);
+    EXPECT_EQ(record.single, 1);
+}
+
+TEST(Hop, TruncatesPointsTimesTheFreeShare)
+{
+    EXPECT_EQ(CWndKRV::HopFor(1024, 50), 512);
+    EXPECT_EQ(CWndKRV::HopFor(2048, 75), 512);
+    EXPECT_EQ(CWndKRV::HopFor(1024, 0), 1024);
+    EXPECT_EQ(CWndKRV::HopFor(1000, 67), 330);
+    EXPECT_EQ(CWndKRV::HopFor(512, 100), 0);
+}
+
+TEST_F(MainWindowTest, BarChoicesReachTheRecordAndTheHop)
+{
+    auto window = MakeWindow();
+    window->Bar()->SetAnalysisChoices(2048, 4, 75);
+    EXPECT_EQ(window->Record().points, 2048);
+    EXPECT_EQ(window->Record().averages, 4);
+    EXPECT_EQ(window->Record().overlap, 75);
+    EXPECT_EQ(window->Record().hop, 512);
+    window->Bar()->SetAnalysisChoices(2048, 4, 0);
+    EXPECT_EQ(window->Record().hop, 2048);
+}
+
+TEST_F(MainWindowTest, AutoSetupThatDefinesNoChannelsSaysNoHardwareAndBroadcastsNothing)
+{
+    // A recorder module whose channel setup is not accepted defines nothing.
+    m_env.SetEnv("VELMOR_SIM_MODULE", "Halvek");
+    CompanionCounter listener;
+    listener.show();
+    auto window = MakeWindow();
+    window->Hardware().SetSetupEditor([](int&, std::span<HwChanSetup>) { return false; });
+    window->AutoSetup();
+    QApplication::processEvents();
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.Boxes()[0].text, "No Hardware");
+    EXPECT_EQ(window->Bar()->SetupCaption(), window->Hardware().typeName);
+    EXPECT_EQ(window->Bar()->Channel1()->Items(), QStringList{"nc"});
+    EXPECT_EQ(window->Bar()->Channel2()->Items(), QStringList{"nc"});
+    EXPECT_TRUE(listener.codes.empty());
+}
+
+TEST_F(MainWindowTest, AutoSetupWithTheSoundCardDefinesTwoChannelsAndBroadcasts)
+{
+    m_env.SetEnv("VELMOR_SIM_MODULE", "");
+    m_env.SetEnv("KRV_WAVEIN", "sine");
+    CompanionCounter listener;
+    listener.show();
+    auto window = MakeWindow();
+    window->AutoSetup();
+    QApplication::processEvents();
+    EXPECT_TRUE(m_boxes.Boxes().empty()) << m_boxes.Boxes()[0].text.toStdString();
+    EXPECT_EQ(window->Bar()->SetupCaption(), "PC-Snd");
+    EXPECT_EQ(window->Bar()->Channel1()->Items(), (QStringList{"nc", "0", "1"}));
+    EXPECT_EQ(window->Bar()->Channel1()->CurrentText(), "0");
+    EXPECT_EQ(window->Bar()->Channel2()->CurrentText(), "1");
+    EXPECT_EQ(listener.codes, (std::vector<quintptr>{10, 11, 12, 13}));
+}
+
+TEST_F(MainWindowTest, AutoSetupOptionRunsAtCreation)
+{
+    m_env.SetEnv("VELMOR_SIM_MODULE", "Halvek");
+    Profile::WriteInt("Settings", "AutoSetup", 7);
+    CWndKRV window;
+    int edits = 0;
+    window.Hardware().SetSetupEditor([&edits](int&, std::span<HwChanSetup>) {
+        ++edits;
+        return false;
+    });
+    window.Create();
+    QApplication::processEvents();
+    EXPECT_TRUE(window.AutoSetupOn());
+    EXPECT_EQ(edits, 1);
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.Boxes()[0].text, "No Hardware");
+}
+
+TEST_F(MainWindowTest, AutoSetupWithTheSimulatedHalvekShowsItsChannels)
+{
+    m_env.SetEnv("VELMOR_SIM_MODULE", "Halvek");
+    auto window = MakeWindow();
+    window->AutoSetup();
+    QApplication::processEvents();
+    EXPECT_TRUE(m_boxes.Boxes().empty()) << m_boxes.Boxes()[0].text.toStdString();
+    EXPECT_EQ(window->Bar()->SetupCaption(), "Halvek");
+    QStringList expected{"nc"};
+    for (int ch = 1; ch <= 24; ++ch)
+        expected << QString::number(ch);
+    EXPECT_EQ(window->Bar()->Channel1()->Items(), expected);
+    ASSERT_TRUE(window->Hardware().HasModule());
+    EXPECT_TRUE(window->Hardware().Module()->IsRunning());
+}
+
+TEST_F(MainWindowTest, OptionsAreReadAtConstructionAndWrittenAtDeletion)
+{
+    {
+        auto window = MakeWindow();
+        EXPECT_EQ(window->ColourSchemeNumber(), 1);
+        EXPECT_FALSE(window->AutoSetupOn());
+        window->ApplyColourScheme(2);
+        window->SetAutoSetup(true);
+    }
+    EXPECT_EQ(Profile::GetInt("Settings", "colors", -1), 2);
+    EXPECT_EQ(Profile::GetInt("Settings", "AutoSetup", -1), 1);
+    CWndKRV again;
+    EXPECT_EQ(again.ColourSchemeNumber(), 2);
+    EXPECT_TRUE(again.AutoSetupOn());
+}
+
+TEST_F(MainWindowTest, TickCountsAndLeavesTheRunStateAlone)
+{
+    auto window = MakeWindow();
+    int before = Ctx().tickCounter;
+    for (int i = 0; i < 25; ++i)
+        window->Tick();
+    EXPECT_EQ(Ctx().tickCounter, before + 25);
+    EXPECT_EQ(window->Record().run, 1);
+}
+
+TEST_F(MainWindowTest, TheTimerDrivesTheTick)
+{
+    auto window = MakeWindow();
+    int before = Ctx().tickCounter;
+    QTest::qWait(120);
+    EXPECT_GT(Ctx().tickCounter, before + 3);
+}
+
+TEST_F(MainWindowTest, DataDirectoryIsMadeOrReported)
+{
+    CKrvApp::MakeDataDirectory();
+    EXPECT_TRUE(QFileInfo(Ctx().dataDirectory).isDir());
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+
+    // A file where the folder should be: the folder cannot exist.
+    Ctx().dataDirectory = Ctx().programDirectory + QStringLiteral("blocked");
+    QFile blocker(Ctx().dataDirectory);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    CKrvApp::MakeDataDirectory();
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.Boxes()[0].text,
+              "No data path: " + Ctx().dataDirectory + "\nRecording data to media is impossible");
+}
+
+TEST(ChannelRefill, SelectionRules)
+{
+    const QString nc = QStringLiteral("nc");
+    using Pair = std::pair<int, int>;
+    EXPECT_EQ(CControlBar::RefillSelection(0, "3", 3, "4", 4), Pair(0, 0));
+    EXPECT_EQ(CControlBar::RefillSelection(1, nc, 0, nc, 0), Pair(1, 0));
+    EXPECT_EQ(CControlBar::RefillSelection(2, "3", 3, "1", 1), Pair(1, 2));
+    EXPECT_EQ(CControlBar::RefillSelection(4, nc, 0, nc, 0), Pair(1, 2));
+    EXPECT_EQ(CControlBar::RefillSelection(4, "3", 3, "4", 4), Pair(3, 4));
+    EXPECT_EQ(CControlBar::RefillSelection(4, "3", 3, nc, 0), Pair(3, 0));
+    // Positions beyond a shorter list end at its last channel.
+    EXPECT_EQ(CControlBar::RefillSelection(3, "9", 9, "7", 7), Pair(3, 3));
+}
+
+TEST_F(MainWindowTest, FirstStartIsMaximisedAndThePlacementIsSavedAtDestruction)
+{
+    Profile::WriteString("Window size", "Rechteck", "");
+    Profile::WriteInt("Window size", "maximized", 1);
+    {
+        auto window = std::make_unique<CWndKRV>();
+        window->Create();
+        QApplication::processEvents();
+        EXPECT_TRUE(window->isMaximized());
+        EXPECT_EQ(window->normalGeometry().size(), QSize(490, 390));
+        window->showNormal();
+        window->setGeometry(20, 30, 600, 400);
+        QApplication::processEvents();
+    }
+    WindowPlacement saved = ReadWindowPlacement();
+    EXPECT_FALSE(saved.maximized);
+    EXPECT_FALSE(saved.icon);
+    EXPECT_EQ(saved.NormalRect().size(), QSize(600, 400));
+}
+
+TEST_F(MainWindowTest, MenuCommandsReachTheWindow)
+{
+    auto window = MakeWindow();
+    CMainMenu* menu = window->MainMenu();
+    ASSERT_TRUE(menu->Trigger(MenuCommand::SchemeGreen));
+    EXPECT_EQ(window->ColourSchemeNumber(), 0);
+    EXPECT_EQ(Ctx().colours.graphBackground, QColor(0xF0FAF0));
+    ASSERT_TRUE(menu->Trigger(MenuCommand::SchemeBW));
+    EXPECT_EQ(window->ColourSchemeNumber(), 2);
+    ASSERT_TRUE(menu->Trigger(MenuCommand::AutoSetup));
+    EXPECT_TRUE(window->AutoSetupOn());
+    ASSERT_TRUE(menu->Trigger(MenuCommand::AutoSetup));
+    EXPECT_FALSE(window->AutoSetupOn());
+    EXPECT_FALSE(menu->Trigger(MenuCommand::CheckForUpdate));
+}
+
+TEST_F(MainWindowTest, TheMenuButtonOpensTheMenuBelowItWithTheAutoSetupMark)
+{
+    auto window = MakeWindow();
+    window->SetAutoSetup(true);
+    CToggleButton* button = window->Bar()->Control(CControlBar::IdMenu);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QMenu* popup = window->MainMenu()->Menu();
+    EXPECT_TRUE(popup->isVisible());
+    // Below the button; Qt moves it left where the screen ends.
+    const QPoint corner = button->mapToGlobal(button->rect().bottomLeft());
+    EXPECT_EQ(popup->pos().y(), corner.y());
+    EXPECT_LE(popup->pos().x(), corner.x());
+    EXPECT_TRUE(window->MainMenu()->Action(MenuCommand::AutoSetup)->isChecked());
+    EXPECT_EQ(window->MainMenu()->Action(MenuCommand::SaveSet1)->text(), "s1 ");
+    popup->hide();
+}
+
+TEST_F(MainWindowTest, RecStartsAndStopsARecordingOfTheDefinedChannels)
+{
+    m_env.SetEnv("VELMOR_SIM_MODULE", "");
+    m_env.SetEnv("KRV_WAVEIN", "sine");
+    QDir().mkpath(Ctx().dataDirectory);
+    auto window = MakeWindow();
+    window->AutoSetup();
+    CToggleButton* rec = window->Bar()->Control(CControlBar::IdRec);
+    QTest::mouseClick(rec, Qt::LeftButton);
+    ASSERT_EQ(window->Record().recording, 1);
+    EXPECT_TRUE(rec->State());
+    const QString path = window->Hardware().RecordFile().FilePath();
+    EXPECT_TRUE(path.startsWith(Ctx().dataDirectory + "/"));
+    QTest::qWait(100);
+    QTest::mouseClick(rec, Qt::LeftButton);
+    EXPECT_EQ(window->Record().recording, 0);
+    EXPECT_FALSE(rec->State());
+    EXPECT_GT(QFileInfo(path).size(), 32);
+}
+
+TEST_F(MainWindowTest, SetupStopsARunningRecordingFirst)
+{
+    m_env.SetEnv("VELMOR_SIM_MODULE", "");
+    m_env.SetEnv("KRV_WAVEIN", "sine");
+    QDir().mkpath(Ctx().dataDirectory);
+    auto window = MakeWindow();
+    window->AutoSetup();
+    QTest::mouseClick(window->Bar()->Control(CControlBar::IdRec), Qt::LeftButton);
+    ASSERT_TRUE(window->Hardware().RecordFile().IsRecording());
+    QTest::mouseClick(window->Bar()->Control(CControlBar::IdSetup), Qt::LeftButton);
+    EXPECT_FALSE(window->Hardware().RecordFile().IsRecording());
+    EXPECT_EQ(window->Record().recording, 0);
+}
+
+} // namespace
