@@ -395,27 +395,6 @@ void TransformPortable(float* re, float* im, const Tables& t, const float* windo
     TransformBody<v16f>(re, im, t, window, scale, weighted);
 }
 
-bool Supported(FftPlan::Kernel kernel)
-{
-    __builtin_cpu_init();
-    switch (kernel) {
-    case FftPlan::Kernel::Avx512:
-        return __builtin_cpu_supports("avx512f");
-    case FftPlan::Kernel::Avx2:
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    default:
-        return true;
-    }
-}
-
-FftPlan::Kernel BestKernel()
-{
-    if (Supported(FftPlan::Kernel::Avx512))
-        return FftPlan::Kernel::Avx512;
-    if (Supported(FftPlan::Kernel::Avx2))
-        return FftPlan::Kernel::Avx2;
-    return FftPlan::Kernel::Portable;
-}
 #endif
 
 } // namespace
@@ -488,16 +467,6 @@ void FftPlan::Transform(float* re, float* im) const
 void FftPlan::TransformWeighted(float* re, float* im, const float* window, float scale) const
 {
     Run(re, im, window, scale, window != nullptr || scale != 1.0f);
-}
-
-FftPlan::Kernel FftPlan::ActiveKernel() const
-{
-#if defined(__x86_64__)
-    static const Kernel best = BestKernel();
-    return m_kernel == Kernel::Best || !Supported(m_kernel) ? best : m_kernel;
-#else
-    return Kernel::Portable;
-#endif
 }
 
 void FftPlan::Run(float* re, float* im, const float* window, float scale, bool weighted) const

@@ -118,27 +118,6 @@ void ProcessGroupsPortable(OctaveAnalyser::Group* groups, int groupCount, const 
     ProcessGroupsBody<v8d>(groups, groupCount, samples, count, alpha);
 }
 
-bool Supported(OctaveAnalyser::Kernel kernel)
-{
-    __builtin_cpu_init();
-    switch (kernel) {
-    case OctaveAnalyser::Kernel::Avx512:
-        return __builtin_cpu_supports("avx512f");
-    case OctaveAnalyser::Kernel::Avx2:
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    default:
-        return true;
-    }
-}
-
-OctaveAnalyser::Kernel BestKernel()
-{
-    if (Supported(OctaveAnalyser::Kernel::Avx512))
-        return OctaveAnalyser::Kernel::Avx512;
-    if (Supported(OctaveAnalyser::Kernel::Avx2))
-        return OctaveAnalyser::Kernel::Avx2;
-    return OctaveAnalyser::Kernel::Portable;
-}
 #endif
 
 // Subnormal numbers switched off for the lifetime of the guard: after long
@@ -157,19 +136,6 @@ private:
     unsigned m_saved;
 #endif
 };
-
-OctaveAnalyser::Kernel Resolve(OctaveAnalyser::Kernel wanted)
-{
-#if defined(__x86_64__)
-    static const OctaveAnalyser::Kernel best = BestKernel();
-    if (wanted == OctaveAnalyser::Kernel::Best || !Supported(wanted))
-        return best;
-    return wanted;
-#else
-    (void)wanted;
-    return OctaveAnalyser::Kernel::Portable;
-#endif
-}
 
 void ProcessGroups(OctaveAnalyser::Kernel kernel, OctaveAnalyser::Group* groups, int groupCount,
                    const float* samples, int count, double alpha)
@@ -295,11 +261,6 @@ OctaveAnalyser::Biquad OctaveAnalyser::BandBiquad(int band, int biquad) const
     const Group& grp = m_groups[band / kLanes];
     const int lane = band % kLanes;
     return {grp.g[biquad][lane], grp.c1[biquad][lane], grp.c2[biquad][lane]};
-}
-
-OctaveAnalyser::Kernel OctaveAnalyser::ActiveKernel() const
-{
-    return Resolve(m_kernel);
 }
 
 double OctaveAnalyser::MeanSquare(int band) const

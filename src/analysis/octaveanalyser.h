@@ -19,6 +19,8 @@
 // digital silence costs no more than signal. Not thread-safe: the owner's
 // thread only.
 
+#include "analysis/simdkernel.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -88,14 +90,11 @@ public:
     // Time-weighted mean square of band `band`'s output, Pa².
     double MeanSquare(int band) const;
 
-    // The processing kernels: Best is the widest SIMD this processor runs
-    // (AVX-512, else AVX2 with FMA, else portable code). A kernel the
-    // processor lacks falls back to Best. For comparing kernels in tests and
-    // benchmarks; results agree within rounding.
-    enum class Kernel : int { Best, Portable, Avx2, Avx512 };
+    // The kernel Process runs (Best by default); results of the kernels
+    // agree within rounding.
+    using Kernel = SimdKernel;
     void SelectKernel(Kernel kernel) { m_kernel = kernel; }
-    // The kernel Process actually runs.
-    Kernel ActiveKernel() const;
+    Kernel ActiveKernel() const { return ResolveSimdKernel(m_kernel); }
 
     // Amplitude factor of a weighting at frequency fc (Hz); 1 for "Linear",
     // within 0.001 dB of 1 at 1 kHz for A, B and C.
