@@ -215,12 +215,7 @@ template <class V>
     }
 }
 
-// Bit-reversal permutation in tiles: with the index split into top bits a,
-// middle bits b and low bits c (a and c of kTileBits each), the reversal
-// sends (a, b, c) to (rev c, rev b, rev a). The tile of one b is read as
-// 2^kTileBits runs of contiguous c and written as runs of contiguous rev a,
-// so every cache line is touched once instead of once per element. Tiles b
-// and rev b trade places.
+// The tiles of the bit-reversal permutation: 2^kTileBits × 2^kTileBits.
 constexpr int kTileBits = 4;
 constexpr int kTile = 1 << kTileBits;
 
