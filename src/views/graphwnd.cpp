@@ -921,10 +921,10 @@ void CGraphWnd::DrawSlotAxes(QPainter& painter, const QRect& plot, const double 
 void CGraphWnd::DrawTrace(QPainter& painter, int slot, const float* values, int count, const QRect& plot)
 {
     const int n = m_polyline.Build(values, count, m_xStart, m_xStep, m_x, m_y[slot], plot.x(), Right(plot));
-    if (n < 2)
+    if (n < 1)
         return;
     painter.setPen(QPen(SlotColour(slot), 1, Qt::SolidLine));
-    painter.drawPolyline(m_polyline.Points(), n);
+    m_polyline.Draw(painter);
 }
 
 void CGraphWnd::DrawDivisionPlot(QPainter& painter, const double divisions[2], const double offsets[2],

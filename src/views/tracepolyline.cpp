@@ -1,5 +1,7 @@
 #include "tracepolyline.h"
 
+#include <QPainter>
+
 #include <algorithm>
 #include <cmath>
 
@@ -13,17 +15,39 @@ double ClampPixel(double y)
 }
 } // namespace
 
-void TracePolyline::Put(double x, double y)
+void TracePolyline::PutColumn(int column, double lo, double hi)
 {
-    if (m_size == int(m_points.size()))
-        m_points.resize(std::max<size_t>(1024, m_points.size() * 2));
-    m_points[m_size++] = QPointF(x, ClampPixel(y));
+    lo = ClampPixel(lo);
+    hi = ClampPixel(hi);
+    if (m_lineStore.size() < size_t(m_size) + 2)
+        m_lineStore.resize(std::max<size_t>(1024, m_lineStore.size() * 2));
+    if (m_pending) {
+        // Join the previous column to this one where the spans do not meet.
+        if (hi > m_lo)
+            m_lineStore[m_size++] = QLineF(m_column, m_lo, column, hi);
+        else if (lo < m_hi)
+            m_lineStore[m_size++] = QLineF(m_column, m_hi, column, lo);
+    }
+    m_lineStore[m_size++] = QLineF(column, lo, column, hi);
+    m_pending = true;
+    m_column = column;
+    m_lo = lo;
+    m_hi = hi;
+}
+
+void TracePolyline::Draw(QPainter& painter) const
+{
+    if (m_lines)
+        painter.drawLines(m_lineStore.data(), m_size);
+    else if (m_size >= 2)
+        painter.drawPolyline(m_points.data(), m_size);
 }
 
 int TracePolyline::Build(const float* values, int count, double xStart, double xStep, const AxisTransform& x,
                          const AxisTransform& y, int left, int right)
 {
     m_size = 0;
+    m_lines = false;
     if (count <= 0 || !values)
         return 0;
     int first = 0, last = count - 1;
@@ -43,35 +67,23 @@ int TracePolyline::Build(const float* values, int count, double xStart, double x
             m_points[m_size++] = QPointF(x.PixelF(xStart + k * xStep), ClampPixel(y.PixelF(values[k])));
         return m_size;
     }
-    // Column by column: the extremes of the samples whose x falls in it.
+    // Column by column: one stroke over the extremes of its samples.
+    m_lines = true;
+    m_pending = false;
     int column = int(std::floor(x.PixelF(xStart + first * xStep)));
     float lo = values[first], hi = values[first];
-    int loAt = first, hiAt = first;
-    auto flush = [&] {
-        const double a = loAt <= hiAt ? lo : hi;
-        const double b = loAt <= hiAt ? hi : lo;
-        Put(column, y.PixelF(a));
-        if (a != b)
-            Put(column, y.PixelF(b));
-    };
     for (int k = first + 1; k <= last; ++k) {
         const int c = int(std::floor(x.PixelF(xStart + k * xStep)));
         const float v = values[k];
         if (c != column) {
-            flush();
+            PutColumn(column, y.PixelF(lo), y.PixelF(hi));
             column = c;
             lo = hi = v;
-            loAt = hiAt = k;
             continue;
         }
-        if (v < lo) {
-            lo = v;
-            loAt = k;
-        } else if (v > hi) {
-            hi = v;
-            hiAt = k;
-        }
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
     }
-    flush();
+    PutColumn(column, y.PixelF(lo), y.PixelF(hi));
     return m_size;
 }

@@ -261,14 +261,22 @@ TEST(TracePolylineTest, ManySamplesKeepTheirExtremesPerColumn)
     const AxisTransform y = AxisTransform::Vertical(-5.0, 5.0, 0, 500);
     TracePolyline line;
     const int n = line.Build(values.data(), count, 0.0, 1.0, x, y, 100, 600);
-    EXPECT_LE(n, 2 * 502);
+    ASSERT_TRUE(line.IsLines());
+    EXPECT_LE(n, 2 * 502); // a stroke per column and a few joins
     EXPECT_GE(n, 500);
-    double top = 1e9;
-    for (int i = 0; i < n; ++i)
-        top = std::min(top, line.Points()[i].y());
+    double top = 1e9, bottom = -1e9;
+    for (int i = 0; i < n; ++i) {
+        top = std::min({top, line.Lines()[i].y1(), line.Lines()[i].y2()});
+        bottom = std::max({bottom, line.Lines()[i].y1(), line.Lines()[i].y2()});
+    }
     EXPECT_NEAR(top, y.PixelF(4.0), 1e-9);
+    EXPECT_NEAR(bottom, y.PixelF(-1.0), 0.01); // the sine's trough survives too
+    // Every column's stroke lies within the trace: joined strokes leave no gap.
+    for (int i = 1; i < n; ++i)
+        EXPECT_LE(line.Lines()[i].x1() - line.Lines()[i - 1].x2(), 1.0) << i;
     // Few samples are drawn as they are.
     EXPECT_EQ(line.Build(values.data(), 100, 0.0, 1.0, AxisTransform::Horizontal(0, 99, 100, 600), y, 100, 600), 100);
+    EXPECT_FALSE(line.IsLines());
 }
 
 TEST(SpectrogramImageTest, EveryPixelTakesTheCellUnderItsCentre)
