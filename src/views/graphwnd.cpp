@@ -743,6 +743,14 @@ void DrawRaisedEdge(QPainter& painter, const QRect& r)
 
 // Ticks from first while v <= last (with the last tick kept against
 // rounding), at most a few thousand.
+// trunc(a / b), robust against a quotient that lands a rounding error
+// short of a whole number (0.02 / 0.002 gives 9.99999).
+double TruncRatio(double a, double b)
+{
+    const double q = a / b;
+    return std::trunc(q + (q >= 0.0 ? 1e-6 : -1e-6));
+}
+
 template <typename Fn>
 void ForEachTick(double first, double last, double step, Fn fn)
 {
@@ -773,8 +781,8 @@ void CGraphWnd::DrawXAxis(QPainter& painter, int left, int top, int right, int b
     painter.drawLine(left, bottom + 2, right, bottom + 2);
 
     if (major > 0.0 && xMax > xMin) {
-        const double first = AxisLabels::RoundTo4(major * std::trunc(xMin / major));
-        const double last = AxisLabels::RoundTo4(major * std::trunc(xMax / major));
+        const double first = AxisLabels::RoundTo4(major * TruncRatio(xMin, major));
+        const double last = AxisLabels::RoundTo4(major * TruncRatio(xMax, major));
         const double factor = AxisLabels::XLabelFactor(xMax);
         const QString format = AxisLabels::LabelFormat(major * factor);
         const double tolerance = (double(xMax) - xMin) * 1e-6;
@@ -822,8 +830,8 @@ void CGraphWnd::DrawYAxis(QPainter& painter, int x, int top, int x2, int bottom,
 
     AxisLabels::YPrefix prefix{"", 0, 1.0};
     if (major > 0.0 && yMax > yMin) {
-        const double first = major * std::trunc(yMin * 1.01 / major);
-        const double last = major * std::trunc(yMax * 1.01 / major);
+        const double first = major * TruncRatio(yMin * 1.01, major);
+        const double last = major * TruncRatio(yMax * 1.01, major);
         if (m_yPrefixes)
             prefix = AxisLabels::ChooseYPrefix(first, last);
         const QString format = AxisLabels::LabelFormat(major * prefix.factor);
