@@ -5,6 +5,7 @@
 #include "panels/p0dlg.h"
 #include "panels/viewbar.h"
 #include "platform/appmessage.h"
+#include "widgets/selectorbutton.h"
 #include "platform/companionbus.h"
 #include "platform/messagebox.h"
 #include "context/appcontext.h"
@@ -221,6 +222,14 @@ void CWndKRV::RefreshChannels()
         m_bar->RefillChannelSelectors();
     for (int i = 0; i < m_pageCount; ++i)
         m_pages[i]->ChannelsChanged();
+}
+
+int CWndKRV::ChosenChannel(int slot) const
+{
+    if (!m_bar || (slot != 0 && slot != 1))
+        return -1;
+    const CSelectorButton* selector = slot == 0 ? m_bar->Channel1() : m_bar->Channel2();
+    return selector && selector->Count() > 0 ? selector->CurrentKey() : -1;
 }
 
 void CWndKRV::AutoSetup()

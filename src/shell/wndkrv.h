@@ -46,6 +46,7 @@ public:
     void ChannelsChosen() override;
     void AutoSetup() override;
     void RefreshChannels() override;
+    int ChosenChannel(int slot) const override;
     void ShowMainMenu(const QPoint& globalPos) override;
 
     // MenuCommandTarget: the menu's commands.
