@@ -11,8 +11,8 @@ QString LabelFormat(double step)
         return QStringLiteral("%g");
     const int a = int(std::floor(std::log10(step)));
     if (a >= 0)
-        return QStringLiteral("%%%1.0f").arg(a + 2);
-    return QStringLiteral("%5.%1f").arg(-a);
+        return QStringLiteral("%") + QString::number(a + 2) + QStringLiteral(".0f");
+    return QStringLiteral("%5.") + QString::number(-a) + QStringLiteral("f");
 }
 
 QString FormatLabel(const QString& format, double value)

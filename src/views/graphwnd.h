@@ -24,6 +24,8 @@
 // on HiDPI screens while the layout stays in logical pixels.
 
 #include "views/axistransform.h"
+#include "views/spectrogramimage.h"
+#include "views/tracepolyline.h"
 
 #include <QFont>
 #include <QImage>
@@ -201,6 +203,16 @@ protected:
     // The unit text an axis of a slot shows.
     QString AxisUnit(int slot) const;
     QColor SlotColour(int slot) const;
+    // Views that rewrite the display arrays without SizeDisplay call this,
+    // so that kept renderings (the spectrogram image) are made again.
+    void MarkDisplayChanged() { ++m_displayGeneration; }
+    // Segments of the record: SegmentCount of the analysis record, 1 without one.
+    int RecordSegmentCount() const;
+    // The y axes of the active slots along a plot: one shared axis when the
+    // ranges are equal, else one per slot in its trace colour.
+    void DrawSlotAxes(QPainter& painter, const QRect& plot, const double divisions[2], const double offsets[2]);
+    // The polyline of count values from x start, x step in a slot's colour.
+    void DrawTrace(QPainter& painter, int slot, const float* values, int count, const QRect& plot);
 
     // ---- Fields, in the order of the view's data ----
     bool m_active = false;
@@ -248,6 +260,9 @@ protected:
     int m_split = SplitFull;
     // Work arrays of SizeWorkArrays: two pairs.
     std::array<std::vector<float>, 4> m_work;
+    unsigned m_displayGeneration = 0;
+    TracePolyline m_polyline;
+    std::array<SpectrogramImage, 2> m_spectrogram;
 
 private:
     void OnCursorMoved(int cursor, int pixelX);
@@ -260,6 +275,8 @@ private:
     void StartRubberBand(const QPoint& mouse);
     void LayoutLegendStrips();
     void UpdateMouseShape(const QPoint& point);
+    void PlacePanel();
+    void EnsureBackBuffer();
     int MaxIndex(int array) const;
     int MinIndex(int array) const;
 };
