@@ -12,7 +12,10 @@
 #include "widgets/selectorbutton.h"
 #include "widgets/togglebutton.h"
 
+#include "zq.h"
+
 #include <QApplication>
+#include <cstring>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -275,4 +278,31 @@ TEST_F(PageTest, SpectrogramAsksForAutomaticAveraging)
     EXPECT_EQ(m_frame.record.averages, 0);
     EXPECT_EQ(m_frame.averagesChanged, 1);
     EXPECT_EQ(VisibleViews(*page), std::vector<ViewKind>{ViewKind::Spg});
+}
+
+TEST_F(PageTest, ChoosingOctaveOrMultimeterDropsTheOctaveClientsUnreadSamples)
+{
+    ASSERT_EQ(ZQ_SetNrOfChan(1), ZQ_OK);
+    ASSERT_EQ(ZQ_SetChanDef(0, 1, "1", "ch1", "V", "", 1e-3, -10, 10, 0, 0, 0), ZQ_OK);
+    ASSERT_EQ(ZQ_GetNrOfChan(), 1);
+    const int octaveClient = 3;
+    auto writeSamples = [](int count) {
+        for (int i = 0; i < count; ++i) {
+            float value = float(i);
+            int bits;
+            std::memcpy(&bits, &value, sizeof bits);
+            ZQ_WriteChanOneFloatValue(0, &bits);
+        }
+    };
+
+    auto page = MakePage(AllTestViews());
+    ZQ_Register(octaveClient, nullptr);
+    for (ViewKind kind : {ViewKind::Oct, ViewKind::Dmm, ViewKind::Fft}) {
+        writeSamples(5);
+        ASSERT_EQ(ZQ_CheckChanEx(octaveClient, 0), 5);
+        QTest::mouseClick(page->Tab(kind), Qt::LeftButton);
+        EXPECT_EQ(ZQ_CheckChanEx(octaveClient, 0), kind == ViewKind::Fft ? 5 : 0) << CViewBar::BlockName(kind);
+        ZQ_ResetBuffer(octaveClient, -1);
+    }
+    ZQ_ReleaseWriter();
 }
