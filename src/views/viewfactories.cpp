@@ -1,11 +1,13 @@
 #include "viewfactories.h"
 
+#include "views/timeview.h"
+
 // A view class enters its kind's slot as MakeView<CTimeView> and so on; the
 // page makes its views from here.
 const ViewFactories& RegisteredViews()
 {
     static const ViewFactories factories = {
-        nullptr, // Time
+        &MakeView<CTimeView>, // Time
         nullptr, // Fft
         nullptr, // Psd
         nullptr, // Frf
