@@ -3,6 +3,11 @@
 #include "acquisition/hwmanager.h"
 #include "acquisition/recordfile.h"
 #include "platform/dialogtemplate.h"
+#include "platform/textarchive.h"
+#include "panels/viewbar.h"
+#include "views/graphwnd.h"
+#include "views/paneldlg.h"
+#include "views/panellists.h"
 #include "context/analysisrecord.h"
 #include "context/appcontext.h"
 #include "context/mainframe.h"
@@ -24,6 +29,11 @@ constexpr DialogControl kTemplate[] = {
     {CControlBar::IdRec, ControlKind::Toggle, "Rec", 111, 2, 38, 11},
     {CControlBar::IdSingle, ControlKind::Toggle, "Single", 149, 2, 24, 11},
     {CControlBar::IdRun, ControlKind::Toggle, "Run", 174, 2, 24, 11},
+    {CControlBar::IdAuto, ControlKind::Toggle, "A", 211, 2, 24, 11},
+    {CControlBar::IdViews, ControlKind::Selector, "Views", 238, 2, 32, 11},
+    {CControlBar::IdPoints, ControlKind::Selector, "Pts", 281, 2, 49, 11},
+    {CControlBar::IdAverages, ControlKind::Selector, "Avg", 333, 2, 40, 11},
+    {CControlBar::IdOverlap, ControlKind::Selector, "OVL", 376, 2, 40, 11},
     {CControlBar::IdSetup, ControlKind::Toggle, "Setup", 427, 2, 36, 11},
     {CControlBar::IdMenu, ControlKind::Toggle, "MyKRV", 466, 2, 27, 11},
 };
@@ -36,9 +46,25 @@ const ToggleColours kToggleColours[] = {
     {CControlBar::IdRec, QColor(80, 80, 80), Qt::white, QColor(80, 80, 80), Qt::white},
     {CControlBar::IdSingle, QColor(58, 87, 126), Qt::white, QColor(255, 255, 192), Qt::black},
     {CControlBar::IdRun, QColor(130, 0, 0), Qt::white, QColor(0, 192, 0), Qt::black},
+    {CControlBar::IdAuto, QColor(128, 255, 255), Qt::black, QColor(255, 255, 192), Qt::black},
     {CControlBar::IdSetup, QColor(200, 200, 0), QColor(0, 0, 255), QColor(0, 0, 255), QColor(200, 200, 0)},
     {CControlBar::IdMenu, QColor(200, 200, 200), Qt::black, QColor(0, 0, 255), QColor(255, 255, 0)},
 };
+constexpr struct {
+    int id;
+    const char* key;
+} kWriteOrder[] = {{CControlBar::IdViews, "Views:"}, {CControlBar::IdPoints, "FFTpts:"},
+                   {CControlBar::IdAverages, "AvgCnt:"}, {CControlBar::IdOverlap, "Ovl:"}};
+constexpr int kTestOrder[] = {CControlBar::IdPoints, CControlBar::IdAverages, CControlBar::IdOverlap,
+                              CControlBar::IdViews};
+
+const char* KeyOf(int id)
+{
+    for (const auto& entry : kWriteOrder)
+        if (entry.id == id)
+            return entry.key;
+    return "";
+}
 } // namespace
 
 CControlBar::CControlBar(MainFrame* frame, QWidget* parent) : QWidget(parent), m_frame(frame)
@@ -52,8 +78,14 @@ CControlBar::CControlBar(MainFrame* frame, QWidget* parent) : QWidget(parent), m
     }
     for (const ToggleColours& colours : kToggleColours)
         Control(colours.id)->SetColors(colours.offFace, colours.offText, colours.onFace, colours.onText);
+    for (const char* pages : {"1", "2", "3", "4", "6"})
+        Selector(IdViews)->AddItem(QString::fromLatin1(pages), -1);
+    Selector(IdViews)->SelectText(QStringLiteral("1"));
     Control(IdRec)->SetLamp(true);
     Control(IdRun)->SetRunStopCaption(true);
+    FftPointsList(*Selector(IdPoints), QStringLiteral("1024"));
+    AverageCountList(*Selector(IdAverages), QStringLiteral("1"));
+    PercentList(*Selector(IdOverlap), QStringLiteral("50%"));
     ConnectClicks(this, [this](int id) { OnControl(id); });
 
     m_frame->AveragesChanged();
@@ -63,6 +95,55 @@ CControlBar::CControlBar(MainFrame* frame, QWidget* parent) : QWidget(parent), m
 CToggleButton* CControlBar::Control(int id) const
 {
     return ControlAs<CToggleButton>(const_cast<CControlBar*>(this), id);
+}
+
+CSelectorButton* CControlBar::Selector(int id) const
+{
+    return ControlAs<CSelectorButton>(const_cast<CControlBar*>(this), id);
+}
+
+int CControlBar::PointsChoice() const { return Selector(IdPoints)->CurrentText().toInt(); }
+
+int CControlBar::AveragesChoice() const { return std::max(0, Selector(IdAverages)->CurrentKey()); }
+
+int CControlBar::OverlapChoice() const
+{
+    QString text = Selector(IdOverlap)->CurrentText();
+    text.chop(1); // "%"
+    return text.toInt();
+}
+
+void CControlBar::RescaleAllViews()
+{
+    for (CViewBar* page : m_frame->Window()->findChildren<CViewBar*>(QString(), Qt::FindDirectChildrenOnly)) {
+        for (int kind = 0; kind < kViewKindCount; ++kind) {
+            if (ViewKind(kind) == ViewKind::Oct || ViewKind(kind) == ViewKind::Dmm)
+                continue;
+            if (CGraphWnd* view = page->View(ViewKind(kind)))
+                view->Rescale(-1);
+        }
+    }
+}
+
+void CControlBar::SerializePanel(TextArchive& archive)
+{
+    if (archive.IsStoring()) {
+        for (const auto& entry : kWriteOrder)
+            Selector(entry.id)->SerializeLine(archive, QString::fromLatin1(entry.key), false);
+        return;
+    }
+    if (!archive.IsLoading())
+        return;
+    QString line, rest;
+    while (archive.ReadLine(line) && !TextArchive::IsBlockEnd(line)) {
+        for (int id : kTestOrder) {
+            if (!CPanelDlg::MatchKey(line, QString::fromLatin1(KeyOf(id)), &rest))
+                continue;
+            Selector(id)->SerializeLine(archive, rest, false);
+            OnControl(id);
+            break;
+        }
+    }
 }
 
 void CControlBar::OnControl(int id)
@@ -81,6 +162,11 @@ void CControlBar::OnControl(int id)
         StopRecording();
         m_frame->AutoSetup();
         break;
+    case IdAuto: RescaleAllViews(); break;
+    case IdViews: m_frame->SetPageCount(Selector(IdViews)->CurrentText().toInt()); break;
+    case IdPoints: m_frame->PointsChanged(); break;
+    case IdAverages: m_frame->AveragesChanged(); break;
+    case IdOverlap: m_frame->OverlapChanged(); break;
     case IdMenu: {
         CToggleButton* button = Control(IdMenu);
         m_frame->ShowMainMenu(button->mapToGlobal(button->rect().bottomLeft()));
@@ -130,22 +216,6 @@ void CControlBar::RefillChannelSelectors()
 
     for (int client : kReaderClients)
         ZQ_ResetBuffer(client, -1);
-}
-
-void CControlBar::SetAnalysisChoices(int points, int averages, int overlap)
-{
-    const bool pointsChanged = points != m_points;
-    const bool averagesChanged = averages != m_averages;
-    const bool overlapChanged = overlap != m_overlap;
-    m_points = points;
-    m_averages = averages;
-    m_overlap = overlap;
-    if (pointsChanged)
-        m_frame->PointsChanged();
-    if (averagesChanged)
-        m_frame->AveragesChanged();
-    if (overlapChanged)
-        m_frame->OverlapChanged();
 }
 
 void CControlBar::SetSetupCaption(const QString& text) { Control(IdSetup)->setText(text); }

@@ -1,13 +1,16 @@
 #pragma once
 // The strip across the top of the main window with the controls that act on
-// the whole program: channel choice, run state, hardware setup, recording
-// and the main menu. The views read the channel choice from its selectors.
+// the whole program: channel choice, run state, automatic scaling, page
+// count, FFT points, averages and overlap, hardware setup, recording and the
+// main menu. The views read the channel choice from its selectors, the main
+// window the analysis choices.
 
 #include <QWidget>
 
 class CSelectorButton;
 class CToggleButton;
 class MainFrame;
+class TextArchive;
 
 class CControlBar : public QWidget {
     Q_OBJECT
@@ -16,7 +19,8 @@ public:
     static constexpr int kResourceId = 138;
     enum ControlId {
         IdGroup1 = 1044, IdCh1 = 1005, IdGroup2 = 1045, IdCh2 = 1006, IdRec = 1034, IdSingle = 1035,
-        IdRun = 1027, IdSetup = 1033, IdMenu = 1036,
+        IdRun = 1027, IdAuto = 1032, IdViews = 1069, IdPoints = 1019, IdAverages = 1023, IdOverlap = 1039,
+        IdSetup = 1033, IdMenu = 1036,
     };
 
     CControlBar(MainFrame* frame, QWidget* parent);
@@ -34,12 +38,17 @@ public:
     CSelectorButton* Channel1() const { return m_ch1; }
     CSelectorButton* Channel2() const { return m_ch2; }
     CToggleButton* Control(int id) const;
+    CSelectorButton* Selector(int id) const;
 
-    // The analysis choices the main window reads into the record.
-    int PointsChoice() const { return m_points; }
-    int AveragesChoice() const { return m_averages; }
-    int OverlapChoice() const { return m_overlap; }
-    void SetAnalysisChoices(int points, int averages, int overlap);
+    // The analysis choices the main window reads into the record: FFT
+    // points, averages (0 "Auto") and overlap percent.
+    int PointsChoice() const;
+    int AveragesChoice() const;
+    int OverlapChoice() const;
+
+    // "Views:", "FFTpts:", "AvgCnt:", "Ovl:"; each loaded line runs its
+    // selector's action at once.
+    void SerializePanel(TextArchive& archive);
 
     // "Rec": stops a running recording, or starts one in the data folder.
     void ToggleRecording();
@@ -55,11 +64,11 @@ protected:
 private:
     void OnControl(int id);
     void StopRecording();
+    // "A": every view but the octave and multimeter views rescales both
+    // traces and resets its zoom.
+    void RescaleAllViews();
 
     MainFrame* m_frame;
     CSelectorButton* m_ch1 = nullptr;
     CSelectorButton* m_ch2 = nullptr;
-    int m_points = 1024;
-    int m_averages = 1;
-    int m_overlap = 50;
 };

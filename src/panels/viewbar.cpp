@@ -7,6 +7,8 @@
 #include "platform/dialogtemplate.h"
 #include "platform/textarchive.h"
 #include "views/graphwnd.h"
+#include "views/timeview.h"
+#include "widgets/selectorbutton.h"
 #include "widgets/togglebutton.h"
 #include "widgets/widgetcontrols.h"
 #include "zq.h"
@@ -211,7 +213,7 @@ void CViewBar::RequireAutoAveraging()
     // Through the main bar, as if the user had chosen "Auto" there.
     auto* bar = m_frame->Window()->findChild<CControlBar*>(QString(), Qt::FindDirectChildrenOnly);
     if (bar) {
-        bar->SetAnalysisChoices(bar->PointsChoice(), 0, bar->OverlapChoice());
+        bar->Selector(CControlBar::IdAverages)->SelectKey(0, true);
         return;
     }
     m_frame->Record().averages = 0;
@@ -240,8 +242,10 @@ void CViewBar::RecomputeViews()
 
 void CViewBar::ChannelsChanged()
 {
-    if (CGraphWnd* time = View(ViewKind::Time))
-        time->SetTraceCount(ZQ_GetNrOfChan());
+    if (auto* time = qobject_cast<CTimeView*>(View(ViewKind::Time)))
+        time->RefreshChannelList();
+    else if (CGraphWnd* other = View(ViewKind::Time))
+        other->SetTraceCount(ZQ_GetNrOfChan());
     if (CGraphWnd* octave = View(ViewKind::Oct))
         octave->Reinit();
 }

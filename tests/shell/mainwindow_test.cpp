@@ -192,12 +192,20 @@ TEST(Hop, TruncatesPointsTimesTheFreeShare)
 TEST_F(MainWindowTest, BarChoicesReachTheRecordAndTheHop)
 {
     auto window = MakeWindow();
-    window->Bar()->SetAnalysisChoices(2048, 4, 75);
+    // Through the bar's selectors, as a click on each would.
+    auto choose = [&](int id, const char* text) {
+        CSelectorButton* selector = window->Bar()->Selector(id);
+        selector->SelectText(QString::fromLatin1(text));
+        emit selector->clicked();
+    };
+    choose(CControlBar::IdPoints, "2048");
+    choose(CControlBar::IdAverages, "4");
+    choose(CControlBar::IdOverlap, "75%");
     EXPECT_EQ(window->Record().points, 2048);
     EXPECT_EQ(window->Record().averages, 4);
     EXPECT_EQ(window->Record().overlap, 75);
     EXPECT_EQ(window->Record().hop, 512);
-    window->Bar()->SetAnalysisChoices(2048, 4, 0);
+    choose(CControlBar::IdOverlap, "0%");
     EXPECT_EQ(window->Record().hop, 2048);
 }
 

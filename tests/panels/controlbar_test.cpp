@@ -1,0 +1,133 @@
+// The main bar: the analysis selectors with their lists and defaults, the
+// main window operations they call, the settings lines in their orders (a
+// loaded line acting at once), and the channel selectors after a refill.
+#include "panels/controlbar.h"
+
+#include "acquisition/hwmanager.h"
+#include "context/analysisrecord.h"
+#include "context/appcontext.h"
+#include "context/mainframe.h"
+#include "platform/textarchive.h"
+#include "support/testenvironment.h"
+#include "widgets/selectorbutton.h"
+#include "zq.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+class LoggingFrame : public MainFrame {
+public:
+    QWidget window;
+    AnalysisRecord record;
+    CHwManager hardware;
+    QStringList log;
+
+    QWidget* Window() override { return &window; }
+    AnalysisRecord& Record() override { return record; }
+    CHwManager& Hardware() override { return hardware; }
+    void SetPageCount(int count) override { log << QStringLiteral("Pages %1").arg(count); }
+    int PageCount() const override { return 1; }
+    void RunStop() override { log << "RunStop"; }
+    void SingleShot() override { log << "SingleShot"; }
+    void PointsChanged() override { log << "Points"; }
+    void AveragesChanged() override { log << "Averages"; }
+    void OverlapChanged() override { log << "Overlap"; }
+    void NotifyAnalysis() override {}
+    void ChannelsChosen() override { log << "Channels"; }
+    void AutoSetup() override { log << "AutoSetup"; }
+    void RefreshChannels() override {}
+    void ShowMainMenu(const QPoint&) override {}
+};
+
+class ControlBarTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetContext();
+        frame = std::make_unique<LoggingFrame>();
+        bar = new CControlBar(frame.get(), &frame->window);
+        frame->log.clear();
+    }
+    void TearDown() override { ZQ_ReleaseWriter(); }
+    CSelectorButton& Sel(int id) { return *bar->Selector(id); }
+
+    TestEnvironment env;
+    std::unique_ptr<LoggingFrame> frame;
+    CControlBar* bar = nullptr;
+};
+
+TEST_F(ControlBarTest, SelectorsHoldTheirListsAndDefaults)
+{
+    EXPECT_EQ(Sel(CControlBar::IdViews).Items(), (QStringList{"1", "2", "3", "4", "6"}));
+    EXPECT_EQ(Sel(CControlBar::IdViews).CurrentText(), "1");
+    EXPECT_EQ(bar->PointsChoice(), 1024);
+    EXPECT_EQ(bar->AveragesChoice(), 1);
+    EXPECT_EQ(bar->OverlapChoice(), 50);
+    EXPECT_EQ(Sel(CControlBar::IdAverages).Items().first(), "Auto");
+    EXPECT_EQ(Sel(CControlBar::IdOverlap).Items().last(), "95%");
+}
+
+TEST_F(ControlBarTest, ChoicesCallTheMainWindow)
+{
+    Sel(CControlBar::IdPoints).SelectText("4096");
+    emit Sel(CControlBar::IdPoints).clicked();
+    Sel(CControlBar::IdAverages).SelectKey(0, true); // "Auto"
+    Sel(CControlBar::IdOverlap).SelectText("75%");
+    emit Sel(CControlBar::IdOverlap).clicked();
+    Sel(CControlBar::IdViews).SelectText("6");
+    emit Sel(CControlBar::IdViews).clicked();
+    EXPECT_EQ(frame->log, (QStringList{"Points", "Averages", "Overlap", "Pages 6"}));
+    EXPECT_EQ(bar->PointsChoice(), 4096);
+    EXPECT_EQ(bar->AveragesChoice(), 0);
+    EXPECT_EQ(bar->OverlapChoice(), 75);
+}
+
+TEST_F(ControlBarTest, SettingsLinesWrittenInOrderAndLoadedLinesActAtOnce)
+{
+    QByteArray bytes;
+    {
+        TextArchive archive;
+        archive.OpenBuffer(&bytes, TextArchive::Mode::Store);
+        bar->SerializePanel(archive);
+        archive.Close();
+    }
+    EXPECT_EQ(QString::fromLatin1(bytes), "Views:$1\r\nFFTpts:$1024\r\nAvgCnt:$1\r\nOvl:$50%\r\n");
+
+    QByteArray text = "Views:$4\r\nFFTpts:$2048\r\nAvgCnt:$Auto\r\nOvl:$0%\r\n}\r\nNext\r\n";
+    TextArchive archive;
+    archive.OpenBuffer(&text, TextArchive::Mode::Load);
+    bar->SerializePanel(archive);
+    QString next;
+    archive.ReadLine(next);
+    EXPECT_EQ(next, "Next");
+    EXPECT_EQ(frame->log, (QStringList{"Pages 4", "Points", "Averages", "Overlap"}));
+    EXPECT_EQ(bar->PointsChoice(), 2048);
+    EXPECT_EQ(bar->AveragesChoice(), 0);
+    EXPECT_EQ(bar->OverlapChoice(), 0);
+}
+
+TEST_F(ControlBarTest, RefillKeepsOrSetsTheChannelChoices)
+{
+    ZQ_SetNrOfChan(1);
+    ZQ_SetChanDef(0, 3, "3", "In", "V", "+", 1e-4, -1, 1, -99, 99, 0);
+    bar->RefillChannelSelectors();
+    EXPECT_EQ(bar->Channel1()->CurrentText(), "3");
+    EXPECT_EQ(bar->Channel2()->CurrentText(), "nc");
+
+    ZQ_SetNrOfChan(4);
+    for (int i = 0; i < 4; ++i) {
+        const QByteArray number = QByteArray::number(i + 1);
+        ZQ_SetChanDef(i, i + 1, number.constData(), "In", "V", "+", 1e-4, -1, 1, -99, 99, 0);
+    }
+    bar->RefillChannelSelectors();
+    bar->Channel1()->SelectText("3");
+    bar->Channel2()->SelectText("4");
+    bar->RefillChannelSelectors();
+    EXPECT_EQ(bar->Channel1()->CurrentText(), "3");
+    EXPECT_EQ(bar->Channel2()->CurrentText(), "4");
+}
+
+} // namespace
