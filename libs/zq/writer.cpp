@@ -41,7 +41,14 @@ uint64_t RingCapacity(double interval)
 
 } // namespace
 
+// clang before 15 cannot evaluate libstdc++'s constexpr std::string
+// constructor (the fuzzing build uses clang 14); GCC keeps the check that
+// the writer is ready before any static constructor calls the library.
+#if defined(__clang__) && __clang_major__ < 15
+Writer Writer::s_instance;
+#else
 constinit Writer Writer::s_instance;
+#endif
 
 Writer::~Writer() { Release(); }
 
