@@ -8,6 +8,18 @@
 #include <QDialog>
 #include <QWidget>
 #include <algorithm>
+#include <climits>
+
+namespace {
+// The pulse count stops growing here: a shaft standing still for hours, or
+// more edges per period than ever come, must not overflow it (one word adds
+// at most 32).
+constexpr int kMaxPulseCount = INT_MAX - 32;
+
+// Edges per measured period; a setup below 1 (a corrupt settings set)
+// counts as 1, as the teeth do in the pulse factor.
+int EdgesPerPeriod(const HwChanSetup& setup) { return std::max(1, setup.CntAcr); }
+} // namespace
 
 int32_t CHwModule::s_raw[kMaxChannels][kMaxSamplesPerPoll];
 
@@ -60,13 +72,14 @@ void CHwModule::ResetPulseDecoders()
     for (int ch = 0; ch < kMaxChannels; ++ch) {
         m_pulseCount[ch] = 0;
         m_pulseLevel[ch] = 0;
-        m_pulseEdgesLeft[ch] = m_channels[ch].CntAcr;
+        m_pulseEdgesLeft[ch] = EdgesPerPeriod(m_channels[ch]);
         m_pulsePeriod[ch] = 65535;
     }
 }
 
 void CHwModule::DecodePulseWord(int ch, uint32_t word)
 {
+    m_pulseCount[ch] = std::min(m_pulseCount[ch], kMaxPulseCount);
     if (word == 0) {
         m_pulseCount[ch] += 32;
         m_pulseLevel[ch] = 0;
@@ -84,7 +97,7 @@ void CHwModule::DecodePulseWord(int ch, uint32_t word)
             // line samples apart measure 32000.
             m_pulsePeriod[ch] = m_pulseCount[ch];
             m_pulseCount[ch] = 0;
-            m_pulseEdgesLeft[ch] = m_channels[ch].CntAcr;
+            m_pulseEdgesLeft[ch] = EdgesPerPeriod(m_channels[ch]);
         }
         m_pulseLevel[ch] = level;
         m_pulseCount[ch] += 1;
