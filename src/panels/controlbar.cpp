@@ -6,6 +6,7 @@
 #include "context/analysisrecord.h"
 #include "context/appcontext.h"
 #include "context/mainframe.h"
+#include "context/readerclients.h"
 #include "widgets/selectorbutton.h"
 #include "widgets/togglebutton.h"
 #include "widgets/widgetcontrols.h"
@@ -14,8 +15,6 @@
 #include <QPainter>
 
 namespace {
-constexpr int kReaderClients[] = {2, 3, 1};
-
 constexpr DialogControl kTemplate[] = {
     {CControlBar::IdGroup1, ControlKind::Frame, "", 2, 0, 45, 16},
     {CControlBar::IdCh1, ControlKind::Selector, "Ch1", 7, 2, 37, 11},

@@ -9,6 +9,7 @@
 #include "platform/companionbus.h"
 #include "platform/messagebox.h"
 #include "context/appcontext.h"
+#include "context/readerclients.h"
 #include "shell/shelloptions.h"
 #include "shell/windowplacement.h"
 #include "zq.h"
@@ -17,12 +18,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimerEvent>
-
-namespace {
-// Reader clients in the order they are registered, reset and frozen:
-// time views, octave views, multimeter views.
-constexpr int kReaderClients[] = {2, 3, 1};
-} // namespace
 
 CWndKRV::CWndKRV() : m_timers(this)
 {
@@ -169,7 +164,7 @@ void CWndKRV::SingleShot()
     m_record.run = 1;
     if (m_bar)
         m_bar->MirrorRunState();
-    ZQ_ResetBuffer(2, -1);
+    ZQ_ResetBuffer(kTimeClient, -1);
 }
 
 int CWndKRV::HopFor(int points, int overlapPercent)
