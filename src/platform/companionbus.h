@@ -11,9 +11,10 @@
 #include <QString>
 
 // First parameters of the companion message. A companion program that
-// changed the channels sends ChannelsChanged. After its own hardware setup
-// KRV announces it with the four codes of kSetupAnnouncement, in that order;
-// SetupChannels among them also makes every KRV re-read its channel list.
+// changed the channels sends kCompanionChannelsChanged. After its own
+// hardware setup KRV announces it with the four codes of kSetupAnnouncement,
+// in that order; kCompanionSetupChannels among them also makes every KRV
+// re-read its channel list.
 // What 10, 12 and 13 mean is the companions' business: KRV only sends them.
 enum CompanionCode : quintptr {
     kCompanionChannelsChanged = 1,
