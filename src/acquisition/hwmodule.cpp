@@ -2,6 +2,7 @@
 
 #include "acquisition/recordfile.h"
 #include "acquisition/recorderapi.h"
+#include "platform/messagebox.h"
 #include "platform/textarchive.h"
 #include "zq.h"
 
@@ -48,6 +49,13 @@ void CHwModule::Start()
 
 bool CHwModule::Configure(bool) { return false; }
 
+bool CHwModule::ReportFailure(const QString& text)
+{
+    ShowMessageBox(m_parent, text);
+    m_failureReported = true;
+    return false;
+}
+
 bool CHwModule::EditSetup(int& rate)
 {
     if (!m_setupEditor)
@@ -61,22 +69,22 @@ void CHwModule::ResetPulseDecoders()
         m_pulseCount[ch] = 0;
         m_pulseLevel[ch] = 0;
         m_pulseEdgesLeft[ch] = m_channels[ch].CntAcr;
-        m_pulsePeriod[ch] = 65535;
+        m_pulsePeriod[ch] = kNoPulsePeriod;
     }
 }
 
 void CHwModule::DecodePulseWord(int ch, uint32_t word)
 {
     if (word == 0) {
-        m_pulseCount[ch] += 32;
+        m_pulseCount[ch] += kLineSamplesPerWord;
         m_pulseLevel[ch] = 0;
         return;
     }
     if (word == 0xFFFFFFFFu && m_pulseLevel[ch] != 0) {
-        m_pulseCount[ch] += 32;
+        m_pulseCount[ch] += kLineSamplesPerWord;
         return;
     }
-    for (int bit = 31; bit >= 0; --bit) {
+    for (int bit = kLineSamplesPerWord - 1; bit >= 0; --bit) {
         const int level = static_cast<int>((word >> bit) & 1u);
         if (m_pulseLevel[ch] == 0 && level != 0 && --m_pulseEdgesLeft[ch] == 0) {
             // The period is the distance between the counted edges: the

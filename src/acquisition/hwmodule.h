@@ -29,6 +29,10 @@ class CHwModule {
 public:
     static constexpr int kMaxChannels = 24;
     static constexpr int kMaxSamplesPerPoll = 8192;
+    // A pulse channel's word holds this many samples of its logic line.
+    static constexpr int kLineSamplesPerWord = 32;
+    // The period a pulse decoder starts with, before any period is complete.
+    static constexpr int kNoPulsePeriod = 65535;
 
     // recording: where every value also goes (kept only while it records).
     CHwModule(CRecordFile& recording, int channelCount, const char* typeName,
@@ -45,6 +49,9 @@ public:
     // Reads (optionally) and applies the channel setup; the models do it.
     // The base does nothing and returns false.
     virtual bool Configure(bool readFromHardware);
+    // After a false Configure: true when the user was shown why (the
+    // channel buffer service refused the channels), false after a cancel.
+    bool FailureReported() const { return m_failureReported; }
 
     // The editor Configure runs between reading and applying the setup;
     // none: the setup is accepted as it is.
@@ -95,6 +102,10 @@ protected:
     // Runs the setup editor on rate and the model's records; true when
     // there is none or the user accepted.
     bool EditSetup(int& rate);
+    // Shows text in a box over the parent and marks the configuration as
+    // failed with a reason given; returns false for the caller to return.
+    bool ReportFailure(const QString& text);
+    void ClearFailure() { m_failureReported = false; }
     CRecordFile& Recording() { return m_recording; }
     void SetRunning(bool running) { m_running = running; }
     bool NeedsCalibration(int channel) const { return m_needsCalibration[channel]; }
@@ -109,6 +120,7 @@ private:
 
     QWidget* m_parent = nullptr;
     bool m_running = false;
+    bool m_failureReported = false;
     int64_t m_samplesTaken = 0;
     int m_channelMap[kMaxChannels] = {};
     int m_activeCount = 0;

@@ -3,6 +3,7 @@
 #include "platform/companionbus.h"
 #include "platform/messagebox.h"
 #include "platform/profile.h"
+#include "platform/terminationsignals.h"
 #include "context/appcontext.h"
 #include "crash/crashreport.h"
 #include "shell/wndkrv.h"
@@ -36,6 +37,9 @@ void CKrvApp::MakeDataDirectory()
 
 void CKrvApp::InitInstance()
 {
+    // From the start: a request during a start-up box is taken as well.
+    m_signals = new TerminationSignals(this);
+    connect(m_signals, &TerminationSignals::Requested, this, &CKrvApp::EndOnSignal);
     Profile::SetRegistryKey(QStringLiteral("Zentrik"));
     Profile::SetProgramName(QStringLiteral("krv"));
     Ctx().companionMessage = CompanionBus::Instance().RegisterMessage(QStringLiteral("Ostrane"));
@@ -48,4 +52,21 @@ void CKrvApp::InitInstance()
     m_mainWindow->setGeometry(100, 100, 900, 600);
     m_mainWindow->Create();
     m_mainWindow->show();
+    // A request that came during start-up ended its loops only; the main
+    // loop must not start after it.
+    if (m_ending)
+        QMetaObject::invokeMethod(this, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void CKrvApp::EndOnSignal()
+{
+    m_ending = true;
+    // An open modal dialog or box is cancelled first, so that its loop ends.
+    for (QWidget* widget : topLevelWidgets()) {
+        if (widget->isModal() && widget->isVisible())
+            widget->close();
+    }
+    if (m_mainWindow)
+        m_mainWindow->close();
+    QCoreApplication::exit(0);
 }

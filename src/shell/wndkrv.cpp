@@ -64,10 +64,12 @@ void CWndKRV::Create()
     }
     m_timers.SetTimer(kTickTimer, kTickPeriodMs);
     PostAppMessage(this, kPlacementMessage);
-    if (m_autoSetup)
-        AutoSetup();
+    // Published before the hardware setup: the modules take the window as
+    // their parent, and the setup's boxes need an owner.
     Ctx().mainWindow = this;
     Ctx().mainFrame = this;
+    if (m_autoSetup)
+        AutoSetup();
 }
 
 void CWndKRV::ApplyColourScheme(int scheme)
@@ -76,7 +78,6 @@ void CWndKRV::ApplyColourScheme(int scheme)
     if (scheme < 0 || scheme > 2)
         return;
     Ctx().colours.Apply(scheme);
-    m_brushesMade = true;
 }
 
 CViewBar* CWndKRV::Page(int index) const
@@ -205,11 +206,7 @@ void CWndKRV::NotifyAnalysis()
         m_pages[i]->RecomputeViews();
 }
 
-void CWndKRV::ChannelsChosen()
-{
-    for (int i = 0; i < m_pageCount; ++i)
-        m_pages[i]->RecomputeViews();
-}
+void CWndKRV::ChannelsChosen() { NotifyAnalysis(); }
 
 void CWndKRV::RefreshChannels()
 {
@@ -234,13 +231,15 @@ void CWndKRV::AutoSetup()
     if (m_bar)
         m_bar->SetSetupCaption(m_hardware.typeName);
     if (!m_hardware.DefineChannels(true)) {
-        ShowMessageBox(this, QStringLiteral("No Hardware"));
+        // A failure with a reason of its own was shown already.
+        if (!m_hardware.FailureReported())
+            ShowMessageBox(this, QStringLiteral("No Hardware"));
         return;
     }
     RefreshChannels();
     if (Ctx().sharedSource)
         return;
-    for (quintptr code : {10, 11, 12, 13})
+    for (CompanionCode code : kSetupAnnouncement)
         CompanionBus::Instance().Broadcast(Ctx().companionMessage, code, 0);
 }
 
@@ -271,7 +270,9 @@ bool CWndKRV::event(QEvent* event)
     }
     if (event->type() == CompanionMessage::EventType()) {
         auto* message = static_cast<CompanionMessage*>(event);
-        if (message->MessageId() == Ctx().companionMessage && (message->WParam() == 1 || message->WParam() == 11))
+        const quintptr code = message->WParam();
+        if (message->MessageId() == Ctx().companionMessage &&
+            (code == kCompanionChannelsChanged || code == kCompanionSetupChannels))
             RefreshChannels();
         return true;
     }
