@@ -1,14 +1,20 @@
+#include "acquisition/channelsetupdlg.h"
 #include "acquisition/hwmanager.h"
 #include "acquisition/pendramodule.h"
 #include "acquisition/recorderapi.h"
 #include "acquisition/recordermodule.h"
+#include "platform/dialogtemplate.h"
 #include "platform/messagebox.h"
+#include "platform/modaldialog.h"
 #include "platform/textarchive.h"
 #include "context/appcontext.h"
+#include "setupdialogdriver.h"
 #include "simcontrol.h"
 #include "support/testenvironment.h"
 #include "zq.h"
 
+#include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -72,24 +78,28 @@ protected:
             m_sim.SetManualClock(1);
         return dynamic_cast<CRecorderModule*>(m_manager.Module());
     }
-    // An editor that applies edit to the records and accepts.
+    // The setup dialog of every configuration from now on: edit changes
+    // its records and rate, then its accept button is clicked.
     void Edit(std::function<void(int&, std::span<HwChanSetup>)> edit)
     {
-        m_manager.SetSetupEditor([edit](int& rate, std::span<HwChanSetup> records) {
-            edit(rate, records);
-            return true;
+        m_dialogs.SetDefaultHandler([edit](QDialog& dialog) {
+            auto& setup = dynamic_cast<CChannelSetupDlg&>(dialog);
+            int rate = setup.SampleRateChoice();
+            edit(rate, setup.Records());
+            setup.SelectSampleRate(rate);
+            SetupDialogDriver::Accept(setup);
         });
     }
-    // An editor that keeps a copy of what it was given and cancels.
+    // What the setup dialog shows after reading the module; cancelled.
     std::vector<HwChanSetup> ReadBack(CRecorderModule* module)
     {
         std::vector<HwChanSetup> seen;
-        m_manager.SetSetupEditor([&seen](int&, std::span<HwChanSetup> records) {
+        m_dialogs.QueueHandler([&seen](QDialog& dialog) {
+            const auto records = dynamic_cast<CChannelSetupDlg&>(dialog).Records();
             seen.assign(records.begin(), records.end());
-            return false;
+            dialog.reject();
         });
         EXPECT_FALSE(module->Configure(true));
-        m_manager.SetSetupEditor({});
         return seen;
     }
     // Takes up the service's newest definition and reads from now on.
@@ -110,6 +120,7 @@ protected:
 
     TestEnvironment m_env;
     MessageBoxRecorder m_boxes;
+    DialogRecorder m_dialogs;
     CHwManager m_manager;
     SimControl m_sim;
     SimCounters m_counters;
@@ -162,11 +173,12 @@ TEST_F(ConfigureTest, CancelledEditorAppliesNothingAndLeavesSamplingOff)
 {
     CRecorderModule* module = Choose("Halvek");
     ASSERT_TRUE(module->Configure(true));
-    m_manager.SetSetupEditor([](int& rate, std::span<HwChanSetup> records) {
-        rate = 20000;
-        records[2].Range = 3;
-        records[5].On = false;
-        return false;
+    m_dialogs.QueueHandler([](QDialog& dialog) {
+        auto& setup = dynamic_cast<CChannelSetupDlg&>(dialog);
+        setup.SelectSampleRate(20000);
+        setup.Records()[2].Range = 3;
+        setup.Records()[5].On = false;
+        QTest::mouseClick(ControlAs<QPushButton>(&setup, IDCANCEL), Qt::LeftButton);
     });
     EXPECT_FALSE(m_manager.DefineChannels(true));
     EXPECT_FALSE(module->IsRunning());
@@ -459,7 +471,7 @@ TEST_F(ConfigureTest, LoadedSettingsSetIsAppliedWithoutReadingTheModule)
     out.Close();
 
     // Back to the power-on state, then the set: only what it says is sent.
-    m_manager.SetSetupEditor({});
+    m_dialogs.SetDefaultHandler({});
     CRecorderModule* fresh = Choose("Halvek");
     ASSERT_TRUE(fresh->Configure(true));
     m_counters.Reset();

@@ -13,6 +13,7 @@
 #include "acquisition/hwchansetup.h"
 #include "acquisition/hwmodule.h"
 #include "platform/messagebox.h"
+#include "platform/modaldialog.h"
 #include "platform/profile.h"
 #include "context/appcontext.h"
 #include "shell/krvapp.h"
@@ -20,6 +21,7 @@
 #include "support/testenvironment.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -53,6 +55,7 @@ protected:
 
     TestEnvironment m_env;
     MessageBoxRecorder m_boxes;
+    DialogRecorder m_dialogs;
 };
 
 // Counts companion messages reaching a top-level widget.
@@ -208,7 +211,7 @@ TEST_F(MainWindowTest, AutoSetupThatDefinesNoChannelsSaysNoHardwareAndBroadcasts
     CompanionCounter listener;
     listener.show();
     auto window = MakeWindow();
-    window->Hardware().SetSetupEditor([](int&, std::span<HwChanSetup>) { return false; });
+    m_dialogs.SetDefaultHandler([](QDialog& setup) { setup.reject(); });
     window->AutoSetup();
     QApplication::processEvents();
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
@@ -242,9 +245,9 @@ TEST_F(MainWindowTest, AutoSetupOptionRunsAtCreation)
     Profile::WriteInt("Settings", "AutoSetup", 7);
     CWndKRV window;
     int edits = 0;
-    window.Hardware().SetSetupEditor([&edits](int&, std::span<HwChanSetup>) {
+    m_dialogs.SetDefaultHandler([&edits](QDialog& setup) {
         ++edits;
-        return false;
+        setup.reject();
     });
     window.Create();
     QApplication::processEvents();
