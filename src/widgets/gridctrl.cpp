@@ -23,6 +23,7 @@ namespace {
 // WM_GRID_KEY as a private message number above WM_USER.
 constexpr int kGridKeyMessage = CGridCtrl::WM_GRID_KEY - WM_USER;
 constexpr int kHorizontalLineStep = 10;
+constexpr int kFontEmPixels = 13;
 
 // The navigation code of a key in an in-place editor, or -1.
 int GridKeyCode(const QKeyEvent* key)
@@ -102,8 +103,10 @@ void Outline(QPainter& painter, const QRect& cell)
 
 CGridCtrl::CGridCtrl(QWidget* parent) : QWidget(parent)
 {
+    // "Arial", 15 pixels from the top of its accents to the bottom of its
+    // descenders: an em of 13 pixels.
     m_font = QFont(QStringLiteral("Arial"));
-    m_font.setPixelSize(15);
+    m_font.setPixelSize(kFontEmPixels);
     setFont(m_font);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -487,6 +490,10 @@ void CGridCtrl::ComboCell(int column, int row, const QString& text, const QStrin
     combo->addItems(SplitItems(items));
     combo->setCurrentIndex(std::max(0, int(combo->findText(text))));
     combo->setMaxVisibleItems(std::max(1, kListDropHeight / m_layout.rowHeight));
+    // The list drops below the cell, as a list box, not as a menu over it.
+    combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+    // A narrow column still shows its entries whole in the open list.
+    combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) + combo->view()->frameWidth() * 2 + 4);
     connect(combo, &QComboBox::activated, this, [this, combo] {
         combo->setProperty("krvChosen", true);
         SendGridKey(this, KeyListChosen);

@@ -169,6 +169,57 @@ TEST_F(ConfigureTest, HalvekPowerOnSetupDefinesEveryChannelInVoltsAndReapplyingS
     EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
+TEST_F(ConfigureTest, SetupMadeInTheDialogSendsWhatChangedAndScalesTheChannels)
+{
+    CRecorderModule* module = Choose("Halvek");
+    ASSERT_TRUE(m_manager.DefineChannels(true)); // the power-on setup, accepted as shown
+    m_counters.Reset();
+    m_dialogs.QueueHandler([](QDialog& shown) {
+        namespace Driver = SetupDialogDriver;
+        auto& dialog = dynamic_cast<CChannelSetupDlg&>(shown);
+        // Channels 3 to 24 off together, channel 1 down to the 5 V range and
+        // scaled to pascal, channel 2 ICP.
+        Driver::Click(dialog, 0, 2);
+        Driver::Click(dialog, 0, 23, Qt::ShiftModifier);
+        Driver::Click(dialog, dialog.ColumnOf(SetupField::On), 2);
+        Driver::Wheel(dialog, dialog.ColumnOf(SetupField::Range), 0, false);
+        Driver::Choose(dialog, dialog.ColumnOf(SetupField::Cpl), 1, "ICP");
+        Driver::Type(dialog, dialog.ColumnOf(SetupField::Unit), 0, "Pa");
+        Driver::Type(dialog, dialog.ColumnOf(SetupField::A), 0, "2");
+        Driver::Type(dialog, dialog.ColumnOf(SetupField::AtV), 0, "0.5");
+        Driver::Type(dialog, dialog.ColumnOf(SetupField::B), 0, "1");
+        Driver::Type(dialog, dialog.ColumnOf(SetupField::Name), 0, "Front");
+        Driver::Accept(dialog);
+    });
+    ASSERT_TRUE(m_manager.DefineChannels(true));
+    ASSERT_EQ(m_dialogs.Runs().size(), 2u);
+    EXPECT_EQ(m_dialogs.Runs()[1].className, "CChannelSetupDlg");
+    EXPECT_TRUE(module->IsRunning());
+    // 22 channels off, one range, one IEPE; only the new range calibrates.
+    EXPECT_EQ(m_counters.SettingCalls(), 24);
+    EXPECT_EQ(m_counters.CalibratedChannels(24), std::vector<int>{0});
+    EXPECT_DOUBLE_EQ(Vel().VelGetInpRange(0, 0), 5.0);
+    EXPECT_EQ(Vel().VelGetIEPE(0, 1), 1);
+
+    Listen();
+    ASSERT_EQ(ZQ_GetNrOfChan(), 2);
+    EXPECT_STREQ(ZQ_GetChanName(0), "Front");
+    EXPECT_STREQ(ZQ_GetChanUnit(0), "Pa");
+    EXPECT_STREQ(ZQ_GetChanName(1), "Halvek:1");
+    EXPECT_STREQ(ZQ_GetChanUnit(1), "V");
+    // Channel 1 is a 50 Hz sine of 0.9 of full scale: 4.5 V on the 5 V
+    // range; at 10000 samples per second its crest is sample 50 and its
+    // trough sample 150. 2 Pa per 0.5 V plus 1 Pa: 19 Pa and -17 Pa.
+    m_sim.Advance(200);
+    m_manager.Poll();
+    const std::vector<float> pascal = ServiceValues(0);
+    ASSERT_EQ(pascal.size(), 200u);
+    EXPECT_NEAR(pascal[0], 1.0, 1e-6);
+    EXPECT_NEAR(pascal[50], 19.0, 1e-5);
+    EXPECT_NEAR(pascal[150], -17.0, 1e-5);
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+}
+
 TEST_F(ConfigureTest, CancelledEditorAppliesNothingAndLeavesSamplingOff)
 {
     CRecorderModule* module = Choose("Halvek");
