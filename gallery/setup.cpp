@@ -2,6 +2,7 @@
 // rows and an open list), and the rpm, set-name and attention dialogs.
 #include "gallery.h"
 
+#include "acquisition/calibrationdlg.h"
 #include "acquisition/channelsetupdlg.h"
 #include "acquisition/hwchansetup.h"
 #include "acquisition/rpmdlg.h"
@@ -146,5 +147,8 @@ GALLERY_RENDERER(small_dialogs)
 
     CAttentionDlg attention(nullptr, QStringLiteral("Set avg must to auto"), 0);
     out.Save(&attention, QStringLiteral("attention_dialog"));
+
+    CCalibrationDlg calibration(nullptr, {0, 7, 12}, {1000, 30, 60000});
+    out.Save(&calibration, QStringLiteral("calibration_progress"));
     Ctx().colours.Apply(1);
 }

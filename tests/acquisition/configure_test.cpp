@@ -1,3 +1,4 @@
+#include "acquisition/calibrationdlg.h"
 #include "acquisition/channelsetupdlg.h"
 #include "acquisition/hwmanager.h"
 #include "acquisition/pendramodule.h"
@@ -14,6 +15,8 @@
 #include "zq.h"
 
 #include <QPushButton>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -547,6 +550,77 @@ TEST_F(ConfigureTest, CorruptRateFromASettingsSetKeepsTheModuleRate)
     EXPECT_EQ(module->SampleRate(), 10000);
     Listen();
     EXPECT_DOUBLE_EQ(ZQ_GetChanClkrate(0), 1e-4);
+}
+
+TEST_F(ConfigureTest, CalibrationWaitsWhileTheTickRuns)
+{
+    CRecorderModule* module = Choose("Halvek");
+    Edit([](int& rate, std::span<HwChanSetup> records) {
+        for (int ch = 0; ch < 24; ++ch)
+            records[ch].On = ch == 0 || ch == 7 || ch == 12;
+        rate = 20000; // every channel that is on calibrates
+    });
+    // A 10 ms tick, and a look at the progress dialog on every tick.
+    int ticks = 0;
+    QStringList progress;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        ++ticks;
+        m_manager.Poll();
+        if (CCalibrationDlg* running = CCalibrationDlg::Running()) {
+            if (!progress.contains(running->ProgressText()))
+                progress << running->ProgressText();
+        }
+    });
+    tick.start(10);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(module->Configure(true));
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_EQ(m_counters.CalibratedChannels(24), (std::vector<int>{0, 7, 12}));
+    // Each channel settles for a second; the tick went on meanwhile.
+    EXPECT_GE(elapsed, 3000);
+    EXPECT_GT(ticks, elapsed / 10 / 3);
+    EXPECT_EQ(progress, (QStringList{"Calibrating channel 1 of 3", "Calibrating channel 2 of 3",
+                                     "Calibrating channel 3 of 3"}));
+    EXPECT_EQ(CCalibrationDlg::Running(), nullptr);
+    EXPECT_TRUE(module->IsRunning());
+}
+
+TEST_F(ConfigureTest, CancelledCalibrationLeavesTheModuleIdleAndOwesTheRest)
+{
+    CRecorderModule* module = Choose("Halvek");
+    Edit([](int& rate, std::span<HwChanSetup> records) {
+        for (int ch = 0; ch < 24; ++ch)
+            records[ch].On = ch == 0 || ch == 7 || ch == 12;
+        rate = 20000;
+    });
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [] {
+        CCalibrationDlg* running = CCalibrationDlg::Running();
+        if (running && running->CurrentIndex() == 1) {
+            auto* cancel = running->findChild<QPushButton*>();
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        }
+    });
+    watch.start(20);
+    EXPECT_FALSE(module->Configure(true));
+    watch.stop();
+    EXPECT_FALSE(module->IsRunning());
+    EXPECT_EQ(m_counters.CalibratedChannels(24), (std::vector<int>{0, 7}));
+    m_sim.Advance(100);
+    m_manager.Poll();
+    EXPECT_EQ(module->SamplesTaken(), 0);
+
+    // The same setup again: nothing to change, but channels 7 and 12 still
+    // owe their calibration.
+    Edit([](int&, std::span<HwChanSetup>) {});
+    m_counters.Reset();
+    ASSERT_TRUE(module->Configure(true));
+    EXPECT_EQ(m_counters.SettingCalls(), 0);
+    EXPECT_EQ(m_counters.CalibratedChannels(24), (std::vector<int>{7, 12}));
+    EXPECT_TRUE(module->IsRunning());
 }
 
 } // namespace
