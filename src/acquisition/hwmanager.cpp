@@ -111,7 +111,6 @@ bool CHwManager::ChooseModule()
     m_module = MakeModule(DetectRecorder(), m_recordFile);
     if (m_module) {
         m_module->SetParent(Ctx().mainWindow);
-        m_module->SetSetupEditor(m_setupEditor);
         typeName = m_module->TypeName();
     } else {
         m_sound = std::make_unique<CSoundInput>();
@@ -119,13 +118,6 @@ bool CHwManager::ChooseModule()
         typeName = QStringLiteral("PC-Snd");
     }
     return true;
-}
-
-void CHwManager::SetSetupEditor(SetupEditor editor)
-{
-    m_setupEditor = std::move(editor);
-    if (m_module)
-        m_module->SetSetupEditor(m_setupEditor);
 }
 
 bool CHwManager::DefineChannels(bool readFromHardware)

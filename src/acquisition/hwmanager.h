@@ -71,11 +71,6 @@ public:
     // it is open every polled value is appended.
     CRecordFile& RecordFile() { return m_recordFile; }
 
-    // The channel setup editor every module of this manager runs in its
-    // Configure (the current one and those chosen later); an empty editor
-    // accepts every setup unchanged.
-    void SetSetupEditor(SetupEditor editor);
-
     CHwModule* Module() const { return m_module.get(); }
     CSoundInput* Sound() const { return m_sound.get(); }
 
@@ -93,6 +88,5 @@ private:
     std::unique_ptr<CHwModule> m_module;
     std::unique_ptr<CSoundInput> m_sound;
     double m_soundScale = 0.0;
-    SetupEditor m_setupEditor;
     bool m_failureReported = false;
 };

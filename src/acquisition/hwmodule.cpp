@@ -1,8 +1,10 @@
 #include "hwmodule.h"
 
+#include "acquisition/channelsetupdlg.h"
 #include "acquisition/recordfile.h"
 #include "acquisition/recorderapi.h"
 #include "platform/messagebox.h"
+#include "platform/modaldialog.h"
 #include "platform/textarchive.h"
 #include "zq.h"
 
@@ -58,9 +60,19 @@ bool CHwModule::ReportFailure(const QString& text)
 
 bool CHwModule::EditSetup(int& rate)
 {
-    if (!m_setupEditor)
+    // A rate that is no rate (a corrupt settings set) shows the module's own.
+    if (rate < 1)
+        rate = Vel().VelGetSampleRate();
+    m_dialog.reset();
+    auto dialog = CChannelSetupDlg::ForModel(m_typeName, m_parent, rate,
+                                             std::span<HwChanSetup>(m_channels, static_cast<size_t>(m_channelCount)));
+    if (!dialog)
         return true;
-    return m_setupEditor(rate, std::span<HwChanSetup>(m_channels, static_cast<size_t>(m_channelCount)));
+    const bool accepted = RunModalDialog(*dialog) == QDialog::Accepted;
+    if (accepted)
+        rate = dialog->SampleRateChoice();
+    m_dialog = std::move(dialog);
+    return accepted;
 }
 
 void CHwModule::ResetPulseDecoders()

@@ -1,23 +1,21 @@
 #include "recordermodule.h"
 
+#include "acquisition/calibrationdlg.h"
 #include "acquisition/recorderapi.h"
 #include "acquisition/recordfile.h"
 #include "acquisition/servicefailure.h"
 #include "platform/debugout.h"
 #include "zq.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <thread>
+#include <vector>
 
 namespace {
 constexpr int kRecordingBlockFrames = 4096;
 constexpr int kDataWidthBits = 32;
 // Ranges read from a module and table entries match within this many volts.
 constexpr double kRangeTolerance = 0.0001;
-
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // The leading decimal integer of a text ("50%" → 50); fallback when the
 // text starts with no number (a setting never read from the module).
@@ -155,8 +153,8 @@ bool CRecorderModule::Configure(bool readFromHardware)
     }
     if (readFromHardware)
         ReadSetup();
-    for (int ch = 0; ch < kMaxChannels; ++ch)
-        SetNeedsCalibration(ch, false);
+    // needsCalibration is clear here but for channels whose calibration a
+    // cancel cut short: they are calibrated this time even unchanged.
 
     int rate = SampleRate();
     if (!EditSetup(rate))
@@ -194,7 +192,8 @@ bool CRecorderModule::Configure(bool readFromHardware)
                 SetNeedsCalibration(ch, true);
         }
     }
-    CalibrateMarked();
+    if (!CalibrateMarked())
+        return false; // cancelled: the module stays idle
     Start();
     return true;
 }
@@ -258,22 +257,19 @@ void CRecorderModule::ApplyPulseInput(int ch, const HwChanSetup& setup)
         api.VelSetRPM(0, ch, wanted, wantedPercent, wantedUsec);
 }
 
-void CRecorderModule::CalibrateMarked()
+bool CRecorderModule::CalibrateMarked()
 {
-    RecorderApi& api = Vel();
+    std::vector<int> channels;
     for (int ch = 0; ch < ChannelCount(); ++ch) {
-        if (!NeedsCalibration(ch))
-            continue;
-        api.VelCalibrate(0, ch, 0);
-        SleepMs(kCalibrationSettleMs);
-        int waited = kCalibrationSettleMs;
-        while (api.VelCalibrationActive(0, ch, 0) == 1) {
-            if (waited >= kCalibrationTimeoutMs) {
-                DebugOut("Calibration of channel " + std::to_string(ch) + " did not finish");
-                break;
-            }
-            SleepMs(kCalibrationPollMs);
-            waited += kCalibrationPollMs;
-        }
+        if (NeedsCalibration(ch))
+            channels.push_back(ch);
     }
+    CCalibrationDlg progress(Parent(), channels,
+                             {kCalibrationSettleMs, kCalibrationPollMs, kCalibrationTimeoutMs});
+    const bool done = progress.Run();
+    for (int ch : channels)
+        SetNeedsCalibration(ch, false);
+    for (int ch : progress.Unfinished())
+        SetNeedsCalibration(ch, true);
+    return done;
 }

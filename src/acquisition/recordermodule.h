@@ -10,7 +10,8 @@
 // The models supply their range table, their pulse-capable channels and
 // their front-end settings (coupling, filters, microphone supply).
 //
-// All operations: UI thread only. The calibration waits block the caller.
+// All operations: UI thread only. The calibration waits run in a modal
+// progress dialog, so timers and the tick go on while Configure waits.
 
 #include "acquisition/hwmodule.h"
 
@@ -28,10 +29,11 @@ public:
     // Input ranges in volts, by Range index, of every model but the Pendra.
     static constexpr double kStandardRanges[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1, 2, 5, 10};
 
-    // Stops sampling, reads the module's settings if readFromHardware, runs
-    // the setup editor and, when it accepts, applies the setup and starts
-    // sampling: true. false when the editor cancelled or the channel buffer
-    // service refused the channels (shown to the user); sampling stays off.
+    // Stops sampling, reads the module's settings if readFromHardware, shows
+    // the channel setup dialog and, when accepted, applies the setup and starts
+    // sampling: true. false when the dialog or the calibration was cancelled,
+    // or the channel buffer service refused the channels (shown to the user);
+    // sampling stays off then.
     bool Configure(bool readFromHardware) override;
     // Fills the sample rate and the model's records from the module.
     void ReadSetup();
@@ -86,7 +88,10 @@ private:
     // The ZQ_SetChanDef result of the channel (0 for a channel that is off).
     int ApplyChannel(int channel, int rate);
     void ApplyPulseInput(int channel, const HwChanSetup& setup);
-    void CalibrateMarked();
+    // Calibrates the channels that need it in a progress dialog whose loop
+    // keeps the tick running; false when the user cancelled it (the
+    // channels left then still need calibration).
+    bool CalibrateMarked();
 
     std::span<const double> m_ranges;
 };

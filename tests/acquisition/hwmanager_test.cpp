@@ -2,6 +2,7 @@
 #include "acquisition/hwmodule.h"
 #include "acquisition/soundinput.h"
 #include "platform/messagebox.h"
+#include "platform/modaldialog.h"
 #include "platform/textarchive.h"
 #include "platform/waveinsimulated.h"
 #include "recordingreader.h"
@@ -36,6 +37,7 @@ protected:
 
     TestEnvironment m_env;
     MessageBoxRecorder m_boxes;
+    DialogRecorder m_dialogs; // accepts every channel setup as shown
 };
 
 TEST_F(HwManagerTest, DetectsEverySimulatedModel)

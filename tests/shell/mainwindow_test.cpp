@@ -14,6 +14,7 @@
 #include "acquisition/hwmodule.h"
 #include "acquisition/soundinput.h"
 #include "platform/messagebox.h"
+#include "platform/modaldialog.h"
 #include "platform/profile.h"
 #include "context/appcontext.h"
 #include "shell/krvapp.h"
@@ -23,6 +24,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QDialog>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -57,6 +59,7 @@ protected:
 
     TestEnvironment m_env;
     MessageBoxRecorder m_boxes;
+    DialogRecorder m_dialogs;
 };
 
 // Counts companion messages reaching a top-level widget.
@@ -212,7 +215,7 @@ TEST_F(MainWindowTest, AutoSetupThatDefinesNoChannelsSaysNoHardwareAndBroadcasts
     CompanionCounter listener;
     listener.show();
     auto window = MakeWindow();
-    window->Hardware().SetSetupEditor([](int&, std::span<HwChanSetup>) { return false; });
+    m_dialogs.SetDefaultHandler([](QDialog& setup) { setup.reject(); });
     window->AutoSetup();
     QApplication::processEvents();
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
@@ -247,10 +250,10 @@ TEST_F(MainWindowTest, AutoSetupOptionRunsAtCreation)
     CWndKRV window;
     int edits = 0;
     QWidget* moduleParent = nullptr;
-    window.Hardware().SetSetupEditor([&](int&, std::span<HwChanSetup>) {
+    m_dialogs.SetDefaultHandler([&](QDialog& setup) {
         ++edits;
         moduleParent = window.Hardware().Module()->Parent();
-        return false;
+        setup.reject();
     });
     window.Create();
     QApplication::processEvents();
