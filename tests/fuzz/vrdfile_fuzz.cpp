@@ -30,16 +30,25 @@ constexpr std::string_view kSideMarker = "\n--side record--\n";
     std::abort();
 }
 
-const std::string& Folder()
+// The working folder, a plain array so that it outlives the exit handler
+// that removes it.
+char g_folder[64];
+
+std::string Folder()
 {
-    static const std::string folder = [] {
-        const char* shm = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::string pattern = std::string(shm) + "/vrdfuzz-XXXXXX";
-        if (!mkdtemp(pattern.data()))
+    if (!g_folder[0]) {
+        const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        std::snprintf(g_folder, sizeof g_folder, "%s/vrdfuzz-XXXXXX", base);
+        if (!mkdtemp(g_folder))
             Fail("no temporary folder");
-        return pattern;
-    }();
-    return folder;
+        std::atexit([] {
+            const std::string folder = g_folder;
+            unlink((folder + "/f.vrd").c_str());
+            unlink((folder + "/f.vrd.hdr").c_str());
+            rmdir(folder.c_str());
+        });
+    }
+    return g_folder;
 }
 
 void Write(const std::string& path, std::string_view bytes)
