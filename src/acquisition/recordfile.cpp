@@ -152,8 +152,13 @@ bool CRecordFile::Open(const QString& path)
         (fd = ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) < 0 ||
         !WriteAll(fd, m_head, sizeof m_head)) {
         if (fd >= 0) {
+            // Only a file this recording made is removed: a path that names
+            // a device or another special file is never unlinked.
+            struct stat st {};
+            const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
             ::close(fd);
-            ::unlink(nativePath.constData());
+            if (regular)
+                ::unlink(nativePath.constData());
         }
         ::unlink(sidePath.constData());
         ::close(side);

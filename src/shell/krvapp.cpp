@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <csignal>
 
 CKrvApp::CKrvApp(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -40,6 +41,10 @@ void CKrvApp::InitInstance()
     // From the start: a request during a start-up box is taken as well.
     m_signals = new TerminationSignals(this);
     connect(m_signals, &TerminationSignals::Requested, this, &CKrvApp::EndOnSignal);
+    // A recording that reaches the file size limit gets a failed write
+    // (EFBIG), which stops it with its whole blocks kept, instead of the
+    // signal ending the program with the recording unclosed.
+    std::signal(SIGXFSZ, SIG_IGN);
     Profile::SetRegistryKey(QStringLiteral("Zentrik"));
     Profile::SetProgramName(QStringLiteral("krv"));
     Ctx().companionMessage = CompanionBus::Instance().RegisterMessage(QStringLiteral("Ostrane"));

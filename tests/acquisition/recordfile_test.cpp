@@ -4,6 +4,8 @@
 #include "support/testenvironment.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -170,6 +172,23 @@ TEST_F(RecordFileTest, OpenIsRefusedWithoutChannelsOrFolder)
     EXPECT_FALSE(file.IsRecording());
     file.AppendValue(0, 1.0f); // ignored while closed
     file.Close();               // nothing open: no effect
+}
+
+// A path naming a device that refuses every write (like /dev/full) fails to
+// open, and the device node is left where it is: only a file the recording
+// made itself is ever removed.
+TEST_F(RecordFileTest, FailedOpenNeverRemovesADevice)
+{
+    const std::string device = Path("full.vrd");
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        GTEST_SKIP() << "cannot make a device node here";
+    CRecordFile file;
+    ASSERT_TRUE(file.Prepare(1, 16));
+    EXPECT_FALSE(file.Open(QString::fromStdString(device)));
+    struct stat st {};
+    ASSERT_EQ(::lstat(device.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_FALSE(file.IsRecording());
 }
 
 TEST_F(RecordFileTest, PrepareWhileOpenIsRefusedAndLeavesTheLayout)
