@@ -53,9 +53,11 @@ test: deps-test
 	$(call configure_tests,$(BUILD),)
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 600
 
-# The lock-free and threaded parts under ThreadSanitizer.
+# The lock-free and threaded parts under ThreadSanitizer: only their
+# programs are built.
 test-tsan: deps-test
-	$(call configure_tests,$(BUILD)-tsan,-DKRV_SANITIZE=thread)
+	cmake -S . -B $(BUILD)-tsan -G Ninja -DKRV_BUILD_TESTS=ON -DKRV_SANITIZE=thread $(CMAKE_FLAGS) > /dev/null
+	cmake --build $(BUILD)-tsan -j$(JOBS) --target tsan_tests
 	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --output-on-failure -j$(JOBS) --timeout 900 -L tsan
 

@@ -1,5 +1,7 @@
 // One PSD and one FRF of a 44100-sample record at N = 1024, hop 512, "Auto"
-// (85 segments), with the share of the transforms in it.
+// (85 segments), with the share of the transforms in it. PSD in "dbV" with
+// density, averaged "Linear" (argument 0) or "Peak hold" (1); FRF "Mag+Phase"
+// in "10 log" by estimator "H0", "H1" or "H2" (argument 0, 1, 2).
 
 #include "analysis/segmentlayout.h"
 #include "analysis/measurements.h"
@@ -47,6 +49,7 @@ void BM_PsdRecord(benchmark::State& state)
     PsdSettings settings;
     settings.scale = LevelScale::DbV;
     settings.density = true;
+    settings.average = static_cast<AverageMode>(state.range(0));
     for (auto _ : state) {
         PowerSpectralDensity(work, x.data(), layout, settings, "V", out);
         benchmark::DoNotOptimize(out.data());
@@ -66,7 +69,7 @@ void BM_FrfRecord(benchmark::State& state)
     AnalysisWorkspace work;
     std::vector<float> first(kPoints / 2), second(kPoints / 2);
     FrfSettings settings;
-    settings.estimator = FrfEstimator::H1;
+    settings.estimator = static_cast<FrfEstimator>(state.range(0));
     for (auto _ : state) {
         FrequencyResponse(work, x.data(), y.data(), layout, settings, "V", first, second);
         benchmark::DoNotOptimize(first.data());
@@ -81,5 +84,5 @@ void BM_FrfRecord(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_PsdRecord)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_FrfRecord)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PsdRecord)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrfRecord)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);

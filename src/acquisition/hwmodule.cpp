@@ -1,7 +1,10 @@
 #include "hwmodule.h"
 
+#include "acquisition/channelsetupdlg.h"
 #include "acquisition/recordfile.h"
 #include "acquisition/recorderapi.h"
+#include "platform/messagebox.h"
+#include "platform/modaldialog.h"
 #include "platform/textarchive.h"
 #include "zq.h"
 
@@ -60,11 +63,28 @@ void CHwModule::Start()
 
 bool CHwModule::Configure(bool) { return false; }
 
+bool CHwModule::ReportFailure(const QString& text)
+{
+    ShowMessageBox(m_parent, text);
+    m_failureReported = true;
+    return false;
+}
+
 bool CHwModule::EditSetup(int& rate)
 {
-    if (!m_setupEditor)
+    // A rate that is no rate (a corrupt settings set) shows the module's own.
+    if (rate < 1)
+        rate = Vel().VelGetSampleRate();
+    m_dialog.reset();
+    auto dialog = CChannelSetupDlg::ForModel(m_typeName, m_parent, rate,
+                                             std::span<HwChanSetup>(m_channels, static_cast<size_t>(m_channelCount)));
+    if (!dialog)
         return true;
-    return m_setupEditor(rate, std::span<HwChanSetup>(m_channels, static_cast<size_t>(m_channelCount)));
+    const bool accepted = RunModalDialog(*dialog) == QDialog::Accepted;
+    if (accepted)
+        rate = dialog->SampleRateChoice();
+    m_dialog = std::move(dialog);
+    return accepted;
 }
 
 void CHwModule::ResetPulseDecoders()
@@ -73,7 +93,7 @@ void CHwModule::ResetPulseDecoders()
         m_pulseCount[ch] = 0;
         m_pulseLevel[ch] = 0;
         m_pulseEdgesLeft[ch] = EdgesPerPeriod(m_channels[ch]);
-        m_pulsePeriod[ch] = 65535;
+        m_pulsePeriod[ch] = kNoPulsePeriod;
     }
 }
 
@@ -81,15 +101,15 @@ void CHwModule::DecodePulseWord(int ch, uint32_t word)
 {
     m_pulseCount[ch] = std::min(m_pulseCount[ch], kMaxPulseCount);
     if (word == 0) {
-        m_pulseCount[ch] += 32;
+        m_pulseCount[ch] += kLineSamplesPerWord;
         m_pulseLevel[ch] = 0;
         return;
     }
     if (word == 0xFFFFFFFFu && m_pulseLevel[ch] != 0) {
-        m_pulseCount[ch] += 32;
+        m_pulseCount[ch] += kLineSamplesPerWord;
         return;
     }
-    for (int bit = 31; bit >= 0; --bit) {
+    for (int bit = kLineSamplesPerWord - 1; bit >= 0; --bit) {
         const int level = static_cast<int>((word >> bit) & 1u);
         if (m_pulseLevel[ch] == 0 && level != 0 && --m_pulseEdgesLeft[ch] == 0) {
             // The period is the distance between the counted edges: the

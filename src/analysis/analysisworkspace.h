@@ -20,7 +20,6 @@ public:
 
     int Points() const { return m_plan.Size(); }
     const FftPlan& Plan() const { return m_plan; }
-    const WindowTable& Window() const { return m_window; }
 
     float* Re(int slot) { return m_re[slot].data(); }
     float* Im(int slot) { return m_im[slot].data(); }

@@ -215,12 +215,7 @@ template <class V>
     }
 }
 
-// Bit-reversal permutation in tiles: with the index split into top bits a,
-// middle bits b and low bits c (a and c of kTileBits each), the reversal
-// sends (a, b, c) to (rev c, rev b, rev a). The tile of one b is read as
-// 2^kTileBits runs of contiguous c and written as runs of contiguous rev a,
-// so every cache line is touched once instead of once per element. Tiles b
-// and rev b trade places.
+// The tiles of the bit-reversal permutation: 2^kTileBits × 2^kTileBits.
 constexpr int kTileBits = 4;
 constexpr int kTile = 1 << kTileBits;
 
@@ -395,27 +390,6 @@ void TransformPortable(float* re, float* im, const Tables& t, const float* windo
     TransformBody<v16f>(re, im, t, window, scale, weighted);
 }
 
-bool Supported(FftPlan::Kernel kernel)
-{
-    __builtin_cpu_init();
-    switch (kernel) {
-    case FftPlan::Kernel::Avx512:
-        return __builtin_cpu_supports("avx512f");
-    case FftPlan::Kernel::Avx2:
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    default:
-        return true;
-    }
-}
-
-FftPlan::Kernel BestKernel()
-{
-    if (Supported(FftPlan::Kernel::Avx512))
-        return FftPlan::Kernel::Avx512;
-    if (Supported(FftPlan::Kernel::Avx2))
-        return FftPlan::Kernel::Avx2;
-    return FftPlan::Kernel::Portable;
-}
 #endif
 
 } // namespace
@@ -488,16 +462,6 @@ void FftPlan::Transform(float* re, float* im) const
 void FftPlan::TransformWeighted(float* re, float* im, const float* window, float scale) const
 {
     Run(re, im, window, scale, window != nullptr || scale != 1.0f);
-}
-
-FftPlan::Kernel FftPlan::ActiveKernel() const
-{
-#if defined(__x86_64__)
-    static const Kernel best = BestKernel();
-    return m_kernel == Kernel::Best || !Supported(m_kernel) ? best : m_kernel;
-#else
-    return Kernel::Portable;
-#endif
 }
 
 void FftPlan::Run(float* re, float* im, const float* window, float scale, bool weighted) const

@@ -1,9 +1,10 @@
 #pragma once
 // Tables for the in-place complex FFT of one length, made once per length.
 
+#include "analysis/simdkernel.h"
+
 #include <array>
 #include <cstdint>
-#include <span>
 #include <vector>
 
 // Forward transform X[k] = Σ x[n]·e^(−2πi·kn/N), N a power of two ≥ 2, on
@@ -32,18 +33,15 @@ public:
 
     int Size() const { return m_n; }
 
-    // The kernels: Best is the widest SIMD this processor runs (AVX-512,
-    // else AVX2 with FMA, else portable code). A kernel the processor lacks
-    // falls back to Best. For comparing kernels in tests and benchmarks;
-    // results agree within float rounding.
-    enum class Kernel : int { Best, Portable, Avx2, Avx512 };
+    // The kernel the transforms run (Best by default); results of the
+    // kernels agree within float rounding.
+    using Kernel = SimdKernel;
     void SelectKernel(Kernel kernel) { m_kernel = kernel; }
-    Kernel ActiveKernel() const;
+    Kernel ActiveKernel() const { return ResolveSimdKernel(m_kernel); }
 
     // In-place transform of re[0 … N−1], im[0 … N−1]. The arrays must not
     // overlap. Any thread.
     void Transform(float* re, float* im) const;
-    void Transform(std::span<float> re, std::span<float> im) const { Transform(re.data(), im.data()); }
 
     // The transform of x[i]·w[i]·scale (window null: x[i]·scale), the
     // weighting folded into the first pass over the data. Any thread.

@@ -5,12 +5,14 @@
 #include <string>
 #include <string_view>
 
+// Each converts the mean square M of a bin (MeanSquareSpectrum), P = 2·M
+// being the power of a sine's bin.
 enum class LevelScale : int {
-    LinearRms = 0,     // 0.5·P, mean square
-    LogReference = 1,  // 10·log10(0.5·P / p0²)
-    LogMaximum = 2,    // 10·log10(P / Pmax)
-    DbV = 3,           // 10·log10(0.5·P)
-    DbU = 4,           // 10·log10(0.6454944487477408·P)
+    LinearRms = 0,     // M
+    LogReference = 1,  // 10·log10(M / p0²)
+    LogMaximum = 2,    // 10·log10(M / Mmax)
+    DbV = 3,           // 10·log10(M / 1 V²): 1 V rms reads 0 dBV
+    DbU = 4,           // 10·log10(M / 0.7746² V²): 0.7746 V rms reads 0 dBu
 };
 
 inline constexpr int kLevelScaleCount = 5;

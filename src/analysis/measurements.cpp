@@ -11,7 +11,8 @@ constexpr double kTwoPi = 6.28318530717958;
 constexpr double kDegreesPerRadian = 57.29577951308238;
 constexpr double kStandardGravity = 9.81;
 constexpr double kDenominatorGuard = 1e-10;
-constexpr double kMagnitudeFloor = 1e-20;
+// A response magnitude of 0 reads as this: −200 dB.
+constexpr double kMagnitudeFloor = 1e-10;
 
 bool Usable(const SegmentLayout& layout)
 {
@@ -64,6 +65,92 @@ void Integrate(float* re, float* im, int n, double df, double u, Integration int
 
 double Magnitude(double re, double im) { return std::sqrt(re * re + im * im); }
 
+// Writes |H| and its phase in radians (polar) or Re H and Im H to
+// work.Sum(0) and work.Sum(1).
+void StoreResponse(AnalysisWorkspace& work, int k, double hr, double hi, bool polar)
+{
+    work.Sum(0)[k] = polar ? Magnitude(hr, hi) : hr;
+    work.Sum(1)[k] = polar ? std::atan2(hi, hr) : hi;
+}
+
+// "H0": the mean over the segments of the ratio Y/X of each segment (of its
+// magnitude and phase, or of its real and imaginary parts) into work.Sum(0)
+// and work.Sum(1). A zero |X|² is replaced by the guard.
+void MeanOfSegmentRatios(AnalysisWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
+                         bool polar)
+{
+    const int bins = layout.Bins();
+    double* sumA = work.Sum(0);
+    double* sumB = work.Sum(1);
+    std::fill_n(sumA, bins, 0.0);
+    std::fill_n(sumB, bins, 0.0);
+    ForEachBinOfSegmentPairs(work, x, y, layout, bins, [&](int k, double Xr, double Xi, double Yr, double Yi) {
+        double den = Xr * Xr + Xi * Xi;
+        if (den == 0.0)
+            den = kDenominatorGuard;
+        const double hr = (Xr * Yr + Xi * Yi) / den;
+        const double hi = (Xr * Yi - Xi * Yr) / den;
+        if (polar) {
+            sumA[k] += Magnitude(hr, hi);
+            sumB[k] += std::atan2(hi, hr);
+        } else {
+            sumA[k] += hr;
+            sumB[k] += hi;
+        }
+    });
+    const double count = layout.count;
+    for (int k = 0; k < bins; ++k) {
+        sumA[k] /= count;
+        sumB[k] /= count;
+    }
+}
+
+// "H1" = Gxy/Gxx and "H2" = Gyy/Gyx from the spectra summed over the
+// segments (Gxy = Σ conj(X)·Y, Gyx = conj(Gxy), Gxx = Σ|X|², Gyy = Σ|Y|²),
+// into work.Sum(0) and work.Sum(1). Noise in y leaves H1 unbiased and raises
+// H2 by the noise power; for noise-free y both equal Y/X. A zero
+// denominator (Gxx, or |Gxy|² for H2) is replaced by the guard.
+void RatioOfMeanSpectra(AnalysisWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
+                        bool h2, bool polar)
+{
+    const int bins = layout.Bins();
+    double* gxyRe = work.Sum(2);
+    double* gxyIm = work.Sum(3);
+    double* power = work.Sum(0);   // Gxx for H1, Gyy for H2; bin k is read before its result overwrites it
+    std::fill_n(gxyRe, bins, 0.0);
+    std::fill_n(gxyIm, bins, 0.0);
+    std::fill_n(power, bins, 0.0);
+    if (h2) {
+        ForEachBinOfSegmentPairs(work, x, y, layout, bins, [&](int k, double Xr, double Xi, double Yr, double Yi) {
+            gxyRe[k] += Xr * Yr + Xi * Yi;
+            gxyIm[k] += Xr * Yi - Xi * Yr;
+            power[k] += Yr * Yr + Yi * Yi;
+        });
+    } else {
+        ForEachBinOfSegmentPairs(work, x, y, layout, bins, [&](int k, double Xr, double Xi, double Yr, double Yi) {
+            gxyRe[k] += Xr * Yr + Xi * Yi;
+            gxyIm[k] += Xr * Yi - Xi * Yr;
+            power[k] += Xr * Xr + Xi * Xi;
+        });
+    }
+    for (int k = 0; k < bins; ++k) {
+        const double gr = gxyRe[k], gi = gxyIm[k], p = power[k];
+        double hr, hi;
+        if (h2) {
+            double den = gr * gr + gi * gi;
+            if (den == 0.0)
+                den = kDenominatorGuard;
+            hr = p * gr / den;
+            hi = p * gi / den;
+        } else {
+            const double den = p == 0.0 ? kDenominatorGuard : p;
+            hr = gr / den;
+            hi = gi / den;
+        }
+        StoreResponse(work, k, hr, hi, polar);
+    }
+}
+
 } // namespace
 
 std::string IntegratedUnit(std::string_view unit, Integration integration)
@@ -82,6 +169,8 @@ MeasurementResult AmplitudeSpectrum(AnalysisWorkspace& work, const float* channe
     if (!Usable(layout) || !work.Prepare(layout.points, settings.window))
         return result;
     const int bins = layout.Bins();
+    // "RMS" turns a sine's peak into its rms value; bin 0, the mean, is its
+    // own rms value.
     const double h = settings.amplitude == AmplitudeKind::Rms ? std::sqrt(0.5) : 1.0;
     const std::string_view rms = settings.amplitude == AmplitudeKind::Rms ? "rms" : "";
     float* re = work.Re(0);
@@ -93,7 +182,7 @@ MeasurementResult AmplitudeSpectrum(AnalysisWorkspace& work, const float* channe
         work.TransformSegment(0, SegmentStart(channel, layout, 0), true);
         if (settings.display == FftDisplay::MagnitudePhase) {
             for (int k = 0; k < bins; ++k) {
-                out.first[k] = static_cast<float>(Magnitude(re[k], im[k]) * h);
+                out.first[k] = static_cast<float>(Magnitude(re[k], im[k]) * (k == 0 ? 1.0 : h));
                 out.second[k] = static_cast<float>(std::atan2(double(im[k]), double(re[k])) * kDegreesPerRadian);
             }
             result.firstUnit = WithSuffix(unit, rms);
@@ -117,7 +206,8 @@ MeasurementResult AmplitudeSpectrum(AnalysisWorkspace& work, const float* channe
         work.TransformSegment(0, SegmentStart(channel, layout, j), true);
         if (settings.integration != Integration::None)
             Integrate(re, im, bins, layout.BinSpacing(), u, settings.integration);
-        for (int k = 0; k < bins; ++k)
+        magnitude[0] = static_cast<float>(Magnitude(re[0], im[0]));
+        for (int k = 1; k < bins; ++k)
             magnitude[k] = static_cast<float>(Magnitude(re[k], im[k]) * h);
         averager.Add(j, magnitude);
     }
@@ -137,13 +227,19 @@ MeasurementResult PowerSpectralDensity(AnalysisWorkspace& work, const float* cha
     SegmentAverager& averager = work.Averager();
     if (!averager.Begin(settings.average, out, bins, layout.count, SegmentAverager::kLevelPeakStart))
         return result;
+    // "Linear" averages the mean squares and converts the mean once, so that
+    // the decibel scales show the level of the mean power.
+    const bool averageMeanSquares = settings.average == AverageMode::Linear;
     for (int j = 0; j < layout.count; ++j) {
         work.TransformSegment(0, SegmentStart(channel, layout, j), true);
-        PowerSpectrum(bins, work.Re(0), work.Im(0), settings.window, settings.density, layout.BinSpacing(),
-                      settings.scale, 1.0);
+        MeanSquareSpectrum(bins, work.Re(0), work.Im(0), settings.window, settings.density, layout.BinSpacing());
+        if (!averageMeanSquares)
+            MeanSquareToLevels(bins, work.Re(0), settings.scale, 1.0);
         averager.Add(j, work.Re(0));
     }
     averager.Finish();
+    if (averageMeanSquares)
+        MeanSquareToLevels(bins, out.data(), settings.scale, 1.0);
     result.firstUnit = LevelUnitText(settings.scale, unit, settings.density);
     result.levelsInDb = IsDecibelScale(settings.scale);
     result.computed = true;
@@ -160,70 +256,23 @@ MeasurementResult FrequencyResponse(AnalysisWorkspace& work, const float* x, con
     const int bins = layout.Bins();
     if (first.size() < static_cast<std::size_t>(bins) || second.size() < static_cast<std::size_t>(bins))
         return result;
-    double* sumA = work.Sum(0);
-    double* sumB = work.Sum(1);
-    std::fill_n(sumA, bins, 0.0);
-    std::fill_n(sumB, bins, 0.0);
     const bool polar = settings.display == FrfDisplay::MagnitudePhase;
+    if (settings.estimator == FrfEstimator::H0)
+        MeanOfSegmentRatios(work, x, y, layout, polar);
+    else
+        RatioOfMeanSpectra(work, x, y, layout, settings.estimator == FrfEstimator::H2, polar);
 
-    ForEachBinOfSegmentPairs(work, x, y, layout, bins, [&](int k, double Xr, double Xi, double Yr, double Yi) {
-        double hr = 0.0, hi = 0.0;
-        switch (settings.estimator) {
-        case FrfEstimator::H0: {
-            double den = Xr * Xr + Xi * Xi;
-            if (den == 0.0)
-                den = kDenominatorGuard;
-            hr = (Xr * Yr + Xi * Yi) / den;
-            hi = (Xr * Yi - Xi * Yr) / den;
-            break;
-        }
-        case FrfEstimator::H1: {
-            const double gr = Xr * Yr + Xi * Yi;
-            const double gi = Xi * Yr - Xr * Yi;
-            const double a = Xr * Xr + Xi * Xi;
-            double den = a * a;
-            if (den == 0.0)
-                den = kDenominatorGuard;
-            hr = a * gr / den;
-            hi = -a * gi / den;
-            break;
-        }
-        case FrfEstimator::H2: {
-            const double gr = Xr * Yr + Xi * Yi;
-            const double gi = Xi * Yr - Xr * Yi;
-            const double b = Yr * Yr + Yi * Yi;
-            double den = gr * gr + gi * gi;
-            if (den == 0.0)
-                den = kDenominatorGuard;
-            hr = b * gr / den;
-            hi = -b * gi / den;
-            break;
-        }
-        }
-        if (polar) {
-            sumA[k] += Magnitude(hr, hi);
-            sumB[k] += std::atan2(hi, hr);
-        } else {
-            sumA[k] += hr;
-            sumB[k] += hi;
-        }
-    });
-
-    const double count = layout.count;
+    const double* a = work.Sum(0);
+    const double* b = work.Sum(1);
+    const bool decibels = polar && settings.level == FrfLevel::TenLog;
     for (int k = 0; k < bins; ++k) {
-        double a = sumA[k] / count;
-        double b = sumB[k] / count;
-        if (polar) {
-            b *= kDegreesPerRadian;
-            if (settings.level == FrfLevel::TenLog)
-                a = 10.0 * std::log10(std::max(a, kMagnitudeFloor));
-        }
-        first[k] = static_cast<float>(a);
-        second[k] = static_cast<float>(b);
+        // Levels of an amplitude ratio are 20·log10.
+        first[k] = static_cast<float>(decibels ? 20.0 * std::log10(std::max(a[k], kMagnitudeFloor)) : a[k]);
+        second[k] = static_cast<float>(polar ? b[k] * kDegreesPerRadian : b[k]);
     }
     if (polar) {
-        result.levelsInDb = settings.level == FrfLevel::TenLog;
-        result.firstUnit = result.levelsInDb ? "dB" : "";
+        result.levelsInDb = decibels;
+        result.firstUnit = decibels ? "dB" : "";
         result.secondUnit = "\u00B0";
     } else {
         result.firstUnit = WithSuffix(unitX, " (RE)");
@@ -286,8 +335,11 @@ MeasurementResult CrossSpectrum(AnalysisWorkspace& work, const float* x, const f
     const double count = layout.count;
     const double densityFactor = density ? 1.0 / (layout.BinSpacing() * NoiseBandwidth(window)) : 1.0;
     for (int k = 0; k < bins; ++k) {
+        // Mean square per bin: half the product for a sine's bin, all of it
+        // for bin 0 (the product of the means).
+        const double meanSquareFactor = k == 0 ? 1.0 : 0.5;
         phase[k] = static_cast<float>(sumPhase[k] / count * kDegreesPerRadian);
-        magnitude[k] = static_cast<float>(sumMagnitude[k] * densityFactor * (1.0 / count) * 0.5);
+        magnitude[k] = static_cast<float>(sumMagnitude[k] * densityFactor * (1.0 / count) * meanSquareFactor);
     }
     result.firstUnit = WithSuffix(unitX, density ? "rms\u00B2/Hz" : "rms\u00B2");
     result.secondUnit = "\u00B0";

@@ -50,12 +50,13 @@ struct AmplitudeSettings {
 };
 
 // Amplitude spectrum of one channel. "Mag": |X[k]|·h (h = 1 "Peak", √0.5
-// "RMS") per segment, combined by the averaging mode (peak hold from 0); with
-// integration each bin is first multiplied by 9.81 for unit "g" and divided by
-// ω = 2π·k·Δf ("Int") or ω² ("Int Int"); bin 0 (ω = 0) is then 0. The unit
-// "m/s²", "m/s*s" or "g" becomes "m/s" / "m". "Mag+Phase": first segment only,
-// |X|·h and the phase in degrees (atan2). "RE+IM": first segment only, real and
-// imaginary parts, units "<unit> (RE)" / "<unit> (IM)".
+// "RMS"; bin 0, the mean, takes h = 1 in both) per segment, combined by the
+// averaging mode (peak hold from 0); with integration each bin is first
+// multiplied by 9.81 for unit "g" and divided by ω = 2π·k·Δf ("Int") or ω²
+// ("Int Int"); bin 0 (ω = 0) is then 0. The unit "m/s²", "m/s*s" or "g"
+// becomes "m/s" / "m". "Mag+Phase": first segment only, |X|·h and the phase in
+// degrees (atan2). "RE+IM": first segment only, real and imaginary parts,
+// units "<unit> (RE)" / "<unit> (IM)". A constant 1 V reads 1 V at bin 0.
 MeasurementResult AmplitudeSpectrum(AnalysisWorkspace& work, const float* channel, const SegmentLayout& layout,
                                     const AmplitudeSettings& settings, std::string_view unit, TraceArrays out);
 
@@ -69,9 +70,12 @@ struct PsdSettings {
     bool density = false;
 };
 
-// Power spectral density of one channel: PowerSpectrum (p0 = 1) of every
-// segment, combined by the averaging mode over the converted values (peak hold
-// from −1e37). Units by LevelUnitText.
+// Power spectral density of one channel: the mean square spectrum
+// (MeanSquareSpectrum) of every segment in the level scale (p0 = 1).
+// "Linear" averages the mean squares and converts their mean into the scale
+// (in dB the level of the mean power, not the mean of the levels); "Peak
+// hold" keeps the largest level (from −1e37), "Cascade"/"Spctgrm" one row of
+// levels per segment. Units by LevelUnitText.
 MeasurementResult PowerSpectralDensity(AnalysisWorkspace& work, const float* channel, const SegmentLayout& layout,
                                        const PsdSettings& settings, std::string_view unit, std::span<float> out);
 
@@ -86,13 +90,16 @@ struct FrfSettings {
     FrfLevel level = FrfLevel::TenLog;
 };
 
-// Frequency response H = Y/X of input x (trace 1's channel) to output y, per
-// segment by the estimator (a zero denominator is replaced by 1e-10), averaged
-// over the segments as |H| and phase ("Mag+Phase") or Re and Im ("RE+IM").
-// "Mag+Phase" writes the magnitude to `first` (10·log10 of it with "10 log",
-// unit "dB"; a magnitude of 0 reads as 1e-20, i.e. −200 dB) and the phase in
-// degrees to `second` (unit "°"). "RE+IM" writes Re to `first`, Im to
-// `second`, units "<x unit> (RE)" / "(IM)". Both arrays N/2 values.
+// Frequency response H of input x (trace 1's channel) to output y by the
+// estimator: "H0" the mean over the segments of each segment's Y/X (of |H|
+// and phase for "Mag+Phase", of Re and Im for "RE+IM"); "H1" Gxy/Gxx and
+// "H2" Gyy/Gyx from the spectra summed over the segments (Gxy = Σ conj(X)·Y,
+// Gxx = Σ|X|², Gyy = Σ|Y|², Gyx = conj(Gxy)), unbiased by noise in y (H1)
+// or in x (H2). A zero denominator is replaced by 1e-10. "Mag+Phase" writes
+// the magnitude to `first` (20·log10 of it with "10 log", unit "dB": a gain
+// of 2 reads 6.02 dB, a magnitude of 0 −200 dB) and the phase in degrees to
+// `second` (unit "°"). "RE+IM" writes Re to `first`, Im to `second`, units
+// "<x unit> (RE)" / "(IM)". Both arrays N/2 values.
 MeasurementResult FrequencyResponse(AnalysisWorkspace& work, const float* x, const float* y,
                                     const SegmentLayout& layout, const FrfSettings& settings,
                                     std::string_view unitX, std::span<float> first, std::span<float> second);
@@ -102,10 +109,11 @@ MeasurementResult FrequencyResponse(AnalysisWorkspace& work, const float* x, con
 MeasurementResult Coherence(AnalysisWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
                             WindowType window, std::span<float> out);
 
-// Cross spectrum P = X·conj(Y): the mean over the segments of |P| (× 0.5,
-// divided by Δf·B with density; unit "<x unit>rms²" and "/Hz") into
-// `magnitude` and of the phase in degrees into `phase` (unit "°"). The cross
-// spectrum of a channel with itself equals its mean-square power spectrum.
+// Cross spectrum P = X·conj(Y): the mean over the segments of |P| as a mean
+// square (× 0.5 for a sine's bin, × 1 for bin 0; divided by Δf·B with
+// density; unit "<x unit>rms²" and "/Hz") into `magnitude` and of the phase
+// in degrees into `phase` (unit "°"). The cross spectrum of a channel with
+// itself equals its mean-square power spectrum.
 MeasurementResult CrossSpectrum(AnalysisWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
                                 WindowType window, bool density, std::string_view unitX, std::span<float> magnitude,
                                 std::span<float> phase);

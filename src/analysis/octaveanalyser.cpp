@@ -118,27 +118,6 @@ void ProcessGroupsPortable(OctaveAnalyser::Group* groups, int groupCount, const 
     ProcessGroupsBody<v8d>(groups, groupCount, samples, count, alpha);
 }
 
-bool Supported(OctaveAnalyser::Kernel kernel)
-{
-    __builtin_cpu_init();
-    switch (kernel) {
-    case OctaveAnalyser::Kernel::Avx512:
-        return __builtin_cpu_supports("avx512f");
-    case OctaveAnalyser::Kernel::Avx2:
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    default:
-        return true;
-    }
-}
-
-OctaveAnalyser::Kernel BestKernel()
-{
-    if (Supported(OctaveAnalyser::Kernel::Avx512))
-        return OctaveAnalyser::Kernel::Avx512;
-    if (Supported(OctaveAnalyser::Kernel::Avx2))
-        return OctaveAnalyser::Kernel::Avx2;
-    return OctaveAnalyser::Kernel::Portable;
-}
 #endif
 
 // Subnormal numbers switched off for the lifetime of the guard: after long
@@ -157,19 +136,6 @@ private:
     unsigned m_saved;
 #endif
 };
-
-OctaveAnalyser::Kernel Resolve(OctaveAnalyser::Kernel wanted)
-{
-#if defined(__x86_64__)
-    static const OctaveAnalyser::Kernel best = BestKernel();
-    if (wanted == OctaveAnalyser::Kernel::Best || !Supported(wanted))
-        return best;
-    return wanted;
-#else
-    (void)wanted;
-    return OctaveAnalyser::Kernel::Portable;
-#endif
-}
 
 void ProcessGroups(OctaveAnalyser::Kernel kernel, OctaveAnalyser::Group* groups, int groupCount,
                    const float* samples, int count, double alpha)
@@ -239,41 +205,27 @@ void OctaveAnalyser::Design(int bandsPerOctave, Weighting weighting, double lowH
 void OctaveAnalyser::DesignBand(int slot, double fc, double g)
 {
     Band& band = m_bands[slot];
-    band.sections = kSections;
     band.lower = fc / g;
     band.upper = fc * g;
     band.centre = fc;
-    band.dt = m_dt;
     band.weightingGain = WeightingGain(m_weighting, fc);
 
+    // Edges prewarped for the bilinear transform s = (1 − z⁻¹)/(1 + z⁻¹).
     const double a = std::tan(kPi * band.lower * m_dt);
     const double b = std::tan(kPi * band.upper * m_dt);
     const double d = b - a;
-    const double v = d * d;
-    const double r = d * d + 2.0 * a * b;
-    const double t = a * a * b * b;
-    const double u = 6.0 - 2.0 * r + 6.0 * t;
-    const double w = 4.0 * t;
     constexpr int m = kSections;
 
     Group& grp = m_groups[slot / kLanes];
     const int lane = slot % kLanes;
     for (int k = 0; k < m; ++k) {
+        // Fourth-order section k has the analog denominator
+        // (s² − P·d·s + ab)(s² − P̄·d·s + ab), P = e^(iθ) the low-pass
+        // prototype pole, and the numerator d²·s². Factored into the two real
+        // quadratics of the band-pass poles s and s̄, each maps onto
+        // g·(1 − z⁻²)/(1 + c1·z⁻¹ + c2·z⁻²), the numerator shared as d·s per
+        // quadratic.
         const double theta = (2 * m + 1 + 2 * k) * kPi / (4 * m);
-        const double p = -2.0 * d * std::cos(theta);
-        const double q = a * b * p;
-        const double D = 1.0 + r + t + p + q;
-        band.b0[k] = v / D;
-        band.a1[k] = (2.0 * q - 2.0 * p - 4.0 + w) / D;
-        band.a2[k] = u / D;
-        band.a3[k] = (2.0 * p - 4.0 - 2.0 * q + w) / D;
-        band.a4[k] = (1.0 - p + r - q + t) / D;
-
-        // The section's analog denominator (s² − P·d·s + ab)(s² − P̄·d·s + ab),
-        // P = e^(iθ) the low-pass prototype pole, factored into the two real
-        // quadratics of the band-pass poles s and s̄; each maps through
-        // s = (1 − z⁻¹)/(1 + z⁻¹) onto g·(1 − z⁻²)/(1 + c1·z⁻¹ + c2·z⁻²),
-        // the section's numerator d²·s² shared as d·s per quadratic.
         const std::complex<double> pole(std::cos(theta), std::sin(theta));
         const std::complex<double> pd = pole * d;
         const std::complex<double> root = std::sqrt(pd * pd - 4.0 * a * b);
@@ -295,11 +247,6 @@ OctaveAnalyser::Biquad OctaveAnalyser::BandBiquad(int band, int biquad) const
     const Group& grp = m_groups[band / kLanes];
     const int lane = band % kLanes;
     return {grp.g[biquad][lane], grp.c1[biquad][lane], grp.c2[biquad][lane]};
-}
-
-OctaveAnalyser::Kernel OctaveAnalyser::ActiveKernel() const
-{
-    return Resolve(m_kernel);
 }
 
 double OctaveAnalyser::MeanSquare(int band) const

@@ -3,24 +3,26 @@
 // weighting, producing band levels and overall levels in dB re 20 µPa.
 //
 // Each band is a sixth-order Butterworth band-pass between fc/g and fc·g,
-// made by the bilinear transform with prewarping. The design keeps the three
-// fourth-order sections of each band (b0, a1 … a4); the filter runs the same
-// transfer function as six second-order sections, whose poles are computed
-// from the analog prototype. Fourth-order direct-form sections lose their
-// response when the band is narrow against the sample rate (at 200 kHz the
-// poles of a 16 Hz band lie within about 1e-5 of the unit circle, where the
-// rounding of a1 … a4 moves the poles by more than that); the second-order
-// sections keep it at every rate down to the lowest band.
+// made by the bilinear transform with prewarping. Its classic realisation is
+// three fourth-order direct-form sections, b0·(1 − 2z⁻² + z⁻⁴) over
+// 1 + a1·z⁻¹ + … + a4·z⁻⁴; the filter runs the same transfer function as six
+// second-order sections, whose poles are computed from the analog prototype.
+// Fourth-order direct-form sections lose their response when the band is
+// narrow against the sample rate (at 200 kHz the poles of a 16 Hz band lie
+// within about 1e-5 of the unit circle, where the rounding of a1 … a4 moves
+// the poles by more than that); the second-order sections keep it at every
+// rate down to the lowest band.
 //
-// One fixed-size object of about 160 KB (kept with its owner, not on a small
+// One fixed-size object of about 80 KB (kept with its owner, not on a small
 // stack): no allocation anywhere. Process runs bands side by side in SIMD
 // registers (eight with AVX-512, four with AVX2, two with SSE2), the widest
 // the processor offers, with subnormal arithmetic switched off so that long
 // digital silence costs no more than signal. Not thread-safe: the owner's
 // thread only.
 
+#include "analysis/simdkernel.h"
+
 #include <array>
-#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -28,24 +30,15 @@ class OctaveAnalyser {
 public:
     static constexpr int kMaxBands = 256;
     static constexpr int kSections = 3;          // fourth-order sections per band
-    static constexpr int kMaxSections = 7;
     static constexpr int kBiquads = 2 * kSections;
 
     enum class Weighting : int { Linear = 0, A = 1, B = 2, C = 3 };
 
     struct Band {
-        std::uint8_t sections = 0;
         double lower = 0.0;          // fc/g, Hz
         double upper = 0.0;          // fc·g, Hz
         double centre = 0.0;         // fc, Hz
-        double dt = 0.0;             // s
         double weightingGain = 1.0;  // amplitude factor at fc
-        // y[n] = b0·(x[n] − 2x[n−2] + x[n−4]) − a1·y[n−1] − … − a4·y[n−4]
-        double b0[kMaxSections] = {};
-        double a1[kMaxSections] = {};
-        double a2[kMaxSections] = {};
-        double a3[kMaxSections] = {};
-        double a4[kMaxSections] = {};
     };
 
     // One second-order section y[n] = g·(x[n] − x[n−2]) − c1·y[n−1] − c2·y[n−2].
@@ -76,7 +69,6 @@ public:
     int BandsPerOctave() const { return m_bandsPerOctave; }
     double Dt() const { return m_dt; }
     double Alpha() const { return m_alpha; }
-    Weighting CurrentWeighting() const { return m_weighting; }
     double Centre(int band) const { return m_bands[band].centre; }
     const Band& BandRecord(int band) const { return m_bands[band]; }
     Biquad BandBiquad(int band, int biquad) const;
@@ -88,14 +80,11 @@ public:
     // Time-weighted mean square of band `band`'s output, Pa².
     double MeanSquare(int band) const;
 
-    // The processing kernels: Best is the widest SIMD this processor runs
-    // (AVX-512, else AVX2 with FMA, else portable code). A kernel the
-    // processor lacks falls back to Best. For comparing kernels in tests and
-    // benchmarks; results agree within rounding.
-    enum class Kernel : int { Best, Portable, Avx2, Avx512 };
+    // The kernel Process runs (Best by default); results of the kernels
+    // agree within rounding.
+    using Kernel = SimdKernel;
     void SelectKernel(Kernel kernel) { m_kernel = kernel; }
-    // The kernel Process actually runs.
-    Kernel ActiveKernel() const;
+    Kernel ActiveKernel() const { return ResolveSimdKernel(m_kernel); }
 
     // Amplitude factor of a weighting at frequency fc (Hz); 1 for "Linear",
     // within 0.001 dB of 1 at 1 kHz for A, B and C.

@@ -11,17 +11,4 @@ void WindowTable::Prepare(WindowType type, int n)
     for (int i = 0; i < n; ++i)
         m_values[i] = static_cast<float>(WindowValue(type, i, n));
     m_amplitudeFactor = n > 0 ? ::AmplitudeFactor(type, n) : 0.0;
-    m_noiseBandwidth = ::NoiseBandwidth(type);
-}
-
-void WindowTable::Apply(float* re, float* im) const
-{
-    if (m_type == WindowType::Rectangle)
-        return;
-    const float* w = m_values.data();
-    const int n = Size();
-    for (int i = 0; i < n; ++i) {
-        re[i] *= w[i];
-        im[i] *= w[i];
-    }
 }

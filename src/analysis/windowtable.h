@@ -20,16 +20,9 @@ public:
     std::span<const float> Values() const { return m_values; }
     // c of the window at this length.
     double AmplitudeFactor() const { return m_amplitudeFactor; }
-    // B in bins.
-    double NoiseBandwidth() const { return m_noiseBandwidth; }
-
-    // Multiplies re[i] and im[i] by w(i) for i < Size(). "Rectangle" leaves
-    // the arrays as they are. Any thread.
-    void Apply(float* re, float* im) const;
 
 private:
     WindowType m_type = WindowType::Rectangle;
     std::vector<float> m_values;
     double m_amplitudeFactor = 0.0;
-    double m_noiseBandwidth = 1.0;
 };

@@ -77,7 +77,7 @@ double NoiseBandwidth(WindowType type)
 {
     switch (type) {
     case WindowType::Bartlett:
-        return 0.667;
+        return 4.0 / 3.0;
     case WindowType::Hann:
         return 1.5;
     case WindowType::Hamming:

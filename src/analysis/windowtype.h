@@ -28,5 +28,6 @@ double WindowValue(WindowType type, int i, int n);
 // windowing: 2/n divided by the window's mean, as tabulated.
 double AmplitudeFactor(WindowType type, int n);
 
-// Equivalent noise bandwidth in bins, used only for density scaling.
+// Equivalent noise bandwidth B in bins, N·Σw²/(Σw)² (as tabulated: 4/3 for
+// "Bartlett", 1.5 for "Hann"), used only for density scaling.
 double NoiseBandwidth(WindowType type);

@@ -29,6 +29,13 @@ public:
     virtual void ChannelsChosen() = 0;
     virtual void AutoSetup() = 0;
     virtual void RefreshChannels() = 0;
+    // The channel index chosen on the main bar for slot 0 ("Ch1") or 1
+    // ("Ch2"); -1 for "nc", any other slot, or before the bar exists.
+    virtual int ChosenChannel(int slot) const
+    {
+        (void)slot;
+        return -1;
+    }
     // Opens the main menu with its top left corner at the global point.
     virtual void ShowMainMenu(const QPoint& globalPos) = 0;
 };

@@ -26,7 +26,8 @@ public:
     void RefillChannelSelectors();
     void SetSetupCaption(const QString& text);
     QString SetupCaption() const;
-    // Every 20th tick: blinks the "Rec" lamp while recording.
+    // Every 20th tick: blinks the "Rec" lamp while recording; switches it
+    // off and tells the user when a failed write has stopped the recording.
     void BlinkRecord();
     // Shows the run and single-shot flags on "Run" and "Single".
     void MirrorRunState();
@@ -55,6 +56,7 @@ protected:
 private:
     void OnControl(int id);
     void StopRecording();
+    void EndRecording();
 
     MainFrame* m_frame;
     CSelectorButton* m_ch1 = nullptr;

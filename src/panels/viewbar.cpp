@@ -1,10 +1,156 @@
 #include "viewbar.h"
 
+#include "context/analysisrecord.h"
 #include "context/appcontext.h"
+#include "context/mainframe.h"
+#include "panels/controlbar.h"
+#include "platform/dialogtemplate.h"
+#include "platform/textarchive.h"
+#include "views/graphwnd.h"
+#include "widgets/togglebutton.h"
+#include "widgets/widgetcontrols.h"
+#include "zq.h"
 
+#include <QMessageBox>
 #include <QPainter>
+#include <QTimer>
 
-CViewBar::CViewBar(MainFrame* frame, QWidget* parent) : QWidget(parent), m_frame(frame) {}
+namespace {
+
+struct TabEntry {
+    ViewKind kind;
+    int id;
+    const char* block;
+};
+
+// By ViewKind: tab id and settings block name.
+constexpr TabEntry kTabs[kViewKindCount] = {
+    {ViewKind::Time, 1058, "Time"}, {ViewKind::Fft, 1059, "FFT"}, {ViewKind::Psd, 1060, "PSD"},
+    {ViewKind::Frf, 1061, "FRF"},   {ViewKind::Coh, 1063, "COH"}, {ViewKind::Crs, 1062, "CRS"},
+    {ViewKind::Ccr, 1065, "CCR"},   {ViewKind::Acr, 1064, "ACR"}, {ViewKind::Spg, 1068, "SPG"},
+    {ViewKind::Oct, 1066, "OCT"},   {ViewKind::Dmm, 1067, "DMM"},
+};
+
+// Template 137: the tabs left to right, y 3, 34 x 12 dialog units.
+constexpr DialogControl kTemplate[] = {
+    {1058, ControlKind::Toggle, "TIME", 4, 3, 34, 12},    {1059, ControlKind::Toggle, "FFT", 38, 3, 34, 12},
+    {1060, ControlKind::Toggle, "PS[D]", 72, 3, 34, 12},  {1061, ControlKind::Toggle, "FRF", 106, 3, 34, 12},
+    {1062, ControlKind::Toggle, "CRS", 140, 3, 34, 12},   {1063, ControlKind::Toggle, "COH", 174, 3, 34, 12},
+    {1064, ControlKind::Toggle, "ACR", 208, 3, 34, 12},   {1065, ControlKind::Toggle, "CCR", 242, 3, 34, 12},
+    {1068, ControlKind::Toggle, "SPCTGR", 276, 3, 34, 12}, {1066, ControlKind::Toggle, "OCTAVE", 310, 3, 34, 12},
+    {1067, ControlKind::Toggle, "DMM", 344, 3, 34, 12},
+};
+constexpr bool TabsInKindOrder()
+{
+    for (int i = 0; i < kViewKindCount; ++i) {
+        if (int(kTabs[i].kind) != i)
+            return false;
+    }
+    return true;
+}
+static_assert(TabsInKindOrder(), "kTabs is indexed by ViewKind");
+
+constexpr int kTemplateWidth = 421;
+constexpr int kTemplateHeight = 19;
+
+// The order in which the view windows are made.
+constexpr ViewKind kCreationOrder[] = {ViewKind::Time, ViewKind::Fft, ViewKind::Psd, ViewKind::Spg,
+                                       ViewKind::Oct,  ViewKind::Dmm, ViewKind::Frf, ViewKind::Coh,
+                                       ViewKind::Crs,  ViewKind::Ccr, ViewKind::Acr};
+// The views that analyse the captured record, in the order they do.
+constexpr ViewKind kRecordViews[] = {ViewKind::Time, ViewKind::Fft, ViewKind::Psd, ViewKind::Frf, ViewKind::Coh,
+                                     ViewKind::Crs,  ViewKind::Ccr, ViewKind::Acr, ViewKind::Spg};
+// The tabs in strip order, left to right.
+constexpr ViewKind kStripOrder[] = {ViewKind::Time, ViewKind::Fft, ViewKind::Psd, ViewKind::Frf,
+                                    ViewKind::Crs,  ViewKind::Coh, ViewKind::Acr, ViewKind::Ccr,
+                                    ViewKind::Spg,  ViewKind::Oct, ViewKind::Dmm};
+
+const QColor kOffFace(80, 80, 80);
+const QColor kOnFace(255, 255, 192);
+// A tab without a view: the off face with a dimmed caption.
+const QColor kUnavailableText(140, 140, 140);
+
+// The self-closing notice: modal until it closes itself after ms.
+void ShowAttention(QWidget* parent, const QString& text, int ms)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Attention"), text, QMessageBox::Ok, parent);
+    QTimer::singleShot(ms, &box, &QDialog::accept);
+    box.exec();
+}
+
+} // namespace
+
+CViewBar::CViewBar(MainFrame* frame, QWidget* parent, const ViewFactories& factories)
+    : QWidget(parent), m_frame(frame)
+{
+    BuildDialog(this, kTemplate, CreateWidgetControl);
+    resize(DialogSizeToPixels(kTemplateWidth, kTemplateHeight));
+    for (const TabEntry& tab : kTabs)
+        m_tabs[Index(tab.kind)] = ControlAs<CToggleButton>(this, tab.id);
+    CreateViews(factories);
+    ColourTabs();
+    ConnectClicks(this, [this](int id) { OnTab(id); });
+
+    if (View(ViewKind::Time)) {
+        SelectView(ViewKind::Time);
+        return;
+    }
+    // Without a time view the page opens on the first view it has.
+    for (ViewKind kind : kStripOrder) {
+        if (View(kind)) {
+            SelectView(kind);
+            break;
+        }
+    }
+}
+
+CViewBar::~CViewBar()
+{
+    for (CGraphWnd*& view : m_views) {
+        delete view;
+        view = nullptr;
+    }
+}
+
+void CViewBar::CreateViews(const ViewFactories& factories)
+{
+    QWidget* owner = parentWidget();
+    const int panelWidth = Ctx().panelWidth;
+    for (ViewKind kind : kCreationOrder) {
+        ViewFactory make = factories[Index(kind)];
+        if (!make)
+            continue;
+        CGraphWnd* view = make(m_frame, owner);
+        view->setWindowTitle(QStringLiteral("Unit"));
+        view->setCursor(Qt::ArrowCursor);
+        view->setGeometry(0, 0, panelWidth, kStripHeight);
+        view->Create();
+        m_views[Index(kind)] = view;
+    }
+}
+
+void CViewBar::ColourTabs()
+{
+    for (int i = 0; i < kViewKindCount; ++i) {
+        CToggleButton* tab = m_tabs[i];
+        const bool available = m_views[i] != nullptr;
+        tab->SetColors(kOffFace, available ? QColor(Qt::white) : kUnavailableText, kOnFace, Qt::black);
+        tab->setEnabled(available);
+    }
+}
+
+int CViewBar::TabId(ViewKind kind) { return kTabs[Index(kind)].id; }
+
+const char* CViewBar::BlockName(ViewKind kind) { return kTabs[Index(kind)].block; }
+
+int CViewBar::ActiveKind() const
+{
+    for (int i = 0; i < kViewKindCount; ++i) {
+        if (m_views[i] && m_views[i]->IsActive())
+            return i;
+    }
+    return -1;
+}
 
 void CViewBar::LayoutViews(int x, int y, int w, int h)
 {
@@ -12,14 +158,136 @@ void CViewBar::LayoutViews(int x, int y, int w, int h)
     m_tile = QRect(x, y, w, h);
     m_viewArea = QRect(x + panelWidth, y, w - panelWidth, h - kStripHeight);
     setGeometry(x + panelWidth, y + h - kStripHeight, w - panelWidth, kStripHeight);
+    for (CGraphWnd* view : m_views) {
+        if (!view)
+            continue;
+        view->setGeometry(m_viewArea);
+        view->update();
+    }
     update();
 }
 
-void CViewBar::TickViews(int) {}
+void CViewBar::OnTab(int id)
+{
+    for (const TabEntry& tab : kTabs) {
+        if (tab.id == id) {
+            SelectView(tab.kind);
+            return;
+        }
+    }
+}
 
-void CViewBar::RecomputeViews() {}
+void CViewBar::DeactivateAll()
+{
+    for (int i = 0; i < kViewKindCount; ++i) {
+        if (m_views[i])
+            m_views[i]->Show(false);
+        m_tabs[i]->SetState(false);
+    }
+}
 
-void CViewBar::ChannelsChanged() {}
+void CViewBar::SelectView(ViewKind kind)
+{
+    CGraphWnd* view = View(kind);
+    if (!view)
+        return;
+    if (kind == ViewKind::Spg)
+        RequireAutoAveraging();
+    DeactivateAll();
+    // The octave and multimeter views start from fresh samples.
+    if (kind == ViewKind::Oct || kind == ViewKind::Dmm)
+        ZQ_ResetBuffer(kOctaveClient, -1);
+    view->Show(true);
+    Tab(kind)->SetState(true);
+    if (kind != ViewKind::Time && kind != ViewKind::Oct && kind != ViewKind::Dmm)
+        view->Analyse();
+}
+
+void CViewBar::RequireAutoAveraging()
+{
+    if (m_frame->Record().averages == 0)
+        return;
+    ShowAttention(m_frame->Window(), QStringLiteral("Set avg must to auto"), 1000);
+    // Through the main bar, as if the user had chosen "Auto" there.
+    auto* bar = m_frame->Window()->findChild<CControlBar*>(QString(), Qt::FindDirectChildrenOnly);
+    if (bar) {
+        bar->SetAnalysisChoices(bar->PointsChoice(), 0, bar->OverlapChoice());
+        return;
+    }
+    m_frame->Record().averages = 0;
+    m_frame->AveragesChanged();
+}
+
+void CViewBar::TickViews(int pageIndex)
+{
+    // Only the first page's time view reads the service; it feeds every
+    // page through the main window.
+    if (pageIndex == 0 && View(ViewKind::Time))
+        View(ViewKind::Time)->Tick();
+    if (CGraphWnd* octave = View(ViewKind::Oct))
+        octave->Tick();
+    if (CGraphWnd* multimeter = View(ViewKind::Dmm))
+        multimeter->Tick();
+}
+
+void CViewBar::RecomputeViews()
+{
+    for (ViewKind kind : kRecordViews) {
+        if (CGraphWnd* view = View(kind))
+            view->Analyse();
+    }
+}
+
+void CViewBar::ChannelsChanged()
+{
+    if (CGraphWnd* time = View(ViewKind::Time))
+        time->SetTraceCount(ZQ_GetNrOfChan());
+    if (CGraphWnd* octave = View(ViewKind::Oct))
+        octave->Reinit();
+}
+
+void CViewBar::SerializePanel(TextArchive& archive)
+{
+    if (archive.IsStoring()) {
+        for (const TabEntry& tab : kTabs) {
+            CGraphWnd* view = View(tab.kind);
+            if (!view)
+                continue;
+            archive.BeginBlock(QString::fromLatin1(tab.block));
+            view->Serialize(archive);
+            archive.EndBlock();
+        }
+        return;
+    }
+    if (archive.IsLoading())
+        LoadBlocks(archive);
+}
+
+void CViewBar::LoadBlocks(TextArchive& archive)
+{
+    DeactivateAll();
+    QString line;
+    while (archive.ReadLine(line) && !TextArchive::IsBlockEnd(line)) {
+        for (const TabEntry& tab : kTabs) {
+            if (!line.startsWith(QString::fromLatin1(tab.block) + QStringLiteral(" {")))
+                continue;
+            if (CGraphWnd* view = View(tab.kind))
+                view->Serialize(archive);
+            else
+                archive.SkipBlock();
+            break;
+        }
+    }
+    // Each selection hides the others, so the last loaded active view in
+    // block order stays visible; the flags are taken before any selection.
+    std::array<bool, kViewKindCount> loadedActive{};
+    for (int i = 0; i < kViewKindCount; ++i)
+        loadedActive[i] = m_views[i] && m_views[i]->IsActive();
+    for (const TabEntry& tab : kTabs) {
+        if (loadedActive[Index(tab.kind)])
+            SelectView(tab.kind);
+    }
+}
 
 void CViewBar::paintEvent(QPaintEvent*)
 {

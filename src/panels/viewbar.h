@@ -1,28 +1,63 @@
 #pragma once
-// One page of the main window: the strip of view tabs along the bottom of
-// the page's tile, and the owner of the page's analysis views.
+// One page of the main window: the strip of eleven view tabs along the
+// bottom of the page's tile, and the owner of the page's analysis views.
+// One view is shown at a time, the one whose tab is lit. The page forwards
+// the main tick and the main window's broadcasts to its views and writes
+// and reads their settings blocks.
+//
+// The views (and their panels) are children of the main window, like the
+// page itself; the page deletes them with itself. A kind of view that this
+// program does not build has no view on the page and a disabled tab.
+// UI thread only.
+
+#include "views/viewfactories.h"
 
 #include <QRect>
 #include <QWidget>
+#include <array>
 
+class CGraphWnd;
+class CToggleButton;
 class MainFrame;
+class TextArchive;
 
 class CViewBar : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kStripHeight = 28;
+    static constexpr int kResourceId = 137;
+    // Reader client of the octave views, emptied when one is chosen.
+    static constexpr int kOctaveClient = 3;
 
-    CViewBar(MainFrame* frame, QWidget* parent);
+    // Makes the views of the factory table (each kind that has a factory),
+    // the tabs, and shows the time view.
+    CViewBar(MainFrame* frame, QWidget* parent, const ViewFactories& factories = RegisteredViews());
+    ~CViewBar() override;
 
     // Places the page in its tile (main-window client coordinates): the
     // strip at the bottom right of the panel column, the views above it.
     void LayoutViews(int x, int y, int w, int h);
-    // The main tick for page pageIndex: views that read the service themselves.
+    // What a click on the kind's tab does: hides every view, shows that
+    // one and lights its tab. Nothing for a kind without a view.
+    void SelectView(ViewKind kind);
+    // The main tick for page pageIndex: the views that read the channel
+    // buffer service themselves.
     void TickViews(int pageIndex);
     // New data or a new channel choice: the record-based views analyse.
     void RecomputeViews();
     // The channel set changed.
     void ChannelsChanged();
+    // The page's block of a settings set: one block per view.
+    void SerializePanel(TextArchive& archive);
+
+    CGraphWnd* View(ViewKind kind) const { return m_views[Index(kind)]; }
+    CToggleButton* Tab(ViewKind kind) const { return m_tabs[Index(kind)]; }
+    // The visible view's kind, or -1 when none is shown.
+    int ActiveKind() const;
+
+    static int TabId(ViewKind kind);
+    // "Time", "FFT", …: the view's settings block is "<name> {".
+    static const char* BlockName(ViewKind kind);
 
     QRect Tile() const { return m_tile; }
     QRect ViewArea() const { return m_viewArea; }
@@ -31,7 +66,18 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    static int Index(ViewKind kind) { return int(kind); }
+    void CreateViews(const ViewFactories& factories);
+    void ColourTabs();
+    void OnTab(int id);
+    void DeactivateAll();
+    // Before the spectrogram: averaging must be "Auto".
+    void RequireAutoAveraging();
+    void LoadBlocks(TextArchive& archive);
+
     MainFrame* m_frame;
+    std::array<CGraphWnd*, kViewKindCount> m_views{};
+    std::array<CToggleButton*, kViewKindCount> m_tabs{};
     QRect m_tile;
     QRect m_viewArea;
 };

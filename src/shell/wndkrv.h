@@ -46,6 +46,7 @@ public:
     void ChannelsChosen() override;
     void AutoSetup() override;
     void RefreshChannels() override;
+    int ChosenChannel(int slot) const override;
     void ShowMainMenu(const QPoint& globalPos) override;
 
     // MenuCommandTarget: the menu's commands.
@@ -89,7 +90,6 @@ private:
     int m_pageCount = 0;
     AnalysisRecord m_record;
     CHwManager m_hardware;
-    bool m_brushesMade = false;
     int m_colourScheme = 1;
     bool m_autoSetup = false;
     std::array<QString, 4> m_setNames;

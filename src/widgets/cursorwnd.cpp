@@ -155,8 +155,12 @@ bool CCursorWnd::event(QEvent* event)
 void CCursorWnd::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    if (m_backBuffer && !m_backBuffer->isNull())
-        painter.drawImage(QPoint(0, 0), *m_backBuffer, geometry());
+    if (m_backBuffer && !m_backBuffer->isNull()) {
+        // The buffer may be at a device pixel ratio: its source rectangle is in its own pixels.
+        const qreal dpr = m_backBuffer->devicePixelRatio();
+        const QRectF source(QPointF(geometry().topLeft()) * dpr, QSizeF(size()) * dpr);
+        painter.drawImage(QRectF(rect()), *m_backBuffer, source);
+    }
     QPen dotted(QColor(255, 0, 0), 1, Qt::DotLine);
     painter.setPen(dotted);
     painter.drawLine(kWidth / 2, 0, kWidth / 2, height() - 1);

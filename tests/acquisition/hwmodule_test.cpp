@@ -1,6 +1,7 @@
 #include "acquisition/hwmanager.h"
 #include "acquisition/hwmodule.h"
 #include "platform/messagebox.h"
+#include "platform/modaldialog.h"
 #include "recordingreader.h"
 #include "context/appcontext.h"
 #include "simcontrol.h"
@@ -56,6 +57,7 @@ protected:
 
     TestEnvironment m_env;
     MessageBoxRecorder m_boxes;
+    DialogRecorder m_dialogs; // accepts every channel setup as shown
     CHwManager m_manager;
     CHwModule* m_module = nullptr;
     SimControl m_sim;

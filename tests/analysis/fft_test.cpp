@@ -103,6 +103,24 @@ TEST(WindowTest, AmplitudeFactorIsTwoOverNTimesTheInverseMean)
     }
 }
 
+TEST(WindowTest, NoiseBandwidthIsTheEquivalentNoiseBandwidth)
+{
+    // B = N·Σw²/(Σw)²: 4/3 for the triangle, 3/2 for Hann. The tabulated
+    // values of the other windows are rounded to within 0.25 %.
+    const int n = 4096;
+    for (int t = 0; t < kWindowTypeCount; ++t) {
+        const auto type = static_cast<WindowType>(t);
+        double sum = 0, sumSquares = 0;
+        for (int i = 0; i < n; ++i) {
+            const double w = WindowValue(type, i, n);
+            sum += w;
+            sumSquares += w * w;
+        }
+        EXPECT_NEAR(NoiseBandwidth(type) / (n * sumSquares / (sum * sum)), 1.0, 2.5e-3) << WindowTypeText(type);
+    }
+    EXPECT_NEAR(NoiseBandwidth(WindowType::Bartlett), 4.0 / 3.0, 1e-12);
+}
+
 TEST(WindowedFftTest, UnitSineOnBinReadsOne)
 {
     const int n = 1024;
@@ -119,6 +137,15 @@ TEST(WindowedFftTest, UnitSineOnBinReadsOne)
         WindowedFft(re.data(), im.data(), n, type, true);
         EXPECT_NEAR(BinMagnitude(re, im, 100), 1.0, 1e-5);
         EXPECT_NEAR(BinMagnitude(re, im, 99), type == WindowType::Hann ? 0.5 : 0.0, 1e-5);
+    }
+    // A constant is its own mean and carries no sine: bin 0 reads its value
+    // in every window (as exactly as the tabulated factor c).
+    for (int t = 0; t < kWindowTypeCount; ++t) {
+        const auto type = static_cast<WindowType>(t);
+        std::vector<float> re(n, -1.5f), im(n, 0.0f);
+        WindowedFft(re.data(), im.data(), n, type, true);
+        EXPECT_NEAR(re[0], -1.5, 1.5 * 1.5e-3) << WindowTypeText(type);
+        EXPECT_EQ(im[0], 0.0f);
     }
 }
 
@@ -265,10 +292,12 @@ TEST(WindowedFftTest, MatchesStraightforwardWindowedTransform)
             plain.im[i] = static_cast<float>(plain.im[i] * w);
         }
         StraightforwardFft(plain.re.data(), plain.im.data(), n);
+        // Bin 0, the mean, takes half the amplitude factor.
         const double c = AmplitudeFactor(WindowType::Blackman, n);
         double err = 0, norm = 0;
         for (int k = 0; k < n; ++k) {
-            const double pr = plain.re[k] * c, pi = plain.im[k] * c;
+            const double ck = k == 0 ? c / 2 : c;
+            const double pr = plain.re[k] * ck, pi = plain.im[k] * ck;
             err += std::pow(fast.re[k] - pr, 2) + std::pow(fast.im[k] - pi, 2);
             norm += pr * pr + pi * pi;
         }

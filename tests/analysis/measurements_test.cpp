@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <random>
 #include <vector>
 
@@ -36,38 +37,53 @@ std::vector<float> Noise(int length, unsigned seed)
     return x;
 }
 
+// Bins 0 … N/2 − 1 of the DFT of x[i]·w(i), w the periodic Hann window, all
+// in double.
+std::vector<std::complex<double>> HannDft(const float* x, int n)
+{
+    std::vector<std::complex<double>> out(n / 2);
+    for (int k = 0; k < n / 2; ++k) {
+        std::complex<double> sum = 0;
+        for (int i = 0; i < n; ++i) {
+            const double w = 0.5 - 0.5 * std::cos(2 * kPi * i / n);
+            const double angle = -2 * kPi * static_cast<double>((static_cast<long long>(k) * i) % n) / n;
+            sum += w * x[i] * std::complex<double>(std::cos(angle), std::sin(angle));
+        }
+        out[k] = sum;
+    }
+    return out;
+}
+
 } // namespace
 
-TEST(PowerSpectrumTest, LevelScalesOfKnownPowers)
+TEST(PowerSpectrumTest, LevelScalesOfKnownBins)
 {
-    // Bin powers P = 0, 4, 1 (re 0/2/1, im 0).
+    // Scaled bins: 1 at bin 0 (a mean of 1 V), nothing at bin 1, sines of
+    // peak 2 and 1 at bins 2 and 3: mean squares 1, 0, 2 and 0.5.
     auto convert = [](LevelScale scale, bool density = false, double p0 = 1.0) {
-        std::vector<float> re = {0.0f, 2.0f, 1.0f}, im = {0.0f, 0.0f, 0.0f};
-        PowerSpectrum(3, re.data(), im.data(), WindowType::Hann, density, 10.0, scale, p0);
+        std::vector<float> re = {1.0f, 0.0f, 2.0f, 1.0f}, im = {0.0f, 0.0f, 0.0f, 0.0f};
+        PowerSpectrum(4, re.data(), im.data(), WindowType::Hann, density, 10.0, scale, p0);
         return re;
     };
-    const auto lin = convert(LevelScale::LinearRms);
-    EXPECT_FLOAT_EQ(lin[0], 0.0f);
-    EXPECT_FLOAT_EQ(lin[1], 2.0f);
-    EXPECT_FLOAT_EQ(lin[2], 0.5f);
+    EXPECT_EQ(convert(LevelScale::LinearRms), (std::vector<float>{1.0f, 0.0f, 2.0f, 0.5f}));
 
     const auto dbv = convert(LevelScale::DbV);
-    EXPECT_NEAR(dbv[0], -203.0103, 1e-3);   // the 1e-20 lift
-    EXPECT_NEAR(dbv[1], 10 * std::log10(2.0), 1e-5);
+    EXPECT_NEAR(dbv[0], 0.0, 1e-6);
+    EXPECT_NEAR(dbv[1], -203.0103, 1e-3);   // a zero bin: 10·log10(0.5·1e-20)
+    EXPECT_NEAR(dbv[2], 10 * std::log10(2.0), 1e-5);
 
     const auto dbmax = convert(LevelScale::LogMaximum);
-    EXPECT_FLOAT_EQ(dbmax[1], 0.0f);
-    EXPECT_LT(dbmax[2], 0.0f);
-    EXPECT_NEAR(dbmax[2], 10 * std::log10(0.25), 1e-5);
+    EXPECT_FLOAT_EQ(dbmax[2], 0.0f);
+    EXPECT_NEAR(dbmax[0], 10 * std::log10(0.5), 1e-5);
+    EXPECT_NEAR(dbmax[3], 10 * std::log10(0.25), 1e-5);
 
-    const auto dbu = convert(LevelScale::DbU);
-    EXPECT_NEAR(dbu[1], 10 * std::log10(0.6454944487477408 * 4), 1e-5);
     const auto ref = convert(LevelScale::LogReference, false, 2.0);
-    EXPECT_NEAR(ref[1], 10 * std::log10(0.5 * 4 / 4), 1e-5);
+    EXPECT_NEAR(ref[2], 10 * std::log10(2.0 / 4.0), 1e-5);
 
-    // Density with Hann at Δf = 10 Hz divides P by 10·1.5 = 15.
+    // Density with Hann at Δf = 10 Hz divides by 10·1.5 = 15.
     const auto dens = convert(LevelScale::LinearRms, true);
-    EXPECT_FLOAT_EQ(dens[1], static_cast<float>(0.5 * 4 / 15));
+    EXPECT_FLOAT_EQ(dens[2], static_cast<float>(2.0 / 15));
+    EXPECT_FLOAT_EQ(dens[0], static_cast<float>(1.0 / 15));
 
     // An all-zero spectrum reads 0 dBmax, not an infinity.
     std::vector<float> zero(4, 0.0f), zeroIm(4, 0.0f);
@@ -79,6 +95,113 @@ TEST(PowerSpectrumTest, LevelScalesOfKnownPowers)
     EXPECT_EQ(LevelUnitText(LevelScale::LinearRms, "Pa", false), "Parms\u00B2");
     EXPECT_EQ(LevelUnitText(LevelScale::DbU, "V", false), "dBu");
     EXPECT_EQ(LevelScaleText(LevelScale::LogMaximum), "10 log p/pmax");
+    EXPECT_EQ(LevelScaleText(LevelScale::DbU), "dbuV");
+}
+
+TEST(PsdTest, VoltLevelsOfSinesAndConstantsInEveryWindow)
+{
+    const int n = 1024;
+    const double dt = 1.0 / 1024;
+    const SegmentLayout layout = MakeSegmentLayout(2 * n, 0, n, n / 2, 0, dt);
+    AnalysisWorkspace work;
+    std::vector<float> out(n / 2), second(n / 2);
+    auto psd = [&](const std::vector<float>& x, WindowType window, LevelScale scale) {
+        PsdSettings s;
+        s.window = window;
+        s.scale = scale;
+        EXPECT_TRUE(PowerSpectralDensity(work, x.data(), layout, s, "V", out).computed);
+        return out;
+    };
+    // Within the rounding of the tabulated amplitude factors (0.1 %).
+    const double tolerance = 0.015;
+    const std::vector<float> dbuSine = Sine(2 * n, 64.0 / n, 0.7746 * std::sqrt(2.0), 0.3);
+    const std::vector<float> voltSine = Sine(2 * n, 64.0 / n, std::sqrt(2.0), 0.3);
+    const std::vector<float> oneVolt(2 * n, 1.0f);
+    for (int t = 0; t < kWindowTypeCount; ++t) {
+        const auto window = static_cast<WindowType>(t);
+        SCOPED_TRACE(WindowTypeText(window));
+        EXPECT_NEAR(psd(dbuSine, window, LevelScale::DbU)[64], 0.0, tolerance);
+        EXPECT_NEAR(psd(voltSine, window, LevelScale::DbV)[64], 0.0, tolerance);
+        EXPECT_NEAR(psd(voltSine, window, LevelScale::LinearRms)[64], 1.0, tolerance / 4);
+
+        // A constant 1 V: 1 V² and 0 dBV at bin 0, 1 V in the amplitude
+        // spectrum, peak or rms.
+        EXPECT_NEAR(psd(oneVolt, window, LevelScale::LinearRms)[0], 1.0, 3e-3);
+        EXPECT_NEAR(psd(oneVolt, window, LevelScale::DbV)[0], 0.0, tolerance);
+        for (const AmplitudeKind kind : {AmplitudeKind::Peak, AmplitudeKind::Rms}) {
+            for (const FftDisplay display : {FftDisplay::Magnitude, FftDisplay::MagnitudePhase}) {
+                AmplitudeSettings a;
+                a.window = window;
+                a.amplitude = kind;
+                a.display = display;
+                ASSERT_TRUE(AmplitudeSpectrum(work, oneVolt.data(), layout, a, "V", {out, second}).computed);
+                EXPECT_NEAR(out[0], 1.0, 1.5e-3);
+            }
+        }
+        std::vector<float> phase(n / 2);
+        CrossSpectrum(work, oneVolt.data(), oneVolt.data(), layout, window, false, "V", out, phase);
+        EXPECT_NEAR(out[0], 1.0, 3e-3);
+    }
+}
+
+TEST(PsdTest, WhiteNoiseDensityInEveryWindow)
+{
+    // White noise of variance σ² has the one-sided density 2σ²·dt; the mean
+    // over bins 1 … N/2 − 1 and 511 segments is within 0.5 % of it.
+    const int n = 256;
+    const double dt = 1e-3;
+    const double sigma = 0.5;
+    std::vector<float> noise = Noise(256 * n, 7);
+    for (float& v : noise)
+        v *= static_cast<float>(sigma);
+    const SegmentLayout layout = MakeSegmentLayout(256 * n, 0, n, n / 2, 0, dt);
+    AnalysisWorkspace work;
+    std::vector<float> out(n / 2);
+    for (int t = 0; t < kWindowTypeCount; ++t) {
+        PsdSettings s;
+        s.window = static_cast<WindowType>(t);
+        s.density = true;
+        ASSERT_TRUE(PowerSpectralDensity(work, noise.data(), layout, s, "V", out).computed);
+        double mean = 0;
+        for (int k = 1; k < n / 2; ++k)
+            mean += out[k] / (n / 2 - 1);
+        EXPECT_NEAR(mean / (2 * sigma * sigma * dt), 1.0, 0.02) << WindowTypeText(s.window);
+    }
+}
+
+TEST(PsdTest, LinearAverageInDecibelsIsTheLevelOfTheMeanPower)
+{
+    // Averaging levels would read white noise about 2.5 dB low; the level of
+    // the mean power agrees with the linear scale bin for bin.
+    const int n = 256;
+    const double dt = 1e-3;
+    const std::vector<float> noise = Noise(64 * n, 9);
+    const SegmentLayout layout = MakeSegmentLayout(64 * n, 0, n, n / 2, 0, dt);
+    AnalysisWorkspace work;
+    std::vector<float> linear(n / 2), level(n / 2);
+    PsdSettings s;
+    s.density = true;
+    PowerSpectralDensity(work, noise.data(), layout, s, "V", linear);
+    const float largest = *std::max_element(linear.begin(), linear.end());
+    struct Case {
+        LevelScale scale;
+        double reference;   // mean square read as 0 dB
+    } cases[] = {{LevelScale::DbV, 1.0}, {LevelScale::DbU, 0.7746 * 0.7746}, {LevelScale::LogMaximum, largest}};
+    for (const Case& c : cases) {
+        s.scale = c.scale;
+        ASSERT_TRUE(PowerSpectralDensity(work, noise.data(), layout, s, "V", level).computed);
+        for (int k = 0; k < n / 2; ++k)
+            ASSERT_NEAR(level[k], 10 * std::log10(linear[k] / c.reference), 1e-4) << k;
+    }
+    // The mean level of the noise floor is that of 2σ²·dt (σ = 1).
+    s.scale = LevelScale::DbV;
+    const SegmentLayout many = MakeSegmentLayout(256 * n, 0, n, n / 2, 0, dt);
+    const std::vector<float> longNoise = Noise(256 * n, 10);
+    PowerSpectralDensity(work, longNoise.data(), many, s, "V", level);
+    double meanLevel = 0;
+    for (int k = 1; k < n / 2; ++k)
+        meanLevel += level[k] / (n / 2 - 1);
+    EXPECT_NEAR(meanLevel, 10 * std::log10(2 * dt), 0.1);
 }
 
 TEST(SegmentTest, CountsAndTooShortRecords)
@@ -263,6 +386,95 @@ TEST(FrfTest, IdenticalChannelsGiveUnity)
         EXPECT_EQ(r.firstUnit, "dB");
         for (int k = 1; k < n / 2; ++k)
             EXPECT_NEAR(first[k], 0.0, 1e-4);
+    }
+}
+
+TEST(FrfTest, GainOfTwoReadsSixDecibels)
+{
+    const int n = 512;
+    const std::vector<float> x = Noise(4 * n, 12);
+    std::vector<float> y(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i)
+        y[i] = 2.0f * x[i];
+    const SegmentLayout layout = MakeSegmentLayout(4 * n, 0, n, n / 2, 0, 1e-3);
+    AnalysisWorkspace work;
+    std::vector<float> first(n / 2), second(n / 2);
+    for (const FrfEstimator est : {FrfEstimator::H0, FrfEstimator::H1, FrfEstimator::H2}) {
+        FrfSettings s;
+        s.estimator = est;
+        s.level = FrfLevel::TenLog;
+        ASSERT_TRUE(FrequencyResponse(work, x.data(), y.data(), layout, s, "V", first, second).computed);
+        for (int k = 1; k < n / 2; ++k)
+            ASSERT_NEAR(first[k], 20 * std::log10(2.0), 1e-4) << k;
+    }
+}
+
+TEST(FrfTest, EstimatorsWithNoiseInTheOutput)
+{
+    // y = x filtered by h = 2 + 0.5·z⁻¹ plus independent noise of the same
+    // power as x. H1 = Gxy/Gxx and H2 = Gyy/Gyx equal the same ratios of
+    // Welch-averaged spectra computed here in double; H0 the mean of the
+    // segments' Y/X.
+    const int n = 256;
+    const int segments = 200;
+    const int length = (segments - 1) * n / 2 + n;
+    const std::vector<float> x = Noise(length, 31);
+    const std::vector<float> noise = Noise(length, 32);
+    std::vector<float> y(length);
+    for (int i = 0; i < length; ++i)
+        y[i] = 2.0f * x[i] + (i > 0 ? 0.5f * x[i - 1] : 0.0f) + noise[i];
+    const SegmentLayout layout = MakeSegmentLayout(length, 0, n, n / 2, 0, 1e-3);
+    ASSERT_EQ(layout.count, segments);
+
+    using C = std::complex<double>;
+    std::vector<C> gxy(n / 2), ratioSum(n / 2);
+    std::vector<double> gxx(n / 2), gyy(n / 2);
+    for (int j = 0; j < segments; ++j) {
+        const auto X = HannDft(x.data() + j * n / 2, n);
+        const auto Y = HannDft(y.data() + j * n / 2, n);
+        for (int k = 0; k < n / 2; ++k) {
+            gxy[k] += std::conj(X[k]) * Y[k];
+            gxx[k] += std::norm(X[k]);
+            gyy[k] += std::norm(Y[k]);
+            ratioSum[k] += Y[k] / X[k];
+        }
+    }
+
+    AnalysisWorkspace work;
+    std::vector<float> re(n / 2), im(n / 2), magnitude(n / 2), phase(n / 2);
+    auto estimate = [&](FrfEstimator estimator) {
+        FrfSettings s;
+        s.estimator = estimator;
+        s.display = FrfDisplay::RealImaginary;
+        EXPECT_TRUE(FrequencyResponse(work, x.data(), y.data(), layout, s, "V", re, im).computed);
+        s.display = FrfDisplay::MagnitudePhase;
+        s.level = FrfLevel::LinearRms;
+        EXPECT_TRUE(FrequencyResponse(work, x.data(), y.data(), layout, s, "V", magnitude, phase).computed);
+    };
+    double meanH1 = 0, meanH2 = 0;
+    for (const FrfEstimator estimator : {FrfEstimator::H1, FrfEstimator::H2}) {
+        estimate(estimator);
+        for (int k = 0; k < n / 2; ++k) {
+            const C expected = estimator == FrfEstimator::H1 ? gxy[k] / gxx[k] : gyy[k] / std::conj(gxy[k]);
+            ASSERT_NEAR(re[k], expected.real(), 1e-4) << k;
+            ASSERT_NEAR(im[k], expected.imag(), 1e-4) << k;
+            ASSERT_NEAR(magnitude[k], std::abs(expected), 1e-4) << k;
+            ASSERT_NEAR(phase[k], std::arg(expected) * 180 / kPi, 1e-4 * 180 / kPi) << k;
+            // Against the filter's own response.
+            const C h = 2.0 + 0.5 * std::polar(1.0, -2 * kPi * k / n);
+            (estimator == FrfEstimator::H1 ? meanH1 : meanH2) += std::abs(C(re[k], im[k]) / h) / (n / 2);
+        }
+    }
+    // H1 is unbiased; H2 reads high by the ratio of output to coherent
+    // output power, 1 + 1/|h|² (between 1.16 and 1.44 here).
+    EXPECT_NEAR(meanH1, 1.0, 0.02);
+    EXPECT_GT(meanH2, 1.15);
+
+    estimate(FrfEstimator::H0);
+    for (int k = 0; k < n / 2; ++k) {
+        const C expected = ratioSum[k] / double(segments);
+        ASSERT_NEAR(re[k], expected.real(), 1e-4 * std::max(1.0, std::abs(expected))) << k;
+        ASSERT_NEAR(im[k], expected.imag(), 1e-4 * std::max(1.0, std::abs(expected))) << k;
     }
 }
 

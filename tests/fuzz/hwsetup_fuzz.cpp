@@ -2,22 +2,25 @@
 // manager: the lines after "Hw {", read into a manager whose module is the
 // simulated recorder model chosen by the first byte.
 //
-// The channel setup editor sees what was loaded and uses every value the
+// The channel setup dialog sees what was loaded and uses every value the
 // configuration derives from it. It lets the configuration apply the setup
 // only when that needs no calibration (the sample rate and every range the
 // module already has: a calibration waits a second); the applied setup then
 // defines the channels and runs a few polls on the simulator's manual clock,
 // so that loaded pulse settings, gains and offsets meet real samples.
 
+#include "acquisition/channelsetupdlg.h"
 #include "acquisition/hwchansetup.h"
 #include "acquisition/hwmanager.h"
 #include "acquisition/recorderapi.h"
 #include "acquisition/recordermodule.h"
 #include "platform/messagebox.h"
+#include "platform/modaldialog.h"
 #include "platform/textarchive.h"
 #include "zq.h"
 
 #include <QByteArray>
+#include <QDialog>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -94,6 +97,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
         std::atexit(RemoveSegments);
     }
     static MessageBoxRecorder boxes;
+    static DialogRecorder dialogs;
     return 0;
 }
 
@@ -109,10 +113,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::fprintf(stderr, "hwsetup: no simulated recorder module (libVelmor4API.so not found?)\n");
         std::abort();
     }
-    manager.SetSetupEditor([module](int& rate, std::span<HwChanSetup> records) {
-        for (const HwChanSetup& setup : records)
-            UseDerivedValues(*module, rate, setup);
-        return NeedsNoCalibration(*module, rate, records);
+    DialogRecorder::Installed()->SetDefaultHandler([module](QDialog& dialog) {
+        auto* setup = dynamic_cast<CChannelSetupDlg*>(&dialog);
+        if (!setup)
+            return;
+        const int rate = setup->SampleRateChoice();
+        for (const HwChanSetup& record : setup->Records())
+            UseDerivedValues(*module, rate, record);
+        if (NeedsNoCalibration(*module, rate, setup->Records()))
+            setup->accept();
+        else
+            setup->reject();
     });
     reinterpret_cast<void (*)(int)>(dlsym(Vel().handle, "VelSimSetManualClock"))(1);
 

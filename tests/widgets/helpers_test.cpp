@@ -24,9 +24,9 @@ TEST(ParseWithPrefix, IgnoresTheLocalesDecimalSeparator)
     // Qt programs take the user's locale; panel texts always use a dot.
     const char* old = std::setlocale(LC_NUMERIC, nullptr);
     std::string saved = old ? old : "C";
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "de_DE")) {
-        EXPECT_DOUBLE_EQ(ParseWithPrefix("0.5m"), 0.0005);
-    }
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "de_DE"))
+        GTEST_SKIP() << "no German locale installed";
+    EXPECT_DOUBLE_EQ(ParseWithPrefix("0.5m"), 0.0005);
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 

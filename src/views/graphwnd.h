@@ -1,0 +1,282 @@
+#pragma once
+// The common base of the graph views: the plot area with its scales and
+// traces, the two channel slots that follow the main bar's "Ch1" and "Ch2",
+// the trace and display arrays, the coordinate transforms, painting through
+// a back buffer, measurement cursors with their readouts and the delta box,
+// rubber-band and wheel zoom, and the view's part of a settings set.
+// Derived views supply their analysis and content through the virtual
+// operations. UI thread only.
+//
+// Creation happens in two steps: the page constructs the view and then calls
+// Create(), which runs the virtual CreatePanel (a constructor cannot reach a
+// derived class's override).
+//
+// The panel is kept as a plain widget (m_panel), set by the CreatePanel
+// override. Its settings lines go through the virtual hooks StorePanel and
+// LoadPanel, which the views override to call their panel's own
+// serialisation; the base hooks write nothing and, when loading, skip the
+// lines up to and including the block's closing "}" line.
+//
+// Coordinates: client (logical) pixels. Rectangles are QRects whose
+// x() + width() and y() + height() are the exclusive right and bottom edges
+// (Right(), Bottom()); the integer layout rules use those edges. The back
+// buffer is a QImage at the window's device pixel ratio, so drawing is sharp
+// on HiDPI screens while the layout stays in logical pixels.
+
+#include "views/axistransform.h"
+#include "views/spectrogramimage.h"
+#include "views/tracepolyline.h"
+
+#include <QFont>
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <vector>
+
+class CCursorWnd;
+class CDeltaBox;
+class CZoomBand;
+class MainFrame;
+class QPainter;
+class TextArchive;
+struct AnalysisRecord;
+
+class CGraphWnd : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kMaxTraces = 32;
+    static constexpr int kMaxCursors = 100;
+    static constexpr int kDisplayArrays = 4;
+    // Private messages from the pop-ups, above WM_USER.
+    static constexpr int kMsgCursorMoved = 102;
+    static constexpr int kMsgCursorCommand = 103;
+    static constexpr int kMsgZoomDone = 104;
+    static constexpr int kMsgDeltaMode = 107;
+    // Mouse shapes (application resources).
+    static constexpr int kScaleCursor = 139;
+    static constexpr int kColourScaleCursor = 140;
+    // DrawYAxis flags.
+    static constexpr int kAxisRight = 2;
+    static constexpr int kAxisLine = 4;
+
+    enum Split { SplitFull = 0, SplitUpper = 1, SplitLower = 2 };
+
+    // A per-channel sample buffer of the views that keep their own history.
+    struct Trace {
+        std::vector<float> data;
+        int length = 0;
+        int capacity = 0;
+        bool filled = false;
+    };
+
+    CGraphWnd(MainFrame* frame, QWidget* parent = nullptr);
+    ~CGraphWnd() override;
+
+    // The second creation step: takes the main window's analysis record,
+    // runs CreatePanel once and makes the 9-point font.
+    void Create();
+
+    // ---- Virtual operations, in slot order ----
+    // 0 manual; 1 automatic (cursors follow the maxima).
+    virtual int CursorMode();
+    virtual void ZoomToRect(int left, int top, int right, int bottom);
+    virtual void UpdateCursorReadouts();
+    virtual void PlaceCursors();
+    virtual void SetCursorX(int cursor, int pixelX);
+    // slot 0 or 1, -1 both: resets the y zoom, and with -1 the x zoom.
+    virtual void Rescale(int slot);
+    virtual void Analyse();
+    virtual void Reinit();
+    virtual void Tick();
+    // The horizontal scale with its axis line at bottom + 2; sets the x
+    // transform and the x scale strip.
+    virtual void DrawXAxis(QPainter& painter, int left, int top, int right, int bottom, float xMin, float xMax,
+                           double major, double minor, const QString& unit, bool grid);
+    // Shows or hides the view, its panel, its cursors and the delta box.
+    virtual void Show(bool show);
+    virtual void CreatePanel();
+    // The vertical scale of an axis number (0, 1); sets that slot's y
+    // transform. flags: kAxisRight (labels right of x2), kAxisLine.
+    virtual void DrawYAxis(QPainter& painter, int x, int top, int x2, int bottom, float yMin, float yMax,
+                           double major, double minor, const QColor& axisColour, const QString& unit, bool grid,
+                           int axis, int flags);
+    virtual void DrawContent(QPainter& painter);
+    virtual QRect PlotRect() const;
+
+    // The panel's settings lines (see the header comment).
+    virtual void StorePanel(TextArchive& archive);
+    virtual void LoadPanel(TextArchive& archive);
+
+    // ---- Non-virtual operations ----
+    // Channel index chosen for slot 0 ("Ch1") or 1 ("Ch2"); -1 for "nc" and
+    // any other slot.
+    int SlotChannel(int slot) const;
+    int ActiveSlotCount() const;
+    void SetTraceCount(int count);
+    // Grows display arrays 0, 1 (and 2, 3 with second) to points values
+    // (contents not kept when growing); point count = points.
+    void SizeDisplay(int points, bool second);
+    // Moves the cursor onto the nearby peak of the display array and
+    // returns the peak's quality (x over its width at -3 dB).
+    double PeakNearCursor(int cursor, int array);
+    QString SlotUnit(int slot) const;
+    void SizeWorkArrays(int points, bool second, int factor);
+    void FollowMaxima();
+    // Clip to the rectangle widened by one pixel left, right and below;
+    // nullptr removes the clip.
+    static void ClipToPlot(QPainter& painter, const QRect* rect);
+    static void FrameRect(QPainter& painter, int left, int top, int right, int bottom);
+    static double ParseWithPrefix(const QString& text);
+    // "Active:%d", "First:%d", then the panel's lines; loading reads the
+    // two lines and then lets the panel read up to its block's "}".
+    void Serialize(TextArchive& archive);
+
+    // ---- Plot drawing ----
+    // The ten-by-ten division plot (or the cascade or spectrogram when that
+    // flag is set). divisions, offsets: per slot.
+    void DrawDivisionPlot(QPainter& painter, const double divisions[2], const double offsets[2], double xStart,
+                          double xPerDivision);
+    void DrawCascade(QPainter& painter, const double divisions[2], const double offsets[2], double xStart,
+                     double xPerDivision);
+    void DrawSpectrogram(QPainter& painter, const double divisions[2], const double offsets[2], double xStart,
+                         double xPerDivision);
+    void DrawLegend(QPainter& painter, bool centred);
+    void DrawResetButtons(QPainter& painter);
+    // 1-2-5 division and offset for ten divisions; see rescaledivisions.h.
+    static void RescaleDivisions(const float* values, int count, double& division, double& offset);
+    static QString LabelFormat(double step);
+    static int DecimateMinMax(const float* values, int count, int limit, float* pairs, int columns);
+
+    // ---- State the views and the page use ----
+    bool IsActive() const { return m_active; }
+    bool First() const { return m_first; }
+    void SetFirst(bool first) { m_first = first; }
+    MainFrame* Frame() const { return m_frame; }
+    AnalysisRecord* Record() const { return m_record; }
+    QWidget* Panel() const { return m_panel; }
+    int PointCount() const { return m_pointCount; }
+    float* Display(int array) { return m_display[array].data(); }
+    const float* Display(int array) const { return m_display[array].data(); }
+    int CursorCount() const { return m_cursorCount; }
+    CCursorWnd* Cursor(int index) const;
+    CDeltaBox* DeltaBox() const { return m_deltaBox; }
+    CZoomBand* RubberBand() const { return m_rubberBand; }
+    const QImage& BackBuffer() const { return m_backBuffer; }
+    const AxisTransform& XTransform() const { return m_x; }
+    const AxisTransform& YTransform(int slot) const { return m_y[slot & 1]; }
+    bool XZoomed() const { return m_xZoomed; }
+    bool YZoomed() const { return m_yZoomed; }
+    double UnzoomedXMin() const { return m_unzoomedX[0]; }
+    double UnzoomedXMax() const { return m_unzoomedX[1]; }
+    const QRect& XScaleStrip() const { return m_xScaleStrip; }
+    const QRect& ColourScaleArea(int slot) const { return m_colourScaleArea[slot & 1]; }
+    const QRect& LegendStrip(int slot) const { return m_legendStrip[slot & 1]; }
+    const QRect& ResetButton(int which) const { return m_resetButton[which & 1]; }
+    const QRect& AutoButton(int axis) const { return m_autoButton[axis & 1]; }
+    int ColourMapType() const { return m_colourMapType; }
+    // The mouse shape number for a client point: 139, 140 or 0 (arrow).
+    int MouseShapeAt(const QPoint& point) const;
+
+    static int Right(const QRect& r) { return r.x() + r.width(); }
+    static int Bottom(const QRect& r) { return r.y() + r.height(); }
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+    // Renders the back buffer as painting does (fill, DrawContent, cursors);
+    // also used to draw without a screen.
+    void RenderBackBuffer();
+    // The y range of a slot from its division and offset unless y is zoomed.
+    void SlotRange(int slot, double division, double offset);
+    // The display array a slot draws from (slot + 2 in the lower split).
+    int DrawArray(int slot) const { return m_split == SplitLower ? slot + 2 : slot; }
+    // The unit text an axis of a slot shows.
+    QString AxisUnit(int slot) const;
+    QColor SlotColour(int slot) const;
+    // Views that rewrite the display arrays without SizeDisplay call this,
+    // so that kept renderings (the spectrogram image) are made again.
+    void MarkDisplayChanged() { ++m_displayGeneration; }
+    // Segments of the record: SegmentCount of the analysis record, 1 without one.
+    int RecordSegmentCount() const;
+    // The y axes of the active slots along a plot: one shared axis when the
+    // ranges are equal, else one per slot in its trace colour.
+    void DrawSlotAxes(QPainter& painter, const QRect& plot, const double divisions[2], const double offsets[2]);
+    // The polyline of count values from x start, x step in a slot's colour.
+    void DrawTrace(QPainter& painter, int slot, const float* values, int count, const QRect& plot);
+
+    // ---- Fields, in the order of the view's data ----
+    bool m_active = false;
+    MainFrame* m_frame = nullptr;
+    AnalysisRecord* m_record = nullptr;
+    std::array<Trace, kMaxTraces> m_traces;
+    int m_traceCount = 0;
+    int m_traceCapacity = 0;
+    std::array<std::vector<float>, kDisplayArrays> m_display;
+    int m_pointCount = 0;
+    float m_xStep = 1.0f;
+    double m_xStart = 0.0;
+    std::array<bool, 2> m_slotActive{};
+    std::array<QString, 2> m_slotName;
+    QFont m_font;
+    AxisTransform m_x;
+    std::array<AxisTransform, 2> m_y;
+    std::array<double, 2> m_unzoomedX{};
+    bool m_xZoomed = false;
+    bool m_yZoomed = false;
+    QPoint m_press;
+    bool m_pressedInPlot = false;
+    CZoomBand* m_rubberBand = nullptr;
+    std::array<CCursorWnd*, kMaxCursors> m_cursors{};
+    int m_cursorCount = 0;
+    CDeltaBox* m_deltaBox = nullptr;
+    QImage m_backBuffer;
+    int m_colourMapType = 0;
+    QWidget* m_panel = nullptr;
+    std::array<QString, 4> m_customUnit; // per slot (0, 1) and second quantity (2, 3)
+    QString m_xUnit;
+    std::array<QRect, 2> m_legendStrip;
+    QRect m_xScaleStrip;
+    std::array<QRect, 2> m_autoButton;
+    std::array<QRect, 2> m_resetButton; // 0 "X-xpnd", 1 "Y-xpnd"
+    std::array<QRect, 2> m_colourScaleArea;
+    bool m_showAutoButtons = false;
+    bool m_yPrefixes = true;
+    bool m_cascade = false;
+    bool m_colourMapDrawing = false;
+    bool m_combinedLegend = false;
+    bool m_levelsInDb = false;
+    bool m_first = true;
+    bool m_initialPeakTracking = false;
+    int m_split = SplitFull;
+    // Work arrays of SizeWorkArrays: two pairs.
+    std::array<std::vector<float>, 4> m_work;
+    unsigned m_displayGeneration = 0;
+    TracePolyline m_polyline;
+    std::array<SpectrogramImage, 2> m_spectrogram;
+
+private:
+    void OnCursorMoved(int cursor, int pixelX);
+    void OnCursorCommand(int cursor, int command);
+    void OnZoomDone(bool accepted);
+    void OnDeltaMode(int command);
+    void AddCursor(int pixelX);
+    void DeleteCursor(int cursor);
+    void CreateDeltaBox();
+    void StartRubberBand(const QPoint& mouse);
+    void LayoutLegendStrips();
+    void UpdateMouseShape(const QPoint& point);
+    void PlacePanel();
+    void EnsureBackBuffer();
+    int MaxIndex(int array) const;
+    int MinIndex(int array) const;
+};

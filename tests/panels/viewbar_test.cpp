@@ -1,0 +1,308 @@
+// The page: its tab strip, one view shown at a time, the order in which it
+// forwards the tick and the broadcasts, and its settings block.
+#include "panels/viewbar.h"
+
+#include "context/analysisrecord.h"
+#include "context/appcontext.h"
+#include "context/mainframe.h"
+#include "acquisition/hwmanager.h"
+#include "platform/textarchive.h"
+#include "support/testenvironment.h"
+#include "testview.h"
+#include "widgets/selectorbutton.h"
+#include "widgets/togglebutton.h"
+
+#include "zq.h"
+
+#include <QApplication>
+#include <cstring>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class FakeFrame : public MainFrame {
+public:
+    QWidget window;
+    AnalysisRecord record;
+    CHwManager hardware;
+    int averagesChanged = 0;
+
+    QWidget* Window() override { return &window; }
+    AnalysisRecord& Record() override { return record; }
+    CHwManager& Hardware() override { return hardware; }
+    void SetPageCount(int) override {}
+    int PageCount() const override { return 1; }
+    void RunStop() override {}
+    void SingleShot() override {}
+    void PointsChanged() override {}
+    void AveragesChanged() override { ++averagesChanged; }
+    void OverlapChanged() override {}
+    void NotifyAnalysis() override {}
+    void ChannelsChosen() override {}
+    void AutoSetup() override {}
+    void RefreshChannels() override {}
+    void ShowMainMenu(const QPoint&) override {}
+};
+
+constexpr ViewKind kAllKinds[] = {ViewKind::Time, ViewKind::Fft, ViewKind::Psd, ViewKind::Frf,
+                                  ViewKind::Coh,  ViewKind::Crs, ViewKind::Ccr, ViewKind::Acr,
+                                  ViewKind::Spg,  ViewKind::Oct, ViewKind::Dmm};
+
+QByteArray Store(CViewBar& page)
+{
+    QByteArray bytes;
+    TextArchive archive;
+    archive.OpenBuffer(&bytes, TextArchive::Mode::Store);
+    page.SerializePanel(archive);
+    archive.Close();
+    return bytes;
+}
+
+// Loads the text; returns the line that follows the page's block.
+QString Load(CViewBar& page, QByteArray text)
+{
+    TextArchive archive;
+    archive.OpenBuffer(&text, TextArchive::Mode::Load);
+    page.SerializePanel(archive);
+    QString next;
+    archive.ReadLine(next);
+    return next;
+}
+
+std::vector<ViewKind> VisibleViews(const CViewBar& page)
+{
+    std::vector<ViewKind> visible;
+    for (ViewKind kind : kAllKinds) {
+        CGraphWnd* view = page.View(kind);
+        if (view && view->isVisibleTo(view->parentWidget()))
+            visible.push_back(kind);
+    }
+    return visible;
+}
+
+std::vector<ViewKind> LitTabs(const CViewBar& page)
+{
+    std::vector<ViewKind> lit;
+    for (ViewKind kind : kAllKinds) {
+        if (page.Tab(kind)->State())
+            lit.push_back(kind);
+    }
+    return lit;
+}
+
+class PageTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetContext();
+        CTestView::Log().clear();
+        m_frame.window.resize(1000, 600);
+        m_frame.window.show();
+    }
+    std::unique_ptr<CViewBar> MakePage(const ViewFactories& factories)
+    {
+        auto page = std::make_unique<CViewBar>(&m_frame, &m_frame.window, factories);
+        page->LayoutViews(0, 28, 1000, 572);
+        page->show();
+        return page;
+    }
+
+    TestEnvironment m_env;
+    FakeFrame m_frame;
+};
+
+} // namespace
+
+TEST_F(PageTest, TabStripDisablesTheTabsOfMissingViews)
+{
+    auto page = MakePage(TestViewsOf({ViewKind::Time, ViewKind::Oct, ViewKind::Dmm}));
+    struct Tab {
+        ViewKind kind;
+        const char* caption;
+        int x;
+    } strip[] = {{ViewKind::Time, "TIME", 4},   {ViewKind::Fft, "FFT", 38},     {ViewKind::Psd, "PS[D]", 72},
+                 {ViewKind::Frf, "FRF", 106},   {ViewKind::Crs, "CRS", 140},    {ViewKind::Coh, "COH", 174},
+                 {ViewKind::Acr, "ACR", 208},   {ViewKind::Ccr, "CCR", 242},    {ViewKind::Spg, "SPCTGR", 276},
+                 {ViewKind::Oct, "OCTAVE", 310}, {ViewKind::Dmm, "DMM", 344}};
+    for (const Tab& tab : strip) {
+        CToggleButton* button = page->Tab(tab.kind);
+        EXPECT_EQ(button->text(), tab.caption);
+        // Dialog units to pixels: x * 6 / 4, y 3 * 13 / 8, 34 x 12 units.
+        EXPECT_EQ(button->geometry(), QRect(tab.x * 6 / 4, 4, 51, 19)) << tab.caption;
+        const bool exists = page->View(tab.kind) != nullptr;
+        EXPECT_EQ(button->isEnabled(), exists) << tab.caption;
+    }
+    EXPECT_EQ(VisibleViews(*page), std::vector<ViewKind>{ViewKind::Time});
+    EXPECT_EQ(LitTabs(*page), std::vector<ViewKind>{ViewKind::Time});
+
+    // A click on a disabled tab changes nothing.
+    QTest::mouseClick(page->Tab(ViewKind::Fft), Qt::LeftButton);
+    EXPECT_EQ(VisibleViews(*page), std::vector<ViewKind>{ViewKind::Time});
+    QTest::mouseClick(page->Tab(ViewKind::Dmm), Qt::LeftButton);
+    EXPECT_EQ(VisibleViews(*page), std::vector<ViewKind>{ViewKind::Dmm});
+    EXPECT_EQ(LitTabs(*page), std::vector<ViewKind>{ViewKind::Dmm});
+
+    // Without a time view the page opens on its first view.
+    auto octaveOnly = MakePage(TestViewsOf({ViewKind::Oct}));
+    EXPECT_EQ(VisibleViews(*octaveOnly), std::vector<ViewKind>{ViewKind::Oct});
+    // With no views at all nothing is shown and every tab is off and disabled.
+    auto empty = MakePage(ViewFactories{});
+    EXPECT_TRUE(LitTabs(*empty).empty());
+    EXPECT_EQ(empty->ActiveKind(), -1);
+    for (ViewKind kind : kAllKinds)
+        EXPECT_FALSE(empty->Tab(kind)->isEnabled());
+}
+
+TEST_F(PageTest, OneViewAtATimeWithItsPanel)
+{
+    Ctx().panelWidth = 147;
+    m_frame.record.averages = 0;
+    auto page = MakePage(AllTestViews());
+    EXPECT_EQ(page->geometry(), QRect(147, 572, 853, 28));
+    for (ViewKind kind : kAllKinds)
+        EXPECT_EQ(page->View(kind)->geometry(), QRect(147, 28, 853, 544));
+
+    CTestView::Log().clear();
+    for (ViewKind kind : kAllKinds) {
+        QTest::mouseClick(page->Tab(kind), Qt::LeftButton);
+        EXPECT_EQ(VisibleViews(*page), std::vector<ViewKind>{kind});
+        EXPECT_EQ(LitTabs(*page), std::vector<ViewKind>{kind});
+        EXPECT_EQ(page->ActiveKind(), int(kind));
+        for (ViewKind other : kAllKinds) {
+            QWidget* panel = page->View(other)->Panel();
+            EXPECT_EQ(panel->isVisibleTo(&m_frame.window), other == kind);
+        }
+    }
+    // The record-based views analyse when chosen; time, octave and
+    // multimeter views take their data on the tick.
+    EXPECT_EQ(CTestView::Log(),
+              (QStringList{"Time.Show", "FFT.Show", "FFT.Analyse", "PSD.Show", "PSD.Analyse", "FRF.Show",
+                           "FRF.Analyse", "COH.Show", "COH.Analyse", "CRS.Show", "CRS.Analyse", "CCR.Show",
+                           "CCR.Analyse", "ACR.Show", "ACR.Analyse", "SPG.Show", "SPG.Analyse", "OCT.Show",
+                           "DMM.Show"}));
+}
+
+TEST_F(PageTest, TickAndBroadcastsReachTheViewsInOrder)
+{
+    auto page = MakePage(AllTestViews());
+    CTestView::Log().clear();
+    page->TickViews(0);
+    EXPECT_EQ(CTestView::Log(), (QStringList{"Time.Tick", "OCT.Tick", "DMM.Tick"}));
+    CTestView::Log().clear();
+    page->TickViews(1);
+    EXPECT_EQ(CTestView::Log(), (QStringList{"OCT.Tick", "DMM.Tick"}));
+
+    CTestView::Log().clear();
+    page->RecomputeViews();
+    EXPECT_EQ(CTestView::Log(), (QStringList{"Time.Analyse", "FFT.Analyse", "PSD.Analyse", "FRF.Analyse",
+                                             "COH.Analyse", "CRS.Analyse", "CCR.Analyse", "ACR.Analyse",
+                                             "SPG.Analyse"}));
+
+    CTestView::Log().clear();
+    page->ChannelsChanged();
+    EXPECT_EQ(CTestView::Log(), QStringList{"OCT.Reinit"});
+
+    // A page without those views forwards nothing and does not fail.
+    auto empty = MakePage(ViewFactories{});
+    CTestView::Log().clear();
+    empty->TickViews(0);
+    empty->RecomputeViews();
+    empty->ChannelsChanged();
+    EXPECT_TRUE(CTestView::Log().isEmpty());
+}
+
+TEST_F(PageTest, SettingsBlockReadsBackAsWritten)
+{
+    auto page = MakePage(AllTestViews());
+    QTest::mouseClick(page->Tab(ViewKind::Crs), Qt::LeftButton);
+    auto* fft = static_cast<CTestView*>(page->View(ViewKind::Fft));
+    fft->TestPanel()->Selector(CTestPanel::kModeId)->SelectText("C");
+    fft->SetFirst(false);
+    const QByteArray written = Store(*page);
+
+    QByteArray expected;
+    for (ViewKind kind : kAllKinds) {
+        expected += QByteArray(CViewBar::BlockName(kind)) + " {\r\n";
+        expected += kind == ViewKind::Crs ? "Active:1\r\n" : "Active:0\r\n";
+        expected += kind == ViewKind::Fft ? "First:0\r\n" : "First:1\r\n";
+        expected += kind == ViewKind::Fft ? "Mode:$C\r\n" : "Mode:$A\r\n";
+        expected += "}\r\n";
+    }
+    EXPECT_EQ(written, expected);
+
+    auto fresh = MakePage(AllTestViews());
+    EXPECT_EQ(Load(*fresh, written + "}\r\nHw {\r\n"), "Hw {");
+    EXPECT_EQ(Store(*fresh), written);
+    EXPECT_EQ(VisibleViews(*fresh), std::vector<ViewKind>{ViewKind::Crs});
+    EXPECT_EQ(LitTabs(*fresh), std::vector<ViewKind>{ViewKind::Crs});
+}
+
+TEST_F(PageTest, LoadingShowsTheLastActiveViewOrNone)
+{
+    auto page = MakePage(AllTestViews());
+    // Blocks in any order with lines between them; FFT and SPG both active.
+    EXPECT_EQ(Load(*page, "SPG {\r\nActive:1\r\nFirst:1\r\n}\r\nstray line\r\n"
+                          "FFT {\r\nActive:1\r\nFirst:0\r\nMode:$B\r\n}\r\n}\r\nafter"),
+              "after");
+    EXPECT_EQ(VisibleViews(*page), std::vector<ViewKind>{ViewKind::Spg});
+    EXPECT_EQ(LitTabs(*page), std::vector<ViewKind>{ViewKind::Spg});
+    auto* fft = static_cast<CTestView*>(page->View(ViewKind::Fft));
+    EXPECT_EQ(fft->TestPanel()->Selector(CTestPanel::kModeId)->CurrentText(), "B");
+    EXPECT_FALSE(fft->First());
+
+    // No view active: all hidden, all tabs off.
+    EXPECT_EQ(Load(*page, "Time {\r\nActive:0\r\nFirst:1\r\n}\r\n}\r\n"), "");
+    EXPECT_TRUE(VisibleViews(*page).empty());
+    EXPECT_TRUE(LitTabs(*page).empty());
+
+    // A page without the spectrogram skips its block whole and still reads
+    // the blocks after it.
+    auto partial = MakePage(TestViewsOf({ViewKind::Time, ViewKind::Oct}));
+    EXPECT_EQ(Load(*partial, "SPG {\r\nActive:1\r\nFirst:0\r\nMode:$C\r\n}\r\n"
+                             "OCT {\r\nActive:1\r\nFirst:0\r\nMode:$C\r\n}\r\n}\r\nHw {"),
+              "Hw {");
+    EXPECT_EQ(VisibleViews(*partial), std::vector<ViewKind>{ViewKind::Oct});
+}
+
+TEST_F(PageTest, SpectrogramAsksForAutomaticAveraging)
+{
+    auto page = MakePage(AllTestViews());
+    m_frame.record.averages = 0;
+    QTest::mouseClick(page->Tab(ViewKind::Spg), Qt::LeftButton);
+    EXPECT_EQ(m_frame.averagesChanged, 0);
+
+    QTest::mouseClick(page->Tab(ViewKind::Time), Qt::LeftButton);
+    m_frame.record.averages = 4;
+    QTest::mouseClick(page->Tab(ViewKind::Spg), Qt::LeftButton);
+    EXPECT_EQ(m_frame.record.averages, 0);
+    EXPECT_EQ(m_frame.averagesChanged, 1);
+    EXPECT_EQ(VisibleViews(*page), std::vector<ViewKind>{ViewKind::Spg});
+}
+
+TEST_F(PageTest, ChoosingOctaveOrMultimeterDropsTheOctaveClientsUnreadSamples)
+{
+    ASSERT_EQ(ZQ_SetNrOfChan(1), ZQ_OK);
+    ASSERT_EQ(ZQ_SetChanDef(0, 1, "1", "ch1", "V", "", 1e-3, -10, 10, 0, 0, 0), ZQ_OK);
+    ASSERT_EQ(ZQ_GetNrOfChan(), 1);
+    const int octaveClient = 3;
+    auto writeSamples = [](int count) {
+        for (int i = 0; i < count; ++i) {
+            float value = float(i);
+            int bits;
+            std::memcpy(&bits, &value, sizeof bits);
+            ZQ_WriteChanOneFloatValue(0, &bits);
+        }
+    };
+
+    auto page = MakePage(AllTestViews());
+    ZQ_Register(octaveClient, nullptr);
+    for (ViewKind kind : {ViewKind::Oct, ViewKind::Dmm, ViewKind::Fft}) {
+        writeSamples(5);
+        ASSERT_EQ(ZQ_CheckChanEx(octaveClient, 0), 5);
+        QTest::mouseClick(page->Tab(kind), Qt::LeftButton);
+        EXPECT_EQ(ZQ_CheckChanEx(octaveClient, 0), kind == ViewKind::Fft ? 5 : 0) << CViewBar::BlockName(kind);
+        ZQ_ResetBuffer(octaveClient, -1);
+    }
+    ZQ_ReleaseWriter();
+}

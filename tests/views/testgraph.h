@@ -1,0 +1,39 @@
+#pragma once
+// A graph view for the tests: the base's division plot (or cascade or
+// spectrogram) over display arrays the test fills, with the protected state
+// opened for setting up cases.
+
+#include "views/graphwnd.h"
+
+class QWidget;
+
+class TestGraph : public CGraphWnd {
+public:
+    explicit TestGraph(QWidget* parent = nullptr);
+
+    // Slot 0 (and 1) active over count points from x start with x step.
+    void SetPoints(int count, double xStart, double xStep, bool second = false);
+    void SetSlotActive(int slot, bool active) { m_slotActive[slot] = active; }
+    void SetLevelsInDb(bool db) { m_levelsInDb = db; }
+    void SetCascade(bool on) { m_cascade = on; }
+    void SetColourMapDrawing(bool on) { m_colourMapDrawing = on; }
+    void SetXUnit(const QString& unit) { m_xUnit = unit; }
+    void SetAutomaticCursors(bool on) { m_automatic = on; }
+    void SetRecord(AnalysisRecord* record) { m_record = record; }
+    void SetCustomUnit(int slot, const QString& unit) { m_customUnit[slot] = unit; }
+    void MarkChanged() { MarkDisplayChanged(); }
+
+    // Division plot arguments.
+    double divisions[2] = {1.0, 1.0};
+    double offsets[2] = {0.0, 0.0};
+    double xStart = 0.0;
+    double xPerDivision = 0.1;
+
+    // Draws the back buffer as painting would.
+    void Render() { RenderBackBuffer(); }
+    int CursorMode() override { return m_automatic ? 1 : 0; }
+    void DrawContent(QPainter& painter) override;
+
+private:
+    bool m_automatic = false;
+};
