@@ -19,6 +19,7 @@
 #include "platform/textarchive.h"
 #include "zq.h"
 
+#include <QApplication>
 #include <QByteArray>
 #include <QDialog>
 #include <cmath>
@@ -88,8 +89,14 @@ void RunPolls(CHwManager& manager)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // The setup dialog is a widget. Never deleted: Qt's own statics are gone
+    // at exit before any handler of ours runs.
+    static QApplication* app = new QApplication(*argc, *argv);
+    (void)app;
     // A channel buffer namespace of our own (the test replay brings one).
     if (!std::getenv("ZQ_NAME")) {
         g_zqName = "krv-fuzz-" + std::to_string(getpid());
