@@ -8,6 +8,7 @@
 
 #include "zq.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 
@@ -110,20 +111,42 @@ void CDmmView::DrawContent(QPainter& painter)
     const int left = client.x(), top = client.y(), right = Right(client), bottom = Bottom(client);
     const int mid = (top + bottom) / 2;
     const int rowTop[2] = {top + 16, mid + 24};
+    // Character cell height from the client size; the glyphs take about four
+    // fifths of the cell.
     const int h = std::max(1, std::min(2 * ((right - left) / 7), (mid - 8) - (top + 16)));
-    painter.save();
-    QFont digits(QStringLiteral("Arial"));
-    digits.setPixelSize(h);
-    painter.setFont(digits);
+    QString values[2], units[2];
     for (int slot = 0; slot < 2; ++slot) {
         const int channel = SlotChannel(slot);
         if (!m_slotActive[slot] || channel < 0)
             continue;
+        values[slot] = QString::asprintf("%7.3f", Value(channel));
+        units[slot] = QString::fromUtf8(ZQ_GetChanUnit(channel));
+    }
+    QFont digits(QStringLiteral("Arial"));
+    int pixels = std::max(1, h * 4 / 5);
+    digits.setPixelSize(pixels);
+    // The unit follows the number; a narrow view makes the digits smaller
+    // rather than cut the unit off.
+    const int room = std::max(1, right - left - 32);
+    for (int slot = 0; slot < 2; ++slot) {
+        const QFontMetrics metrics(digits);
+        const int needed = metrics.horizontalAdvance(values[slot] + QLatin1Char(' ') + units[slot]);
+        if (needed > room) {
+            pixels = std::max(1, int(pixels * double(room) / needed));
+            digits.setPixelSize(pixels);
+        }
+    }
+    painter.save();
+    painter.setFont(digits);
+    const QFontMetrics metrics(digits);
+    for (int slot = 0; slot < 2; ++slot) {
+        if (values[slot].isEmpty())
+            continue;
         painter.setPen(SlotColour(slot));
-        painter.drawText(QRect(left + 16, rowTop[slot], right - left, h + h / 2), Qt::AlignLeft | Qt::AlignTop,
-                         QString::asprintf("%7.3f", Value(channel)));
-        painter.drawText(QRect(left + 4 * h, rowTop[slot], std::max(0, right - left - 4 * h), h + h / 2),
-                         Qt::AlignLeft | Qt::AlignTop, QString::fromUtf8(ZQ_GetChanUnit(channel)));
+        const int unitX = left + 16 + metrics.horizontalAdvance(values[slot] + QLatin1Char(' '));
+        painter.drawText(QRect(left + 16, rowTop[slot], right - left, h), Qt::AlignLeft | Qt::AlignTop, values[slot]);
+        painter.drawText(QRect(unitX, rowTop[slot], std::max(0, right - unitX), h), Qt::AlignLeft | Qt::AlignTop,
+                         units[slot]);
     }
     painter.restore();
     // The legend stands in the strip above the first row.
