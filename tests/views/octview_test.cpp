@@ -8,7 +8,9 @@
 #include "context/appcontext.h"
 #include "platform/textarchive.h"
 #include "support/testenvironment.h"
+#include "views/dmmview.h"
 #include "views/octpanel.h"
+#include "views/viewfactories.h"
 #include "viewtestframe.h"
 #include "widgets/selectorbutton.h"
 #include "writerprocess.h"
@@ -18,6 +20,7 @@
 #include <QImage>
 #include <QWheelEvent>
 #include <cmath>
+#include <memory>
 #include <gtest/gtest.h>
 
 namespace {
@@ -276,4 +279,14 @@ TEST_F(OctViewTest, SecondTraceAloneReadsItsOwnChannel)
     Sine(1000.0, std::sqrt(2.0), 0.05);
     const QImage image = m_view->grab().toImage();
     EXPECT_FALSE(image.isNull());
+}
+
+TEST(ViewRegistration, OctaveAndMultimeterSlotsMakeTheirViews)
+{
+    TestEnvironment env;
+    ViewTestFrame frame;
+    std::unique_ptr<CGraphWnd> octave(RegisteredViews()[int(ViewKind::Oct)](&frame, &frame.window));
+    std::unique_ptr<CGraphWnd> multimeter(RegisteredViews()[int(ViewKind::Dmm)](&frame, &frame.window));
+    EXPECT_NE(qobject_cast<COctView*>(octave.get()), nullptr);
+    EXPECT_NE(qobject_cast<CDmmView*>(multimeter.get()), nullptr);
 }
