@@ -1,5 +1,8 @@
 #include "viewfactories.h"
 
+#include "views/dmmview.h"
+#include "views/octview.h"
+
 // A view class enters its kind's slot as MakeView<CTimeView> and so on; the
 // page makes its views from here.
 const ViewFactories& RegisteredViews()
@@ -14,8 +17,8 @@ const ViewFactories& RegisteredViews()
         nullptr, // Ccr
         nullptr, // Acr
         nullptr, // Spg
-        nullptr, // Oct
-        nullptr, // Dmm
+        MakeView<COctView>, // Oct
+        MakeView<CDmmView>, // Dmm
     };
     return factories;
 }
