@@ -53,9 +53,11 @@ test: deps-test
 	$(call configure_tests,$(BUILD),)
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 600
 
-# The lock-free and threaded parts under ThreadSanitizer.
+# The lock-free and threaded parts under ThreadSanitizer: only their
+# programs are built.
 test-tsan: deps-test
-	$(call configure_tests,$(BUILD)-tsan,-DKRV_SANITIZE=thread)
+	cmake -S . -B $(BUILD)-tsan -G Ninja -DKRV_BUILD_TESTS=ON -DKRV_SANITIZE=thread $(CMAKE_FLAGS) > /dev/null
+	cmake --build $(BUILD)-tsan -j$(JOBS) --target tsan_tests
 	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --output-on-failure -j$(JOBS) --timeout 900 -L tsan
 
@@ -70,6 +72,27 @@ test-asan: deps-test
 bench: deps-test
 	$(call configure_tests,$(BUILD),)
 	@for b in $(BUILD)/bin/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_min_time=0.2 || exit 1; done
+
+# The parsers of outside input under libFuzzer (clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer), each target for FUZZ_SECONDS. New inputs go to
+# $(BUILD)-fuzz/corpus/NAME (the committed seeds in tests/fuzz/corpus are only
+# read), crashing inputs to $(BUILD)-fuzz/crashes/NAME/, each log to
+# $(BUILD)-fuzz/NAME.log, whose last status line is printed.
+FUZZ_FLAGS = -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
+fuzz: deps-test
+	cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DKRV_BUILD_TESTS=OFF -DKRV_FUZZ=ON -DKRV_SANITIZE=address$(comma)undefined $(CMAKE_FLAGS) > /dev/null
+	cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz_targets
+	@while read name maxlen seeds; do \
+	  mkdir -p $(BUILD)-fuzz/corpus/$$name $(BUILD)-fuzz/crashes/$$name; \
+	  echo "Fuzzing $$name for $(FUZZ_SECONDS) s"; \
+	  UBSAN_OPTIONS=print_stacktrace=1 $(BUILD)-fuzz/bin/$${name}_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=$$maxlen $(FUZZ_FLAGS) \
+	    -artifact_prefix=$(BUILD)-fuzz/crashes/$$name/ $(BUILD)-fuzz/corpus/$$name $$seeds \
+	    > $(BUILD)-fuzz/$$name.log 2>&1 \
+	    || { tail -n 60 $(BUILD)-fuzz/$$name.log; echo "$$name: see $(BUILD)-fuzz/crashes/$$name/"; exit 1; }; \
+	  grep -E '^#[0-9]+' $(BUILD)-fuzz/$$name.log | tail -n 1; \
+	  grep -E '^stat::number_of_executed_units' $(BUILD)-fuzz/$$name.log; \
+	done < $(BUILD)-fuzz/fuzz_targets.txt
 
 gallery: build
 	cmake --build $(BUILD) --target gallery

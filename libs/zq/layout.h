@@ -4,7 +4,9 @@
 // Channel segment "<name>": written by the one writer, mapped read-only by
 // readers. A header with the writer's identity, the definition generation,
 // the channel definitions and one 64-bit write count per channel, followed
-// by a pool of float rings.
+// by a pool of float rings. The pool is as long as the rings of the current
+// definition need; the segment only ever grows (a reader may still map the
+// longer one), and a reader maps the new length when a definition needs it.
 //
 // Reader segment "<name>.readers": one slot per reader client of any
 // process, mapped read-write by every reader so that zq-stat can show
@@ -15,31 +17,41 @@
 // definition is complete. Readers copy the definitions only under an even
 // generation that did not change during the copy, and reset their positions
 // whenever the generation they hold differs from the segment's.
+//
+// Ring protocol (a seqlock per sample): the writer stores a sample, then
+// publishes the channel's write count; a reader copies samples, then checks
+// that the count has not come near enough to have overwritten them. Every
+// shared word, samples included, is accessed atomically (relaxed, ordered
+// by the fences below), so readers racing the writer are defined behaviour
+// and ThreadSanitizer checks the protocol.
 
 #include "zq.h"
 
+#include <array>
 #include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
 namespace zq {
 
 constexpr uint32_t kMagic = 0x47535A4B; // "KZSG"
-constexpr uint32_t kVersion = 2;
+constexpr uint32_t kVersion = 3;
 constexpr int kMaxChannels = ZQ_MAX_CHANNELS;
 constexpr int kMaxClients = ZQ_MAX_CLIENTS;
 constexpr int kReaderSlots = ZQ_MAX_READER_SLOTS;
 
-// Ring length per channel: a power of two of at least 2 s at the channel's
-// rate, never under kMinCapacity; the pool holds kMaxChannels rings of
-// 2^19 samples (2.6 s at 200 kHz); a few rings may be longer.
+// Ring length per channel: a power of two of at least kRingSeconds at the
+// channel's rate, never under kMinCapacity. kMaxCapacity bounds the rate a
+// definition may have (kMinInterval), so that every ring keeps its 2 s.
 constexpr uint64_t kMinCapacity = uint64_t(1) << 17;
-constexpr uint64_t kMaxCapacity = uint64_t(1) << 20;
+constexpr uint64_t kMaxCapacity = uint64_t(1) << 24;
 // Rings are spaced by an odd number of cache lines beyond their power-of-two
 // length, so that the rings of a frame do not all fall into one cache set.
 constexpr uint64_t kRingStagger = 17 * 64 / sizeof(float);
-constexpr uint64_t kPoolFloats = (uint64_t(kMaxChannels) << 19) + kMaxChannels * kRingStagger;
 constexpr double kRingSeconds = 2.0;
+constexpr double kMinInterval = ZQ_MIN_INTERVAL;
+static_assert(kRingSeconds / kMinInterval <= double(kMaxCapacity));
 // Samples the writer may overwrite ahead of a channel's published count (a
 // chunk of ZQ_WriteFrames); readers treat that many slots past the count
 // as being rewritten.
@@ -58,6 +70,30 @@ struct ChannelDef {
     char sign[8];
 };
 
+// A definition as it lies in the segment: whole 64-bit words, each stored and
+// loaded atomically (see the generation protocol).
+constexpr size_t kDefWords = sizeof(ChannelDef) / sizeof(uint64_t);
+static_assert(sizeof(ChannelDef) % sizeof(uint64_t) == 0);
+struct SharedDef {
+    std::atomic<uint64_t> words[kDefWords];
+};
+
+inline void StoreDef(SharedDef& to, const ChannelDef& def)
+{
+    const auto words = std::bit_cast<std::array<uint64_t, kDefWords>>(def);
+    for (size_t i = 0; i < kDefWords; ++i)
+        to.words[i].store(words[i], std::memory_order_relaxed);
+}
+
+// The words as they are now; the caller checks the generation afterwards.
+inline ChannelDef LoadDef(const SharedDef& from)
+{
+    std::array<uint64_t, kDefWords> words;
+    for (size_t i = 0; i < kDefWords; ++i)
+        words[i] = from.words[i].load(std::memory_order_relaxed);
+    return std::bit_cast<ChannelDef>(words);
+}
+
 struct alignas(64) ChannelCounter {
     // Samples written since the definition became complete; sample k lives
     // at ring[k & (capacity - 1)].
@@ -65,24 +101,34 @@ struct alignas(64) ChannelCounter {
 };
 
 struct Header {
-    uint32_t magic;
+    std::atomic<uint32_t> magic;
     uint32_t version;
-    uint64_t size;
+    uint64_t size;                      // kPoolOffset: bytes before the rings
     std::atomic<int32_t> writerPid;     // 0: no writer
     std::atomic<uint64_t> writerStart;  // start time of writerPid (clock ticks since boot)
     std::atomic<uint64_t> heartbeatNs;  // CLOCK_MONOTONIC of the writer's last sign of life
     std::atomic<uint32_t> generation;
-    int32_t nrOfChan;                   // guarded by generation
-    ChannelDef defs[kMaxChannels];      // guarded by generation
+    std::atomic<int32_t> nrOfChan;      // guarded by generation
+    SharedDef defs[kMaxChannels];       // guarded by generation
     ChannelCounter counters[kMaxChannels];
 };
 
 constexpr size_t RoundUp(size_t value, size_t step) { return (value + step - 1) / step * step; }
 constexpr size_t kPoolOffset = RoundUp(sizeof(Header), 4096);
-constexpr size_t kSegmentSize = kPoolOffset + kPoolFloats * sizeof(float);
 
+// Ring samples: relaxed atomic accesses, which compile to plain moves. The
+// reader's mapping is read-only; an atomic load does not write.
+inline void StoreSample(float* at, float value) { std::atomic_ref<float>(*at).store(value, std::memory_order_relaxed); }
+inline float LoadSample(const float* at)
+{
+    return std::atomic_ref<float>(*const_cast<float*>(at)).load(std::memory_order_relaxed);
+}
+
+// A slot is claimed in two phases: its pid becomes the negated pid of the
+// claiming process (others see it taken as long as that process lives),
+// then, with the start time and the rest in place, the pid itself.
 struct alignas(64) ReaderSlot {
-    std::atomic<int32_t> pid; // 0: free
+    std::atomic<int32_t> pid; // 0: free, < 0: being claimed by process -pid
     std::atomic<int32_t> client;
     std::atomic<uint64_t> start;
     std::atomic<uint32_t> generation;
@@ -116,6 +162,7 @@ inline void AcquireFence()
 }
 
 static_assert(std::atomic<uint64_t>::is_always_lock_free);
+static_assert(std::atomic_ref<float>::is_always_lock_free);
 static_assert(std::atomic<uint32_t>::is_always_lock_free);
 static_assert(std::atomic<int32_t>::is_always_lock_free);
 

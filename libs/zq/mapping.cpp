@@ -1,5 +1,6 @@
 #include "mapping.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -41,12 +42,54 @@ bool Mapping::OpenOrCreate(const std::string& name, size_t size)
         Close();
         return false;
     }
-    if (size_t(st.st_size) != size && ::ftruncate(m_fd, off_t(size)) != 0) {
+    if (size_t(st.st_size) < size && ::ftruncate(m_fd, off_t(size)) != 0) {
         m_error = name + ": cannot size the segment: " + std::strerror(errno);
         Close();
         return false;
     }
-    return MapFd(Mode::ReadWrite, size);
+    return MapFd(Mode::ReadWrite, std::max(size, size_t(st.st_size)));
+}
+
+bool Mapping::Reserve(size_t size)
+{
+    const int err = ::posix_fallocate(m_fd, 0, off_t(size));
+    if (err == EOPNOTSUPP || err == EINVAL) {
+        // No reservation on this file system: growing is all we can do.
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0 || (size_t(st.st_size) < size && ::ftruncate(m_fd, off_t(size)) != 0)) {
+            m_error = std::string("cannot size the segment: ") + std::strerror(errno);
+            return false;
+        }
+    } else if (err != 0) {
+        m_error = std::string("cannot reserve ") + std::to_string((size + (1 << 20) - 1) >> 20) +
+                  " MiB of shared memory: " + std::strerror(err);
+        return false;
+    }
+    return Remap();
+}
+
+bool Mapping::Remap()
+{
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) {
+        m_error = std::string("fstat: ") + std::strerror(errno);
+        return false;
+    }
+    return size_t(st.st_size) <= m_size || MapAgain(size_t(st.st_size));
+}
+
+bool Mapping::MapAgain(size_t size)
+{
+    const int prot = m_mode == Mode::ReadOnly ? PROT_READ : PROT_READ | PROT_WRITE;
+    void* base = ::mmap(nullptr, size, prot, MAP_SHARED, m_fd, 0);
+    if (base == MAP_FAILED) {
+        m_error = std::string("mmap: ") + std::strerror(errno);
+        return false;
+    }
+    ::munmap(m_base, m_size);
+    m_base = base;
+    m_size = size;
+    return true;
 }
 
 bool Mapping::MapFd(Mode mode, size_t size)
@@ -60,6 +103,7 @@ bool Mapping::MapFd(Mode mode, size_t size)
     }
     m_base = base;
     m_size = size;
+    m_mode = mode;
     return true;
 }
 

@@ -22,12 +22,13 @@ enum class Copy { Ok, Overwritten, Redefined };
 bool ValidClient(int client) { return client >= 1 && client < kMaxClients; }
 bool ValidChannel(int channel) { return channel >= 0 && channel < kMaxChannels; }
 
+// A definition this reader can use, apart from where its ring ends.
 bool ValidDef(ChannelDef& def)
 {
     const uint64_t cap = def.capacity;
     if (cap < kMinCapacity || cap > kMaxCapacity || (cap & (cap - 1)) != 0)
         return false;
-    if (def.offset > kPoolFloats || cap > kPoolFloats - def.offset)
+    if (def.offset > (uint64_t(1) << 40)) // far beyond any segment: keeps offset + capacity exact
         return false;
     if (!std::isfinite(def.interval) || def.interval <= 0.0)
         return false;
@@ -104,14 +105,14 @@ void Reader::Refresh()
     if (!m_map.IsOpen()) {
         if (now < m_nextOpenTry)
             return;
-        if (!m_map.OpenExisting(SegmentName(), Mapping::Mode::ReadOnly, kSegmentSize)) {
+        if (!m_map.OpenExisting(SegmentName(), Mapping::Mode::ReadOnly, kPoolOffset)) {
             m_nextOpenTry = now + kOpenRetryNs;
             return;
         }
         m_pool = reinterpret_cast<const float*>(static_cast<const char*>(m_map.Base()) + kPoolOffset);
     }
     const Header* h = H();
-    if (h->magic != kMagic || h->version != kVersion)
+    if (h->magic.load(std::memory_order_acquire) != kMagic || h->version != kVersion)
         return;
     const int32_t pid = h->writerPid.load(std::memory_order_acquire);
     const uint64_t start = h->writerStart.load(std::memory_order_relaxed);
@@ -137,18 +138,29 @@ void Reader::Refresh()
 bool Reader::Snapshot(uint32_t generation)
 {
     const Header* h = H();
-    static thread_local ChannelDef defs[kMaxChannels];
-    const int n = h->nrOfChan;
-    std::memcpy(static_cast<void*>(defs), h->defs, sizeof defs);
+    ChannelDef* defs = m_scratch;
+    const int n = h->nrOfChan.load(std::memory_order_relaxed);
+    for (int i = 0; i < kMaxChannels; ++i)
+        defs[i] = LoadDef(h->defs[i]);
     AcquireFence();
     if (h->generation.load(std::memory_order_relaxed) != generation)
         return false;
     if (n < 0 || n > kMaxChannels)
         return false;
-    for (int i = 0; i < n; ++i)
+    uint64_t poolEnd = 0;
+    for (int i = 0; i < n; ++i) {
         if (!ValidDef(defs[i]))
             return false;
-    std::memcpy(static_cast<void*>(m_defs), defs, sizeof defs);
+        poolEnd = std::max(poolEnd, defs[i].offset + defs[i].capacity);
+    }
+    // The writer grew the segment before it published a definition that
+    // needs more: map the new length.
+    if (kPoolOffset + poolEnd * sizeof(float) > m_map.Size()) {
+        if (!m_map.Remap() || kPoolOffset + poolEnd * sizeof(float) > m_map.Size())
+            return false;
+        m_pool = reinterpret_cast<const float*>(static_cast<const char*>(m_map.Base()) + kPoolOffset);
+    }
+    std::memcpy(static_cast<void*>(m_defs), defs, sizeof m_defs);
     m_snapCount = n;
     m_generation = generation;
     for (int i = 0; i < n; ++i) {
@@ -227,6 +239,16 @@ uint64_t Reader::OldestSafe(int channel, uint64_t written) const
     return written > usable ? written - usable : 0;
 }
 
+// Samples out of a ring the writer may be storing into: atomic loads, so the
+// race is defined; the caller's sequence check decides whether they count.
+static void CopySamples(unsigned char* dest, const float* from, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        const float v = LoadSample(from + i);
+        std::memcpy(dest + i * sizeof(float), &v, sizeof v);
+    }
+}
+
 static Copy CopyRing(const Header* h, const float* pool, const ChannelDef& def, int channel,
                      uint32_t generation, uint64_t first, int count, unsigned char* dest)
 {
@@ -237,8 +259,8 @@ static Copy CopyRing(const Header* h, const float* pool, const ChannelDef& def, 
     const float* ring = pool + def.offset;
     const uint64_t start = first & (cap - 1);
     const size_t head = std::min<uint64_t>(uint64_t(count), cap - start);
-    std::memcpy(dest, ring + start, head * sizeof(float));
-    std::memcpy(dest + head * sizeof(float), ring, (size_t(count) - head) * sizeof(float));
+    CopySamples(dest, ring + start, head);
+    CopySamples(dest + head * sizeof(float), ring, size_t(count) - head);
     // The copy is good if, after it, the writer has not reached the slot of
     // the oldest copied sample: it may be writing up to kMaxInFlight samples
     // past the count it published.
@@ -257,16 +279,26 @@ int Reader::GetNrOfChan()
     return m_count;
 }
 
+// The texts go to the calling thread's own copy per channel: another
+// thread's refresh may replace m_defs while the caller still reads them.
 const char* Reader::GetChanName(int index)
 {
+    static thread_local char names[kMaxChannels][sizeof ChannelDef::name];
     std::lock_guard lock(m_lock);
-    return index >= 0 && index < m_count ? m_defs[index].name : "";
+    if (index < 0 || index >= m_count)
+        return "";
+    std::memcpy(names[index], m_defs[index].name, sizeof names[index]);
+    return names[index];
 }
 
 const char* Reader::GetChanUnit(int index)
 {
+    static thread_local char units[kMaxChannels][sizeof ChannelDef::unit];
     std::lock_guard lock(m_lock);
-    return index >= 0 && index < m_count ? m_defs[index].unit : "";
+    if (index < 0 || index >= m_count)
+        return "";
+    std::memcpy(units[index], m_defs[index].unit, sizeof units[index]);
+    return units[index];
 }
 
 double Reader::GetChanClkrate(int index)
@@ -401,9 +433,14 @@ int Reader::CopyFrozen(int client, int channel, unsigned char* dest, int count)
                 ch.lost += safe - ch.begin;
                 ch.begin = safe;
             }
-            PublishSlot(c);
-            if (attempt == 3)
+            if (attempt == 3) {
+                // The writer kept overtaking the copy: the rest of the
+                // block is lost too, and counted, not silently dropped.
                 std::memset(dest, 0, size_t(k) * sizeof(float));
+                ch.lost += ch.end - ch.begin;
+                ch.begin = ch.end;
+            }
+            PublishSlot(c);
             break;
         }
         }

@@ -70,9 +70,6 @@ private:
     // Per channel of the definition: its write count, lowered to the last
     // frame complete in all channels of its sample rate.
     void FrameEnds(uint64_t* end) const;
-    // Copies ring samples [first, first + count) of a channel to dest and
-    // checks that the writer did not overwrite them meanwhile.
-    bool CopyChecked(int channel, uint64_t first, int count, unsigned char* dest) const;
     uint64_t OldestSafe(int channel, uint64_t written) const;
 
     const Header* H() const { return static_cast<const Header*>(m_map.Base()); }
@@ -95,6 +92,7 @@ private:
     int m_count = 0;     // channels present (0 while no live writer)
     int m_snapCount = 0; // channels of the snapshot
     ChannelDef m_defs[kMaxChannels]{};
+    ChannelDef m_scratch[kMaxChannels]{}; // a snapshot being taken
     int m_group[kMaxChannels]{}; // first channel with the same sample interval
 
     Client m_clients[kMaxClients];

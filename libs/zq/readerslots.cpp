@@ -20,26 +20,40 @@ bool ReaderSlots::Open()
     return true;
 }
 
+// A slot's owner as far as another process can tell: a claim in progress
+// (negative pid) belongs to its process whatever the start time says.
+static bool Held(const ReaderSlot& slot, int32_t pid)
+{
+    if (pid < 0)
+        return ProcessAlive(-pid, 0);
+    return pid != 0 && ProcessAlive(pid, slot.start.load(std::memory_order_relaxed));
+}
+
 int ReaderSlots::Claim(int client)
 {
     if (!Open())
         return -1;
     auto* table = static_cast<ReaderTable*>(m_map.Base());
     const int self = SelfPid();
+    const uint64_t start = SelfStartTime();
     for (int i = 0; i < kReaderSlots; ++i) {
         ReaderSlot& slot = table->slots[i];
         int32_t pid = slot.pid.load(std::memory_order_acquire);
-        if (pid != 0 && (pid == self || ProcessAlive(pid, slot.start.load(std::memory_order_relaxed))))
+        if (pid == self || pid == -self || Held(slot, pid))
             continue;
-        if (!slot.pid.compare_exchange_strong(pid, self, std::memory_order_acq_rel))
+        // Phase one: mark the slot as being claimed by this process, so that
+        // nobody judges it by the start time of its previous owner.
+        if (!slot.pid.compare_exchange_strong(pid, -self, std::memory_order_acq_rel))
             continue;
-        slot.start.store(SelfStartTime(), std::memory_order_relaxed);
+        slot.start.store(start, std::memory_order_relaxed);
         slot.client.store(client, std::memory_order_relaxed);
         slot.generation.store(0, std::memory_order_relaxed);
         for (int c = 0; c < kMaxChannels; ++c) {
             slot.position[c].store(0, std::memory_order_relaxed);
             slot.lost[c].store(0, std::memory_order_relaxed);
         }
+        // Phase two: whoever sees the pid sees the start time with it.
+        slot.pid.store(self, std::memory_order_release);
         return i;
     }
     return -1;
@@ -66,7 +80,7 @@ void ReaderSlots::ReleaseAll()
     const int self = SelfPid();
     for (ReaderSlot& slot : table->slots) {
         int32_t pid = self;
-        slot.pid.compare_exchange_strong(pid, 0, std::memory_order_acq_rel);
+        slot.pid.compare_exchange_strong(pid, 0, std::memory_order_release);
     }
     m_map.Close();
 }

@@ -41,7 +41,14 @@ uint64_t RingCapacity(double interval)
 
 } // namespace
 
+// clang before 15 cannot evaluate libstdc++'s constexpr std::string
+// constructor (the fuzzing build uses clang 14); GCC keeps the check that
+// the writer is ready before any static constructor calls the library.
+#if defined(__clang__) && __clang_major__ < 15
+Writer Writer::s_instance;
+#else
 constinit Writer Writer::s_instance;
+#endif
 
 Writer::~Writer() { Release(); }
 
@@ -55,14 +62,15 @@ int Writer::Claim()
         ReleaseLocked();
     }
     for (int attempt = 0;; ++attempt) {
-        if (!m_map.OpenOrCreate(name, kSegmentSize)) {
+        if (!m_map.OpenOrCreate(name, kPoolOffset)) {
             DebugLine("zq: cannot open the channel segment " + m_map.Error());
             return ZQ_E_SEGMENT;
         }
         // The lock dies with its holder, so a crashed writer never blocks the next.
         if (::flock(m_map.Fd(), LOCK_EX | LOCK_NB) != 0) {
             const Header* h = H();
-            const int pid = h->magic == kMagic ? h->writerPid.load(std::memory_order_acquire) : 0;
+            const int pid =
+                h->magic.load(std::memory_order_acquire) == kMagic ? h->writerPid.load(std::memory_order_acquire) : 0;
             DebugLine("zq: " + name + " already has a live writer" +
                       (pid > 0 ? " (pid " + std::to_string(pid) + ")" : std::string()) +
                       "; this process cannot publish channels");
@@ -83,16 +91,17 @@ int Writer::Claim()
         }
     }
     Header* h = H();
-    if (h->magic != kMagic || h->version != kVersion || h->size != kSegmentSize) {
+    if (h->magic.load(std::memory_order_relaxed) != kMagic || h->version != kVersion || h->size != kPoolOffset) {
         // Unknown contents: start from a clean header. Readers of a foreign
         // layout see no valid magic while this runs.
-        std::memset(static_cast<void*>(h), 0, sizeof(Header));
+        h->magic.store(0, std::memory_order_relaxed);
+        ReleaseFence();
+        std::memset(reinterpret_cast<char*>(h) + sizeof h->magic, 0, sizeof(Header) - sizeof h->magic);
         h->version = kVersion;
-        h->size = kSegmentSize;
+        h->size = kPoolOffset;
         // Even and unlike the generations of earlier segments of this name.
         h->generation.store(uint32_t(MonotonicNs() >> 8) & ~1u, std::memory_order_relaxed);
-        ReleaseFence();
-        h->magic = kMagic;
+        h->magic.store(kMagic, std::memory_order_release);
     }
     // Start time before pid: a reader that sees the new pid sees its start time.
     h->writerPid.store(0, std::memory_order_relaxed);
@@ -139,10 +148,11 @@ int Writer::SetChanDef(int index, int number, const char* numberText, const char
         return ZQ_E_ARGUMENT;
     if (!numberText || !name || !unit || !sign)
         return ZQ_E_ARGUMENT;
-    if (!std::isfinite(interval) || interval <= 0.0)
+    if (!std::isfinite(interval) || interval < kMinInterval)
         return ZQ_E_ARGUMENT;
 
-    ChannelDef& def = H()->defs[index];
+    // Published to readers in one go once the definition is complete.
+    ChannelDef& def = m_defs[index];
     def.number = number;
     def.reserved = reserved;
     def.interval = interval;
@@ -168,29 +178,23 @@ int Writer::CompleteDefinition()
     const int n = m_pending;
     uint64_t total = 0;
     for (int i = 0; i < n; ++i) {
-        h->defs[i].offset = total;
-        total += h->defs[i].capacity + kRingStagger;
-    }
-    if (total > kPoolFloats) {
-        DebugLine("zq: the channel rings need " + std::to_string(total) + " samples, the segment holds " +
-                  std::to_string(kPoolFloats));
-        return ZQ_E_ARGUMENT;
+        m_defs[i].offset = total;
+        total += m_defs[i].capacity + kRingStagger;
     }
     // Reserve the ring memory now: a full /dev/shm gives an error here
     // instead of SIGBUS on a later write.
-    if (total > 0) {
-        const int err = ::posix_fallocate(m_map.Fd(), off_t(kPoolOffset), off_t(total * sizeof(float)));
-        if (err != 0 && err != EOPNOTSUPP && err != EINVAL) {
-            DebugLine(std::string("zq: cannot reserve the channel rings: ") + std::strerror(err));
-            return ZQ_E_SEGMENT;
-        }
+    if (!m_map.Reserve(kPoolOffset + total * sizeof(float))) {
+        DebugLine("zq: the rings of " + std::to_string(n) + " channels do not fit: " + m_map.Error());
+        return ZQ_E_SEGMENT;
     }
+    h = H(); // the mapping may have moved
     float* pool = reinterpret_cast<float*>(static_cast<char*>(m_map.Base()) + kPoolOffset);
     for (int i = 0; i < n; ++i) {
+        StoreDef(h->defs[i], m_defs[i]);
         h->counters[i].written.store(0, std::memory_order_relaxed);
-        m_rings[i] = Ring{pool + h->defs[i].offset, h->defs[i].capacity - 1, 0, &h->counters[i].written};
+        m_rings[i] = Ring{pool + m_defs[i].offset, m_defs[i].capacity - 1, 0, &h->counters[i].written};
     }
-    h->nrOfChan = n;
+    h->nrOfChan.store(n, std::memory_order_relaxed);
     const uint32_t g = h->generation.load(std::memory_order_relaxed);
     h->generation.store((g | 1u) + 1, std::memory_order_release);
     m_pending = -1;
@@ -212,7 +216,7 @@ int Writer::ReleaseLocked()
         return ZQ_OK;
     Header* h = H();
     BeginDefinition();
-    h->nrOfChan = 0;
+    h->nrOfChan.store(0, std::memory_order_relaxed);
     h->writerPid.store(0, std::memory_order_release);
     const uint32_t g = h->generation.load(std::memory_order_relaxed);
     h->generation.store(g + 1, std::memory_order_release);
@@ -251,7 +255,7 @@ int Writer::WriteFrames(const float* frames, int frameCount)
                 const int run = int(std::min<uint64_t>(uint64_t(left), ring.mask + 1 - at));
                 float* dst = ring.data + at;
                 for (int f = 0; f < run; ++f)
-                    dst[f] = src[size_t(f) * size_t(n)];
+                    StoreSample(dst + f, src[size_t(f) * size_t(n)]);
                 src += size_t(run) * size_t(n);
                 left -= run;
                 at = 0;

@@ -42,7 +42,9 @@ public:
         // reader that sees the new value also sees a count that marks the
         // slot as being rewritten.
         ReleaseFence();
-        std::memcpy(&ring.data[n & ring.mask], value, sizeof(float));
+        float sample;
+        std::memcpy(&sample, value, sizeof sample);
+        StoreSample(&ring.data[n & ring.mask], sample);
         ring.written = n + 1;
         ring.counter->store(n + 1, std::memory_order_release);
         // Heartbeat every 16384 samples of a channel; a per-channel test
@@ -79,6 +81,7 @@ private:
     std::string m_name; // namespace claimed
     int m_pending = -1; // channel count being defined, -1 when none
     uint64_t m_definedMask = 0;
+    ChannelDef m_defs[kMaxChannels]{}; // the definition being made
     int m_live = 0;     // channels accepting samples
     Ring m_rings[kMaxChannels];
 };

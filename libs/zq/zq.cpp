@@ -69,10 +69,10 @@ int ZQ_GetWriterStatus(ZQ_WriterStatus* status)
     const std::string name = zq::SegmentName();
     std::snprintf(status->segmentName, sizeof status->segmentName, "%s", name.c_str());
     zq::Mapping map;
-    if (!map.OpenExisting(name, zq::Mapping::Mode::ReadOnly, zq::kSegmentSize))
+    if (!map.OpenExisting(name, zq::Mapping::Mode::ReadOnly, zq::kPoolOffset))
         return ZQ_OK;
     const auto* h = static_cast<const zq::Header*>(map.Base());
-    if (h->magic != zq::kMagic || h->version != zq::kVersion)
+    if (h->magic.load(std::memory_order_acquire) != zq::kMagic || h->version != zq::kVersion)
         return ZQ_OK;
     status->segmentPresent = 1;
     status->writerPid = h->writerPid.load(std::memory_order_acquire);
@@ -81,7 +81,7 @@ int ZQ_GetWriterStatus(ZQ_WriterStatus* status)
     const uint64_t now = zq::MonotonicNs();
     status->heartbeatAge = beat != 0 && now >= beat ? double(now - beat) * 1e-9 : -1.0;
     status->generation = h->generation.load(std::memory_order_acquire);
-    status->nrOfChan = (status->generation & 1u) == 0 ? h->nrOfChan : 0;
+    status->nrOfChan = (status->generation & 1u) == 0 ? h->nrOfChan.load(std::memory_order_relaxed) : 0;
     return ZQ_OK;
 }
 
@@ -91,23 +91,27 @@ int ZQ_GetChanStatus(int index, ZQ_ChanStatus* status)
         return ZQ_E_ARGUMENT;
     std::memset(status, 0, sizeof *status);
     zq::Mapping map;
-    if (!map.OpenExisting(zq::SegmentName(), zq::Mapping::Mode::ReadOnly, zq::kSegmentSize))
+    if (!map.OpenExisting(zq::SegmentName(), zq::Mapping::Mode::ReadOnly, zq::kPoolOffset))
         return ZQ_E_SEGMENT;
     const auto* h = static_cast<const zq::Header*>(map.Base());
-    if (h->magic != zq::kMagic)
+    if (h->magic.load(std::memory_order_acquire) != zq::kMagic || h->version != zq::kVersion)
         return ZQ_E_SEGMENT;
+    // The same seqlock read as a reader's snapshot: copy, fence, check.
     const uint32_t g = h->generation.load(std::memory_order_acquire);
-    if ((g & 1u) != 0 || index >= h->nrOfChan)
+    if ((g & 1u) != 0)
         return ZQ_E_NOCHANNEL;
-    const zq::ChannelDef& def = h->defs[index];
+    const int n = h->nrOfChan.load(std::memory_order_relaxed);
+    const zq::ChannelDef def = zq::LoadDef(h->defs[index]);
+    const uint64_t written = h->counters[index].written.load(std::memory_order_relaxed);
+    zq::AcquireFence();
+    if (h->generation.load(std::memory_order_relaxed) != g || index >= n)
+        return ZQ_E_NOCHANNEL; // redefined meanwhile, or not a channel of it
     status->chanNumber = def.number;
     std::snprintf(status->name, sizeof status->name, "%.*s", int(sizeof def.name - 1), def.name);
     std::snprintf(status->unit, sizeof status->unit, "%.*s", int(sizeof def.unit - 1), def.unit);
     status->sampleInterval = def.interval;
     status->capacity = static_cast<long long>(def.capacity);
-    status->written = static_cast<long long>(h->counters[index].written.load(std::memory_order_acquire));
-    if (h->generation.load(std::memory_order_acquire) != g)
-        return ZQ_E_NOCHANNEL; // redefined meanwhile
+    status->written = static_cast<long long>(written);
     return ZQ_OK;
 }
 
@@ -121,8 +125,8 @@ int ZQ_GetReaderStatus(int slot, ZQ_ReaderStatus* status)
         return 0;
     const zq::ReaderSlot& s = static_cast<const zq::ReaderTable*>(map.Base())->slots[slot];
     status->pid = s.pid.load(std::memory_order_acquire);
-    if (status->pid == 0)
-        return 0;
+    if (status->pid <= 0)
+        return 0; // free, or still being claimed
     status->alive = zq::ProcessAlive(status->pid, s.start.load(std::memory_order_relaxed));
     status->client = s.client.load(std::memory_order_relaxed);
     status->generation = s.generation.load(std::memory_order_relaxed);

@@ -30,11 +30,18 @@ typedef int ZQCLIENT;
  * process claims it (ZQ_E_BUSY and a "*** ..." line on stderr while another
  * live process holds it; a writer that died is taken over). A definition is
  * ZQ_SetNrOfChan(n) followed by ZQ_SetChanDef for each index 0 .. n-1 (texts
- * must not be null, the sample interval must be positive); readers see it
- * only once complete, and a new definition replaces the old one for every
- * reader. Samples go frame by frame, channels in index order; a write is a
- * store and an index update, without system call or lock. Each channel has
- * a ring of at least 2 s at its rate (at least 131072 samples). */
+ * must not be null, the sample interval at least ZQ_MIN_INTERVAL seconds);
+ * readers see it only once complete, and a new definition replaces the old
+ * one for every reader. Samples go frame by frame, channels in index order;
+ * a write is a store and an index update, without system call or lock.
+ *
+ * Each channel has a ring of at least 2 s at its rate (at least 131072
+ * samples; 2 s rounded up to a power of two), held in shared memory
+ * (/dev/shm) that the ZQ_SetChanDef completing the definition reserves:
+ * 4 bytes per sample, e.g. 8 MiB per channel at 1 MHz. When /dev/shm cannot
+ * hold the rings that call gives ZQ_E_SEGMENT (and a "*** ..." line saying
+ * how much was needed) and no definition is published. */
+#define ZQ_MIN_INTERVAL (1.0 / 8388608) /* s: rates up to 8.4 MHz */
 int ZQ_SetNrOfChan(int count);
 int ZQ_SetChanDef(int index, int chanNumber, const char* chanNumberText, const char* name,
                   const char* unit, const char* sign, double sampleInterval, double rangeMin,
@@ -81,10 +88,15 @@ int ZQ_ReadChanEx(ZQCLIENT client, int channel, unsigned char* dest, int count, 
 /* Channel definitions, as a reader sees them. ZQ_GetNrOfChan is 0 while no
  * live writer holds a complete definition (a writer that died leaves none).
  * It also takes up a new definition; the other getters answer from the one
- * this process took up last (in ZQ_GetNrOfChan, a freeze or a reset). Names and units are never null ("" for a bad
- * index); ZQ_GetChanClkrate gives the sample interval in seconds (0 for a
- * bad index); ZQ_GetChanPChan the channel number (a ZQ_E_* code for a bad
- * index). */
+ * this process took up last (in ZQ_GetNrOfChan, a freeze or a reset).
+ * ZQ_GetChanClkrate gives the sample interval in seconds (0 for a bad
+ * index); ZQ_GetChanPChan the channel number (a ZQ_E_* code for a bad
+ * index).
+ *
+ * ZQ_GetChanName and ZQ_GetChanUnit are never null ("" for a bad index).
+ * The text is the calling thread's own copy: it stays valid and unchanged,
+ * whatever other threads or a new definition do, until the same thread
+ * asks the same getter for the same index again, or ends. */
 int ZQ_GetNrOfChan(void);
 const char* ZQ_GetChanName(int index);
 const char* ZQ_GetChanUnit(int index);

@@ -6,6 +6,7 @@
 #include "acquisition/morsilmodule.h"
 #include "acquisition/pendramodule.h"
 #include "acquisition/recorderapi.h"
+#include "acquisition/servicefailure.h"
 #include "acquisition/soundinput.h"
 #include "platform/messagebox.h"
 #include "platform/textarchive.h"
@@ -20,14 +21,50 @@ constexpr int kSoundBlockFrames = 65536;
 constexpr int kSharedBlockFrames = 65536;
 constexpr double kSoundPeriod = 1.0 / 44100.0;
 
+// Busy handling of the recorder's channel updates: on, with this timeout.
+constexpr int kChannelUpdateBusyMode = 1;
+constexpr int kChannelUpdateBusyTimeout = 20000;
+
+// Module types that VelGetModuleType reports. Two of them cover two models,
+// told apart by bits of the options word of channel 0.
+enum ModuleType {
+    kMorsilFamilyType = 1, // the variant bit set: kMorsilVariantCode
+    kHalvekFamilyType = 4, // the DC bit set: the HalvekDC
+};
+constexpr uint32_t kMorsilVariantOption = 1u << 30;
+constexpr uint32_t kHalvekDcOption = 1u << 29;
+
+// The other types and their internal codes; types not listed keep their number.
+struct TypeCode {
+    int type;
+    int code;
+};
+constexpr TypeCode kTypeCodes[] = {
+    {2, 3}, {3, 5}, {8, 4}, {10, 6}, {12, CHwManager::kHalvekPlusCode}, {15, 8}, {16, 9},
+    {17, CHwManager::kPendraCode},
+};
+
+int CodeOfType(int type, uint32_t options)
+{
+    if (type == kMorsilFamilyType)
+        return (options & kMorsilVariantOption) ? CHwManager::kMorsilVariantCode : CHwManager::kMorsilCode;
+    if (type == kHalvekFamilyType)
+        return (options & kHalvekDcOption) ? CHwManager::kHalvekDcCode : CHwManager::kHalvekCode;
+    for (const TypeCode& entry : kTypeCodes) {
+        if (entry.type == type)
+            return entry.code;
+    }
+    return type;
+}
+
 std::unique_ptr<CHwModule> MakeModule(int code, CRecordFile& recording)
 {
     switch (code) {
-    case 0: return std::make_unique<CMorsilModule>(recording);
-    case 2: return std::make_unique<CHalvekModule>(recording);
-    case 10: return std::make_unique<CHalvekPlusModule>(recording);
-    case 11: return std::make_unique<CHalvekDcModule>(recording);
-    case 12: return std::make_unique<CPendraModule>(recording);
+    case CHwManager::kMorsilCode: return std::make_unique<CMorsilModule>(recording);
+    case CHwManager::kHalvekCode: return std::make_unique<CHalvekModule>(recording);
+    case CHwManager::kHalvekPlusCode: return std::make_unique<CHalvekPlusModule>(recording);
+    case CHwManager::kHalvekDcCode: return std::make_unique<CHalvekDcModule>(recording);
+    case CHwManager::kPendraCode: return std::make_unique<CPendraModule>(recording);
     default: return nullptr;
     }
 }
@@ -35,7 +72,14 @@ std::unique_ptr<CHwModule> MakeModule(int code, CRecordFile& recording)
 
 CHwManager::CHwManager() = default;
 
-CHwManager::~CHwManager() { ReleaseSource(); }
+// The writer role goes with the manager: readers see the channels vanish at
+// once, and another program may publish (nothing when this process only reads).
+CHwManager::~CHwManager()
+{
+    ReleaseSource();
+    if (!Ctx().sharedSource)
+        ZQ_ReleaseWriter();
+}
 
 void CHwManager::ReleaseSource()
 {
@@ -51,24 +95,12 @@ int CHwManager::DetectRecorder()
     if (LoadRecorderApi("Velmor4API.dll") != 0)
         return kSoundCardCode;
     RecorderApi& api = Vel();
-    api.VelSetChannelUpdateBusyMode(1, 20000);
+    api.VelSetChannelUpdateBusyMode(kChannelUpdateBusyMode, kChannelUpdateBusyTimeout);
     if (api.VelInit() <= 0)
         return kSoundCardCode;
     const int type = api.VelGetModuleType(0);
     const auto options = static_cast<uint32_t>(api.VelGetChannelOptions(0, 0));
-    switch (type) {
-    case 1: return (options & (1u << 30)) ? 1 : 0;
-    case 2: return 3;
-    case 3: return 5;
-    case 4: return (options & (1u << 29)) ? 11 : 2;
-    case 8: return 4;
-    case 10: return 6;
-    case 12: return 10;
-    case 15: return 8;
-    case 16: return 9;
-    case 17: return 12;
-    default: return type;
-    }
+    return CodeOfType(type, options);
 }
 
 bool CHwManager::ChooseModule()
@@ -79,7 +111,6 @@ bool CHwManager::ChooseModule()
     m_module = MakeModule(DetectRecorder(), m_recordFile);
     if (m_module) {
         m_module->SetParent(Ctx().mainWindow);
-        m_module->SetSetupEditor(m_setupEditor);
         typeName = m_module->TypeName();
     } else {
         m_sound = std::make_unique<CSoundInput>();
@@ -89,15 +120,9 @@ bool CHwManager::ChooseModule()
     return true;
 }
 
-void CHwManager::SetSetupEditor(SetupEditor editor)
-{
-    m_setupEditor = std::move(editor);
-    if (m_module)
-        m_module->SetSetupEditor(m_setupEditor);
-}
-
 bool CHwManager::DefineChannels(bool readFromHardware)
 {
+    m_failureReported = false;
     if (Ctx().sharedSource) {
         m_recordFile.Prepare(ZQ_GetNrOfChan(), kSharedBlockFrames);
         return true;
@@ -109,23 +134,45 @@ bool CHwManager::DefineChannels(bool readFromHardware)
     return false;
 }
 
+bool CHwManager::FailureReported() const
+{
+    return m_module ? m_module->FailureReported() : m_failureReported;
+}
+
+bool CHwManager::ReportFailure(const QString& text)
+{
+    ShowMessageBox(Ctx().mainWindow, text);
+    m_failureReported = true;
+    return false;
+}
+
+// The sound input is started only when the service took both channels: a
+// capture nobody receives would look like a working setup.
 bool CHwManager::DefineSoundChannels()
 {
     m_sound->Stop();
     QStringList devices;
     m_sound->EnumerateDevices(devices);
     m_sound->SelectDevice(0);
-    ZQ_SetNrOfChan(2);
+    const int defined = ZQ_SetNrOfChan(2);
+    if (defined < 0)
+        return ReportFailure(ServiceFailureText(defined));
     m_recordFile.Prepare(2, kSoundBlockFrames);
     static const char* const kServiceNames[2] = {"Mic Left", "Mic Right"};
     static const char* const kRecordingNames[2] = {"Mic left", "Mic Right"};
     static const char* const kNumbers[2] = {"0", "1"};
     for (int i = 0; i < 2; ++i) {
-        ZQ_SetChanDef(i, i, kNumbers[i], kServiceNames[i], "V", "+", kSoundPeriod, -1, 1, -1, 1, 0);
+        const int result = ZQ_SetChanDef(i, i, kNumbers[i], kServiceNames[i], "V", "+", kSoundPeriod, -1, 1, -1, 1, 0);
+        if (result < 0)
+            return ReportFailure(ServiceFailureText(result));
         m_recordFile.DefineChannel(i, i, QString::fromLatin1(kRecordingNames[i]), QStringLiteral("V"),
                                    kSoundPeriod);
     }
-    m_sound->Start();
+    // A failed start has shown the device's error already.
+    if (m_sound->Start() != 0) {
+        m_failureReported = true;
+        return false;
+    }
     return true;
 }
 

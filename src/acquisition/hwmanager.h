@@ -22,7 +22,16 @@ class TextArchive;
 
 class CHwManager {
 public:
-    // Internal code of the sound card source.
+    // Internal source codes that DetectRecorder gives. The recorder models
+    // with a class of their own, and the sound card; every other code is a
+    // model without a class (1, 3, 4, 5, 6, 8, 9), which falls back to the
+    // sound card.
+    static constexpr int kMorsilCode = 0;
+    static constexpr int kMorsilVariantCode = 1;
+    static constexpr int kHalvekCode = 2;
+    static constexpr int kHalvekPlusCode = 10;
+    static constexpr int kHalvekDcCode = 11;
+    static constexpr int kPendraCode = 12;
     static constexpr int kSoundCardCode = 55;
     // A 16-bit sound sample in volts: 2^-15.
     static constexpr double kSoundScale = 1.0 / 32768.0;
@@ -37,9 +46,15 @@ public:
     // Releases the current source, detects the recorder and makes module 0
     // or else the sound card the active source; sets typeName. Always true.
     bool ChooseModule();
-    // Defines the active source's channels; false without a usable source
-    // or when the user cancelled the module's channel setup.
+    // Defines the active source's channels; false without a usable source,
+    // when the user cancelled the module's channel setup, when the channel
+    // buffer service refused the channels (another program writes it) or
+    // when the sound card did not start. The last two are shown to the
+    // user at once, see FailureReported.
     bool DefineChannels(bool readFromHardware);
+    // After a false DefineChannels: true when the user was already told
+    // what went wrong, false when there was no source or the user cancelled.
+    bool FailureReported() const;
     // Moves the samples acquired since the last call. On the 10 ms tick,
     // before the service's readers are frozen.
     virtual void Poll();
@@ -56,11 +71,6 @@ public:
     // it is open every polled value is appended.
     CRecordFile& RecordFile() { return m_recordFile; }
 
-    // The channel setup editor every module of this manager runs in its
-    // Configure (the current one and those chosen later); an empty editor
-    // accepts every setup unchanged.
-    void SetSetupEditor(SetupEditor editor);
-
     CHwModule* Module() const { return m_module.get(); }
     CSoundInput* Sound() const { return m_sound.get(); }
 
@@ -69,6 +79,8 @@ public:
 private:
     void ReleaseSource();
     bool DefineSoundChannels();
+    // Shows text over the main window; the definition failed for that reason.
+    bool ReportFailure(const QString& text);
     void PollSound();
     void LoadSetup(TextArchive& archive);
 
@@ -76,5 +88,5 @@ private:
     std::unique_ptr<CHwModule> m_module;
     std::unique_ptr<CSoundInput> m_sound;
     double m_soundScale = 0.0;
-    SetupEditor m_setupEditor;
+    bool m_failureReported = false;
 };

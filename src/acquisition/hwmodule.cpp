@@ -1,13 +1,28 @@
 #include "hwmodule.h"
 
+#include "acquisition/channelsetupdlg.h"
 #include "acquisition/recordfile.h"
 #include "acquisition/recorderapi.h"
+#include "platform/messagebox.h"
+#include "platform/modaldialog.h"
 #include "platform/textarchive.h"
 #include "zq.h"
 
 #include <QDialog>
 #include <QWidget>
 #include <algorithm>
+#include <climits>
+
+namespace {
+// The pulse count stops growing here: a shaft standing still for hours, or
+// more edges per period than ever come, must not overflow it (one word adds
+// at most 32).
+constexpr int kMaxPulseCount = INT_MAX - 32;
+
+// Edges per measured period; a setup below 1 (a corrupt settings set)
+// counts as 1, as the teeth do in the pulse factor.
+int EdgesPerPeriod(const HwChanSetup& setup) { return std::max(1, setup.CntAcr); }
+} // namespace
 
 int32_t CHwModule::s_raw[kMaxChannels][kMaxSamplesPerPoll];
 
@@ -48,11 +63,28 @@ void CHwModule::Start()
 
 bool CHwModule::Configure(bool) { return false; }
 
+bool CHwModule::ReportFailure(const QString& text)
+{
+    ShowMessageBox(m_parent, text);
+    m_failureReported = true;
+    return false;
+}
+
 bool CHwModule::EditSetup(int& rate)
 {
-    if (!m_setupEditor)
+    // A rate that is no rate (a corrupt settings set) shows the module's own.
+    if (rate < 1)
+        rate = Vel().VelGetSampleRate();
+    m_dialog.reset();
+    auto dialog = CChannelSetupDlg::ForModel(m_typeName, m_parent, rate,
+                                             std::span<HwChanSetup>(m_channels, static_cast<size_t>(m_channelCount)));
+    if (!dialog)
         return true;
-    return m_setupEditor(rate, std::span<HwChanSetup>(m_channels, static_cast<size_t>(m_channelCount)));
+    const bool accepted = RunModalDialog(*dialog) == QDialog::Accepted;
+    if (accepted)
+        rate = dialog->SampleRateChoice();
+    m_dialog = std::move(dialog);
+    return accepted;
 }
 
 void CHwModule::ResetPulseDecoders()
@@ -60,23 +92,24 @@ void CHwModule::ResetPulseDecoders()
     for (int ch = 0; ch < kMaxChannels; ++ch) {
         m_pulseCount[ch] = 0;
         m_pulseLevel[ch] = 0;
-        m_pulseEdgesLeft[ch] = m_channels[ch].CntAcr;
-        m_pulsePeriod[ch] = 65535;
+        m_pulseEdgesLeft[ch] = EdgesPerPeriod(m_channels[ch]);
+        m_pulsePeriod[ch] = kNoPulsePeriod;
     }
 }
 
 void CHwModule::DecodePulseWord(int ch, uint32_t word)
 {
+    m_pulseCount[ch] = std::min(m_pulseCount[ch], kMaxPulseCount);
     if (word == 0) {
-        m_pulseCount[ch] += 32;
+        m_pulseCount[ch] += kLineSamplesPerWord;
         m_pulseLevel[ch] = 0;
         return;
     }
     if (word == 0xFFFFFFFFu && m_pulseLevel[ch] != 0) {
-        m_pulseCount[ch] += 32;
+        m_pulseCount[ch] += kLineSamplesPerWord;
         return;
     }
-    for (int bit = 31; bit >= 0; --bit) {
+    for (int bit = kLineSamplesPerWord - 1; bit >= 0; --bit) {
         const int level = static_cast<int>((word >> bit) & 1u);
         if (m_pulseLevel[ch] == 0 && level != 0 && --m_pulseEdgesLeft[ch] == 0) {
             // The period is the distance between the counted edges: the
@@ -84,7 +117,7 @@ void CHwModule::DecodePulseWord(int ch, uint32_t word)
             // line samples apart measure 32000.
             m_pulsePeriod[ch] = m_pulseCount[ch];
             m_pulseCount[ch] = 0;
-            m_pulseEdgesLeft[ch] = m_channels[ch].CntAcr;
+            m_pulseEdgesLeft[ch] = EdgesPerPeriod(m_channels[ch]);
         }
         m_pulseLevel[ch] = level;
         m_pulseCount[ch] += 1;

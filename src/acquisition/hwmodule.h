@@ -11,24 +11,21 @@
 
 #include <QString>
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <span>
 
 class CRecordFile;
 class QDialog;
 class QWidget;
 class TextArchive;
 
-// Edits a module's channel setup before it is applied: the sample rate and
-// the model's records (the first channelCount), changed in place. Returns
-// false when the user cancels; nothing is then applied. UI thread only.
-using SetupEditor = std::function<bool(int& sampleRate, std::span<HwChanSetup> records)>;
-
 class CHwModule {
 public:
     static constexpr int kMaxChannels = 24;
     static constexpr int kMaxSamplesPerPoll = 8192;
+    // A pulse channel's word holds this many samples of its logic line.
+    static constexpr int kLineSamplesPerWord = 32;
+    // The period a pulse decoder starts with, before any period is complete.
+    static constexpr int kNoPulsePeriod = 65535;
 
     // recording: where every value also goes (kept only while it records).
     CHwModule(CRecordFile& recording, int channelCount, const char* typeName,
@@ -45,10 +42,9 @@ public:
     // Reads (optionally) and applies the channel setup; the models do it.
     // The base does nothing and returns false.
     virtual bool Configure(bool readFromHardware);
-
-    // The editor Configure runs between reading and applying the setup;
-    // none: the setup is accepted as it is.
-    void SetSetupEditor(SetupEditor editor) { m_setupEditor = std::move(editor); }
+    // After a false Configure: true when the user was shown why (the
+    // channel buffer service refused the channels), false after a cancel.
+    bool FailureReported() const { return m_failureReported; }
 
     void SetParent(QWidget* parent) { m_parent = parent; }
     QWidget* Parent() const { return m_parent; }
@@ -92,9 +88,15 @@ public:
     void LoadSetup(TextArchive& archive);
 
 protected:
-    // Runs the setup editor on rate and the model's records; true when
-    // there is none or the user accepted.
+    // Shows the model's channel setup dialog (modally, through
+    // RunModalDialog) on rate and the model's records, which it edits in
+    // place; rate becomes the chosen one (-1: none chosen). True when the
+    // user accepted, or when the model has no dialog.
     bool EditSetup(int& rate);
+    // Shows text in a box over the parent and marks the configuration as
+    // failed with a reason given; returns false for the caller to return.
+    bool ReportFailure(const QString& text);
+    void ClearFailure() { m_failureReported = false; }
     CRecordFile& Recording() { return m_recording; }
     void SetRunning(bool running) { m_running = running; }
     bool NeedsCalibration(int channel) const { return m_needsCalibration[channel]; }
@@ -109,6 +111,7 @@ private:
 
     QWidget* m_parent = nullptr;
     bool m_running = false;
+    bool m_failureReported = false;
     int64_t m_samplesTaken = 0;
     int m_channelMap[kMaxChannels] = {};
     int m_activeCount = 0;
@@ -124,7 +127,6 @@ private:
     int m_pulseEdgesLeft[kMaxChannels] = {};
     int m_pulsePeriod[kMaxChannels] = {};
     std::unique_ptr<QDialog> m_dialog; // the channel setup dialog while it exists
-    SetupEditor m_setupEditor;
 
     // Raw words of the last poll, one area per position; shared by all
     // modules (only one is active at a time).

@@ -10,7 +10,7 @@ CPendraModule::CPendraModule(CRecordFile& recording)
 void CPendraModule::ReadChannelSettings(int channel, HwChanSetup& setup)
 {
     RecorderApi& api = Vel();
-    setup.Filter = api.VelGetHPFilter(0, channel) == 2 ? 1 : 0;
+    setup.Filter = api.VelGetHPFilter(0, channel) == kHighPass22Hz ? kHighPass22HzChoice : kNoFilter;
     if (api.VelGetPreampPower)
         setup.MicPwr = api.VelGetPreampPower(0, channel);
     if (api.VelGetPolPower)
@@ -21,9 +21,11 @@ void CPendraModule::ReadChannelSettings(int channel, HwChanSetup& setup)
 void CPendraModule::ApplyChannelSettings(int channel, const HwChanSetup& setup)
 {
     RecorderApi& api = Vel();
-    const int filter = channel < kHighPassChannels && setup.Filter == 1 ? 1 : 0;
-    // Coupling 0 AC, 1 ICP: the shared front end counts 1 AC, 2 ICP.
-    ApplyFrontEnd(channel, FrontEndFor(filter, setup.Cpl == 1 ? 2 : 1), false);
+    const int filter = channel < kHighPassChannels && setup.Filter == kHighPass22HzChoice ? kHighPass22HzChoice
+                                                                                          : kNoFilter;
+    // The Pendra's couplings are 0 AC and 1 ICP.
+    const int coupling = setup.Cpl == 1 ? kCouplingICP : kCouplingAC;
+    ApplyFrontEnd(channel, FrontEndFor(filter, coupling), false);
     SetIfDifferent(api.VelGetPreampPower, api.VelSetPreampPower, channel, setup.MicPwr);
     SetIfDifferent(api.VelGetPolPower, api.VelSetPolPower, channel, setup.MicPolVolt);
 }

@@ -1,22 +1,21 @@
 #include "recordermodule.h"
 
+#include "acquisition/calibrationdlg.h"
 #include "acquisition/recorderapi.h"
 #include "acquisition/recordfile.h"
+#include "acquisition/servicefailure.h"
 #include "platform/debugout.h"
 #include "zq.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <thread>
+#include <vector>
 
 namespace {
 constexpr int kRecordingBlockFrames = 4096;
 constexpr int kDataWidthBits = 32;
 // Ranges read from a module and table entries match within this many volts.
 constexpr double kRangeTolerance = 0.0001;
-
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // The leading decimal integer of a text ("50%" → 50); fallback when the
 // text starts with no number (a setting never read from the module).
@@ -60,19 +59,19 @@ double CRecorderModule::RangeVolts(int index) const
 CRecorderModule::FrontEnd CRecorderModule::FrontEndFor(int filter, int coupling)
 {
     FrontEnd wanted;
-    if (filter == 1)
-        wanted.highPass = 2;
-    else if (filter >= 2 && filter <= 4)
-        wanted.lowPass = filter - 1;
+    if (filter == kHighPass22HzChoice)
+        wanted.highPass = kHighPass22Hz;
+    else if (filter >= kLowPass500HzChoice && filter <= kLowPass4kHzChoice)
+        wanted.lowPass = kLowPass500Hz + (filter - kLowPass500HzChoice);
     switch (coupling) {
-    case 0: // DC: no high-pass at all, not even the 22 Hz filter
-        wanted.highPass = 0;
+    case kCouplingDC: // no high-pass at all, not even the 22 Hz filter
+        wanted.highPass = kHighPassOff;
         break;
-    case 1: // AC
-        wanted.highPass = filter == 1 ? 2 : 1;
+    case kCouplingAC:
+        wanted.highPass = filter == kHighPass22HzChoice ? kHighPass22Hz : kHighPassAC;
         break;
-    case 2: // ICP: AC coupled with the sensor supply on
-        wanted.highPass = wanted.highPass == 2 ? 2 : 1;
+    case kCouplingICP: // AC coupled with the sensor supply on
+        wanted.highPass = wanted.highPass == kHighPass22Hz ? kHighPass22Hz : kHighPassAC;
         wanted.iepe = 1;
         break;
     default:
@@ -83,10 +82,10 @@ CRecorderModule::FrontEnd CRecorderModule::FrontEndFor(int filter, int coupling)
 
 void CRecorderModule::ReadFrontEnd(const FrontEnd& module, HwChanSetup& setup)
 {
-    setup.Filter = module.highPass == 2 ? 1 : 0;
-    if (module.lowPass >= 1 && module.lowPass <= 3)
-        setup.Filter = module.lowPass + 1;
-    setup.Cpl = module.iepe ? 2 : (module.highPass != 0 ? 1 : 0);
+    setup.Filter = module.highPass == kHighPass22Hz ? kHighPass22HzChoice : kNoFilter;
+    if (module.lowPass >= kLowPass500Hz && module.lowPass <= kLowPass4kHz)
+        setup.Filter = kLowPass500HzChoice + (module.lowPass - kLowPass500Hz);
+    setup.Cpl = module.iepe ? kCouplingICP : (module.highPass != kHighPassOff ? kCouplingAC : kCouplingDC);
 }
 
 void CRecorderModule::SetIfDifferent(int (*getter)(int, int), int (*setter)(int, int, int), int channel,
@@ -147,14 +146,15 @@ void CRecorderModule::ReadSetup()
 bool CRecorderModule::Configure(bool readFromHardware)
 {
     RecorderApi& api = Vel();
+    ClearFailure();
     if (IsRunning()) {
         api.VelStopSampling();
         SetRunning(false);
     }
     if (readFromHardware)
         ReadSetup();
-    for (int ch = 0; ch < kMaxChannels; ++ch)
-        SetNeedsCalibration(ch, false);
+    // needsCalibration is clear here but for channels whose calibration a
+    // cancel cut short: they are calibrated this time even unchanged.
 
     int rate = SampleRate();
     if (!EditSetup(rate))
@@ -170,13 +170,19 @@ bool CRecorderModule::Configure(bool readFromHardware)
     int on = 0;
     for (int ch = 0; ch < ChannelCount(); ++ch)
         on += Channel(ch).On ? 1 : 0;
-    ZQ_SetNrOfChan(on);
+    // Refused before anything reaches the module: the module keeps its settings.
+    const int defined = ZQ_SetNrOfChan(on);
+    if (defined < 0)
+        return ReportFailure(ServiceFailureText(defined));
     Recording().Prepare(on, kRecordingBlockFrames);
     api.VelSetDataWidth(0, kDataWidthBits);
 
     ClearActive();
-    for (int ch = 0; ch < ChannelCount(); ++ch)
-        ApplyChannel(ch, rate);
+    for (int ch = 0; ch < ChannelCount(); ++ch) {
+        const int result = ApplyChannel(ch, rate);
+        if (result < 0)
+            return ReportFailure(ServiceFailureText(result));
+    }
     ResetPulseDecoders();
 
     if (api.VelGetSampleRate() != rate) {
@@ -186,12 +192,13 @@ bool CRecorderModule::Configure(bool readFromHardware)
                 SetNeedsCalibration(ch, true);
         }
     }
-    CalibrateMarked();
+    if (!CalibrateMarked())
+        return false; // cancelled: the module stays idle
     Start();
     return true;
 }
 
-void CRecorderModule::ApplyChannel(int ch, int rate)
+int CRecorderModule::ApplyChannel(int ch, int rate)
 {
     RecorderApi& api = Vel();
     HwChanSetup& setup = Channel(ch);
@@ -202,7 +209,7 @@ void CRecorderModule::ApplyChannel(int ch, int rate)
     if (!IsPulseChannel(ch) || setup.Input != 1)
         setup.Input = 0;
     if (!setup.On)
-        return;
+        return ZQ_OK;
 
     const double moduleRange = api.VelGetInpRange(0, ch);
     double range = RangeVolts(setup.Range);
@@ -224,10 +231,14 @@ void CRecorderModule::ApplyChannel(int ch, int rate)
 
     const QString name = setup.Name.isEmpty() ? DefaultName(ch) : setup.Name;
     const int position = ActiveCount();
-    ZQ_SetChanDef(position, ch + 1, QByteArray::number(ch).constData(), name.toUtf8().constData(),
-                  setup.Unit.toUtf8().constData(), "+", SamplePeriod(), -range, range, -99, 99, 0);
+    const int defined = ZQ_SetChanDef(position, ch + 1, QByteArray::number(ch).constData(),
+                                      name.toUtf8().constData(), setup.Unit.toUtf8().constData(), "+",
+                                      SamplePeriod(), -range, range, -99, 99, 0);
+    if (defined < 0)
+        return defined;
     Recording().DefineChannel(position, ch + 1, name, setup.Unit, SamplePeriod());
     AddActive(ch, scale, setup.Offset());
+    return ZQ_OK;
 }
 
 void CRecorderModule::ApplyPulseInput(int ch, const HwChanSetup& setup)
@@ -246,22 +257,19 @@ void CRecorderModule::ApplyPulseInput(int ch, const HwChanSetup& setup)
         api.VelSetRPM(0, ch, wanted, wantedPercent, wantedUsec);
 }
 
-void CRecorderModule::CalibrateMarked()
+bool CRecorderModule::CalibrateMarked()
 {
-    RecorderApi& api = Vel();
+    std::vector<int> channels;
     for (int ch = 0; ch < ChannelCount(); ++ch) {
-        if (!NeedsCalibration(ch))
-            continue;
-        api.VelCalibrate(0, ch, 0);
-        SleepMs(kCalibrationSettleMs);
-        int waited = kCalibrationSettleMs;
-        while (api.VelCalibrationActive(0, ch, 0) == 1) {
-            if (waited >= kCalibrationTimeoutMs) {
-                DebugOut("Calibration of channel " + std::to_string(ch) + " did not finish");
-                break;
-            }
-            SleepMs(kCalibrationPollMs);
-            waited += kCalibrationPollMs;
-        }
+        if (NeedsCalibration(ch))
+            channels.push_back(ch);
     }
+    CCalibrationDlg progress(Parent(), channels,
+                             {kCalibrationSettleMs, kCalibrationPollMs, kCalibrationTimeoutMs});
+    const bool done = progress.Run();
+    for (int ch : channels)
+        SetNeedsCalibration(ch, false);
+    for (int ch : progress.Unfinished())
+        SetNeedsCalibration(ch, true);
+    return done;
 }

@@ -10,7 +10,8 @@
 // The models supply their range table, their pulse-capable channels and
 // their front-end settings (coupling, filters, microphone supply).
 //
-// All operations: UI thread only. The calibration waits block the caller.
+// All operations: UI thread only. The calibration waits run in a modal
+// progress dialog, so timers and the tick go on while Configure waits.
 
 #include "acquisition/hwmodule.h"
 
@@ -28,9 +29,11 @@ public:
     // Input ranges in volts, by Range index, of every model but the Pendra.
     static constexpr double kStandardRanges[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1, 2, 5, 10};
 
-    // Stops sampling, reads the module's settings if readFromHardware, runs
-    // the setup editor and, when it accepts, applies the setup and starts
-    // sampling: true. false when the editor cancelled (sampling stays off).
+    // Stops sampling, reads the module's settings if readFromHardware, shows
+    // the channel setup dialog and, when accepted, applies the setup and starts
+    // sampling: true. false when the dialog or the calibration was cancelled,
+    // or the channel buffer service refused the channels (shown to the user);
+    // sampling stays off then.
     bool Configure(bool readFromHardware) override;
     // Fills the sample rate and the model's records from the module.
     void ReadSetup();
@@ -43,12 +46,20 @@ public:
     double RangeVolts(int index) const;
     std::span<const double> RangeTable() const { return m_ranges; }
 
-    // The high-pass, low-pass and IEPE settings of a filter choice (0 none,
-    // 1 high-pass 22 Hz, 2/3/4 low-pass 500 Hz/1 kHz/4 kHz) with a coupling
-    // (0 DC, 1 AC, 2 ICP); and back from the module's settings.
+    // The Filter and Cpl choices of a setup record (the Pendra has its own
+    // coupling list: 0 AC, 1 ICP).
+    enum FilterChoice { kNoFilter = 0, kHighPass22HzChoice = 1, kLowPass500HzChoice = 2, kLowPass4kHzChoice = 4 };
+    enum CouplingChoice { kCouplingDC = 0, kCouplingAC = 1, kCouplingICP = 2 };
+    // The module's high-pass and low-pass settings.
+    enum HighPassSetting { kHighPassOff = 0, kHighPassAC = 1, kHighPass22Hz = 2 };
+    enum LowPassSetting { kLowPassOff = 0, kLowPass500Hz = 1, kLowPass4kHz = 3 };
+
+    // The high-pass, low-pass and IEPE settings of a filter choice (none,
+    // high-pass 22 Hz, low-pass 500 Hz/1 kHz/4 kHz) with a coupling (DC,
+    // AC, ICP); and back from the module's settings.
     struct FrontEnd {
-        int highPass = 0; // 0 DC, 1 AC, 2 high-pass 22 Hz
-        int lowPass = 0;  // 0 none, 1 500 Hz, 2 1 kHz, 3 4 kHz
+        int highPass = kHighPassOff; // a HighPassSetting
+        int lowPass = kLowPassOff;   // a LowPassSetting: 500 Hz, 1 kHz, 4 kHz from 1 up
         int iepe = 0;
     };
     static FrontEnd FrontEndFor(int filter, int coupling);
@@ -74,9 +85,13 @@ protected:
     static FrontEnd ModuleFrontEnd(int channel);
 
 private:
-    void ApplyChannel(int channel, int rate);
+    // The ZQ_SetChanDef result of the channel (0 for a channel that is off).
+    int ApplyChannel(int channel, int rate);
     void ApplyPulseInput(int channel, const HwChanSetup& setup);
-    void CalibrateMarked();
+    // Calibrates the channels that need it in a progress dialog whose loop
+    // keeps the tick running; false when the user cancelled it (the
+    // channels left then still need calibration).
+    bool CalibrateMarked();
 
     std::span<const double> m_ranges;
 };

@@ -7,6 +7,20 @@
 // at 32 + (b * channelCount + i) * blockFrames * 4; the unused tail of the
 // last block is zero.
 //
+// Recovery: from Open until the file is closed, a side record
+// "<file>.hdr" beside it holds the text header the file will get (with
+// "frames:0"), synced to disk before the first sample is written and
+// locked (flock) while this writer lives. Close first appends the line
+// "closing:<frames>" to it, so that the valid part of the zero-padded last
+// block is known even when the program dies inside Close; the side record
+// is removed once the file has its header and head on disk. A recording cut
+// by a crash, SIGKILL or power loss is made whole by "vrd repair".
+//
+// A failed write (disk full, medium gone) or a file deleted under the
+// recording stops it: the file is cut back to its whole blocks and closed
+// with its header where there is room for it; Failed() and
+// FailureMessage() tell what happened until the next Open.
+//
 // Continuous recording appends frame by frame (AppendValue per channel);
 // a trigger recording writes each channel's captured block in one piece
 // (WriteChannelBlock). UI thread only.
@@ -32,14 +46,16 @@ public:
     // open, or for blockFrames < 1 or channelCount < 0.
     bool Prepare(int channelCount, int blockFrames);
     // Channel number, name and unit of channel index; the sample period in
-    // seconds is one for all channels (the last one given).
+    // seconds is one for all channels (the last one given). Line breaks in
+    // name and unit become blanks (the header is line based).
     void DefineChannel(int index, int channelNumber, const QString& name, const QString& unit,
                        double samplePeriod);
     // "<folder>YYYYMMDD_hhmmss_mmm[_trg].vrd" in UTC. The folder is the
     // chosen data path if one is set, else the program folder's "data/".
     QString MakeFileName(bool trigger) const;
-    // Creates or truncates the file and starts a recording; false without
-    // channels or when the file cannot be created.
+    // Writes the side record, then creates or truncates the file and
+    // starts a recording; false without channels, when either file cannot
+    // be written or when another writer holds the side record.
     bool Open(const QString& path);
     // Stores one value of channel k; flushes the blocks first when channel
     // k's block is full. Ignored unless recording. Inline: it runs for every
@@ -68,19 +84,32 @@ public:
     int64_t Frames() const { return m_frames; }
     const QString& FilePath() const { return m_path; }
 
+    // The last recording stopped on a write failure.
+    bool Failed() const { return !m_failure.isEmpty(); }
+    // For the user: which file, what failed, what was kept.
+    QString FailureMessage() const;
+
+    // "<path>.hdr".
+    static QString SideRecordPath(const QString& path);
+
 private:
     void Flush();
-    void ReportWriteFailure();
-    bool WriteAll(const void* data, size_t bytes);
     bool WriteBlocks();
-    std::string HeaderText() const;
+    static bool WriteAll(int fd, const void* data, size_t bytes, uint64_t* done = nullptr);
+    void Fail(const QString& reason);
+    void WriteClosingLine(int64_t frames);
+    void Finish();
+    std::string HeaderText(int64_t frames) const;
+    uint64_t BlockBytes() const { return uint64_t(m_channelCount) * uint64_t(m_blockFrames) * sizeof(float); }
 
     int m_fd = -1;
+    int m_sideFd = -1;
     QString m_path;
     bool m_recording = false;
     int m_channelCount = 0;
     int64_t m_startTime = 0; // seconds since the epoch, shown in local time
     int64_t m_frames = 0;
+    uint64_t m_dataBytes = 0; // written behind the head
     unsigned char m_head[kHeadBytes] = {};
     int m_blockFrames = 1024;
     std::vector<int> m_pchan;
@@ -98,5 +127,9 @@ private:
     unsigned m_acceptChannels = 0;
     float* m_stagingData = nullptr;
     int* m_fillData = nullptr;
-    bool m_writeFailed = false;
+    // Why the last recording stopped early; empty when it did not.
+    QString m_failure;
+    bool m_deleted = false;
+    bool m_headerWritten = false;
+    bool m_closingWritten = false;
 };

@@ -16,8 +16,6 @@ namespace {
 // Encloses the stop sequence of every instance.
 std::mutex g_stopSection;
 
-void Sleep(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
-
 const char* OpenErrorText(MMRESULT result)
 {
     switch (result) {
@@ -141,19 +139,29 @@ bool CSoundInput::PrepareBuffer(int index)
     return result == MMSYSERR_NOERROR && m_headers[index].dwFlags.load(std::memory_order_acquire) == WHDR_PREPARED;
 }
 
+// The stop and reset return every queued buffer as done; the capture
+// thread, woken by them (and by the extra signal for a device that held
+// none), hands them over and acknowledges.
 void CSoundInput::Stop()
 {
     if (!m_device)
         return;
     {
         std::lock_guard section(g_stopSection);
+        std::lock_guard lock(m_deviceMutex);
+        {
+            std::lock_guard drain(m_drainMutex);
+            m_drained = false;
+        }
         m_state.store(Stopping, std::memory_order_release);
         waveInStop(m_device);
-        Sleep(100);
         waveInReset(m_device);
     }
-    // The capture thread hands over the buffers the reset returned.
-    Sleep(200);
+    if (m_thread.joinable()) {
+        m_wakeEvent->Set();
+        if (!WaitForDrain())
+            DebugOut("The sound capture thread did not hand over the last buffers");
+    }
     m_state.store(DeviceClosed, std::memory_order_release);
     {
         std::lock_guard lock(m_deviceMutex);
@@ -162,6 +170,24 @@ void CSoundInput::Stop()
     }
     EndThread();
     m_state.store(Closed, std::memory_order_release);
+}
+
+bool CSoundInput::WaitForDrain()
+{
+    // Handing over two buffers takes microseconds; the limit only keeps a
+    // wedged thread from hanging the user interface.
+    constexpr auto kLimit = std::chrono::seconds(10);
+    std::unique_lock lock(m_drainMutex);
+    return m_drainCv.wait_for(lock, kLimit, [this] { return m_drained; });
+}
+
+void CSoundInput::AcknowledgeDrain()
+{
+    {
+        std::lock_guard lock(m_drainMutex);
+        m_drained = true;
+    }
+    m_drainCv.notify_all();
 }
 
 void CSoundInput::StartThread()
@@ -190,26 +216,50 @@ void CSoundInput::CaptureThread()
     CCrashReport::PrepareThread();
     int current = 0;
     for (;;) {
-        if (!(m_headers[current].dwFlags.load(std::memory_order_acquire) & WHDR_DONE))
+        if (!IsDone(current))
             m_wakeEvent->Wait();
         if (m_state.load(std::memory_order_acquire) == ThreadEnding)
             return;
-        WAVEHDR& header = m_headers[current];
-        const uint32_t flags = header.dwFlags.load(std::memory_order_acquire);
-        if (!(flags & WHDR_DONE))
-            continue;
-        std::lock_guard lock(m_deviceMutex);
-        Append(reinterpret_cast<const int16_t*>(header.lpData), int(header.dwBytesRecorded / 2));
-        header.dwFlags.store(flags & ~WHDR_DONE, std::memory_order_release);
+        std::unique_lock lock(m_deviceMutex);
         const int state = m_state.load(std::memory_order_acquire);
         if (state == Capturing) {
-            Recycle(current);
-            current ^= 1;
-        } else if (state == Stopping || state == DeviceClosed) {
-            if (m_device)
-                waveInUnprepareHeader(m_device, &header, sizeof(WAVEHDR));
-            current ^= 1;
+            if (IsDone(current)) {
+                HandOver(current);
+                Recycle(current);
+                current ^= 1;
+            }
+        } else if (state == Stopping) {
+            DrainReturned(current);
+            lock.unlock();
+            AcknowledgeDrain();
         }
+    }
+}
+
+bool CSoundInput::IsDone(int index) const
+{
+    return m_headers[index].dwFlags.load(std::memory_order_acquire) & WHDR_DONE;
+}
+
+// Capture thread, under m_deviceMutex, for a done buffer.
+void CSoundInput::HandOver(int index)
+{
+    WAVEHDR& header = m_headers[index];
+    Append(reinterpret_cast<const int16_t*>(header.lpData), int(header.dwBytesRecorded / 2));
+    header.dwFlags.fetch_and(~WHDR_DONE, std::memory_order_acq_rel);
+}
+
+// Capture thread, under m_deviceMutex, in the stopping state: the device
+// returned every queued buffer, the older one (current) first. A buffer
+// that a failed recycle left out of the queue is not done and is skipped.
+void CSoundInput::DrainReturned(int& current)
+{
+    for (int i = 0; i < 2; ++i) {
+        if (IsDone(current)) {
+            HandOver(current);
+            waveInUnprepareHeader(m_device, &m_headers[current], sizeof(WAVEHDR));
+        }
+        current ^= 1;
     }
 }
 

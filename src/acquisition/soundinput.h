@@ -5,13 +5,16 @@
 //
 // Threads: the UI thread calls everything except Append, which the capture
 // thread calls for each completed device buffer. The hand-over is filled and
-// taken under one lock, so a drain never sees a half-appended buffer.
+// taken under one lock, so a drain never sees a half-appended buffer. Stop
+// waits until the capture thread acknowledges that it has handed over every
+// buffer the device returned, so nothing captured before a stop is lost.
 
 #include "platform/wavein.h"
 
 #include <QStringList>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -46,7 +49,8 @@ public:
     // 0 on success (and when there is no device at all, after "No Sound
     // Device"), else the wave input error, already reported to the user.
     int Start();
-    // Stops capture and ends the capture thread; nothing without an open device.
+    // Stops capture, waits for the capture thread to hand over what the
+    // device returned, and ends the thread; nothing without an open device.
     void Stop();
 
     // Capture thread only: queues count interleaved values behind the waiting
@@ -71,7 +75,14 @@ private:
     void StartThread();
     void EndThread();
     void CaptureThread();
+    bool IsDone(int index) const;
+    void HandOver(int index);
     void Recycle(int index);
+    // Capture thread: hands over the buffers a stop returned, oldest first.
+    void DrainReturned(int& current);
+    void AcknowledgeDrain();
+    // UI thread: waits for AcknowledgeDrain; false after the time limit.
+    bool WaitForDrain();
     bool PrepareBuffer(int index);
     // Shows the box on the UI thread; from the capture thread it is queued there.
     static void Report(const QString& text);
@@ -96,6 +107,15 @@ private:
     int m_filling = 0;
 
     // Held by the capture thread while it works on a buffer with the device,
-    // and by Stop while it closes the device.
+    // and by Stop while it stops, resets and closes the device; the thread
+    // reads the state under it, so it never recycles a buffer into a device
+    // that is being stopped.
     std::mutex m_deviceMutex;
+
+    // The capture thread's acknowledgement of a stop: set when it has
+    // handed over every buffer the stop returned. Stop clears it (under
+    // m_deviceMutex, with the state) and waits for it.
+    std::mutex m_drainMutex;
+    std::condition_variable m_drainCv;
+    bool m_drained = false;
 };

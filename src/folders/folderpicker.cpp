@@ -48,8 +48,10 @@ CFolderPicker::CFolderPicker(const QString& startFolder, const QString& filter, 
 
     if (fileName) {
         m_field->setFont(fileName->font());
+        // The layout hands back the item that held the old field; the
+        // field itself stays ours (hidden, still watched below).
         if (layout())
-            layout()->replaceWidget(fileName, m_field);
+            delete layout()->replaceWidget(fileName, m_field);
         fileName->hide();
         fileName->installEventFilter(this);
         if (auto* label = findChild<QLabel*>(QStringLiteral("fileNameLabel")))

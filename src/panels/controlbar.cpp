@@ -3,6 +3,7 @@
 #include "acquisition/hwmanager.h"
 #include "acquisition/recordfile.h"
 #include "platform/dialogtemplate.h"
+#include "platform/messagebox.h"
 #include "platform/textarchive.h"
 #include "panels/viewbar.h"
 #include "views/graphwnd.h"
@@ -11,6 +12,7 @@
 #include "context/analysisrecord.h"
 #include "context/appcontext.h"
 #include "context/mainframe.h"
+#include "context/readerclients.h"
 #include "widgets/selectorbutton.h"
 #include "widgets/togglebutton.h"
 #include "widgets/widgetcontrols.h"
@@ -19,8 +21,6 @@
 #include <QPainter>
 
 namespace {
-constexpr int kReaderClients[] = {2, 3, 1};
-
 constexpr DialogControl kTemplate[] = {
     {CControlBar::IdGroup1, ControlKind::Frame, "", 2, 0, 45, 16},
     {CControlBar::IdCh1, ControlKind::Selector, "Ch1", 7, 2, 37, 11},
@@ -225,17 +225,28 @@ QString CControlBar::SetupCaption() const { return Control(IdSetup)->text(); }
 void CControlBar::StopRecording()
 {
     CRecordFile& file = m_frame->Hardware().RecordFile();
-    if (!file.IsRecording())
+    if (file.IsRecording())
+        file.Close();
+    EndRecording();
+}
+
+// The lamp goes off with the recording, whether the user or a failed write
+// stopped it; a failure is told once, naming the file and what was kept.
+void CControlBar::EndRecording()
+{
+    if (!m_frame->Record().recording)
         return;
-    file.Close();
     Control(IdRec)->SetState(false);
     m_frame->Record().recording = 0;
+    const CRecordFile& file = m_frame->Hardware().RecordFile();
+    if (file.Failed())
+        ShowMessageBox(m_frame->Window(), file.FailureMessage(), QString(), MsgIcon::Warning);
 }
 
 void CControlBar::ToggleRecording()
 {
     CRecordFile& file = m_frame->Hardware().RecordFile();
-    if (file.IsRecording()) {
+    if (file.IsRecording() || m_frame->Record().recording) {
         StopRecording();
         return;
     }
@@ -250,6 +261,10 @@ void CControlBar::BlinkRecord()
 {
     if (!m_frame->Record().recording)
         return;
+    if (!m_frame->Hardware().RecordFile().IsRecording()) {
+        EndRecording();
+        return;
+    }
     CToggleButton* rec = Control(IdRec);
     rec->SetState(!rec->State());
 }

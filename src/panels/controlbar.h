@@ -30,7 +30,8 @@ public:
     void RefillChannelSelectors();
     void SetSetupCaption(const QString& text);
     QString SetupCaption() const;
-    // Every 20th tick: blinks the "Rec" lamp while recording.
+    // Every 20th tick: blinks the "Rec" lamp while recording; switches it
+    // off and tells the user when a failed write has stopped the recording.
     void BlinkRecord();
     // Shows the run and single-shot flags on "Run" and "Single".
     void MirrorRunState();
@@ -67,6 +68,7 @@ private:
     // "A": every view but the octave and multimeter views rescales both
     // traces and resets its zoom.
     void RescaleAllViews();
+    void EndRecording();
 
     MainFrame* m_frame;
     CSelectorButton* m_ch1 = nullptr;

@@ -2,6 +2,7 @@
 
 #include "platform/dialogtemplate.h"
 #include "platform/messagebox.h"
+#include "platform/modaldialog.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -54,7 +55,7 @@ bool CP0Dlg::EditP0(QWidget* parent, QString& text)
 {
     CP0Dlg dialog(parent);
     dialog.SetP0Text(text);
-    if (dialog.exec() != QDialog::Accepted)
+    if (RunModalDialog(dialog) != QDialog::Accepted)
         return false;
     text = dialog.P0Text();
     return true;

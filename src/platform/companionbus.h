@@ -10,6 +10,22 @@
 #include <QObject>
 #include <QString>
 
+// First parameters of the companion message. A companion program that
+// changed the channels sends kCompanionChannelsChanged. After its own
+// hardware setup KRV announces it with the four codes of kSetupAnnouncement,
+// in that order; kCompanionSetupChannels among them also makes every KRV
+// re-read its channel list.
+// What 10, 12 and 13 mean is the companions' business: KRV only sends them.
+enum CompanionCode : quintptr {
+    kCompanionChannelsChanged = 1,
+    kCompanionSetupFirst = 10,
+    kCompanionSetupChannels = 11,
+    kCompanionSetupThird = 12,
+    kCompanionSetupLast = 13,
+};
+inline constexpr CompanionCode kSetupAnnouncement[] = {kCompanionSetupFirst, kCompanionSetupChannels,
+                                                       kCompanionSetupThird, kCompanionSetupLast};
+
 class CompanionMessage : public QEvent {
 public:
     CompanionMessage(int messageId, quintptr wParam, qintptr lParam);

@@ -54,7 +54,7 @@ int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
 {
     QString title = caption.isEmpty() ? QCoreApplication::applicationName() : caption;
     if (g_recorder)
-        return g_recorder->Record(text, title, icon, buttons);
+        return g_recorder->Record(text, title, icon, buttons, parent);
     QMessageBox box(QtIcon(icon), title, text, QtButtons(buttons), parent);
     return Answer(box.exec());
 }
@@ -75,14 +75,15 @@ std::vector<QString> MessageBoxRecorder::Texts() const
     return texts;
 }
 
-int MessageBoxRecorder::Record(const QString& text, const QString& caption, MsgIcon icon, int buttons)
+int MessageBoxRecorder::Record(const QString& text, const QString& caption, MsgIcon icon, int buttons,
+                               QWidget* parent)
 {
     int answer = DefaultAnswer(buttons);
     if (!m_answers.empty()) {
         answer = m_answers.front();
         m_answers.erase(m_answers.begin());
     }
-    m_boxes.push_back({text, caption, icon, buttons, answer});
+    m_boxes.push_back({text, caption, icon, buttons, answer, parent});
     return answer;
 }
 

@@ -26,6 +26,7 @@ public:
         MsgIcon icon;
         int buttons;
         int answer;
+        QWidget* parent; // the owner the box would have had; compare only, it may be gone
     };
 
     // Installs itself for the process until destroyed; only one at a time.
@@ -42,7 +43,8 @@ public:
     void Clear() { m_boxes.clear(); }
 
     // Called by ShowMessageBox while installed.
-    int Record(const QString& text, const QString& caption, MsgIcon icon, int buttons);
+    int Record(const QString& text, const QString& caption, MsgIcon icon, int buttons,
+               QWidget* parent = nullptr);
     static MessageBoxRecorder* Installed();
 
 private:

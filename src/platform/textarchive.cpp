@@ -1,30 +1,9 @@
 #include "textarchive.h"
 
+#include "platform/windows1252.h"
+
 #include <QBuffer>
 #include <QFile>
-
-namespace {
-// Unicode code points of the Windows-1252 bytes 0x80..0x9F; 0 where the
-// byte is unassigned (those bytes decode to the same C1 code point).
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-char EncodeCp1252(char32_t code)
-{
-    if (code < 0x80 || (code >= 0xA0 && code <= 0xFF))
-        return static_cast<char>(code);
-    for (int i = 0; i < 32; ++i) {
-        if (kCp1252High[i] != 0 && kCp1252High[i] == code)
-            return static_cast<char>(0x80 + i);
-        if (kCp1252High[i] == 0 && code == char32_t(0x80 + i))
-            return static_cast<char>(0x80 + i);
-    }
-    return '?';
-}
-} // namespace
 
 TextArchive::TextArchive() = default;
 TextArchive::~TextArchive() { Close(); }
@@ -128,23 +107,10 @@ bool TextArchive::MatchKey(const QString& line, const QString& key, QString* val
 
 QByteArray TextArchive::ToCp1252(const QString& text)
 {
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (char32_t code : text.toUcs4())
-        bytes += EncodeCp1252(code);
-    return bytes;
+    return QByteArray::fromStdString(windows1252::FromUtf8(text.toStdString()));
 }
 
 QString TextArchive::FromCp1252(const QByteArray& bytes)
 {
-    QString text;
-    text.reserve(bytes.size());
-    for (char byte : bytes) {
-        const auto b = static_cast<unsigned char>(byte);
-        if (b >= 0x80 && b < 0xA0 && kCp1252High[b - 0x80] != 0)
-            text += QChar(kCp1252High[b - 0x80]);
-        else
-            text += QChar(b);
-    }
-    return text;
+    return QString::fromStdString(windows1252::ToUtf8(std::string_view(bytes.constData(), size_t(bytes.size()))));
 }

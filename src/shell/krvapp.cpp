@@ -3,12 +3,14 @@
 #include "platform/companionbus.h"
 #include "platform/messagebox.h"
 #include "platform/profile.h"
+#include "platform/terminationsignals.h"
 #include "context/appcontext.h"
 #include "crash/crashreport.h"
 #include "shell/wndkrv.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <csignal>
 
 CKrvApp::CKrvApp(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -36,6 +38,13 @@ void CKrvApp::MakeDataDirectory()
 
 void CKrvApp::InitInstance()
 {
+    // From the start: a request during a start-up box is taken as well.
+    m_signals = new TerminationSignals(this);
+    connect(m_signals, &TerminationSignals::Requested, this, &CKrvApp::EndOnSignal);
+    // A recording that reaches the file size limit gets a failed write
+    // (EFBIG), which stops it with its whole blocks kept, instead of the
+    // signal ending the program with the recording unclosed.
+    std::signal(SIGXFSZ, SIG_IGN);
     Profile::SetRegistryKey(QStringLiteral("Zentrik"));
     Profile::SetProgramName(QStringLiteral("krv"));
     Ctx().companionMessage = CompanionBus::Instance().RegisterMessage(QStringLiteral("Ostrane"));
@@ -48,4 +57,21 @@ void CKrvApp::InitInstance()
     m_mainWindow->setGeometry(100, 100, 900, 600);
     m_mainWindow->Create();
     m_mainWindow->show();
+    // A request that came during start-up ended its loops only; the main
+    // loop must not start after it.
+    if (m_ending)
+        QMetaObject::invokeMethod(this, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void CKrvApp::EndOnSignal()
+{
+    m_ending = true;
+    // An open modal dialog or box is cancelled first, so that its loop ends.
+    for (QWidget* widget : topLevelWidgets()) {
+        if (widget->isModal() && widget->isVisible())
+            widget->close();
+    }
+    if (m_mainWindow)
+        m_mainWindow->close();
+    QCoreApplication::exit(0);
 }

@@ -1,11 +1,15 @@
 #pragma once
 // The application: start-up (persisted-values key, companion message,
 // program and data folders, the main window) and the message loop.
+// SIGTERM, SIGINT and SIGHUP end it as closing the main window does: the
+// window closes, the loop ends, and deleting the window closes a recording,
+// writes the options and the placement and releases the channel service.
 
 #include <QApplication>
 #include <memory>
 
 class CWndKRV;
+class TerminationSignals;
 
 class CKrvApp : public QApplication {
     Q_OBJECT
@@ -24,5 +28,9 @@ public:
     static void MakeDataDirectory();
 
 private:
+    void EndOnSignal();
+
+    TerminationSignals* m_signals = nullptr;
+    bool m_ending = false;
     std::unique_ptr<CWndKRV> m_mainWindow;
 };

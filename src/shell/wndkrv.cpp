@@ -9,6 +9,7 @@
 #include "platform/companionbus.h"
 #include "platform/messagebox.h"
 #include "context/appcontext.h"
+#include "context/readerclients.h"
 #include "shell/shelloptions.h"
 #include "shell/windowplacement.h"
 #include "zq.h"
@@ -17,12 +18,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimerEvent>
-
-namespace {
-// Reader clients in the order they are registered, reset and frozen:
-// time views, octave views, multimeter views.
-constexpr int kReaderClients[] = {2, 3, 1};
-} // namespace
 
 CWndKRV::CWndKRV() : m_timers(this)
 {
@@ -69,10 +64,12 @@ void CWndKRV::Create()
     }
     m_timers.SetTimer(kTickTimer, kTickPeriodMs);
     PostAppMessage(this, kPlacementMessage);
-    if (m_autoSetup)
-        AutoSetup();
+    // Published before the hardware setup: the modules take the window as
+    // their parent, and the setup's boxes need an owner.
     Ctx().mainWindow = this;
     Ctx().mainFrame = this;
+    if (m_autoSetup)
+        AutoSetup();
 }
 
 void CWndKRV::ApplyColourScheme(int scheme)
@@ -81,7 +78,6 @@ void CWndKRV::ApplyColourScheme(int scheme)
     if (scheme < 0 || scheme > 2)
         return;
     Ctx().colours.Apply(scheme);
-    m_brushesMade = true;
 }
 
 CViewBar* CWndKRV::Page(int index) const
@@ -169,7 +165,7 @@ void CWndKRV::SingleShot()
     m_record.run = 1;
     if (m_bar)
         m_bar->MirrorRunState();
-    ZQ_ResetBuffer(2, -1);
+    ZQ_ResetBuffer(kTimeClient, -1);
 }
 
 int CWndKRV::HopFor(int points, int overlapPercent)
@@ -210,11 +206,7 @@ void CWndKRV::NotifyAnalysis()
         m_pages[i]->RecomputeViews();
 }
 
-void CWndKRV::ChannelsChosen()
-{
-    for (int i = 0; i < m_pageCount; ++i)
-        m_pages[i]->RecomputeViews();
-}
+void CWndKRV::ChannelsChosen() { NotifyAnalysis(); }
 
 void CWndKRV::RefreshChannels()
 {
@@ -239,13 +231,15 @@ void CWndKRV::AutoSetup()
     if (m_bar)
         m_bar->SetSetupCaption(m_hardware.typeName);
     if (!m_hardware.DefineChannels(true)) {
-        ShowMessageBox(this, QStringLiteral("No Hardware"));
+        // A failure with a reason of its own was shown already.
+        if (!m_hardware.FailureReported())
+            ShowMessageBox(this, QStringLiteral("No Hardware"));
         return;
     }
     RefreshChannels();
     if (Ctx().sharedSource)
         return;
-    for (quintptr code : {10, 11, 12, 13})
+    for (CompanionCode code : kSetupAnnouncement)
         CompanionBus::Instance().Broadcast(Ctx().companionMessage, code, 0);
 }
 
@@ -276,7 +270,9 @@ bool CWndKRV::event(QEvent* event)
     }
     if (event->type() == CompanionMessage::EventType()) {
         auto* message = static_cast<CompanionMessage*>(event);
-        if (message->MessageId() == Ctx().companionMessage && (message->WParam() == 1 || message->WParam() == 11))
+        const quintptr code = message->WParam();
+        if (message->MessageId() == Ctx().companionMessage &&
+            (code == kCompanionChannelsChanged || code == kCompanionSetupChannels))
             RefreshChannels();
         return true;
     }

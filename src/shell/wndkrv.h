@@ -90,7 +90,6 @@ private:
     int m_pageCount = 0;
     AnalysisRecord m_record;
     CHwManager m_hardware;
-    bool m_brushesMade = false;
     int m_colourScheme = 1;
     bool m_autoSetup = false;
     std::array<QString, 4> m_setNames;

@@ -1,5 +1,7 @@
 #include "viewfactories.h"
 
+#include "views/dmmview.h"
+#include "views/octview.h"
 #include "views/timeview.h"
 
 // A view class enters its kind's slot as MakeView<CTimeView> and so on; the
@@ -7,7 +9,7 @@
 const ViewFactories& RegisteredViews()
 {
     static const ViewFactories factories = {
-        &MakeView<CTimeView>, // Time
+        MakeView<CTimeView>, // Time
         nullptr, // Fft
         nullptr, // Psd
         nullptr, // Frf
@@ -16,8 +18,8 @@ const ViewFactories& RegisteredViews()
         nullptr, // Ccr
         nullptr, // Acr
         nullptr, // Spg
-        nullptr, // Oct
-        nullptr, // Dmm
+        MakeView<COctView>, // Oct
+        MakeView<CDmmView>, // Dmm
     };
     return factories;
 }

@@ -16,8 +16,14 @@ CNumericDrum* g_running = nullptr;
 }
 
 CNumericDrum::CNumericDrum(QWidget* selector, const QStringList& items, int current, double step, double offset)
-    : QWidget(nullptr, Qt::Popup | Qt::WindowStaysOnTopHint), m_selector(selector), m_items(items),
-      m_step(step), m_offset(offset), m_first(current - kCentreRow)
+    : CNumericDrum(selector, selector ? selector->rect() : QRect(), items, current, step, offset)
+{
+}
+
+CNumericDrum::CNumericDrum(QWidget* owner, const QRect& area, const QStringList& items, int current, double step,
+                           double offset)
+    : QWidget(nullptr, Qt::Popup | Qt::WindowStaysOnTopHint), m_selector(owner), m_items(items), m_step(step),
+      m_offset(offset), m_first(current - kCentreRow)
 {
     setObjectName(QStringLiteral("Numeric"));
     setWindowTitle(QStringLiteral("Numeric"));
@@ -27,19 +33,23 @@ CNumericDrum::CNumericDrum(QWidget* selector, const QStringList& items, int curr
     setAttribute(Qt::WA_NoMouseReplay);
     setCursor(Qt::PointingHandCursor);
     setMouseTracking(true);
-    if (selector) {
-        QPoint topLeft = selector->mapToGlobal(QPoint(0, selector->height()));
-        setGeometry(topLeft.x(), topLeft.y(), selector->width(), kRows * kRowHeight);
-        // A selector destroyed while the drum is open (its panel went away
-        // on a timer) ends the choice.
-        connect(selector, &QObject::destroyed, this, &CNumericDrum::Cancel);
-        // Window systems place a popup relative to the window it belongs to.
-        create();
-        if (windowHandle() && selector->window()->windowHandle())
-            windowHandle()->setTransientParent(selector->window()->windowHandle());
-    } else {
+    if (owner)
+        PlaceBelow(owner, area);
+    else
         resize(80, kRows * kRowHeight);
-    }
+}
+
+void CNumericDrum::PlaceBelow(QWidget* owner, const QRect& area)
+{
+    QPoint topLeft = owner->mapToGlobal(area.bottomLeft() + QPoint(0, 1));
+    setGeometry(topLeft.x(), topLeft.y(), area.width(), kRows * kRowHeight);
+    // An owner destroyed while the drum is open (its panel went away on a
+    // timer) ends the choice.
+    connect(owner, &QObject::destroyed, this, &CNumericDrum::Cancel);
+    // Window systems place a popup relative to the window it belongs to.
+    create();
+    if (windowHandle() && owner->window()->windowHandle())
+        windowHandle()->setTransientParent(owner->window()->windowHandle());
 }
 
 CNumericDrum::~CNumericDrum()

@@ -25,6 +25,9 @@ public:
     // centre never leaves the list. Otherwise numeric mode: row j shows
     // (first visible + j) x step + offset. current: index of the centre row.
     CNumericDrum(QWidget* selector, const QStringList& items, int current, double step, double offset);
+    // A drum under a rectangle of owner (a grid cell), as wide as it.
+    CNumericDrum(QWidget* owner, const QRect& area, const QStringList& items, int current, double step,
+                 double offset);
     ~CNumericDrum() override;
 
     // Shows the drum under the selector and returns the index in the centre
@@ -56,6 +59,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    void PlaceBelow(QWidget* owner, const QRect& area);
     void Finish(int result);
     QString RowText(int index) const;
 

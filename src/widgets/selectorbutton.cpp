@@ -18,6 +18,11 @@
 
 namespace {
 
+// The largest grid index a settings line may set, either sign: far beyond
+// any panel's grid, and far enough from the int limits that wheel steps and
+// the drum's rows around it cannot overflow.
+constexpr int kMaxGridIndex = 1000000;
+
 // One number of a "#" line; false when there is none at p.
 bool ReadNumber(const char*& p, const char* end, double& value)
 {
@@ -201,7 +206,7 @@ void CSelectorButton::ApplySettingsLine(const QString& rest, bool notify)
     int index = 0;
     // offset, one separator, step, one separator, index.
     if (!ReadNumber(p, end, offset) || p >= end || !ReadNumber(++p, end, step) || p >= end
-        || !ReadInt(++p, end, index))
+        || !ReadInt(++p, end, index) || index < -kMaxGridIndex || index > kMaxGridIndex)
         return;
     m_offset = offset;
     m_step = step;

@@ -55,8 +55,8 @@ public:
     // Applies the rest of a settings line after the key's colon: "$text"
     // selects the text (and with notify sends the owner one clicked()),
     // "#offset,step,index" sets the grid (the index clamped into the items
-    // when there are items); anything else, or a "#" line without three
-    // numbers, is ignored.
+    // when there are items); anything else, a "#" line without three
+    // numbers, or one whose index lies beyond ±1000000, is ignored.
     void ApplySettingsLine(const QString& rest, bool notify);
     // Either of the two through a settings archive: a storing archive gets
     // the line for the key (keyOrRest is the key, "YDiv1:"); a loading one

@@ -1,14 +1,23 @@
+#include "acquisition/calibrationdlg.h"
+#include "acquisition/channelsetupdlg.h"
 #include "acquisition/hwmanager.h"
 #include "acquisition/pendramodule.h"
 #include "acquisition/recorderapi.h"
 #include "acquisition/recordermodule.h"
+#include "platform/dialogtemplate.h"
 #include "platform/messagebox.h"
+#include "platform/modaldialog.h"
 #include "platform/textarchive.h"
 #include "context/appcontext.h"
+#include "setupdialogdriver.h"
 #include "simcontrol.h"
 #include "support/testenvironment.h"
 #include "zq.h"
 
+#include <QPushButton>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -72,24 +81,28 @@ protected:
             m_sim.SetManualClock(1);
         return dynamic_cast<CRecorderModule*>(m_manager.Module());
     }
-    // An editor that applies edit to the records and accepts.
+    // The setup dialog of every configuration from now on: edit changes
+    // its records and rate, then its accept button is clicked.
     void Edit(std::function<void(int&, std::span<HwChanSetup>)> edit)
     {
-        m_manager.SetSetupEditor([edit](int& rate, std::span<HwChanSetup> records) {
-            edit(rate, records);
-            return true;
+        m_dialogs.SetDefaultHandler([edit](QDialog& dialog) {
+            auto& setup = dynamic_cast<CChannelSetupDlg&>(dialog);
+            int rate = setup.SampleRateChoice();
+            edit(rate, setup.Records());
+            setup.SelectSampleRate(rate);
+            SetupDialogDriver::Accept(setup);
         });
     }
-    // An editor that keeps a copy of what it was given and cancels.
+    // What the setup dialog shows after reading the module; cancelled.
     std::vector<HwChanSetup> ReadBack(CRecorderModule* module)
     {
         std::vector<HwChanSetup> seen;
-        m_manager.SetSetupEditor([&seen](int&, std::span<HwChanSetup> records) {
+        m_dialogs.QueueHandler([&seen](QDialog& dialog) {
+            const auto records = dynamic_cast<CChannelSetupDlg&>(dialog).Records();
             seen.assign(records.begin(), records.end());
-            return false;
+            dialog.reject();
         });
         EXPECT_FALSE(module->Configure(true));
-        m_manager.SetSetupEditor({});
         return seen;
     }
     // Takes up the service's newest definition and reads from now on.
@@ -110,6 +123,7 @@ protected:
 
     TestEnvironment m_env;
     MessageBoxRecorder m_boxes;
+    DialogRecorder m_dialogs;
     CHwManager m_manager;
     SimControl m_sim;
     SimCounters m_counters;
@@ -158,15 +172,67 @@ TEST_F(ConfigureTest, HalvekPowerOnSetupDefinesEveryChannelInVoltsAndReapplyingS
     EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
+TEST_F(ConfigureTest, SetupMadeInTheDialogSendsWhatChangedAndScalesTheChannels)
+{
+    CRecorderModule* module = Choose("Halvek");
+    ASSERT_TRUE(m_manager.DefineChannels(true)); // the power-on setup, accepted as shown
+    m_counters.Reset();
+    m_dialogs.QueueHandler([](QDialog& shown) {
+        namespace Driver = SetupDialogDriver;
+        auto& dialog = dynamic_cast<CChannelSetupDlg&>(shown);
+        // Channels 3 to 24 off together, channel 1 down to the 5 V range and
+        // scaled to pascal, channel 2 ICP.
+        Driver::Click(dialog, 0, 2);
+        Driver::Click(dialog, 0, 23, Qt::ShiftModifier);
+        Driver::Click(dialog, dialog.ColumnOf(SetupField::On), 2);
+        Driver::Wheel(dialog, dialog.ColumnOf(SetupField::Range), 0, false);
+        Driver::Choose(dialog, dialog.ColumnOf(SetupField::Cpl), 1, "ICP");
+        Driver::Type(dialog, dialog.ColumnOf(SetupField::Unit), 0, "Pa");
+        Driver::Type(dialog, dialog.ColumnOf(SetupField::A), 0, "2");
+        Driver::Type(dialog, dialog.ColumnOf(SetupField::AtV), 0, "0.5");
+        Driver::Type(dialog, dialog.ColumnOf(SetupField::B), 0, "1");
+        Driver::Type(dialog, dialog.ColumnOf(SetupField::Name), 0, "Front");
+        Driver::Accept(dialog);
+    });
+    ASSERT_TRUE(m_manager.DefineChannels(true));
+    ASSERT_EQ(m_dialogs.Runs().size(), 2u);
+    EXPECT_EQ(m_dialogs.Runs()[1].className, "CChannelSetupDlg");
+    EXPECT_TRUE(module->IsRunning());
+    // 22 channels off, one range, one IEPE; only the new range calibrates.
+    EXPECT_EQ(m_counters.SettingCalls(), 24);
+    EXPECT_EQ(m_counters.CalibratedChannels(24), std::vector<int>{0});
+    EXPECT_DOUBLE_EQ(Vel().VelGetInpRange(0, 0), 5.0);
+    EXPECT_EQ(Vel().VelGetIEPE(0, 1), 1);
+
+    Listen();
+    ASSERT_EQ(ZQ_GetNrOfChan(), 2);
+    EXPECT_STREQ(ZQ_GetChanName(0), "Front");
+    EXPECT_STREQ(ZQ_GetChanUnit(0), "Pa");
+    EXPECT_STREQ(ZQ_GetChanName(1), "Halvek:1");
+    EXPECT_STREQ(ZQ_GetChanUnit(1), "V");
+    // Channel 1 is a 50 Hz sine of 0.9 of full scale: 4.5 V on the 5 V
+    // range; at 10000 samples per second its crest is sample 50 and its
+    // trough sample 150. 2 Pa per 0.5 V plus 1 Pa: 19 Pa and -17 Pa.
+    m_sim.Advance(200);
+    m_manager.Poll();
+    const std::vector<float> pascal = ServiceValues(0);
+    ASSERT_EQ(pascal.size(), 200u);
+    EXPECT_NEAR(pascal[0], 1.0, 1e-6);
+    EXPECT_NEAR(pascal[50], 19.0, 1e-5);
+    EXPECT_NEAR(pascal[150], -17.0, 1e-5);
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+}
+
 TEST_F(ConfigureTest, CancelledEditorAppliesNothingAndLeavesSamplingOff)
 {
     CRecorderModule* module = Choose("Halvek");
     ASSERT_TRUE(module->Configure(true));
-    m_manager.SetSetupEditor([](int& rate, std::span<HwChanSetup> records) {
-        rate = 20000;
-        records[2].Range = 3;
-        records[5].On = false;
-        return false;
+    m_dialogs.QueueHandler([](QDialog& dialog) {
+        auto& setup = dynamic_cast<CChannelSetupDlg&>(dialog);
+        setup.SelectSampleRate(20000);
+        setup.Records()[2].Range = 3;
+        setup.Records()[5].On = false;
+        QTest::mouseClick(ControlAs<QPushButton>(&setup, IDCANCEL), Qt::LeftButton);
     });
     EXPECT_FALSE(m_manager.DefineChannels(true));
     EXPECT_FALSE(module->IsRunning());
@@ -459,7 +525,7 @@ TEST_F(ConfigureTest, LoadedSettingsSetIsAppliedWithoutReadingTheModule)
     out.Close();
 
     // Back to the power-on state, then the set: only what it says is sent.
-    m_manager.SetSetupEditor({});
+    m_dialogs.SetDefaultHandler({});
     CRecorderModule* fresh = Choose("Halvek");
     ASSERT_TRUE(fresh->Configure(true));
     m_counters.Reset();
@@ -484,6 +550,77 @@ TEST_F(ConfigureTest, CorruptRateFromASettingsSetKeepsTheModuleRate)
     EXPECT_EQ(module->SampleRate(), 10000);
     Listen();
     EXPECT_DOUBLE_EQ(ZQ_GetChanClkrate(0), 1e-4);
+}
+
+TEST_F(ConfigureTest, CalibrationWaitsWhileTheTickRuns)
+{
+    CRecorderModule* module = Choose("Halvek");
+    Edit([](int& rate, std::span<HwChanSetup> records) {
+        for (int ch = 0; ch < 24; ++ch)
+            records[ch].On = ch == 0 || ch == 7 || ch == 12;
+        rate = 20000; // every channel that is on calibrates
+    });
+    // A 10 ms tick, and a look at the progress dialog on every tick.
+    int ticks = 0;
+    QStringList progress;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        ++ticks;
+        m_manager.Poll();
+        if (CCalibrationDlg* running = CCalibrationDlg::Running()) {
+            if (!progress.contains(running->ProgressText()))
+                progress << running->ProgressText();
+        }
+    });
+    tick.start(10);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(module->Configure(true));
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_EQ(m_counters.CalibratedChannels(24), (std::vector<int>{0, 7, 12}));
+    // Each channel settles for a second; the tick went on meanwhile.
+    EXPECT_GE(elapsed, 3000);
+    EXPECT_GT(ticks, elapsed / 10 / 3);
+    EXPECT_EQ(progress, (QStringList{"Calibrating channel 1 of 3", "Calibrating channel 2 of 3",
+                                     "Calibrating channel 3 of 3"}));
+    EXPECT_EQ(CCalibrationDlg::Running(), nullptr);
+    EXPECT_TRUE(module->IsRunning());
+}
+
+TEST_F(ConfigureTest, CancelledCalibrationLeavesTheModuleIdleAndOwesTheRest)
+{
+    CRecorderModule* module = Choose("Halvek");
+    Edit([](int& rate, std::span<HwChanSetup> records) {
+        for (int ch = 0; ch < 24; ++ch)
+            records[ch].On = ch == 0 || ch == 7 || ch == 12;
+        rate = 20000;
+    });
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [] {
+        CCalibrationDlg* running = CCalibrationDlg::Running();
+        if (running && running->CurrentIndex() == 1) {
+            auto* cancel = running->findChild<QPushButton*>();
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        }
+    });
+    watch.start(20);
+    EXPECT_FALSE(module->Configure(true));
+    watch.stop();
+    EXPECT_FALSE(module->IsRunning());
+    EXPECT_EQ(m_counters.CalibratedChannels(24), (std::vector<int>{0, 7}));
+    m_sim.Advance(100);
+    m_manager.Poll();
+    EXPECT_EQ(module->SamplesTaken(), 0);
+
+    // The same setup again: nothing to change, but channels 7 and 12 still
+    // owe their calibration.
+    Edit([](int&, std::span<HwChanSetup>) {});
+    m_counters.Reset();
+    ASSERT_TRUE(module->Configure(true));
+    EXPECT_EQ(m_counters.SettingCalls(), 0);
+    EXPECT_EQ(m_counters.CalibratedChannels(24), (std::vector<int>{7, 12}));
+    EXPECT_TRUE(module->IsRunning());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "acquisition/hwmodule.h"
 #include "acquisition/soundinput.h"
 #include "platform/messagebox.h"
+#include "platform/modaldialog.h"
 #include "platform/textarchive.h"
 #include "platform/waveinsimulated.h"
 #include "recordingreader.h"
@@ -11,6 +12,8 @@
 #include "zq.h"
 
 #include <gtest/gtest.h>
+
+#include <QProcess>
 
 #include <chrono>
 #include <thread>
@@ -34,6 +37,7 @@ protected:
 
     TestEnvironment m_env;
     MessageBoxRecorder m_boxes;
+    DialogRecorder m_dialogs; // accepts every channel setup as shown
 };
 
 TEST_F(HwManagerTest, DetectsEverySimulatedModel)
@@ -177,6 +181,79 @@ TEST_F(HwManagerTest, NoSoundDeviceStillDefinesChannels)
     EXPECT_TRUE(manager.DefineChannels(true));
     EXPECT_EQ(m_boxes.Texts(), std::vector<QString>{"No Sound Device"});
     manager.Poll();
+}
+
+TEST_F(HwManagerTest, SoundCardThatDoesNotStartFailsTheDefinitionWithItsOwnBoxes)
+{
+    m_env.SetEnv("KRV_WAVEIN", "busy");
+    UseModel("");
+    CHwManager manager;
+    manager.ChooseModule();
+    EXPECT_FALSE(manager.DefineChannels(true));
+    EXPECT_TRUE(manager.FailureReported());
+    EXPECT_EQ(m_boxes.Texts(),
+              (std::vector<QString>{" Specified resource is already allocated.", "Cannot Open Sound Input Device!"}));
+}
+
+// Another program became the writer after this one started (so this one is
+// not in shared-source mode): no source may run into nothing.
+TEST_F(HwManagerTest, AnotherLiveWriterFailsTheDefinitionAndIsNamed)
+{
+    m_env.SetEnv("KRV_WAVEIN", "manual");
+    QProcess generator;
+    generator.start(QString::fromStdString(TestEnvironment::BinDir() + "/zq-gen"), {"-n", "3", "-r", "1000", "-q"});
+    ASSERT_TRUE(generator.waitForStarted());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (ZQ_GetNrOfChan() != 3 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(ZQ_GetNrOfChan(), 3);
+    const QString holder = QStringLiteral("process %1 (zq-gen)").arg(generator.processId());
+
+    for (const char* model : {"", "Halvek"}) {
+        SCOPED_TRACE(model);
+        UseModel(model);
+        m_boxes.Clear();
+        CHwManager manager;
+        manager.ChooseModule();
+        EXPECT_FALSE(manager.DefineChannels(true));
+        EXPECT_TRUE(manager.FailureReported());
+        ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+        EXPECT_TRUE(m_boxes.Boxes()[0].text.contains(holder)) << m_boxes.Boxes()[0].text.toStdString();
+        if (manager.Sound()) {
+            EXPECT_EQ(manager.Sound()->State(), CSoundInput::Closed);
+        } else {
+            ASSERT_TRUE(manager.HasModule());
+            EXPECT_FALSE(manager.Module()->IsRunning());
+        }
+        EXPECT_EQ(ZQ_GetNrOfChan(), 3);
+        EXPECT_STREQ(ZQ_GetChanName(0), "Gen 1");
+    }
+
+    // Once the other program has gone, the channels are defined here.
+    generator.terminate();
+    ASSERT_TRUE(generator.waitForFinished(5000));
+    UseModel("");
+    m_boxes.Clear();
+    // This process's reader finds the new segment of the name within a while.
+    auto channelsSoon = [](int count) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (ZQ_GetNrOfChan() != count && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return ZQ_GetNrOfChan();
+    };
+    {
+        CHwManager manager;
+        manager.ChooseModule();
+        EXPECT_TRUE(manager.DefineChannels(true));
+        EXPECT_FALSE(manager.FailureReported());
+        EXPECT_EQ(channelsSoon(2), 2);
+    }
+    // Deleting the manager gave the service up.
+    EXPECT_EQ(channelsSoon(0), 0);
+    ZQ_WriterStatus status{};
+    ASSERT_EQ(ZQ_GetWriterStatus(&status), ZQ_OK);
+    EXPECT_EQ(status.segmentPresent, 0);
+    EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
 TEST_F(HwManagerTest, SharedSourceAcquiresNothing)

@@ -1,6 +1,7 @@
 #include "acquisition/hwmanager.h"
 #include "acquisition/hwmodule.h"
 #include "platform/messagebox.h"
+#include "platform/modaldialog.h"
 #include "recordingreader.h"
 #include "context/appcontext.h"
 #include "simcontrol.h"
@@ -8,6 +9,8 @@
 #include "zq.h"
 
 #include <gtest/gtest.h>
+
+#include <climits>
 
 namespace {
 
@@ -54,6 +57,7 @@ protected:
 
     TestEnvironment m_env;
     MessageBoxRecorder m_boxes;
+    DialogRecorder m_dialogs; // accepts every channel setup as shown
     CHwManager m_manager;
     CHwModule* m_module = nullptr;
     SimControl m_sim;
@@ -148,6 +152,30 @@ TEST_F(HwModuleTest, PulseDecoderCases)
     EXPECT_EQ(m_module->PulsePeriod(23), 32);
     m_module->DecodePulseWord(23, 0x80000000u); // edge at 64
     EXPECT_EQ(m_module->PulsePeriod(23), 32);
+}
+
+TEST_F(HwModuleTest, PulseDecoderSurvivesCorruptSetupAndStandstill)
+{
+    HwChanSetup& ch = m_module->Channel(23);
+    // Edges per period below 1, as a corrupt settings set may give: each
+    // edge completes a period, as with 1.
+    for (int edges : {0, -1, INT_MIN}) {
+        ch.CntAcr = edges;
+        m_module->ResetPulseDecoders();
+        for (int s = 0; s <= 2000; ++s)
+            m_module->DecodePulseWord(23, s % 1000 == 0 ? 0x80000000u : 0u);
+        EXPECT_EQ(m_module->PulsePeriod(23), 32000) << edges;
+    }
+
+    // A shaft standing still for longer than an int of line samples (about
+    // two hours at 10 kHz): the period is as long as it can be, never negative.
+    ch.CntAcr = 1;
+    m_module->ResetPulseDecoders();
+    m_module->DecodePulseWord(23, 0x80000000u);
+    for (int s = 0; s < (1 << 26) + 1000; ++s)
+        m_module->DecodePulseWord(23, 0u);
+    m_module->DecodePulseWord(23, 0x80000000u);
+    EXPECT_GT(m_module->PulsePeriod(23), INT_MAX - 64);
 }
 
 TEST_F(HwModuleTest, PulseChannelDeliversRpm)

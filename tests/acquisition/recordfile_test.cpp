@@ -1,16 +1,24 @@
 #include "acquisition/recordfile.h"
 #include "context/appcontext.h"
+#include "support/smallfilesystem.h"
 #include "support/testenvironment.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <QDateTime>
 #include <QRegularExpression>
 
+#include <cerrno>
+#include <clocale>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/resource.h>
 #include <string>
 #include <vector>
 
@@ -166,6 +174,23 @@ TEST_F(RecordFileTest, OpenIsRefusedWithoutChannelsOrFolder)
     file.Close();               // nothing open: no effect
 }
 
+// A path naming a device that refuses every write (like /dev/full) fails to
+// open, and the device node is left where it is: only a file the recording
+// made itself is ever removed.
+TEST_F(RecordFileTest, FailedOpenNeverRemovesADevice)
+{
+    const std::string device = Path("full.vrd");
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        GTEST_SKIP() << "cannot make a device node here";
+    CRecordFile file;
+    ASSERT_TRUE(file.Prepare(1, 16));
+    EXPECT_FALSE(file.Open(QString::fromStdString(device)));
+    struct stat st {};
+    ASSERT_EQ(::lstat(device.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_FALSE(file.IsRecording());
+}
+
 TEST_F(RecordFileTest, PrepareWhileOpenIsRefusedAndLeavesTheLayout)
 {
     CRecordFile file;
@@ -209,23 +234,180 @@ TEST_F(RecordFileTest, ReopenStartsFreshAndDestructorCloses)
     EXPECT_NE(bytes.find("frames:1\r\n"), std::string::npos);
 }
 
-TEST_F(RecordFileTest, WriteErrorsAreReportedOnceAndRecordingGoesOn)
+// Channel c of frame j: a counter no padding or header byte can imitate.
+float Counter(int64_t j, int c) { return float(1 + (j * 2 + c) % (1 << 23)); }
+
+// Checks a closed recording of two counter channels: head, whole blocks,
+// frame count; returns the frames.
+int64_t CheckCounterFile(const std::string& bytes, int blockFrames)
 {
-    if (!std::filesystem::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
-    CRecordFile file;
-    ASSERT_TRUE(file.Prepare(2, 16));
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(file.Open("/dev/full"));
-    for (int j = 0; j < 100; ++j)
+    const uint64_t offset = HeaderOffset(bytes);
+    EXPECT_GE(offset, 32u);
+    if (offset < 32 || offset >= bytes.size())
+        return -1;
+    EXPECT_EQ(bytes.compare(offset, 14, "beginheader:\r\n"), 0);
+    const size_t at = bytes.find("frames:", offset);
+    const int64_t frames = at == std::string::npos ? -1 : std::stoll(bytes.substr(at + 7, 20));
+    const uint64_t blockBytes = 2 * uint64_t(blockFrames) * 4;
+    const int64_t blocks = (frames + blockFrames - 1) / blockFrames;
+    EXPECT_EQ(offset, 32 + uint64_t(blocks) * blockBytes);
+    for (int64_t j = 0; j < frames; ++j)
+        for (int c = 0; c < 2; ++c) {
+            const size_t pos = 32 + size_t(((j / blockFrames) * 2 + c) * blockFrames + j % blockFrames) * 4;
+            if (FloatAt(bytes, pos) != Counter(j, c)) {
+                ADD_FAILURE() << "frame " << j << " channel " << c;
+                return frames;
+            }
+        }
+    return frames;
+}
+
+// Appends counter frames until the writer stops (or limit frames).
+int64_t RecordUntilStopped(CRecordFile& file, int64_t limit)
+{
+    int64_t j = 0;
+    for (; j < limit && file.IsRecording(); ++j)
         for (int c = 0; c < 2; ++c)
-            file.AppendValue(c, float(j));
+            file.AppendValue(c, Counter(j, c));
+    return j;
+}
+
+TEST_F(RecordFileTest, SideRecordHoldsTheHeaderWhileTheFileIsOpen)
+{
+    CRecordFile file;
+    ASSERT_TRUE(file.Prepare(2, 64));
+    file.DefineChannel(0, 0, "left\r\nside", "V", 1e-3);
+    file.DefineChannel(1, 1, "right", "\u00B0C", 1e-3);
+    const std::string path = Path("s.vrd");
+    ASSERT_TRUE(file.Open(QString::fromStdString(path)));
+    EXPECT_EQ(CRecordFile::SideRecordPath(QString::fromStdString(path)).toStdString(), path + ".hdr");
+    const std::string side = ReadAll(path + ".hdr");
+    EXPECT_EQ(side.compare(0, 14, "beginheader:\r\n"), 0);
+    EXPECT_NE(side.find("\r\nframes:0\r\n"), std::string::npos);
+    EXPECT_NE(side.find("\r\nname:left  side\r\n"), std::string::npos) << "a line break would end the line";
+    EXPECT_NE(side.find("\r\nunit:\xB0" "C\r\n"), std::string::npos);
+
+    // A second writer of the same recording is refused while the first lives.
+    CRecordFile other;
+    ASSERT_TRUE(other.Prepare(1, 8));
+    EXPECT_FALSE(other.Open(QString::fromStdString(path)));
+
+    RecordUntilStopped(file, 100);
     file.Close();
-    const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_NE(errors.find("*** recording: write to /dev/full failed"), std::string::npos) << errors;
-    EXPECT_EQ(errors.find("failed", errors.find("failed") + 1), std::string::npos) << "reported once";
-    EXPECT_EQ(file.Frames(), 100);
+    EXPECT_FALSE(std::filesystem::exists(path + ".hdr"));
+    const std::string bytes = ReadAll(path);
+    EXPECT_EQ(CheckCounterFile(bytes, 64), 100);
+    // The header is the side record's text with the final frame count.
+    std::string expected = side;
+    expected.replace(expected.find("frames:0"), 8, "frames:100");
+    EXPECT_EQ(bytes.substr(HeaderOffset(bytes)), expected);
+}
+
+TEST_F(RecordFileTest, FullFileSystemStopsTheRecordingAndKeepsItsWholeBlocks)
+{
+    SmallFileSystem disk(Path("small"), 64 * 1024);
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.Reason();
+    CRecordFile file;
+    ASSERT_TRUE(file.Prepare(2, 1000)); // 8000-byte blocks
+    file.DefineChannel(0, 0, "a", "V", 1e-4);
+    file.DefineChannel(1, 1, "b", "V", 1e-4);
+    const std::string path = disk.Folder() + "/full.vrd";
+    ASSERT_TRUE(file.Open(QString::fromStdString(path)));
+    const int64_t appended = RecordUntilStopped(file, 1000000);
+    ASSERT_FALSE(file.IsRecording()) << "a 64 KiB file system cannot hold " << appended << " frames";
+    EXPECT_TRUE(file.Failed());
+    const QString message = file.FailureMessage();
+    EXPECT_TRUE(message.contains(QString::fromStdString(path))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)))) << message.toStdString();
+
+    // Every whole block that fitted is kept, closed with its header.
+    const std::string bytes = ReadAll(path);
+    const int64_t frames = CheckCounterFile(bytes, 1000);
+    EXPECT_EQ(frames, file.Frames());
+    EXPECT_GE(frames, 5000) << "at least five blocks fit in 64 KiB";
+    EXPECT_EQ(frames % 1000, 0);
+    EXPECT_TRUE(message.contains(QString("The %1 frames recorded until then are kept in the file.").arg(frames)))
+        << message.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(path + ".hdr"));
+
+    // Closing the stopped recording changes nothing; the next Open starts afresh.
+    file.Close();
+    EXPECT_EQ(ReadAll(path), bytes);
+    std::filesystem::remove(path);
+    ASSERT_TRUE(file.Open(QString::fromStdString(path)));
+    EXPECT_FALSE(file.Failed());
+    file.Close();
+}
+
+TEST_F(RecordFileTest, HeaderWithoutRoomLeavesTheSideRecordForARepair)
+{
+    // The file may grow to its last whole block and no further.
+    const int blockFrames = 512;
+    const rlim_t limit = 32 + 3 * 2 * blockFrames * 4;
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    if (saved.rlim_max != RLIM_INFINITY && saved.rlim_max < limit)
+        GTEST_SKIP() << "file size limit too low";
+    CRecordFile file;
+    ASSERT_TRUE(file.Prepare(2, blockFrames));
+    file.DefineChannel(0, 0, "a", "V", 1e-4);
+    file.DefineChannel(1, 1, "b", "V", 1e-4);
+    const std::string path = Path("limited.vrd");
+    ASSERT_TRUE(file.Open(QString::fromStdString(path)));
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = limit;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    RecordUntilStopped(file, 1000000);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_TRUE(file.Failed());
+    EXPECT_EQ(file.Frames(), 3 * blockFrames);
+    EXPECT_TRUE(file.FailureMessage().contains(QString::fromLocal8Bit(std::strerror(EFBIG))));
+    EXPECT_TRUE(file.FailureMessage().contains("no header yet: run \"vrd repair " + QString::fromStdString(path)))
+        << file.FailureMessage().toStdString();
+    const std::string bytes = ReadAll(path);
+    EXPECT_EQ(bytes.size(), size_t(limit));
+    EXPECT_EQ(HeaderOffset(bytes), 0u);
+    EXPECT_NE(ReadAll(path + ".hdr").find("\r\nclosing:1536\r\n"), std::string::npos);
+}
+
+TEST_F(RecordFileTest, DeletingTheFileStopsTheRecording)
+{
+    CRecordFile file;
+    ASSERT_TRUE(file.Prepare(2, 100));
+    const std::string path = Path("gone/d.vrd");
+    std::filesystem::create_directories(Path("gone"));
+    ASSERT_TRUE(file.Open(QString::fromStdString(path)));
+    RecordUntilStopped(file, 150);
+    std::filesystem::remove_all(Path("gone"));
+    RecordUntilStopped(file, 1000);
     EXPECT_FALSE(file.IsRecording());
+    EXPECT_EQ(file.FailureMessage(),
+              QString("Recording stopped: %1 was deleted while it was being written.").arg(QString::fromStdString(path)));
+}
+
+TEST_F(RecordFileTest, SamplePeriodIsWrittenWithAPointInAnyLocale)
+{
+    // A locale with a decimal comma, made for this test if the system has none.
+    const std::string locales = Path("locale");
+    env.SetEnv("LOCPATH", locales);
+    std::filesystem::create_directories(locales);
+    const std::string make = "localedef -i de_DE -f UTF-8 " + locales + "/de_DE.UTF-8 >/dev/null 2>&1";
+    if (std::system(make.c_str()) != 0 || !std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        GTEST_SKIP() << "no locale with a decimal comma";
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%g", 0.5);
+    CRecordFile file;
+    ASSERT_TRUE(file.Prepare(1, 8));
+    file.DefineChannel(0, 0, "a", "V", 2.5e-5);
+    ASSERT_TRUE(file.Open(QString::fromStdString(Path("l.vrd"))));
+    file.Close();
+    std::setlocale(LC_NUMERIC, "C");
+    EXPECT_STREQ(probe, "0,5") << "the locale has a decimal comma";
+    EXPECT_NE(ReadAll(Path("l.vrd")).find("\r\nclk:2.5e-05\r\n"), std::string::npos);
 }
 
 TEST_F(RecordFileTest, FileNamesAreUtcWithMillisecondsInTheDataFolder)

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -189,6 +190,33 @@ TEST_F(SoundInputTest, StopHandsOverWhatTheDeviceReturnsOnceEach)
     WaveInSimulated::Advance(4096);
     WaitForManualFrames();
     EXPECT_EQ(input.TakeHandover().size(), 8192u);
+}
+
+// Stop returns once the capture thread has handed over what the device
+// returned: right after it the hand-over holds every frame captured, also
+// in quick start and stop cycles.
+TEST_F(SoundInputTest, EveryStopHandsOverTheFramesTheDeviceHeld)
+{
+    env.SetEnv("KRV_WAVEIN", "manual");
+    CSoundInput input;
+    input.SelectDevice(0);
+    std::mt19937 random(9);
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        SCOPED_TRACE(cycle);
+        ASSERT_EQ(input.Start(), 0);
+        // One whole buffer, handed over while capturing, and part of the next.
+        const int frames = 4096 + 1 + int(random() % 4095);
+        WaveInSimulated::Advance(frames);
+        for (int i = 0; i < 500 && (WaveInSimulated::PendingFrames() > 0 || input.HandoverCount() < 8192); ++i)
+            Sleep(10);
+        Sleep(100); // the device copies the last frames it took into the buffer
+        input.Stop();
+        EXPECT_EQ(input.State(), CSoundInput::Closed);
+        RampReader reader;
+        reader.Take(input);
+        EXPECT_EQ(reader.frames, frames);
+        EXPECT_EQ(reader.errors, 0);
+    }
 }
 
 TEST_F(SoundInputTest, TwoInstancesKeepTheirOwnWakeUps)

@@ -12,15 +12,21 @@
 #include <QMenu>
 #include "acquisition/hwchansetup.h"
 #include "acquisition/hwmodule.h"
+#include "acquisition/soundinput.h"
 #include "platform/messagebox.h"
+#include "platform/modaldialog.h"
 #include "platform/profile.h"
 #include "context/appcontext.h"
 #include "shell/krvapp.h"
 #include "shell/wndkrv.h"
 #include "support/testenvironment.h"
+#include "zq.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QDialog>
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -53,6 +59,7 @@ protected:
 
     TestEnvironment m_env;
     MessageBoxRecorder m_boxes;
+    DialogRecorder m_dialogs;
 };
 
 // Counts companion messages reaching a top-level widget.
@@ -216,7 +223,7 @@ TEST_F(MainWindowTest, AutoSetupThatDefinesNoChannelsSaysNoHardwareAndBroadcasts
     CompanionCounter listener;
     listener.show();
     auto window = MakeWindow();
-    window->Hardware().SetSetupEditor([](int&, std::span<HwChanSetup>) { return false; });
+    m_dialogs.SetDefaultHandler([](QDialog& setup) { setup.reject(); });
     window->AutoSetup();
     QApplication::processEvents();
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
@@ -250,16 +257,67 @@ TEST_F(MainWindowTest, AutoSetupOptionRunsAtCreation)
     Profile::WriteInt("Settings", "AutoSetup", 7);
     CWndKRV window;
     int edits = 0;
-    window.Hardware().SetSetupEditor([&edits](int&, std::span<HwChanSetup>) {
+    QWidget* moduleParent = nullptr;
+    m_dialogs.SetDefaultHandler([&](QDialog& setup) {
         ++edits;
-        return false;
+        moduleParent = window.Hardware().Module()->Parent();
+        setup.reject();
     });
     window.Create();
     QApplication::processEvents();
     EXPECT_TRUE(window.AutoSetupOn());
     EXPECT_EQ(edits, 1);
+    // The setup at creation already knows the window: the module's dialogs
+    // and the boxes have their owner.
+    EXPECT_EQ(moduleParent, &window);
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
     EXPECT_EQ(m_boxes.Boxes()[0].text, "No Hardware");
+    EXPECT_EQ(m_boxes.Boxes()[0].parent, &window);
+}
+
+TEST_F(MainWindowTest, AutoSetupAtCreationReportsSoundErrorsOverTheWindow)
+{
+    m_env.SetEnv("VELMOR_SIM_MODULE", "");
+    m_env.SetEnv("KRV_WAVEIN", "busy");
+    Profile::WriteInt("Settings", "AutoSetup", 1);
+    CWndKRV window;
+    window.Create();
+    QApplication::processEvents(); // boxes queued by the capture thread
+    // The device's own boxes say what happened; no "No Hardware" after them.
+    EXPECT_EQ(m_boxes.Texts(),
+              (std::vector<QString>{" Specified resource is already allocated.", "Cannot Open Sound Input Device!"}));
+    for (const MessageBoxRecorder::Box& box : m_boxes.Boxes())
+        EXPECT_EQ(box.parent, &window);
+}
+
+TEST_F(MainWindowTest, AutoSetupWhileAnotherProgramWritesTheServiceNamesItAndBroadcastsNothing)
+{
+    m_env.SetEnv("VELMOR_SIM_MODULE", "");
+    m_env.SetEnv("KRV_WAVEIN", "sine");
+    auto window = MakeWindow(); // nothing published yet: not in shared-source mode
+    QProcess generator;
+    generator.start(QString::fromStdString(TestEnvironment::BinDir() + "/zq-gen"), {"-n", "3", "-q"});
+    ASSERT_TRUE(generator.waitForStarted());
+    QElapsedTimer timer;
+    timer.start();
+    while (ZQ_GetNrOfChan() != 3 && timer.elapsed() < 10000)
+        QTest::qWait(10);
+    ASSERT_EQ(ZQ_GetNrOfChan(), 3);
+
+    CompanionCounter listener;
+    listener.show();
+    window->AutoSetup();
+    QApplication::processEvents();
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    const MessageBoxRecorder::Box& box = m_boxes.Boxes()[0];
+    EXPECT_TRUE(box.text.contains(QStringLiteral("process %1 (zq-gen)").arg(generator.processId())))
+        << box.text.toStdString();
+    EXPECT_EQ(box.parent, window.get());
+    EXPECT_EQ(window->Bar()->Channel1()->Items(), QStringList{"nc"});
+    EXPECT_TRUE(listener.codes.empty());
+    EXPECT_EQ(window->Hardware().Sound()->State(), CSoundInput::Closed);
+    generator.terminate();
+    generator.waitForFinished(5000);
 }
 
 TEST_F(MainWindowTest, AutoSetupWithTheSimulatedHalvekShowsItsChannels)

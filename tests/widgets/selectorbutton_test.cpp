@@ -364,11 +364,15 @@ TEST_F(SelectorTest, SettingsLines)
     m_selector->ApplySettingsLine(QStringLiteral("#0.000123456789,1e-07,3"), false);
     EXPECT_EQ(m_selector->SerializeLine(QStringLiteral("X:")), "X:#0.000123456789,1e-07,3\r\n");
 
-    // Lines that are not whole are left alone.
-    for (const char* bad : {"#", "#1", "#1,2", "#1,2,", "#a,2,3", "", "Normed", "%1,2,3"})
+    // Lines that are not whole are left alone, and so are indices that a
+    // wheel step or the drum's rows would carry past the int range.
+    for (const char* bad : {"#", "#1", "#1,2", "#1,2,", "#a,2,3", "", "Normed", "%1,2,3", "#0,1,2147483647",
+                            "#0,1,-2147483648", "#0,1,1000001", "#0,1,99999999999"})
         m_selector->ApplySettingsLine(QString::fromLatin1(bad), false);
     EXPECT_EQ(m_selector->SerializeLine(QStringLiteral("X:")), "X:#0.000123456789,1e-07,3\r\n");
     EXPECT_EQ(Clicks(), 0);
+    m_selector->ApplySettingsLine(QStringLiteral("#0,1,-1000000"), false);
+    EXPECT_EQ(m_selector->CurrentIndex(), -1000000);
 
     CSelectorButton list;
     QSignalSpy listClicks(&list, &QAbstractButton::clicked);

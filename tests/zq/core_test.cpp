@@ -363,6 +363,55 @@ TEST_F(ZqCore, WriterFollowsAChangeOfNamespace)
     EXPECT_EQ(ZQ_GetNrOfChan(), 3);
 }
 
+TEST_F(ZqCore, NameAndUnitStayAsTheyWereUntilAskedAgain)
+{
+    Define(2);
+    ASSERT_EQ(ZQ_GetNrOfChan(), 2);
+    const char* name = ZQ_GetChanName(1);
+    const char* unit = ZQ_GetChanUnit(1);
+    ASSERT_EQ(ZQ_SetNrOfChan(2), ZQ_OK);
+    for (int i = 0; i < 2; ++i)
+        ASSERT_EQ(ZQ_SetChanDef(i, i, "0", "new", "Pa", "+", 1e-3, -1, 1, -1, 1, 0), ZQ_OK);
+    ASSERT_EQ(ZQ_GetNrOfChan(), 2); // takes up the new definition
+    EXPECT_STREQ(ZQ_GetChanName(0), "new");
+    EXPECT_STREQ(name, "ch1");
+    EXPECT_STREQ(unit, "V");
+    EXPECT_STREQ(ZQ_GetChanName(1), "new");
+    EXPECT_STREQ(ZQ_GetChanUnit(1), "Pa");
+}
+
+TEST_F(ZqCore, RingsHoldTwoSecondsUpToTheHighestRate)
+{
+    ZQ_Register(2, nullptr);
+    Define(1, 1.0 / 1000); // a small segment, mapped by this process's reader
+    WriteFrames(1, 0, 10);
+    ZQ_FreezeBuffers(2);
+    EXPECT_EQ(Read(2, 0, 10), Ramp(0, 10));
+
+    // Rates whose 2 s exceed what the smaller definition needed: the segment
+    // grows, and the reader follows it to the rings at its far end.
+    const double rates[] = {44100, 300000, 1000000, 1 / ZQ_MIN_INTERVAL};
+    ASSERT_EQ(ZQ_SetNrOfChan(4), ZQ_OK);
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(ZQ_SetChanDef(i, i + 1, "1", "fast", "V", "+", 1 / rates[i], -1, 1, -1, 1, 0), ZQ_OK);
+    ASSERT_EQ(ZQ_GetNrOfChan(), 4);
+    for (int i = 0; i < 4; ++i) {
+        ZQ_ChanStatus chan;
+        ASSERT_EQ(ZQ_GetChanStatus(i, &chan), ZQ_OK);
+        EXPECT_GE(double(chan.capacity) / rates[i], 2.0) << rates[i];
+        EXPECT_LT(double(chan.capacity) / rates[i], 4.0) << rates[i] << " Hz: a power of two past 2 s";
+    }
+    ZQ_FreezeBuffers(2);
+    const int frames = 3000;
+    WriteFrames(4, 0, frames);
+    ZQ_FreezeBuffers(2);
+    EXPECT_EQ(Read(2, 3, frames), Ramp(0, frames, 3000));
+
+    // Faster than a ring of 2 s can be promised for: refused.
+    ASSERT_EQ(ZQ_SetNrOfChan(1), ZQ_OK);
+    EXPECT_EQ(ZQ_SetChanDef(0, 1, "1", "a", "V", "+", ZQ_MIN_INTERVAL / 2, -1, 1, -1, 1, 0), ZQ_E_ARGUMENT);
+}
+
 TEST_F(ZqCore, SixtyFourChannelsAtTheHighestRateFit)
 {
     Define(ZQ_MAX_CHANNELS, 1.0 / 200000);

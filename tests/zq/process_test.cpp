@@ -273,6 +273,58 @@ TEST_F(ZqProcess, ToolsAnswerHelpAndRejectBadArguments)
     EXPECT_EQ(Run("zq-gen", {"-n", "1", "-c", "10", "-q"}), 0);
 }
 
+TEST_F(ZqProcess, GeneratorGetsRingsOfTwoSecondsAtEveryRateItOffers)
+{
+    // 64 channels at 300 kHz: rings of 2^20 samples, 256 MiB together.
+    Child& gen = Start("zq-gen", {"-n", "64", "-r", "300000", "-c", "3000", "--hold", "-q"});
+    ASSERT_TRUE(WaitForChannels(64)) << Slurp(gen.err);
+    ZQ_ChanStatus chan;
+    ASSERT_EQ(ZQ_GetChanStatus(63, &chan), ZQ_OK);
+    EXPECT_GE(double(chan.capacity) * chan.sampleInterval, 2.0);
+    kill(gen.pid, SIGTERM);
+    EXPECT_EQ(Wait(gen), 0) << Slurp(gen.err);
+
+    Child& fastest = Start("zq-gen", {"-n", "2", "-r", "1000000", "-c", "1000", "-q"});
+    EXPECT_EQ(Wait(fastest), 0) << Slurp(fastest.err);
+    EXPECT_EQ(Slurp(fastest.err), "");
+}
+
+TEST_F(ZqProcess, ReaderSlotsClaimedAtOnceGoOneToEachClient)
+{
+    using Clock = std::chrono::system_clock;
+    auto waitClaimed = [&](Child& c) {
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (Slurp(c.out).find("claimed") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(2ms);
+        return Slurp(c.out).find("claimed") != std::string::npos;
+    };
+    // 60 of the 64 slots are left by readers that were killed: their start
+    // times no longer match their pids.
+    for (int i = 0; i < 4; ++i) {
+        Child& dead = Start("zq_test_reader", {"claim", "15", "0", "60"});
+        ASSERT_TRUE(waitClaimed(dead));
+        kill(dead.pid, SIGKILL);
+        Wait(dead);
+    }
+    // Eight processes claim seven clients each at one moment.
+    const long long at =
+        std::chrono::duration_cast<std::chrono::nanoseconds>((Clock::now() + 1500ms).time_since_epoch()).count();
+    std::vector<Child*> claimers;
+    for (int i = 0; i < 8; ++i)
+        claimers.push_back(&Start("zq_test_reader", {"claim", "7", std::to_string(at), "60"}));
+    for (Child* c : claimers)
+        ASSERT_TRUE(waitClaimed(*c));
+
+    std::map<int, int> slotsOf;
+    for (int slot = 0; slot < ZQ_MAX_READER_SLOTS; ++slot) {
+        ZQ_ReaderStatus reader;
+        if (ZQ_GetReaderStatus(slot, &reader) == 1 && reader.alive)
+            ++slotsOf[reader.pid];
+    }
+    for (Child* c : claimers)
+        EXPECT_EQ(slotsOf[c->pid], 7) << "pid " << c->pid << " lost a slot to another claim";
+}
+
 TEST_F(ZqProcess, GeneratorStopsCleanlyOnSignals)
 {
     for (int sig : {SIGINT, SIGTERM}) {

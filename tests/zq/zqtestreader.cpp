@@ -8,12 +8,19 @@
 // OUTFILE: every frame's channel values as raw floats.
 // Prints "frames F first V channels C consistent 0|1 gaps G gapsamples S lost L"
 // and exits 0 when the frames arrived, 1 on timeout.
+//
+//   zq_test_reader claim CLIENTS AT_NS HOLD_S
+//
+// Waits until CLOCK_REALTIME reaches AT_NS, registers clients 1 .. CLIENTS
+// (each takes a reader slot), prints "claimed" and stays HOLD_S seconds.
 
 #include "zq.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -26,10 +33,26 @@ constexpr int kMaxBlock = 1 << 20;
 
 long long Next(long long v) { return (v + 1) % kWrap; }
 
+int Claim(int clients, long long atNs, double hold)
+{
+    timespec at{};
+    at.tv_sec = time_t(atNs / 1000000000);
+    at.tv_nsec = long(atNs % 1000000000);
+    clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &at, nullptr);
+    for (int client = 1; client <= clients; ++client)
+        ZQ_Register(client, nullptr);
+    std::printf("claimed\n");
+    std::fflush(stdout);
+    std::this_thread::sleep_for(std::chrono::duration<double>(hold));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 5 && std::strcmp(argv[1], "claim") == 0)
+        return Claim(std::atoi(argv[2]), std::atoll(argv[3]), std::atof(argv[4]));
     if (argc < 4)
         return 2;
     const int client = std::atoi(argv[1]);

@@ -1,12 +1,17 @@
-// vrd: shows and exports recording files.
+// vrd: shows, exports and repairs recording files.
 //   vrd info FILE [-c CHANNELS -b BLOCKFRAMES]
 //   vrd csv FILE [OUT.csv] [-c CHANNELS -b BLOCKFRAMES]
 //   vrd wav FILE OUT.wav [-c CHANNELS -b BLOCKFRAMES]
+//   vrd repair FILE
 // -c and -b read a file that has no text header (its recording was never
-// closed); only its whole blocks are read.
+// closed); only its whole blocks are read. repair gives such a file its
+// header from the side record the writer kept beside it.
+// Exit 0 on success, 1 with a one-line reason on stderr, 2 for bad usage.
 
 #include "vrdfile.h"
+#include "vrdrepair.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -16,14 +21,18 @@
 #include <vector>
 
 namespace {
-constexpr int kChunkFrames = 8192;
+// Values read at a time (frames x channels).
+constexpr int64_t kChunkValues = 1 << 20;
+// A WAV "fmt " chunk counts the bytes of a frame in 16 bits.
+constexpr uint64_t kMaxWavChannels = 0xFFFF / sizeof(float);
 
 int Usage()
 {
     std::fprintf(stderr,
                  "usage: vrd info FILE [-c CHANNELS -b BLOCKFRAMES]\n"
                  "       vrd csv FILE [OUT.csv] [-c CHANNELS -b BLOCKFRAMES]\n"
-                 "       vrd wav FILE OUT.wav [-c CHANNELS -b BLOCKFRAMES]\n");
+                 "       vrd wav FILE OUT.wav [-c CHANNELS -b BLOCKFRAMES]\n"
+                 "       vrd repair FILE\n");
     return 2;
 }
 
@@ -69,34 +78,66 @@ bool Parse(int argc, char** argv, Arguments& args)
 
 const char* kNoHeader = "no text header: the recording was never closed (the program ended abnormally)";
 
-int Info(VrdFile& file, const Arguments& args)
+int ChunkFrames(const VrdFile& file)
 {
-    std::printf("head: \"Vorn64\", header offset %llu\n", (unsigned long long)file.HeaderOffset());
-    std::printf("file size: %llu bytes\n", (unsigned long long)file.FileSize());
-    if (!file.HasHeader()) {
+    return int(std::max<int64_t>(1, kChunkValues / int64_t(std::max<size_t>(1, file.Channels().size()))));
+}
+
+void PrintChannels(const VrdFile& file)
+{
+    std::printf("channels: %zu\n", file.Channels().size());
+    int index = 0;
+    for (const VrdFile::Channel& channel : file.Channels())
+        std::printf("  %d: name \"%s\" unit \"%s\" pchan %lld clk %g offset %lld\n", index++, channel.name.c_str(),
+                    channel.unit.c_str(), (long long)channel.pchan, channel.clk, (long long)channel.offset);
+}
+
+int InfoWithoutHeader(VrdFile& file, const Arguments& args)
+{
+    if (file.BeingWritten())
+        std::printf("the recording is open: a running program is writing it\n");
+    else
         std::printf("%s\n", kNoHeader);
-        std::printf("data: %llu bytes behind the head\n", (unsigned long long)file.DataBytes());
-        if (args.channels < 1 || args.blockFrames < 1) {
-            std::printf("whole blocks: unknown; give -c CHANNELS -b BLOCKFRAMES to count them\n");
-            return 0;
-        }
-        if (!file.AssumeLayout(args.channels, args.blockFrames))
-            return Error(file.Error());
+    std::printf("data: %llu bytes behind the head\n", (unsigned long long)file.DataBytes());
+    if (args.channels > 0 && args.blockFrames > 0) {
         std::printf("whole blocks: %lld of %d channels x %d frames\n", (long long)file.WholeBlocks(), args.channels,
                     args.blockFrames);
         std::printf("frames: %lld\n", (long long)file.Frames());
         return 0;
     }
+    if (file.SideRecordValid()) {
+        std::printf("side record: %s\n", file.SideRecordPath().c_str());
+        std::printf("block frames: %d\n", file.BlockFrames());
+        std::printf("start time: %s\n", file.StartTime().c_str());
+        std::printf("whole blocks: %lld of %zu channels x %d frames\n", (long long)file.WholeBlocks(),
+                    file.Channels().size(), file.BlockFrames());
+        std::printf("frames: %lld\n", (long long)file.Frames());
+        PrintChannels(file);
+        if (!file.BeingWritten())
+            std::printf("run \"vrd repair %s\" to give it its header from the side record\n", file.Path().c_str());
+        return 0;
+    }
+    if (file.HasSideRecord())
+        std::printf("damaged side record: %s\n", file.SideRecordError().c_str());
+    std::printf("whole blocks: unknown; give -c CHANNELS -b BLOCKFRAMES to count them\n");
+    return 0;
+}
+
+int Info(VrdFile& file, const Arguments& args)
+{
+    if (!file.HasHeader() && args.channels > 0 && args.blockFrames > 0 &&
+        !file.AssumeLayout(args.channels, args.blockFrames))
+        return Error(file.Error());
+    std::printf("head: \"Vorn64\", header offset %llu\n", (unsigned long long)file.HeadOffset());
+    std::printf("file size: %llu bytes\n", (unsigned long long)file.FileSize());
+    if (!file.HasHeader())
+        return InfoWithoutHeader(file, args);
     std::printf("type: %s\n", file.Type().c_str());
     std::printf("block frames: %d\n", file.BlockFrames());
     std::printf("start time: %s\n", file.StartTime().c_str());
     std::printf("frames: %lld\n", (long long)file.Frames());
     std::printf("blocks: %lld\n", (long long)file.WholeBlocks());
-    std::printf("channels: %zu\n", file.Channels().size());
-    int index = 0;
-    for (const VrdFile::Channel& channel : file.Channels())
-        std::printf("  %d: name \"%s\" unit \"%s\" pchan %d clk %g offset %d\n", index++, channel.name.c_str(),
-                    channel.unit.c_str(), channel.pchan, channel.clk, channel.offset);
+    PrintChannels(file);
     for (const std::string& warning : file.Warnings())
         std::printf("warning: %s\n", warning.c_str());
     return 0;
@@ -132,9 +173,10 @@ int Csv(VrdFile& file, const std::string& out)
         std::fprintf(stream, ",%s", CsvField(channel.unit.empty() ? channel.name : channel.name + " [" + channel.unit + "]").c_str());
     std::fprintf(stream, "\n");
     const size_t channels = file.Channels().size();
+    const int chunk = ChunkFrames(file);
     std::vector<float> values;
-    for (int64_t first = 0; first < file.Frames(); first += kChunkFrames) {
-        int count = int(std::min<int64_t>(kChunkFrames, file.Frames() - first));
+    for (int64_t first = 0; first < file.Frames(); first += chunk) {
+        int count = int(std::min<int64_t>(chunk, file.Frames() - first));
         if (!file.ReadFrames(first, count, values)) {
             if (stream != stdout)
                 std::fclose(stream);
@@ -176,10 +218,16 @@ int Wav(VrdFile& file, const std::string& out)
     const double clk = SamplePeriod(file);
     if (!(clk > 0.0) || !std::isfinite(clk))
         return Error("the recording has no valid sample period (clk); cannot write a WAV file");
-    const uint32_t rate = uint32_t(std::lround(1.0 / clk));
-    const uint32_t channels = uint32_t(file.Channels().size());
-    if (rate < 1 || channels > 65535)
-        return Error("the recording's rate or channel count does not fit a WAV file");
+    const double rateValue = std::round(1.0 / clk);
+    if (!(rateValue >= 1.0 && rateValue <= 4294967295.0))
+        return Error("a sample period of " + std::to_string(clk) + " s gives no WAV sample rate (1 to 4294967295 Hz)");
+    const uint64_t rate = uint64_t(rateValue);
+    const uint64_t channels = file.Channels().size();
+    if (channels > kMaxWavChannels)
+        return Error("a WAV file holds at most " + std::to_string(kMaxWavChannels) +
+                     " channels of 32-bit samples; the recording has " + std::to_string(channels));
+    if (rate * channels * 4 > 0xFFFFFFFFull)
+        return Error("the recording's rate and channel count give more bytes a second than a WAV file can state");
     const uint64_t dataBytes = uint64_t(file.Frames()) * channels * 4;
     if (dataBytes > 0xFFFFFFFFull - 64)
         return Error("the recording is too large for one WAV file (over 4 GiB of samples)");
@@ -190,10 +238,10 @@ int Wav(VrdFile& file, const std::string& out)
     PutTag(head, "fmt ");
     Put32(head, 18);
     Put16(head, 3);
-    Put16(head, channels);
-    Put32(head, rate);
-    Put32(head, rate * channels * 4);
-    Put16(head, channels * 4);
+    Put16(head, uint32_t(channels));
+    Put32(head, uint32_t(rate));
+    Put32(head, uint32_t(rate * channels * 4));
+    Put16(head, uint32_t(channels * 4));
     Put16(head, 32);
     Put16(head, 0);
     PutTag(head, "fact");
@@ -206,9 +254,10 @@ int Wav(VrdFile& file, const std::string& out)
     if (!stream)
         return Error("cannot create " + out + ": " + std::strerror(errno));
     bool ok = std::fwrite(head.data(), 1, head.size(), stream) == head.size();
+    const int chunk = ChunkFrames(file);
     std::vector<float> values;
-    for (int64_t first = 0; ok && first < file.Frames(); first += kChunkFrames) {
-        int count = int(std::min<int64_t>(kChunkFrames, file.Frames() - first));
+    for (int64_t first = 0; ok && first < file.Frames(); first += chunk) {
+        int count = int(std::min<int64_t>(chunk, file.Frames() - first));
         if (!file.ReadFrames(first, count, values)) {
             std::fclose(stream);
             return Error(file.Error());
@@ -218,6 +267,14 @@ int Wav(VrdFile& file, const std::string& out)
     ok = std::fclose(stream) == 0 && ok;
     return ok ? 0 : Error("write error on " + out);
 }
+int Repair(VrdFile& file)
+{
+    std::string report, error;
+    if (!RepairVrd(file, report, error))
+        return Error(error);
+    std::printf("%s\n", report.c_str());
+    return 0;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -225,17 +282,25 @@ int main(int argc, char** argv)
     Arguments args;
     if (!Parse(argc, argv, args))
         return Usage();
-    const bool info = args.command == "info", csv = args.command == "csv", wav = args.command == "wav";
-    if ((!info && !csv && !wav) || (wav && args.files.size() != 2) || (!wav && args.files.size() > (csv ? 2u : 1u)))
+    const bool info = args.command == "info", csv = args.command == "csv", wav = args.command == "wav",
+               repair = args.command == "repair";
+    if ((!info && !csv && !wav && !repair) || (wav && args.files.size() != 2) ||
+        (!wav && args.files.size() > (csv ? 2u : 1u)) || (repair && (args.channels || args.blockFrames)))
         return Usage();
     VrdFile file;
     if (!file.Load(args.files[0]))
         return Error(file.Error());
     if (info)
         return Info(file, args);
+    if (repair)
+        return Repair(file);
     if (!file.HasHeader()) {
-        if (args.channels < 1 || args.blockFrames < 1)
+        if (args.channels < 1 || args.blockFrames < 1) {
+            if (file.SideRecordValid() && !file.BeingWritten())
+                return Error(std::string(kNoHeader) + "; run \"vrd repair " + file.Path() +
+                             "\" first, or give -c CHANNELS -b BLOCKFRAMES to read its whole blocks");
             return Error(std::string(kNoHeader) + "; give -c CHANNELS -b BLOCKFRAMES to read its whole blocks");
+        }
         if (!file.AssumeLayout(args.channels, args.blockFrames))
             return Error(file.Error());
     }

@@ -2,14 +2,18 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
-constexpr int kHeadBytes = 32;
-constexpr uint64_t kMaxHeaderBytes = 16u << 20;
+constexpr std::string_view kBeginLine = "beginheader:\r\n";
+// Candidates for a header behind the last block that are tried, from the
+// end of the file backwards (a channel name may hold the text too).
+constexpr int kHeaderCandidates = 8;
 
 uint64_t Le64(const unsigned char* p)
 {
@@ -19,48 +23,13 @@ uint64_t Le64(const unsigned char* p)
     return v;
 }
 
-// Windows-1252 text as UTF-8.
-std::string FromWindows1252(const std::string& text)
-{
-    static const char16_t kHigh[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
-                                       0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-    std::string out;
-    for (unsigned char c : text) {
-        char16_t u = c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : char16_t(c);
-        if (u < 0x80) {
-            out.push_back(char(u));
-        } else if (u < 0x800) {
-            out.push_back(char(0xC0 | (u >> 6)));
-            out.push_back(char(0x80 | (u & 0x3F)));
-        } else {
-            out.push_back(char(0xE0 | (u >> 12)));
-            out.push_back(char(0x80 | ((u >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (u & 0x3F)));
-        }
-    }
-    return out;
-}
-
-bool ParseInt64(const std::string& text, int64_t& value)
-{
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    long long v = std::strtoll(text.c_str(), &end, 10);
-    if (errno || end == text.c_str() || *end)
-        return false;
-    value = v;
-    return true;
-}
+std::string Number(uint64_t v) { return std::to_string(v); }
 } // namespace
 
 VrdFile::~VrdFile()
 {
-    if (m_file)
-        std::fclose(m_file);
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 bool VrdFile::Fail(const std::string& message)
@@ -69,173 +38,262 @@ bool VrdFile::Fail(const std::string& message)
     return false;
 }
 
-bool VrdFile::Load(const std::string& path)
+bool VrdFile::ReadAt(uint64_t offset, void* data, size_t bytes)
 {
-    m_file = std::fopen(path.c_str(), "rb");
-    if (!m_file)
-        return Fail("cannot open " + path + ": " + std::strerror(errno));
-    struct stat info{};
-    if (fstat(fileno(m_file), &info) != 0 || !S_ISREG(info.st_mode))
-        return Fail(path + " is no regular file");
-    m_fileSize = uint64_t(info.st_size);
-    unsigned char head[kHeadBytes];
-    if (m_fileSize < kHeadBytes || std::fread(head, 1, kHeadBytes, m_file) != kHeadBytes)
-        return Fail(path + " is no recording: shorter than the 32-byte head");
-    if (std::memcmp(head, "Vorn64", 6) != 0)
-        return Fail(path + " is no recording: its head does not begin with \"Vorn64\"");
-    m_headerOffset = Le64(head + 8);
-    m_dataBytes = m_fileSize - kHeadBytes;
-
-    static const char kBegin[] = "beginheader:";
-    const size_t beginLength = sizeof kBegin - 1;
-    if (m_headerOffset >= kHeadBytes && m_headerOffset + beginLength <= m_fileSize &&
-        m_fileSize - m_headerOffset <= kMaxHeaderBytes) {
-        std::string text(size_t(m_fileSize - m_headerOffset), '\0');
-        if (fseeko(m_file, off_t(m_headerOffset), SEEK_SET) == 0 &&
-            std::fread(text.data(), 1, text.size(), m_file) == text.size() && text.compare(0, beginLength, kBegin) == 0) {
-            m_hasHeader = true;
-            m_dataBytes = m_headerOffset - kHeadBytes;
-            if (!ParseHeader(text))
-                return false;
-            return CheckLayout();
-        }
+    char* p = static_cast<char*>(data);
+    while (bytes > 0) {
+        const ssize_t n = ::pread(m_fd, p, bytes, off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        offset += uint64_t(n);
+        bytes -= size_t(n);
     }
     return true;
 }
 
-bool VrdFile::ParseHeader(const std::string& text)
+bool VrdFile::Load(const std::string& path)
 {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
-    auto value = [](const std::string& line, const char* key, std::string& out) {
-        size_t length = std::strlen(key);
-        if (line.compare(0, length, key) != 0)
-            return false;
-        out = line.substr(length);
+    m_path = path;
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0)
+        return Fail("cannot open " + path + ": " + std::strerror(errno));
+    struct stat info{};
+    if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return Fail(path + " is no regular file");
+    m_fileSize = uint64_t(info.st_size);
+    LoadSideRecord();
+    if (m_fileSize < kHeadBytes) {
+        // The writer died in Open, between its side record and the head.
+        if (!m_sideExists)
+            return Fail(path + " is no recording: shorter than the 32-byte head");
+        m_state = State::NeverClosed;
+        if (m_sideValid) {
+            m_header = m_side;
+            m_frames = 0;
+        }
         return true;
-    };
-    bool haveOrg = false, haveFrames = false, ended = false;
-    Channel* channel = nullptr;
-    for (const std::string& line : lines) {
-        std::string v;
-        if (!ended) {
-            if (value(line, "typ:", v)) {
-                m_type = v;
-            } else if (value(line, "org:Block", v)) {
-                int64_t frames = 0;
-                if (!ParseInt64(v, frames) || frames < 1 || frames > (1 << 28))
-                    return Fail("corrupt header: bad block length \"" + line + "\"");
-                m_blockFrames = int(frames);
-                haveOrg = true;
-            } else if (value(line, "starttime:", v)) {
-                m_startTime = v;
-            } else if (value(line, "frames:", v)) {
-                if (!ParseInt64(v, m_frames) || m_frames < 0)
-                    return Fail("corrupt header: bad frame count \"" + line + "\"");
-                haveFrames = true;
-            } else if (line == "endheader:") {
-                ended = true;
-            }
-            continue;
+    }
+    unsigned char head[kHeadBytes];
+    if (!ReadAt(0, head, sizeof head))
+        return Fail("cannot read the head of " + path + ": " + std::strerror(errno));
+    if (std::memcmp(head, "Vorn64", 6) != 0)
+        return Fail(path + " is no recording: its head does not begin with \"Vorn64\"");
+    m_headOffset = Le64(head + 8);
+    if (m_headOffset == 0) {
+        if (FindHeaderAtEnd()) {
+            m_state = State::CloseCut;
+            m_warnings.push_back("the head does not point at the header (the program ended while closing the "
+                                 "file); run \"vrd repair " + path + "\"");
+            AddChannelWarnings();
+            return true;
         }
-        if (line == "beginchannel:") {
-            m_channels.emplace_back();
-            channel = &m_channels.back();
-        } else if (line == "endchannel:") {
-            channel = nullptr;
-        } else if (channel) {
-            int64_t number = 0;
-            if (value(line, "channel_offset:", v) && ParseInt64(v, number))
-                channel->offset = int(number);
-            else if (value(line, "name:", v))
-                channel->name = FromWindows1252(v);
-            else if (value(line, "unit:", v))
-                channel->unit = FromWindows1252(v);
-            else if (value(line, "pchan:", v) && ParseInt64(v, number))
-                channel->pchan = int(number);
-            else if (value(line, "clk:", v))
-                channel->clk = std::strtod(v.c_str(), nullptr);
+        m_state = State::NeverClosed;
+        m_dataBytes = m_fileSize - kHeadBytes;
+        if (m_sideValid) {
+            m_header = m_side;
+            m_frames = WholeBlocks() * m_header.blockFrames;
+            if (m_side.closingFrames >= 0)
+                m_frames = std::min(m_frames, m_side.closingFrames);
+        }
+        return true;
+    }
+    if (m_headOffset < kHeadBytes)
+        return Fail("damaged head: its header offset " + Number(m_headOffset) + " points into the head");
+    if (m_headOffset >= m_fileSize)
+        return Fail("cut short: the head points at a header at byte " + Number(m_headOffset) +
+                    ", but the file ends at byte " + Number(m_fileSize));
+    return LoadHeaderAt(m_headOffset);
+}
+
+bool VrdFile::LoadHeaderAt(uint64_t offset)
+{
+    const uint64_t bytes = m_fileSize - offset;
+    if (bytes > kMaxHeaderBytes)
+        return Fail("damaged head: the header at byte " + Number(offset) + " would be " + Number(bytes) +
+                    " bytes long, more than the 16 MiB a header may take");
+    std::string text(size_t(bytes), '\0');
+    if (!ReadAt(offset, text.data(), text.size()))
+        return Fail("cannot read the header at byte " + Number(offset) + ": " + std::strerror(errno));
+    if (text.size() < 12 && std::string_view("beginheader:").substr(0, text.size()) == text)
+        return Fail("cut short: the file ends " + Number(text.size()) + " bytes into its header");
+    if (text.compare(0, 12, "beginheader:") != 0)
+        return Fail("damaged head: its header offset " + Number(offset) +
+                    " points at no header (there is no \"beginheader:\" line)");
+    std::string why;
+    if (!m_header.Parse(text, why))
+        return Fail((m_header.EndedEarly() ? "cut short: " : "corrupt header: ") + why);
+    m_dataBytes = offset - kHeadBytes;
+    if (!CheckLayout(m_header, m_dataBytes, &why))
+        return Fail("cut short: " + why);
+    m_frames = m_header.frames;
+    m_state = State::Closed;
+    const uint64_t blockBytes = BlockBytes();
+    if (m_dataBytes % blockBytes != 0)
+        m_warnings.push_back("the data is no whole number of blocks");
+    AddChannelWarnings();
+    return true;
+}
+
+// A header that begins right behind the block its frame count ends in and
+// runs to the end of the file: what a writer that died between writing the
+// header and pointing the head at it leaves.
+bool VrdFile::FindHeaderAtEnd()
+{
+    const uint64_t window = std::min<uint64_t>(m_fileSize - kHeadBytes, kMaxHeaderBytes);
+    if (window < kBeginLine.size())
+        return false;
+    const uint64_t windowStart = m_fileSize - window;
+    std::string tail(size_t(window), '\0');
+    if (!ReadAt(windowStart, tail.data(), tail.size()))
+        return false;
+    size_t at = tail.size();
+    for (int tries = 0; tries < kHeaderCandidates && at > 0; ++tries) {
+        at = std::string_view(tail).rfind(kBeginLine, at - 1);
+        if (at == std::string_view::npos)
+            return false;
+        VrdHeader header;
+        std::string why;
+        const uint64_t dataBytes = windowStart + at - kHeadBytes;
+        if (!header.Parse(std::string_view(tail).substr(at), why) || !CheckLayout(header, dataBytes, nullptr))
+            continue;
+        if (m_sideValid && (header.blockFrames != m_side.blockFrames ||
+                            header.channels.size() != m_side.channels.size()))
+            continue;
+        m_header = std::move(header);
+        m_dataBytes = dataBytes;
+        m_frames = m_header.frames;
+        return true;
+    }
+    return false;
+}
+
+// The header's frames need ceil(frames / blockFrames) blocks. With why
+// (a header the head points at) they must fit in the data; without (a
+// header found behind the blocks) the data must be exactly those blocks.
+bool VrdFile::CheckLayout(const VrdHeader& header, uint64_t dataBytes, std::string* why) const
+{
+    const uint64_t blockBytes = uint64_t(header.channels.size()) * uint64_t(header.blockFrames) * sizeof(float);
+    const uint64_t frames = uint64_t(header.frames);
+    const uint64_t blockFrames = uint64_t(header.blockFrames);
+    const uint64_t blocks = frames / blockFrames + (frames % blockFrames != 0);
+    const uint64_t whole = dataBytes / blockBytes;
+    if (!why)
+        return dataBytes % blockBytes == 0 && whole == blocks;
+    if (blocks <= whole)
+        return true;
+    *why = "the header's " + Number(frames) + " frames need " + Number(blocks) + " blocks of " +
+           Number(blockBytes) + " bytes, but the file holds " + Number(dataBytes) + " bytes of data before its header";
+    return false;
+}
+
+void VrdFile::AddChannelWarnings()
+{
+    for (size_t i = 0; i < m_header.channels.size(); ++i) {
+        const int64_t expected = kHeadBytes + int64_t(i) * m_header.blockFrames * 4;
+        if (m_header.channels[i].offset != expected) {
+            m_warnings.push_back("channel " + Number(i) + ": channel_offset " +
+                                 std::to_string(m_header.channels[i].offset) + " instead of " +
+                                 std::to_string(expected));
+            if (m_warnings.size() > 16)
+                return;
         }
     }
-    if (!ended || !haveOrg || !haveFrames)
-        return Fail("corrupt header: \"endheader:\", \"org:Block\" or \"frames:\" is missing");
-    if (m_channels.empty())
-        return Fail("corrupt header: no channel");
-    return true;
+}
+
+void VrdFile::LoadSideRecord()
+{
+    const std::string path = SideRecordPath();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return;
+    m_sideExists = true;
+    if (::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        m_beingWritten = true;
+    struct stat info{};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || uint64_t(info.st_size) > kMaxHeaderBytes) {
+        m_sideError = path + " is no side record (no regular file, or larger than a header may be)";
+        ::close(fd);
+        return;
+    }
+    m_sideText.assign(size_t(info.st_size), '\0');
+    size_t done = 0;
+    while (done < m_sideText.size()) {
+        const ssize_t n = ::pread(fd, m_sideText.data() + done, m_sideText.size() - done, off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += size_t(n);
+    }
+    ::close(fd);
+    m_sideText.resize(done);
+    std::string why;
+    if (!m_side.Parse(m_sideText, why)) {
+        m_sideError = "side record " + path + ": " + why;
+        return;
+    }
+    m_sideValid = true;
 }
 
 bool VrdFile::AssumeLayout(int channels, int blockFrames)
 {
-    if (m_hasHeader)
+    if (HasHeader())
         return true;
     if (channels < 1 || blockFrames < 1)
         return Fail("the channel count and the block length must be at least 1");
-    m_blockFrames = blockFrames;
-    m_channels.assign(size_t(channels), Channel{});
+    const uint64_t blockBytes = uint64_t(channels) * uint64_t(blockFrames) * sizeof(float);
+    if (blockBytes > m_dataBytes)
+        return Fail("one block of " + Number(uint64_t(channels)) + " channels x " + Number(uint64_t(blockFrames)) +
+                    " frames is " + Number(blockBytes) + " bytes, more than the " + Number(m_dataBytes) +
+                    " bytes of data behind the head");
+    m_header = VrdHeader{};
+    m_header.blockFrames = blockFrames;
+    m_header.channels.assign(size_t(channels), Channel{});
     for (int i = 0; i < channels; ++i) {
-        m_channels[size_t(i)].offset = kHeadBytes + i * blockFrames * 4;
-        m_channels[size_t(i)].name = "ch" + std::to_string(i);
+        m_header.channels[size_t(i)].offset = kHeadBytes + int64_t(i) * blockFrames * 4;
+        m_header.channels[size_t(i)].name = "ch" + std::to_string(i);
+        m_header.channels[size_t(i)].pchan = i;
     }
     m_frames = WholeBlocks() * blockFrames;
     return true;
 }
 
-int64_t VrdFile::WholeBlocks() const
+uint64_t VrdFile::BlockBytes() const
 {
-    if (m_channels.empty() || m_blockFrames < 1)
-        return 0;
-    const uint64_t blockBytes = uint64_t(m_channels.size()) * uint64_t(m_blockFrames) * 4;
-    return int64_t(m_dataBytes / blockBytes);
+    return uint64_t(m_header.channels.size()) * uint64_t(m_header.blockFrames) * sizeof(float);
 }
 
-bool VrdFile::CheckLayout()
+int64_t VrdFile::WholeBlocks() const
 {
-    const uint64_t blockBytes = uint64_t(m_channels.size()) * uint64_t(m_blockFrames) * 4;
-    const uint64_t blocks = (uint64_t(m_frames) + uint64_t(m_blockFrames) - 1) / uint64_t(m_blockFrames);
-    if (blocks > m_dataBytes / blockBytes)
-        return Fail("truncated or corrupt: " + std::to_string(m_frames) + " frames need " + std::to_string(blocks) +
-                    " blocks of " + std::to_string(blockBytes) + " bytes, the data holds " +
-                    std::to_string(m_dataBytes) + " bytes");
-    if (m_dataBytes % blockBytes != 0)
-        m_warnings.push_back("the data is no whole number of blocks");
-    for (size_t i = 0; i < m_channels.size(); ++i) {
-        const int expected = kHeadBytes + int(i) * m_blockFrames * 4;
-        if (m_channels[i].offset != expected)
-            m_warnings.push_back("channel " + std::to_string(i) + ": channel_offset " +
-                                 std::to_string(m_channels[i].offset) + " instead of " + std::to_string(expected));
-    }
-    return true;
+    const uint64_t blockBytes = BlockBytes();
+    return blockBytes == 0 ? 0 : int64_t(m_dataBytes / blockBytes);
 }
 
 bool VrdFile::ReadFrames(int64_t first, int count, std::vector<float>& out)
 {
-    const size_t channels = m_channels.size();
+    if (first < 0 || count < 0 || count > m_frames - first)
+        return Fail("frames " + std::to_string(first) + " to " + std::to_string(first + count) +
+                    " lie beyond the recording's " + std::to_string(m_frames));
+    const size_t channels = m_header.channels.size();
+    const int64_t blockFrames = m_header.blockFrames;
     out.assign(size_t(count) * channels, 0.0f);
-    m_block.resize(size_t(m_blockFrames));
+    m_chunk.resize(size_t(std::min<int64_t>(count, blockFrames)));
     int done = 0;
     while (done < count) {
         const int64_t frame = first + done;
-        const int64_t block = frame / m_blockFrames;
-        const int within = int(frame % m_blockFrames);
-        const int take = std::min(count - done, m_blockFrames - within);
+        const uint64_t block = uint64_t(frame / blockFrames);
+        const int64_t within = frame % blockFrames;
+        const int take = int(std::min<int64_t>(count - done, blockFrames - within));
         for (size_t c = 0; c < channels; ++c) {
-            const uint64_t offset = kHeadBytes + ((uint64_t(block) * channels + c) * uint64_t(m_blockFrames) +
-                                                  uint64_t(within)) * 4;
-            if (fseeko(m_file, off_t(offset), SEEK_SET) != 0 ||
-                std::fread(m_block.data(), 4, size_t(take), m_file) != size_t(take))
-                return Fail("read error at byte " + std::to_string(offset));
+            const uint64_t offset =
+                kHeadBytes + ((block * channels + c) * uint64_t(blockFrames) + uint64_t(within)) * sizeof(float);
+            if (!ReadAt(offset, m_chunk.data(), size_t(take) * sizeof(float)))
+                return Fail("read error at byte " + Number(offset));
             for (int j = 0; j < take; ++j)
-                out[size_t(done + j) * channels + c] = m_block[size_t(j)];
+                out[size_t(done + j) * channels + c] = m_chunk[size_t(j)];
         }
         done += take;
     }

@@ -51,6 +51,9 @@ void PrintUsage(FILE* out)
         "\n"
         "  -n, --channels N       number of channels, 1 to 64 (default 4)\n"
         "  -r, --rate HZ          samples per second per channel, 1 to 1000000 (default 10000)\n"
+        "                         the service keeps 2 s of every channel in shared memory\n"
+        "                         (/dev/shm), 2 s rounded up to a power of two of 4-byte\n"
+        "                         samples: 64 channels at 1 MHz take 512 MiB\n"
         "  -s, --signal KIND      sine, square, noise, counter or mixed (default mixed)\n"
         "                         mixed: channel k is a tone of (k+1) times the base\n"
         "                         frequency, sine, square or sine with noise by turns;\n"
@@ -67,7 +70,8 @@ void PrintUsage(FILE* out)
         "  -q, --quiet            print nothing but errors\n"
         "  -h, --help             show this help\n"
         "\n"
-        "Exit status: 0 ok, 1 failure (e.g. another program is the writer), 2 bad arguments.\n",
+        "Exit status: 0 ok, 1 failure (another program is the writer, or /dev/shm cannot\n"
+        "hold the rings), 2 bad arguments.\n",
         out);
 }
 
@@ -231,13 +235,20 @@ int Define(const Options& o)
         std::fprintf(stderr, "zq-gen: another program already publishes channels in this namespace\n");
         return result;
     }
+    if (result != ZQ_OK) {
+        std::fprintf(stderr, "zq-gen: cannot open the channel buffer service (error %d)\n", result);
+        return result;
+    }
     for (int i = 0; i < o.channels && result == ZQ_OK; ++i) {
         const std::string number = std::to_string(i + 1);
         const std::string name = o.prefix + " " + number;
         result = ZQ_SetChanDef(i, i + 1, number.c_str(), name.c_str(), o.unit.c_str(), "+", 1.0 / o.rate,
                                -o.amplitude, o.amplitude, -99, 99, 0);
     }
-    if (result != ZQ_OK)
+    if (result == ZQ_E_SEGMENT)
+        std::fprintf(stderr, "zq-gen: cannot define the channels: the shared memory (/dev/shm) cannot "
+                             "hold their rings of 2 s each\n");
+    else if (result != ZQ_OK)
         std::fprintf(stderr, "zq-gen: cannot define the channels (error %d)\n", result);
     return result;
 }

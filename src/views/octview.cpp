@@ -1,0 +1,302 @@
+#include "views/octview.h"
+
+#include "analysis/octaveanalyser.h"
+#include "context/appcontext.h"
+#include "platform/appmessage.h"
+#include "views/octpanel.h"
+
+#include "zq.h"
+
+#include <QPainter>
+#include <QPolygonF>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+OctaveAnalyser::Weighting ToWeighting(int key)
+{
+    return static_cast<OctaveAnalyser::Weighting>(std::clamp(key, 0, 3));
+}
+
+// A level as a pixel row, held a pixel outside the plot so that levels far
+// off the scale (a silent band reads −300 dB) stay drawable.
+double LevelY(const AxisTransform& y, double level, const QRect& plot)
+{
+    const double pixel = level * y.scale + y.offset;
+    return std::clamp(pixel, double(plot.y()) - 1.0, double(plot.y() + plot.height()) + 1.0);
+}
+
+} // namespace
+
+COctView::COctView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, parent)
+{
+    setObjectName(QStringLiteral("OCT"));
+    m_levelsInDb = true;
+    // About 80 KB each: on the heap, made once.
+    m_analysers[0] = std::make_unique<OctaveAnalyser>();
+    m_analysers[1] = std::make_unique<OctaveAnalyser>();
+}
+
+COctView::~COctView() = default;
+
+const OctaveAnalyser& COctView::Analyser(int trace) const { return *m_analysers[trace & 1]; }
+
+void COctView::CreatePanel()
+{
+    m_octPanel = new COctPanel(this);
+    m_panel = m_octPanel;
+}
+
+void COctView::StorePanel(TextArchive& archive) { m_octPanel->SerializePanel(archive); }
+
+void COctView::LoadPanel(TextArchive& archive) { m_octPanel->SerializePanel(archive); }
+
+void COctView::Reinit()
+{
+    if (!m_octPanel || ZQ_GetNrOfChan() == 0)
+        return;
+    const double dt = ZQ_GetChanClkrate(0);
+    if (dt <= 0.0)
+        return;
+    const OctaveAnalyser::Weighting weighting = ToWeighting(m_octPanel->Weighting());
+    for (auto& analyser : m_analysers)
+        analyser->Design(m_octPanel->BandsPerOctave(), weighting, m_octPanel->LowHz(), m_octPanel->HighHz(), dt);
+    m_designed = true;
+    ApplyTimeWeighting();
+    UpdateSlots();
+}
+
+void COctView::ApplyTimeWeighting()
+{
+    for (auto& analyser : m_analysers)
+        analyser->SetTimeWeighting(m_octPanel->TimeConstant());
+}
+
+void COctView::UpdateSlots()
+{
+    for (int slot = 0; slot < 2; ++slot)
+        m_slotActive[slot] = SlotChannel(slot) >= 0;
+}
+
+void COctView::Show(bool show)
+{
+    CGraphWnd::Show(show);
+    Reinit();
+}
+
+void COctView::Tick()
+{
+    if (!m_active || ZQ_GetNrOfChan() == 0)
+        return;
+    // A new channel set-up with another sample interval needs new filters.
+    if (!m_designed || ZQ_GetChanClkrate(0) != m_analysers[0]->Dt())
+        Reinit();
+    if (!m_designed)
+        return;
+    const int channels[2] = {SlotChannel(0), SlotChannel(1)};
+    UpdateSlots();
+    if (channels[0] < 0 && channels[1] < 0)
+        return;
+    int n = ZQ_CheckChan(kClient, channels[0] >= 0 ? channels[0] : channels[1]);
+    if (n <= 0)
+        return;
+    std::vector<float>& buffer = Ctx().readBuffer;
+    n = std::min(n, int(buffer.size()));
+    // Every channel is read (also those not shown), so that each keeps pace.
+    const int count = ZQ_GetNrOfChan();
+    for (int r = 0; r < count; ++r) {
+        const int read = ZQ_ReadChan(kClient, r, reinterpret_cast<unsigned char*>(buffer.data()), n);
+        if (read <= 0)
+            continue;
+        for (int trace = 0; trace < 2; ++trace)
+            if (channels[trace] == r)
+                m_analysers[trace]->Process(buffer.data(), read);
+    }
+    update();
+}
+
+bool COctView::event(QEvent* event)
+{
+    if (AppMessage::NumberOf(event) == WM_PANEL_NOTIFY) {
+        OnPanelNotify(int(static_cast<AppMessage*>(event)->WParam()));
+        return true;
+    }
+    return CGraphWnd::event(event);
+}
+
+void COctView::OnPanelNotify(int code)
+{
+    switch (code) {
+    case PanelWeighting:
+        for (auto& analyser : m_analysers)
+            analyser->SetWeighting(ToWeighting(m_octPanel->Weighting()));
+        break;
+    case PanelBandwidth:
+    case PanelLowBand:
+    case PanelHighBand:
+        Reinit();
+        break;
+    case PanelTimeWeighting:
+        if (ZQ_GetNrOfChan() > 0)
+            ApplyTimeWeighting();
+        break;
+    case PanelYDiv1:
+        m_octPanel->RegridOffset();
+        break;
+    default:
+        break;
+    }
+    update();
+}
+
+QRect COctView::PlotRect() const
+{
+    QRect plot = CGraphWnd::PlotRect();
+    plot.setHeight(std::max(0, plot.height() - kLabelRoom));
+    // The OASPL texts stand right of the plot; the base leaves too little room.
+    if (m_octPanel && m_octPanel->OasplOn())
+        plot.setWidth(std::max(0, plot.width() - kOasplRoom));
+    return plot;
+}
+
+double COctView::OverallWidth(const QRect& plot) const
+{
+    if (!m_octPanel->OasplOn())
+        return 0.0;
+    return double(plot.width()) / (m_analysers[0]->BandCount() + 2);
+}
+
+double COctView::BandWidth(const QRect& plot) const
+{
+    return (plot.width() - OverallWidth(plot)) / (m_analysers[0]->BandCount() + 1);
+}
+
+void COctView::DrawContent(QPainter& painter)
+{
+    if (!m_octPanel)
+        return;
+    const QRect plot = PlotRect();
+    const int l = plot.x(), t = plot.y(), r = Right(plot), b = Bottom(plot);
+    const auto weighting = ToWeighting(m_octPanel->Weighting());
+    const QString unit = QString::fromUtf8(OctaveAnalyser::WeightingUnit(weighting).data());
+    const double div = m_octPanel->YDiv(), offset = m_octPanel->YOffset();
+    DrawYAxis(painter, l - 4, t, r, b, float(offset - 5 * div), float(offset + 5 * div), div, div * 0.1,
+              Ctx().colours.graphText, unit, true, 0, kAxisLine);
+    // The horizontal axis only carries the transform and its line; the band
+    // labels take the place of numbers.
+    DrawXAxis(painter, l, t, r, b, 0.0f, 10.0f, 0.0, 0.0, QStringLiteral("Hz"), false);
+    painter.save();
+    painter.setPen(QPen(QColor(180, 180, 180), 1));
+    painter.drawLine(r, t, r, b);
+    painter.restore();
+
+    if (m_designed && m_analysers[0]->BandCount() > 0) {
+        painter.save();
+        ClipToPlot(painter, &plot);
+        for (int trace = 0; trace < 2; ++trace)
+            if (m_slotActive[trace])
+                DrawTraceLevels(painter, plot, trace);
+        ClipToPlot(painter, nullptr);
+        painter.restore();
+        DrawBandLabels(painter, plot);
+    }
+    DrawLegend(painter, false);
+
+    if (!m_octPanel->OasplOn())
+        return;
+    painter.save();
+    painter.setPen(Ctx().colours.graphText);
+    const int x = r + 4;
+    painter.drawText(QRect(x, t, kOasplRoom + 12, 15), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("OASPL"));
+    int y = t + 15;
+    for (int trace = 0; trace < 2; ++trace) {
+        if (!m_slotActive[trace])
+            continue;
+        const OctaveAnalyser& a = *m_analysers[trace];
+        painter.setPen(SlotColour(trace));
+        painter.drawText(QRect(x, y, kOasplRoom + 12, 15), Qt::AlignLeft | Qt::AlignTop,
+                         QString::asprintf("%4.1f dB", a.UnweightedTotal()));
+        painter.drawText(QRect(x, y + 15, kOasplRoom + 12, 15), Qt::AlignLeft | Qt::AlignTop,
+                         QString::asprintf("%4.1f %s", a.WeightedTotal(), unit.toUtf8().constData()));
+        y += 30;
+    }
+    painter.restore();
+}
+
+void COctView::DrawTraceLevels(QPainter& painter, const QRect& plot, int trace)
+{
+    const OctaveAnalyser& a = *m_analysers[trace];
+    const int bands = a.BandCount();
+    const std::span<const double> levels = a.BandLevels();
+    const double w = BandWidth(plot);
+    const double left = plot.x(), bottom = Bottom(plot);
+    const AxisTransform& y = YTransform(0);
+    const QColor colour = SlotColour(trace);
+    painter.setPen(QPen(colour, 2));
+    painter.setBrush(Qt::NoBrush);
+    auto bandLeft = [&](int j) { return left + w * (j + 1) - 0.5 * w; };
+
+    switch (m_octPanel->DisplayStyle()) {
+    case COctPanel::DisplayLine: {
+        QPolygonF line;
+        line.reserve(2 * bands + 1);
+        line << QPointF(bandLeft(0), bottom);
+        for (int j = 0; j < bands; ++j) {
+            const double level = LevelY(y, levels[j], plot);
+            line << QPointF(bandLeft(j), level) << QPointF(bandLeft(j) + w, level);
+        }
+        painter.drawPolyline(line);
+        break;
+    }
+    case COctPanel::DisplayBar: {
+        const double inset = 0.15 * w + 2 * trace;
+        for (int j = 0; j < bands; ++j) {
+            const double level = LevelY(y, levels[j], plot);
+            const double x0 = bandLeft(j) + inset, x1 = bandLeft(j) + w - inset;
+            const QPointF outline[] = {{x0, bottom}, {x0, level}, {x1, level}, {x1, bottom}};
+            painter.drawPolyline(outline, 4);
+        }
+        break;
+    }
+    default:
+        for (int j = 0; j < bands; ++j) {
+            const double level = LevelY(y, levels[j], plot);
+            painter.fillRect(QRectF(bandLeft(j) + 1 + 0.4 * w * trace, level + 1, 0.4 * w - 1, bottom - level - 1),
+                             colour);
+        }
+        break;
+    }
+
+    if (m_octPanel->OasplOn()) {
+        const double column = Right(plot) - OverallWidth(plot);
+        const double level = LevelY(y, a.WeightedTotal(), plot);
+        painter.fillRect(QRectF(column + 0.15 * w + 0.4 * w * trace, level, 0.4 * w - 1, bottom - level), colour);
+    }
+}
+
+void COctView::DrawBandLabels(QPainter& painter, const QRect& plot)
+{
+    const OctaveAnalyser& a = *m_analysers[0];
+    const int n = a.BandsPerOctave();
+    const double w = BandWidth(plot);
+    const int b = Bottom(plot);
+    painter.save();
+    painter.setPen(Ctx().colours.graphText);
+    for (int j = 0; j < a.BandCount(); ++j) {
+        const int index = a.FirstIndex() + j;
+        if (((index % n) + n) % n != 0)
+            continue;
+        const int x = int(plot.x() + w * (j + 1));
+        painter.drawLine(x, b + 2, x, b + 6);
+        painter.drawText(QRect(x - 40, b + 8, 80, 16), Qt::AlignHCenter | Qt::AlignTop,
+                         QString::asprintf("%g", a.Centre(j)));
+    }
+    if (m_octPanel->OasplOn()) {
+        const int x = int(Right(plot) - 0.5 * OverallWidth(plot));
+        painter.drawText(QRect(x - 40, b + 8, 80, 16), Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("OASPL"));
+    }
+    painter.drawText(QRect((plot.x() + Right(plot)) / 2 - 150, b + 26, 300, 16), Qt::AlignHCenter | Qt::AlignTop,
+                     QStringLiteral("Hz"));
+    painter.restore();
+}

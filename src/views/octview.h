@@ -1,0 +1,65 @@
+#pragma once
+// The octave view: fractional-octave band levels of the two trace channels
+// as lines or bars over the band centres, with an optional overall-level
+// (OASPL) column. Unlike the record-based views it reads the channel buffer
+// service itself as client 3 on every tick and feeds every new sample of a
+// trace's channel to that trace's analyser, so the levels follow the signal
+// continuously. Levels are dB re 20 µPa (samples taken as pascals).
+// UI thread only.
+
+#include "views/graphwnd.h"
+
+#include <memory>
+
+class COctPanel;
+class OctaveAnalyser;
+
+class COctView : public CGraphWnd {
+    Q_OBJECT
+public:
+    // The reader client of the octave views.
+    static constexpr int kClient = 3;
+    // Pixels below the plot for the band labels.
+    static constexpr int kLabelRoom = 60;
+    // Pixels right of the plot for the OASPL texts.
+    static constexpr int kOasplRoom = 72;
+
+    explicit COctView(MainFrame* frame, QWidget* parent = nullptr);
+    ~COctView() override;
+
+    void UpdateCursorReadouts() override {}
+    void PlaceCursors() override {}
+    // Designs both analysers from the panel and the first channel's sample
+    // interval; nothing without channels.
+    void Reinit() override;
+    void Tick() override;
+    void Show(bool show) override;
+    void CreatePanel() override;
+    void DrawContent(QPainter& painter) override;
+    QRect PlotRect() const override;
+    void StorePanel(TextArchive& archive) override;
+    void LoadPanel(TextArchive& archive) override;
+
+    // Frequency labels under the band columns, one per octave.
+    virtual void DrawBandLabels(QPainter& painter, const QRect& plot);
+
+    COctPanel* OctPanel() const { return m_octPanel; }
+    const OctaveAnalyser& Analyser(int trace) const;
+    bool Designed() const { return m_designed; }
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void OnPanelNotify(int code);
+    void ApplyTimeWeighting();
+    void UpdateSlots();
+    // Band column geometry over a plot.
+    double OverallWidth(const QRect& plot) const;
+    double BandWidth(const QRect& plot) const;
+    void DrawTraceLevels(QPainter& painter, const QRect& plot, int trace);
+
+    COctPanel* m_octPanel = nullptr;
+    std::unique_ptr<OctaveAnalyser> m_analysers[2];
+    bool m_designed = false;
+};
