@@ -326,6 +326,23 @@ TEST_F(VrdPlayerTest, RefusesWithAOneLineReasonAndItsExitCode)
         EXPECT_EQ(WaitPlay(), 1) << testing::PrintToString(wrong);
         EXPECT_EQ(Lines(Stderr()), 1) << Stderr();
     }
+    // More channels than the service holds: refused unless a subset is chosen.
+    {
+        CRecordFile wide;
+        ASSERT_TRUE(wide.Prepare(ZQ_MAX_CHANNELS + 1, 16));
+        for (int c = 0; c <= ZQ_MAX_CHANNELS; ++c)
+            wide.DefineChannel(c, c + 1, "c", "V", 1.0 / kRate);
+        ASSERT_TRUE(wide.Open(QString::fromStdString(Path("wide.vrd"))));
+        for (int j = 0; j < 16; ++j)
+            for (int c = 0; c <= ZQ_MAX_CHANNELS; ++c)
+                wide.AppendValue(c, 0.0f);
+        wide.Close();
+    }
+    StartPlay({Path("wide.vrd")});
+    EXPECT_EQ(WaitPlay(), 1);
+    EXPECT_NE(Stderr().find("--channels"), std::string::npos) << Stderr();
+    StartPlay({Path("wide.vrd"), "--channels", "60-64", "--speed", "100"});
+    EXPECT_EQ(WaitPlay(), 0) << Stderr();
     EXPECT_EQ(ZQ_GetNrOfChan(), 0);
 }
 

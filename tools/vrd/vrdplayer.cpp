@@ -42,15 +42,15 @@ bool VrdPlayer::CheckOptions(const VrdFile& file, const Options& options)
         m_error = "the recording has no channels";
         return false;
     }
-    if (int(all.size()) > ZQ_MAX_CHANNELS && options.channels.empty()) {
-        m_error = "the recording has " + std::to_string(all.size()) + " channels; the service holds at most " +
-                  std::to_string(ZQ_MAX_CHANNELS) + " (choose some with --channels)";
-        return false;
-    }
     m_channels = options.channels;
     if (m_channels.empty())
         for (int i = 0; i < int(all.size()); ++i)
             m_channels.push_back(i);
+    if (m_channels.size() > ZQ_MAX_CHANNELS) {
+        m_error = std::to_string(m_channels.size()) + " channels to play; the service holds at most " +
+                  std::to_string(ZQ_MAX_CHANNELS) + " (choose some with --channels)";
+        return false;
+    }
     for (int c : m_channels)
         if (c < 0 || c >= int(all.size())) {
             m_error = "no channel " + std::to_string(c) + ": the recording has channels 0 to " +
@@ -92,7 +92,7 @@ int VrdPlayer::Claim(const VrdFile& file)
     }
     if (result < 0) {
         ZQ_ReleaseWriter();
-        return Fail(kServiceBusy, "the channel buffer service refused the channels (error " +
+        return Fail(kFileError, "the channel buffer service refused the channels (error " +
                                       std::to_string(result) + ")");
     }
     return 0;

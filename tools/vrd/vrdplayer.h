@@ -24,7 +24,7 @@ public:
     };
 
     // Exit codes of Play beside 0.
-    static constexpr int kFileError = 1;
+    static constexpr int kFileError = 1; // also a service that cannot take the channels
     static constexpr int kServiceBusy = 3;
 
     // file must hold a header. Returns 0, or an exit code with a one-line
