@@ -3,12 +3,15 @@
 //   vrd csv FILE [OUT.csv] [-c CHANNELS -b BLOCKFRAMES]
 //   vrd wav FILE OUT.wav [-c CHANNELS -b BLOCKFRAMES]
 //   vrd repair FILE
+//   vrd play FILE [--speed X] [--loop] [--channels LIST] [--from S] [--to S]
 // -c and -b read a file that has no text header (its recording was never
 // closed); only its whole blocks are read. repair gives such a file its
 // header from the side record the writer kept beside it.
-// Exit 0 on success, 1 with a one-line reason on stderr, 2 for bad usage.
+// Exit 0 on success, 1 with a one-line reason on stderr, 2 for bad usage,
+// 3 when play finds the channel buffer service held by another writer.
 
 #include "vrdfile.h"
+#include "vrdplayer.h"
 #include "vrdrepair.h"
 
 #include <algorithm>
@@ -17,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -32,7 +36,8 @@ int Usage()
                  "usage: vrd info FILE [-c CHANNELS -b BLOCKFRAMES]\n"
                  "       vrd csv FILE [OUT.csv] [-c CHANNELS -b BLOCKFRAMES]\n"
                  "       vrd wav FILE OUT.wav [-c CHANNELS -b BLOCKFRAMES]\n"
-                 "       vrd repair FILE\n");
+                 "       vrd repair FILE\n"
+                 "       vrd play FILE [--speed X] [--loop] [--channels LIST] [--from S] [--to S]\n");
     return 2;
 }
 
@@ -267,6 +272,118 @@ int Wav(VrdFile& file, const std::string& out)
     ok = std::fclose(stream) == 0 && ok;
     return ok ? 0 : Error("write error on " + out);
 }
+const char* kPlayHelp =
+    "usage: vrd play FILE [--speed X] [--loop] [--channels LIST] [--from S] [--to S]\n"
+    "Publishes a recording into the channel buffer service as its writer, with the\n"
+    "recording's channel numbers, names, units and sample intervals, at the\n"
+    "recording's pace. A KRV started meanwhile shows it as live channels.\n"
+    "  --speed X        pace factor (default 1: real time; 2: twice as fast)\n"
+    "  --loop           start again at --from after the end, until stopped\n"
+    "  --channels LIST  channel indices as \"vrd info\" lists them, e.g. 0,2-3\n"
+    "  --from S, --to S play from S seconds to S seconds of the recording\n"
+    "Stops at the end or on SIGINT/SIGTERM and releases the service.\n"
+    "Exit 0 when played, 1 for a file that cannot be played, 2 for bad usage,\n"
+    "3 when another program writes into the service.\n";
+
+int PlayUsage(const std::string& reason)
+{
+    std::fprintf(stderr, "vrd play: %s (see vrd play --help)\n", reason.c_str());
+    return 2;
+}
+
+bool ParseSeconds(const char* text, double& value, bool positive)
+{
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    return end != text && !*end && std::isfinite(value) && (positive ? value > 0.0 : value >= 0.0);
+}
+
+// "0,2-3" -> 0, 2, 3.
+bool ParseChannelList(const std::string& text, std::vector<int>& channels)
+{
+    size_t at = 0;
+    while (at <= text.size()) {
+        size_t comma = text.find(',', at);
+        std::string item = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        size_t dash = item.find('-', 1);
+        int first = 0, last = 0;
+        char* end = nullptr;
+        long a = std::strtol(item.c_str(), &end, 10);
+        if (end == item.c_str() || (dash == std::string::npos ? *end != 0 : end != item.c_str() + dash) || a < 0 ||
+            a >= 4096)
+            return false;
+        first = last = int(a);
+        if (dash != std::string::npos) {
+            const char* rest = item.c_str() + dash + 1;
+            long b = std::strtol(rest, &end, 10);
+            if (end == rest || *end || b < a || b >= 4096)
+                return false;
+            last = int(b);
+        }
+        for (int c = first; c <= last; ++c)
+            channels.push_back(c);
+        if (comma == std::string::npos)
+            return true;
+        at = comma + 1;
+    }
+    return false;
+}
+
+void OnStopSignal(int) { VrdPlayer::Stop(); }
+
+int Play(int argc, char** argv)
+{
+    VrdPlayer::Options options;
+    std::string path;
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kPlayHelp, stdout);
+            return 0;
+        }
+        const bool valued = arg == "--speed" || arg == "--channels" || arg == "--from" || arg == "--to";
+        if (valued && i + 1 >= argc)
+            return PlayUsage(arg + " needs a value");
+        const char* value = valued ? argv[++i] : nullptr;
+        if (arg == "--loop")
+            options.loop = true;
+        else if (arg == "--speed") {
+            if (!ParseSeconds(value, options.speed, true) || options.speed > 1e6)
+                return PlayUsage(std::string("--speed takes a factor above 0, not \"") + value + "\"");
+        } else if (arg == "--from" || arg == "--to") {
+            if (!ParseSeconds(value, arg == "--from" ? options.from : options.to, false))
+                return PlayUsage(arg + " takes seconds (0 or more), not \"" + value + "\"");
+        } else if (arg == "--channels") {
+            if (!ParseChannelList(value, options.channels))
+                return PlayUsage(std::string("--channels takes indices like 0,2-3, not \"") + value + "\"");
+        } else if (!arg.empty() && arg[0] == '-')
+            return PlayUsage("unknown option " + arg);
+        else if (!path.empty())
+            return PlayUsage("one recording at a time");
+        else
+            path = arg;
+    }
+    if (path.empty())
+        return PlayUsage("no recording given");
+    if (options.to >= 0 && options.to <= options.from)
+        return PlayUsage("--to must lie after --from");
+    VrdFile file;
+    if (!file.Load(path))
+        return Error(file.Error());
+    if (!file.HasHeader())
+        return Error(file.BeingWritten() ? "the recording is still being written; play it once it is closed"
+                                         : std::string(kNoHeader) + "; run \"vrd repair " + path + "\" first");
+    struct sigaction action{};
+    action.sa_handler = OnStopSignal;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    VrdPlayer player;
+    const int code = player.Play(file, options);
+    if (code)
+        std::fprintf(stderr, "vrd: %s\n", player.Error().c_str());
+    return code;
+}
+
 int Repair(VrdFile& file)
 {
     std::string report, error;
@@ -279,6 +396,8 @@ int Repair(VrdFile& file)
 
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && std::strcmp(argv[1], "play") == 0)
+        return Play(argc, argv);
     Arguments args;
     if (!Parse(argc, argv, args))
         return Usage();

@@ -1,0 +1,172 @@
+#include "vrdplayer.h"
+
+#include "zq.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <thread>
+
+#include <unistd.h>
+
+volatile std::sig_atomic_t VrdPlayer::s_stop = 0;
+
+namespace {
+// Frames published at most per step: bounds memory at high speed.
+constexpr int64_t kMaxStepFrames = 1 << 16;
+constexpr auto kStep = std::chrono::milliseconds(5);
+// How long the end of a recording waits for readers to take its last samples.
+constexpr auto kDrainTimeout = std::chrono::seconds(2);
+// The recording keeps no input range; readers get a recorder's widest one.
+constexpr double kRange = 10.0, kSecondRange = 99.0;
+} // namespace
+
+int VrdPlayer::Fail(int code, const std::string& message)
+{
+    m_error = message;
+    return code;
+}
+
+std::string VrdPlayer::WriterName(int pid)
+{
+    std::string name;
+    std::getline(std::ifstream("/proc/" + std::to_string(pid) + "/comm"), name);
+    return name.empty() ? "process " + std::to_string(pid) : name + " (process " + std::to_string(pid) + ")";
+}
+
+bool VrdPlayer::CheckOptions(const VrdFile& file, const Options& options)
+{
+    const auto& all = file.Channels();
+    if (all.empty()) {
+        m_error = "the recording has no channels";
+        return false;
+    }
+    m_channels = options.channels;
+    if (m_channels.empty())
+        for (int i = 0; i < int(all.size()); ++i)
+            m_channels.push_back(i);
+    if (m_channels.size() > ZQ_MAX_CHANNELS) {
+        m_error = std::to_string(m_channels.size()) + " channels to play; the service holds at most " +
+                  std::to_string(ZQ_MAX_CHANNELS) + " (choose some with --channels)";
+        return false;
+    }
+    for (int c : m_channels)
+        if (c < 0 || c >= int(all.size())) {
+            m_error = "no channel " + std::to_string(c) + ": the recording has channels 0 to " +
+                      std::to_string(all.size() - 1);
+            return false;
+        }
+    m_clk = all[size_t(m_channels[0])].clk;
+    for (int c : m_channels)
+        if (!(all[size_t(c)].clk >= ZQ_MIN_INTERVAL) || !std::isfinite(all[size_t(c)].clk)) {
+            m_error = "channel " + std::to_string(c) + " has no valid sample period (clk " +
+                      std::to_string(all[size_t(c)].clk) + ")";
+            return false;
+        }
+    m_begin = std::min<int64_t>(int64_t(std::llround(options.from / m_clk)), file.Frames());
+    m_end = options.to < 0 ? file.Frames()
+                           : std::min<int64_t>(int64_t(std::llround(options.to / m_clk)), file.Frames());
+    if (m_begin >= m_end) {
+        m_error = "nothing to play: the range holds no frame (the recording lasts " +
+                  std::to_string(double(file.Frames()) * m_clk) + " s)";
+        return false;
+    }
+    return true;
+}
+
+int VrdPlayer::Claim(const VrdFile& file)
+{
+    ZQ_WriterStatus status{};
+    if (ZQ_GetWriterStatus(&status) == ZQ_OK && status.writerPid > 0 && status.writerAlive &&
+        status.writerPid != int(getpid()))
+        return Fail(kServiceBusy, "the channel buffer service has a live writer: " + WriterName(status.writerPid));
+    int result = ZQ_SetNrOfChan(int(m_channels.size()));
+    if (result == ZQ_E_BUSY)
+        return Fail(kServiceBusy, "the channel buffer service has another live writer");
+    for (size_t i = 0; result >= 0 && i < m_channels.size(); ++i) {
+        const VrdFile::Channel& c = file.Channels()[size_t(m_channels[i])];
+        const std::string number = std::to_string(c.pchan);
+        result = ZQ_SetChanDef(int(i), int(c.pchan), number.c_str(), c.name.c_str(), c.unit.c_str(), "+", c.clk,
+                               -kRange, kRange, -kSecondRange, kSecondRange, 0);
+    }
+    if (result < 0) {
+        ZQ_ReleaseWriter();
+        return Fail(kFileError, "the channel buffer service refused the channels (error " +
+                                      std::to_string(result) + ")");
+    }
+    return 0;
+}
+
+bool VrdPlayer::Publish(VrdFile& file, int64_t first, int count)
+{
+    if (!file.ReadFrames(first, count, m_read))
+        return false;
+    const size_t all = file.Channels().size(), chosen = m_channels.size();
+    m_frames.resize(size_t(count) * chosen);
+    for (size_t j = 0; j < size_t(count); ++j)
+        for (size_t c = 0; c < chosen; ++c)
+            m_frames[j * chosen + c] = m_read[j * all + size_t(m_channels[c])];
+    return ZQ_WriteFrames(m_frames.data(), count) == count;
+}
+
+// Readers freeze every few milliseconds; releasing the service at once would
+// take the last samples away from them before they read them.
+void VrdPlayer::WaitForReaders()
+{
+    const auto deadline = std::chrono::steady_clock::now() + kDrainTimeout;
+    while (!s_stop && std::chrono::steady_clock::now() < deadline) {
+        ZQ_WriterStatus writer{};
+        ZQ_ChanStatus channel{};
+        if (ZQ_GetWriterStatus(&writer) != ZQ_OK || ZQ_GetChanStatus(0, &channel) != ZQ_OK)
+            return;
+        bool behind = false;
+        for (int slot = 0; slot < ZQ_MAX_READER_SLOTS; ++slot) {
+            ZQ_ReaderStatus reader{};
+            if (ZQ_GetReaderStatus(slot, &reader) == 1 && reader.alive && reader.generation == writer.generation &&
+                reader.position[0] < channel.written)
+                behind = true;
+        }
+        if (!behind)
+            return;
+        std::this_thread::sleep_for(kStep);
+    }
+}
+
+int VrdPlayer::Play(VrdFile& file, const Options& options)
+{
+    if (!CheckOptions(file, options))
+        return kFileError;
+    if (int code = Claim(file))
+        return code;
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const double framesPerSecond = options.speed / m_clk;
+    int64_t published = 0, position = m_begin;
+    bool done = false;
+    while (!s_stop && !done) {
+        const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        const int64_t due = int64_t(elapsed * framesPerSecond);
+        while (!s_stop && published < due && !done) {
+            const int count = int(std::min({due - published, m_end - position, kMaxStepFrames}));
+            if (!Publish(file, position, count)) {
+                ZQ_ReleaseWriter();
+                return Fail(kFileError, file.Error().empty() ? "the service refused samples" : file.Error());
+            }
+            published += count;
+            position += count;
+            if (position == m_end) {
+                if (options.loop)
+                    position = m_begin;
+                else
+                    done = true;
+            }
+        }
+        if (!done)
+            std::this_thread::sleep_for(kStep);
+    }
+    if (done)
+        WaitForReaders();
+    ZQ_ReleaseWriter();
+    return 0;
+}
