@@ -1055,7 +1055,7 @@ void CGraphWnd::DrawSpectrogram(QPainter& painter, const double divisions[2], co
 
         const int array = DrawArray(slot);
         if (m_pointCount > 0 && m_display[array].size() >= size_t(segments) * size_t(m_pointCount)) {
-            SpectrogramImage::Input input;
+            ColourMapImage::Input input;
             input.values = m_display[array].data();
             input.segments = segments;
             input.bins = m_pointCount;

@@ -24,7 +24,7 @@
 // on HiDPI screens while the layout stays in logical pixels.
 
 #include "views/axistransform.h"
-#include "views/spectrogramimage.h"
+#include "views/colourmapimage.h"
 #include "views/tracepolyline.h"
 
 #include <QFont>
@@ -262,7 +262,7 @@ protected:
     std::array<std::vector<float>, 4> m_work;
     unsigned m_displayGeneration = 0;
     TracePolyline m_polyline;
-    std::array<SpectrogramImage, 2> m_spectrogram;
+    std::array<ColourMapImage, 2> m_spectrogram;
 
 private:
     void OnCursorMoved(int cursor, int pixelX);

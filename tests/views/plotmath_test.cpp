@@ -8,7 +8,7 @@
 #include "views/peaksearch.h"
 #include "views/plotlayout.h"
 #include "views/rescaledivisions.h"
-#include "views/spectrogramimage.h"
+#include "views/colourmapimage.h"
 #include "views/tracepolyline.h"
 
 #include <gtest/gtest.h>
@@ -279,7 +279,7 @@ TEST(TracePolylineTest, ManySamplesKeepTheirExtremesPerColumn)
     EXPECT_FALSE(line.IsLines());
 }
 
-TEST(SpectrogramImageTest, EveryPixelTakesTheCellUnderItsCentre)
+TEST(ColourMapImageTest, EveryPixelTakesTheCellUnderItsCentre)
 {
     // 4 segments of 4 bins in a 40 x 40 part: cells of 10 x 10 pixels.
     // Bin k at frequency k covers k - 0.5 .. k + 0.5; the axis shows -0.5 .. 3.5.
@@ -291,14 +291,14 @@ TEST(SpectrogramImageTest, EveryPixelTakesTheCellUnderItsCentre)
     for (int i = 0; i <= 16; ++i)
         map.push_back(QColor(i, 255 - i, 7));
     const QRect part(100, 50, 40, 40);
-    SpectrogramImage::Input in;
+    ColourMapImage::Input in;
     in.values = values.data();
     in.segments = 4;
     in.bins = 4;
     in.levelMin = 0.0;
     in.levelMax = 16.0;
     in.frequency = AxisTransform::Vertical(-0.5, 3.5, 50, 90);
-    SpectrogramImage image;
+    ColourMapImage image;
     const QImage& out = image.Render(in, part, 1.0, map, 16, Qt::black);
     ASSERT_EQ(out.size(), QSize(40, 40));
     for (int s = 0; s < 4; ++s)
@@ -315,18 +315,18 @@ TEST(SpectrogramImageTest, EveryPixelTakesTheCellUnderItsCentre)
     EXPECT_EQ(QColor(twice.pixel(79, 0)).red(), 15);
 }
 
-TEST(SpectrogramImageTest, LevelsOutsideTheRangeClampToTheEnds)
+TEST(ColourMapImageTest, LevelsOutsideTheRangeClampToTheEnds)
 {
     std::vector<float> values = {-100.0f, 1e9f, std::nanf("")};
     std::vector<QColor> map = {Qt::blue, Qt::green, Qt::red};
-    SpectrogramImage::Input in;
+    ColourMapImage::Input in;
     in.values = values.data();
     in.segments = 3;
     in.bins = 1;
     in.levelMin = 0.0;
     in.levelMax = 1.0;
     in.frequency = AxisTransform::Vertical(-0.5, 0.5, 0, 3);
-    SpectrogramImage image;
+    ColourMapImage image;
     const QImage& out = image.Render(in, QRect(0, 0, 3, 3), 1.0, map, 2, Qt::black);
     EXPECT_EQ(QColor(out.pixel(0, 1)), QColor(Qt::blue));
     EXPECT_EQ(QColor(out.pixel(1, 1)), QColor(Qt::red));

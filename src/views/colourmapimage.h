@@ -1,5 +1,6 @@
 #pragma once
-// The cells of a spectrogram (segments across, frequency bins up) written as
+// The cells of a colour-map display such as the spectrogram (segments
+// across, frequency bins up) written as
 // the pixels of an image through the colour map: every device pixel takes
 // the colour of the cell that covers its centre, so the cost follows the
 // plot's pixels, not the number of cells, and the result is drawn with one
@@ -14,7 +15,7 @@
 #include <cstdint>
 #include <vector>
 
-class SpectrogramImage {
+class ColourMapImage {
 public:
     struct Input {
         const float* values = nullptr; // segment S's bins start at S × bins

@@ -1,4 +1,4 @@
-#include "spectrogramimage.h"
+#include "colourmapimage.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +10,7 @@ bool SameTransform(const AxisTransform& a, const AxisTransform& b)
 }
 } // namespace
 
-bool SpectrogramImage::Same(const Input& in, const QRect& part, double dpr, const std::vector<QColor>& map,
+bool ColourMapImage::Same(const Input& in, const QRect& part, double dpr, const std::vector<QColor>& map,
                             int mapCount, const QColor& background) const
 {
     if (m_image.isNull() || part != m_part || dpr != m_dpr || mapCount != m_mapCount
@@ -25,7 +25,7 @@ bool SpectrogramImage::Same(const Input& in, const QRect& part, double dpr, cons
            && in.generation == m_input.generation;
 }
 
-const QImage& SpectrogramImage::Render(const Input& input, const QRect& part, double dpr,
+const QImage& ColourMapImage::Render(const Input& input, const QRect& part, double dpr,
                                        const std::vector<QColor>& colourMap, int colourMapCount,
                                        const QColor& background)
 {
@@ -45,7 +45,7 @@ const QImage& SpectrogramImage::Render(const Input& input, const QRect& part, do
     return m_image;
 }
 
-void SpectrogramImage::Fill(const Input& in, const QRect& part, double dpr, int mapCount, QRgb background)
+void ColourMapImage::Fill(const Input& in, const QRect& part, double dpr, int mapCount, QRgb background)
 {
     const int w = std::max(0, int(std::lround(part.width() * dpr)));
     const int h = std::max(0, int(std::lround(part.height() * dpr)));
