@@ -41,6 +41,7 @@ MAX_HEADER_BYTES = 16 << 20
 # name may hold the text too).
 _HEADER_CANDIDATES = 8
 _BEGIN_LINE = b"beginheader:\r\n"
+_MADV_POPULATE_READ = 22  # <linux/mman.h>; Python 3.11's mmap module lacks it
 
 
 class VrdError(Exception):
@@ -472,18 +473,18 @@ class Recording:
         if self._blocks:
             self._map = np.memmap(self.path, dtype="<f4", mode="r", offset=HEAD_BYTES,
                                   shape=(self._blocks, count, self.block_frames))
-            self._advise(header)
+            # Samples are mostly read front to back, once.
+            self._advise(mmap.MADV_SEQUENTIAL)
         self._data = None
 
-    def _advise(self, header):
-        # The samples are read front to back, once: let the kernel read
-        # ahead. Only an optimisation: numpy does not promise its mmap.
+    def _advise(self, advice):
+        # Only an optimisation: numpy does not promise its mmap, nor every
+        # kernel each advice.
         handle = getattr(self._map, "_mmap", None)
-        if handle is not None and hasattr(handle, "madvise"):
-            try:
-                handle.madvise(mmap.MADV_SEQUENTIAL)
-            except (OSError, ValueError):
-                pass
+        try:
+            handle.madvise(advice)
+        except (AttributeError, OSError, ValueError):
+            pass
 
     def __repr__(self):
         return "<Recording %s: %d frames of %d channels at %g s>" % (
@@ -525,6 +526,10 @@ class Recording:
             return self._block_view(0, self.frames)
         if self._count == 1:
             return self._map.reshape(-1)[:self.frames].reshape(self.frames, 1).view(np.ndarray)
+        if set(self._indices) == set(range(self._count)):
+            # Every page is read: map them all in one call instead of a page
+            # fault each (Linux 5.14 on; older kernels refuse the advice).
+            self._advise(getattr(mmap, "MADV_POPULATE_READ", _MADV_POPULATE_READ))
         out = np.empty((self.frames, k), dtype=np.float32, order="F")
         for j, i in enumerate(self._indices):
             self._copy_channel(i, out[:, j])
