@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 # and fuzzing builds need the second list too.
 RUN_PACKAGES = cmake ninja-build g++ make pkg-config qt6-base-dev libgl-dev libasound2-dev libdw1
 TEST_PACKAGES = libgtest-dev libgmock-dev googletest libbenchmark-dev libfftw3-dev \
-                dbus-daemon dbus-bin clang libclang-rt-14-dev
+                dbus-daemon dbus-bin clang libclang-rt-14-dev python3-numpy python3-pytest
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -72,6 +72,7 @@ test-asan: deps-test
 bench: deps-test
 	$(call configure_tests,$(BUILD),)
 	@for b in $(BUILD)/bin/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_min_time=0.2 || exit 1; done
+	@KRV_BIN_DIR=$(CURDIR)/$(BUILD)/bin /usr/bin/python3 bench/python/vrdread_bench.py
 
 # The parsers of outside input under libFuzzer (clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer), each target for FUZZ_SECONDS. New inputs go to

@@ -1,0 +1,14 @@
+"""KRV companion package: recordings and the channel buffer service from
+Python.
+
+    krv.vrd.read(path)   a recording (*.vrd) as numpy arrays
+    krv.zq               live channels of the channel buffer service
+
+``python -m krv --help`` lists the command lines.
+"""
+
+from . import vrd, zq  # zq loads libzq.so only on first use
+
+__version__ = "1.01"
+
+__all__ = ["vrd", "zq"]

@@ -1,0 +1,127 @@
+"""krv.zq against real writer processes: zq-gen, vrd play and a Python
+writer in a child process."""
+
+import os
+import subprocess
+import sys
+import textwrap
+import time
+
+import numpy as np
+import pytest
+
+from conftest import PYTHON, record, run, tool, wait_for
+import krv.vrd as vrd
+import krv.zq as zq
+
+
+def collect(reader, frames, timeout=30, on_block=None):
+    """Reads every channel until each holds frames samples; returns them
+    and the channels as they were defined while the samples came."""
+    got, channels = None, []
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        time.sleep(0.01)
+        blocks = reader.read()
+        if not blocks:
+            continue
+        if got is None:
+            got = [[] for _ in blocks]
+            channels = reader.channels()
+        for pieces, block in zip(got, blocks):
+            pieces.append(block)
+        if on_block and blocks[0].size:
+            on_block(blocks[0].size)
+        if min(sum(p.size for p in pieces) for pieces in got) >= frames:
+            break
+    return [np.concatenate(pieces) for pieces in (got or [])], channels
+
+
+def test_reads_what_zq_gen_writes_without_gaps(processes):
+    frames, rate = 60000, 20000
+    reader = zq.Reader(client=4)    # before the writer: from its first sample on
+    gen = processes(tool("zq-gen"), "-s", "counter", "-n", "3", "-r", rate, "-c", frames, "--hold", "-q")
+    samples, channels = collect(reader, frames)
+    assert [(c.index, c.number, c.unit) for c in channels] == [(0, 1, "V"), (1, 2, "V"), (2, 3, "V")]
+    assert all(c.dt == pytest.approx(1 / rate) for c in channels)
+    # Channel k carries the sample index plus k.
+    for k, channel in enumerate(samples):
+        np.testing.assert_array_equal(channel, np.arange(frames) + k)
+    assert reader.lost() == [0, 0, 0]
+    assert gen.popen.poll() is None     # held by --hold until stopped
+
+
+def test_a_stalled_reader_is_told_its_loss(processes):
+    # At 250 kHz a ring of 2^19 samples lasts 2.1 s: a stall of 3.5 s loses.
+    rate = 250000
+    reader = zq.Reader(client=5)
+    processes(tool("zq-gen"), "-s", "counter", "-n", "1", "-r", rate, "-q")
+    first = collect(reader, rate // 10)[0][0]
+    assert reader.lost(0) == 0
+    np.testing.assert_array_equal(first, np.arange(first.size))
+    time.sleep(3.5)
+    after = reader.read()[0]
+    lost = reader.lost(0)
+    assert lost > rate
+    # The samples skipped are exactly those counted; what is read is whole.
+    assert after[0] == first[-1] + 1 + lost
+    np.testing.assert_array_equal(np.diff(after), 1)
+    shown = run(PYTHON, "-m", "krv", "stat")
+    assert shown.returncode == 0, shown.stderr
+    assert "client 5" in shown.stdout and "lost %d" % lost in shown.stdout, shown.stdout
+
+
+def test_vrd_play_arrives_whole_in_order_with_the_recordings_channels(tmp_path, processes):
+    rate, frames = 4000, 3 * 4000
+    path = record("continuous", str(tmp_path / "counter.vrd"), 3, frames, rate, 4096)
+    reader = zq.Reader(client=6)
+    play = processes(tool("vrd"), "play", path)
+    times = []
+    samples, channels = collect(reader, frames, on_block=lambda n: times.append((time.monotonic(), n)))
+    assert play.wait()[0] == 0
+    rec = vrd.read(path)
+    assert [(c.number, c.name, c.unit, c.dt) for c in channels] == \
+           [(c.number, c.name, c.unit, c.dt) for c in rec.channels]
+    for k, channel in enumerate(samples):
+        np.testing.assert_array_equal(channel, rec.data[:, k])
+    # A generous bound on the pace: the exact one is measured in a benchmark.
+    (start, first), (end, _) = times[0], times[-1]
+    pace = (frames - first) / (end - start)
+    assert 0.75 * rate < pace < 1.25 * rate
+
+
+WRITER = textwrap.dedent("""
+    import sys, numpy as np, krv.zq as zq
+    w = zq.Writer([(3, "Temp, inner", "\u00b0C", 1e-3), (7, "force", "N", 1e-3)])
+    w.write(np.stack([np.arange(5000), -np.arange(5000)], axis=1))
+    print("ready", flush=True)
+    sys.stdin.read()
+""")
+
+
+def test_writer_publishes_and_a_second_writer_gets_the_librarys_reason():
+    reader = zq.Reader(client=7)
+    child = subprocess.Popen([PYTHON, "-c", WRITER], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    try:
+        assert child.stdout.readline() == "ready\n"
+        assert [(c.number, c.name, c.unit, c.dt) for c in zq.channels()] == \
+               [(3, "Temp, inner", "\u00b0C", 1e-3), (7, "force", "N", 1e-3)]
+        frames = reader.read_frames()
+        np.testing.assert_array_equal(frames, np.stack([np.arange(5000), -np.arange(5000)], axis=1))
+        with pytest.raises(zq.BusyError) as caught:
+            zq.Writer([(1, "x", "V", 1e-3)])
+        assert caught.value.code == zq.E_BUSY
+        assert "live writer (pid %d)" % child.pid in str(caught.value)
+    finally:
+        child.stdin.close()
+        child.wait(10)
+    # Its end released the service: this process may write now.
+    assert wait_for(lambda: not zq.channels())
+    with zq.Writer([(1, "x", "V", 1e-3), (2, "y", "V", 1e-3)]) as writer:
+        with pytest.raises(ValueError):
+            writer.write(np.zeros(3))
+    with pytest.raises(zq.ZqError) as caught:
+        zq.Writer([(1, "x", "V", 0.0)])
+    assert caught.value.code == zq.E_ARGUMENT
+    with pytest.raises(ValueError):
+        zq.Reader(client=16)
