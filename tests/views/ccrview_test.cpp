@@ -93,6 +93,7 @@ TEST_F(CcrViewTest, PanelStartsNormedAtATenthOfASecondWithManualCursors)
     EXPECT_EQ(Sel(CCcrPanel::IdCursor).CurrentText(), "Manual");
     EXPECT_EQ(Sel(CCcrPanel::IdYDiv1).CurrentText(), "5");
     EXPECT_EQ(view->CursorMode(), 0);
+    EXPECT_EQ(StoredKeys(), (QStringList{"Curs:", "Dspl:", "YOff1:", "YDiv1:", "XOff:", "XDiv:"}));
 }
 
 TEST_F(CcrViewTest, ShowsNothingWithoutTheSecondChannel)

@@ -6,6 +6,7 @@
 
 #include "context/appcontext.h"
 #include "platform/appmessage.h"
+#include "platform/textarchive.h"
 #include "support/testenvironment.h"
 #include "viewtestframe.h"
 #include "views/paneldlg.h"
@@ -80,6 +81,20 @@ protected:
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(&selector, &wheel);
         QApplication::sendPostedEvents();
+    }
+    // The keys of the panel's settings lines, in the order it writes them.
+    QStringList StoredKeys()
+    {
+        QByteArray bytes;
+        TextArchive store;
+        store.OpenBuffer(&bytes, TextArchive::Mode::Store);
+        static_cast<CPanelDlg*>(view->Panel())->SerializePanel(store);
+        store.Close();
+        QStringList keys;
+        for (const QByteArray& line : bytes.split('\n'))
+            if (!line.isEmpty())
+                keys << QString::fromLatin1(line.left(line.indexOf(':') + 1));
+        return keys;
     }
     // The index of the largest value.
     static int MaxIndex(const float* values, int count)

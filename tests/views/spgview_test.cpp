@@ -122,6 +122,8 @@ TEST_F(SpgViewTest, LevelScalesWrapAndKeepTheRows)
     EXPECT_EQ(Sel(CSpgPanel::IdScale).Items(), (QStringList{"10 log p/p0", "dbV", "dbuV"}));
     EXPECT_EQ(Sel(CSpgPanel::IdWindow).CurrentText(), "Hann");
     EXPECT_EQ(Sel(CSpgPanel::IdXDiv).CurrentText(), "100 Hz");
+    EXPECT_EQ(StoredKeys(),
+              (QStringList{"XOff:", "YOff2:", "YOff1:", "Scale:", "XDiv:", "YDiv2:", "YDiv1:", "Wnd:"}));
 
     constexpr double dt = 1.0 / 8192;
     constexpr int n = 512;
