@@ -4,12 +4,19 @@
 // time of each 10 ms tick (poll, freeze, the views' ticks and the paints
 // they cause) and of each NotifyAnalysis as p50, p99 and max, and the
 // records captured against those the writer's samples allow (1.0: no record
-// missed).
+// missed). Then a page showing the spectrogram of a 10 s record of 50 kHz
+// (two channels): the time of its Analyse and of its paint at 1024 and 65536
+// points, each also against the bare transforms it needs (FftPlan alone,
+// same run), and the longest the user-interface thread is held.
 //
-//   bench_app [--seconds S]   (other arguments, such as Google Benchmark's, are ignored)
+//   bench_app [--seconds S] [--spectrogram-only]
+//   (other arguments, such as Google Benchmark's, are ignored)
 
+#include "analysis/fftplan.h"
+#include "analysis/segmentlayout.h"
 #include "context/analysisrecord.h"
 #include "context/appcontext.h"
+#include "panels/controlbar.h"
 #include "panels/viewbar.h"
 #include "platform/appmessage.h"
 #include "platform/companionbus.h"
@@ -27,6 +34,7 @@
 #include <QProcess>
 #include <QTimerEvent>
 #include <algorithm>
+#include <cmath>
 #include <unistd.h>
 #include <cstdio>
 #include <vector>
@@ -124,6 +132,92 @@ void Run(int pages, double seconds)
     std::fflush(stdout);
 }
 
+// Seconds for count transforms of n points on the same buffers: what the
+// spectrogram needs at least per channel.
+double BareTransforms(int n, int count)
+{
+    FftPlan plan(n);
+    std::vector<float> re(size_t(n), 0.5f), im(size_t(n), 0.0f);
+    QElapsedTimer timer;
+    timer.start();
+    for (int j = 0; j < count; ++j) {
+        re[0] = float(j);
+        plan.Transform(re.data(), im.data());
+    }
+    return double(timer.nsecsElapsed()) * 1e-9;
+}
+
+void RunSpectrogram()
+{
+    constexpr double rate = 50000.0;
+    constexpr int length = 500000; // 10 s
+    // A chirp in noise and a tone: what a user looks at, nothing degenerate.
+    std::vector<float> channels[2] = {std::vector<float>(length), std::vector<float>(length)};
+    unsigned noise = 1;
+    for (int t = 0; t < length; ++t) {
+        const double time = t / rate;
+        noise = noise * 1664525u + 1013904223u;
+        channels[0][size_t(t)] = float(std::sin(6.283185307 * (200 * time + 1000 * time * time)) + 1e-3 * (noise >> 16));
+        channels[1][size_t(t)] = float(std::sin(6.283185307 * 1000 * time));
+    }
+
+    BenchWindow window;
+    window.resize(1600, 1000);
+    window.Create();
+    window.show();
+    window.SetPageCount(1);
+    if (window.Record().run)
+        window.RunStop(); // the time view leaves the record alone
+    window.Bar()->Selector(CControlBar::IdAverages)->SelectKey(0, true); // "Auto": no notice
+    CViewBar* page = window.Page(0);
+    page->SelectView(ViewKind::Spg);
+    CGraphWnd* view = page->View(ViewKind::Spg);
+    QApplication::processEvents();
+    AnalysisRecord& record = window.Record();
+    record.captureArea[0] = channels[0].data();
+    record.captureArea[1] = channels[1].data();
+    record.captureLength = length;
+    record.captureChannels = 2;
+    record.captureTime = 1.0 / rate;
+    record.captureWord = 0;
+    record.averages = 0;
+    std::printf("spectrogram page: 10 s record of 50 kHz, two channels, %dx%d view\n", view->width(),
+                view->height());
+    double worst = 0.0;
+    const struct {
+        int points, overlap;
+    } cases[] = {{1024, 50}, {65536, 50}, {1024, 95}, {2048, 95}, {65536, 95}};
+    for (const auto& c : cases) {
+        record.points = c.points;
+        record.overlap = c.overlap;
+        record.hop = CWndKRV::HopFor(c.points, c.overlap);
+        const int rows = SegmentCount(length, 0, c.points, record.hop, 0);
+        std::vector<double> analyse, paint;
+        for (int run = 0; run < 3; ++run) {
+            QElapsedTimer timer;
+            timer.start();
+            view->Analyse();
+            analyse.push_back(double(timer.nsecsElapsed()) * 1e-6);
+            timer.restart();
+            view->repaint();
+            paint.push_back(double(timer.nsecsElapsed()) * 1e-6);
+        }
+        const double bare = 2 * BareTransforms(c.points, rows) * 1e3;
+        const double first = analyse[0] + paint[0];
+        worst = std::max(worst, first);
+        std::printf("  %5d points, overlap %2d%%, %4d rows: Analyse first %.1f ms, then %.1f ms (%.2f x bare "
+                    "transforms %.1f ms); paint first %.1f ms, then %.1f ms\n",
+                    c.points, c.overlap, rows, analyse[0], Percentile(analyse, 0.5), Percentile(analyse, 0.5) / bare,
+                    bare, paint[0], Percentile(paint, 0.5));
+        std::fflush(stdout);
+    }
+    std::printf("spectrogram page: user-interface thread held at most %.0f ms (Analyse and paint of one record)\n",
+                worst);
+    for (float*& area : record.captureArea)
+        area = nullptr;
+    record.captureLength = 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -137,6 +231,9 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
     QApplication app(argc, argv);
     double seconds = 20.0;
+    bool spectrogramOnly = false;
+    for (int i = 1; i < argc; ++i)
+        spectrogramOnly = spectrogramOnly || QByteArray(argv[i]) == "--spectrogram-only";
     for (int i = 1; i + 1 < argc; ++i)
         if (QByteArray(argv[i]) == "--seconds")
             seconds = std::max(1.0, QByteArray(argv[i + 1]).toDouble());
@@ -166,8 +263,10 @@ int main(int argc, char** argv)
     }
     std::printf("bench_app: 24 channels at 50 kHz from zq-gen, %.0f s per run, time view on every page\n",
                 seconds);
-    for (int pages : {1, 3, 6})
-        Run(pages, seconds);
+    if (!spectrogramOnly)
+        for (int pages : {1, 3, 6})
+            Run(pages, seconds);
+    RunSpectrogram();
     writer.terminate();
     writer.waitForFinished(5000);
     QDir(config).removeRecursively();

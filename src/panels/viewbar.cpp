@@ -3,6 +3,7 @@
 #include "context/analysisrecord.h"
 #include "context/appcontext.h"
 #include "context/mainframe.h"
+#include "panels/attentiondlg.h"
 #include "panels/controlbar.h"
 #include "platform/dialogtemplate.h"
 #include "platform/textarchive.h"
@@ -13,9 +14,7 @@
 #include "widgets/widgetcontrols.h"
 #include "zq.h"
 
-#include <QMessageBox>
 #include <QPainter>
-#include <QTimer>
 
 namespace {
 
@@ -71,14 +70,8 @@ const QColor kOffFace(80, 80, 80);
 const QColor kOnFace(255, 255, 192);
 // A tab without a view: the off face with a dimmed caption.
 const QColor kUnavailableText(140, 140, 140);
-
-// The self-closing notice: modal until it closes itself after ms.
-void ShowAttention(QWidget* parent, const QString& text, int ms)
-{
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Attention"), text, QMessageBox::Ok, parent);
-    QTimer::singleShot(ms, &box, &QDialog::accept);
-    box.exec();
-}
+// How long the notice that the spectrogram needs automatic averaging stays.
+constexpr int kAutoNoticeMs = 1000;
 
 } // namespace
 
@@ -207,13 +200,17 @@ void CViewBar::SelectView(ViewKind kind)
 
 void CViewBar::RequireAutoAveraging()
 {
-    if (m_frame->Record().averages == 0)
-        return;
-    ShowAttention(m_frame->Window(), QStringLiteral("Set avg must to auto"), 1000);
-    // Through the main bar, as if the user had chosen "Auto" there.
+    // The main bar's "Avg" is the choice; without a bar the record holds it.
     auto* bar = m_frame->Window()->findChild<CControlBar*>(QString(), Qt::FindDirectChildrenOnly);
-    if (bar) {
-        bar->Selector(CControlBar::IdAverages)->SelectKey(0, true);
+    CSelectorButton* averages = bar ? bar->Selector(CControlBar::IdAverages) : nullptr;
+    const int choice = averages ? averages->CurrentKey() : m_frame->Record().averages;
+    if (choice == 0)
+        return;
+    CAttentionDlg::Show(m_frame->Window(), QStringLiteral("Set avg must to auto"), kAutoNoticeMs);
+    // Through the main bar, as if the user had chosen "Auto" there.
+    if (averages) {
+        averages->SelectKey(0, true);
+        averages->update();
         return;
     }
     m_frame->Record().averages = 0;

@@ -1,6 +1,7 @@
 #include "paneldlg.h"
 
 #include "context/appcontext.h"
+#include "context/parsewithprefix.h"
 #include "platform/appmessage.h"
 #include "platform/textarchive.h"
 #include "widgets/selectorbutton.h"
@@ -56,6 +57,19 @@ void CPanelDlg::Notify(int code, Delivery delivery)
         SendAppMessage(m_view, WM_PANEL_NOTIFY, quintptr(code), 0);
     else
         PostAppMessage(m_view, WM_PANEL_NOTIFY, quintptr(code), 0);
+}
+
+void CPanelDlg::RegridOffset(int offsetId, int divisionId)
+{
+    CSelectorButton* offset = Selector(offsetId);
+    const CSelectorButton* division = Selector(divisionId);
+    if (!offset || !division)
+        return;
+    const double step = ParseWithPrefix(division->CurrentText());
+    if (!(step > 0.0))
+        return;
+    offset->SetNumeric(step, offset->IsNumeric() ? offset->NumericValue() : 0.0);
+    offset->update();
 }
 
 QRect CPanelDlg::Placement(const QRect& viewRect, int panelWidth)
@@ -134,7 +148,7 @@ void CPanelDlg::paintEvent(QPaintEvent*)
         const QRect box = group->geometry().adjusted(0, 0, -1, -1);
         painter.setBrush(colours.panelFill);
         if (m_groupOutlines)
-            painter.setPen(GroupColour(id, colours));
+            painter.setPen(OutlineColour(id, colours));
         else
             painter.setPen(Qt::NoPen);
         painter.drawRect(m_groupOutlines ? box : group->geometry());

@@ -113,6 +113,11 @@ public:
     // colon (or the whole key, without one); rest gets what follows.
     static bool MatchKey(const QString& line, const QString& key, QString* rest = nullptr);
 
+    // Makes the offset selector numeric with one step per the division
+    // selector's value (its text read with ParseWithPrefix), keeping the
+    // offset's value (0 when it was not numeric yet).
+    void RegridOffset(int offsetId, int divisionId);
+
     // Outline colour of a group box: trace colours for the two channel
     // groups, the accent for the cursor group, the panel line otherwise.
     static QColor GroupColour(int groupId, const ColourScheme& colours);
@@ -122,6 +127,12 @@ protected:
     virtual void OnInitDialog() {}
     // After a loaded line was applied to the selector with that id.
     virtual void LineLoaded(int id) { Q_UNUSED(id); }
+    // The outline a group is painted with; GroupColour unless a panel
+    // outlines a group otherwise.
+    virtual QColor OutlineColour(int groupId, const ColourScheme& colours) const
+    {
+        return GroupColour(groupId, colours);
+    }
 
     void SetNotifications(std::span<const PanelNotification> notifications);
     // testOrder empty: the write order is also the order of tests.

@@ -1,7 +1,10 @@
 #include "viewfactories.h"
 
+#include "views/acrview.h"
+#include "views/ccrview.h"
 #include "views/dmmview.h"
 #include "views/octview.h"
+#include "views/spgview.h"
 #include "views/timeview.h"
 
 // A view class enters its kind's slot as MakeView<CTimeView> and so on; the
@@ -15,9 +18,9 @@ const ViewFactories& RegisteredViews()
         nullptr, // Frf
         nullptr, // Coh
         nullptr, // Crs
-        nullptr, // Ccr
-        nullptr, // Acr
-        nullptr, // Spg
+        MakeView<CCcrView>, // Ccr
+        MakeView<CAcrView>, // Acr
+        MakeView<CSpgView>, // Spg
         MakeView<COctView>, // Oct
         MakeView<CDmmView>, // Dmm
     };

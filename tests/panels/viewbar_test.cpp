@@ -6,6 +6,10 @@
 #include "context/appcontext.h"
 #include "context/mainframe.h"
 #include "acquisition/hwmanager.h"
+#include "panels/attentiondlg.h"
+#include "panels/controlbar.h"
+#include "platform/dialogtemplate.h"
+#include "platform/modaldialog.h"
 #include "platform/textarchive.h"
 #include "support/testenvironment.h"
 #include "testview.h"
@@ -15,6 +19,8 @@
 #include "zq.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QLabel>
 #include <cstring>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -187,6 +193,7 @@ TEST_F(PageTest, TickAndBroadcastsReachTheViewsInOrder)
 {
     auto page = MakePage(AllTestViews());
     CTestView::Log().clear();
+    const int changesBefore = m_frame.averagesChanged;
     page->TickViews(0);
     EXPECT_EQ(CTestView::Log(), (QStringList{"Time.Tick", "OCT.Tick", "DMM.Tick"}));
     CTestView::Log().clear();
@@ -267,17 +274,57 @@ TEST_F(PageTest, LoadingShowsTheLastActiveViewOrNone)
 
 TEST_F(PageTest, SpectrogramAsksForAutomaticAveraging)
 {
+    DialogRecorder dialogs;
     auto page = MakePage(AllTestViews());
     m_frame.record.averages = 0;
     QTest::mouseClick(page->Tab(ViewKind::Spg), Qt::LeftButton);
     EXPECT_EQ(m_frame.averagesChanged, 0);
+    EXPECT_TRUE(dialogs.Runs().empty());
 
     QTest::mouseClick(page->Tab(ViewKind::Time), Qt::LeftButton);
     m_frame.record.averages = 4;
     QTest::mouseClick(page->Tab(ViewKind::Spg), Qt::LeftButton);
+    ASSERT_EQ(dialogs.Runs().size(), 1u);
+    EXPECT_EQ(dialogs.Runs()[0].title, "Attention");
     EXPECT_EQ(m_frame.record.averages, 0);
     EXPECT_EQ(m_frame.averagesChanged, 1);
     EXPECT_EQ(VisibleViews(*page), std::vector<ViewKind>{ViewKind::Spg});
+}
+
+// With the main bar: its "Avg" goes to "Auto" and tells the main window,
+// the notice closes itself, then the spectrogram analyses.
+TEST_F(PageTest, SpectrogramSwitchesTheMainBarsAveragesToAuto)
+{
+    DialogRecorder dialogs;
+    QString notice;
+    dialogs.SetDefaultHandler([&notice](QDialog& dialog) {
+        notice = ControlAs<QLabel>(&dialog, CAttentionDlg::kTextId)->text();
+        // Closes by itself after its second.
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 5000);
+    });
+    auto* bar = new CControlBar(&m_frame, &m_frame.window);
+    CSelectorButton& averages = *bar->Selector(CControlBar::IdAverages);
+    averages.SelectText(QStringLiteral("4"));
+    m_frame.record.averages = 4;
+    auto page = MakePage(AllTestViews());
+    CTestView::Log().clear();
+    const int changesBefore = m_frame.averagesChanged;
+
+    QTest::mouseClick(page->Tab(ViewKind::Spg), Qt::LeftButton);
+    ASSERT_EQ(dialogs.Runs().size(), 1u);
+    EXPECT_EQ(dialogs.Runs()[0].result, QDialog::Accepted);
+    EXPECT_EQ(notice, "Set avg must to auto");
+    EXPECT_EQ(averages.CurrentText(), "Auto");
+    EXPECT_EQ(m_frame.averagesChanged, changesBefore + 1);
+    EXPECT_EQ(VisibleViews(*page), std::vector<ViewKind>{ViewKind::Spg});
+    ASSERT_FALSE(CTestView::Log().isEmpty());
+    EXPECT_EQ(CTestView::Log().last(), "SPG.Analyse");
+
+    // Already "Auto": no notice the next time.
+    QTest::mouseClick(page->Tab(ViewKind::Time), Qt::LeftButton);
+    QTest::mouseClick(page->Tab(ViewKind::Spg), Qt::LeftButton);
+    EXPECT_EQ(dialogs.Runs().size(), 1u);
+    delete bar;
 }
 
 TEST_F(PageTest, ChoosingOctaveOrMultimeterDropsTheOctaveClientsUnreadSamples)

@@ -1,0 +1,97 @@
+#include "views/acrview.h"
+
+#include "analysis/correlation.h"
+#include "context/analysisrecord.h"
+#include "platform/appmessage.h"
+#include "views/acrpanel.h"
+#include "views/correlationaxis.h"
+#include "views/recordlayout.h"
+
+namespace {
+constexpr int kDivisionIds[2] = {CAcrPanel::IdYDiv1, CAcrPanel::IdYDiv2};
+constexpr int kOffsetIds[2] = {CAcrPanel::IdOff1, CAcrPanel::IdOff2};
+} // namespace
+
+CAcrView::CAcrView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, parent)
+{
+    m_xUnit = QStringLiteral("sec");
+}
+
+void CAcrView::CreatePanel()
+{
+    m_acrPanel = new CAcrPanel(this);
+    m_panel = m_acrPanel;
+}
+
+void CAcrView::StorePanel(TextArchive& archive) { m_acrPanel->SerializePanel(archive); }
+
+void CAcrView::LoadPanel(TextArchive& archive) { m_acrPanel->SerializePanel(archive); }
+
+void CAcrView::Analyse()
+{
+    if (!m_active || !m_record || !RecordLayout::Analysable(*m_record))
+        return;
+    const SegmentLayout layout = RecordLayout::Segments(*m_record);
+    const int n = layout.points;
+    const bool normed = m_acrPanel->Normed();
+    SizeDisplay(n, false);
+    for (int slot = 0; slot < 2; ++slot) {
+        const float* samples = RecordLayout::Channel(*m_record, SlotChannel(slot));
+        m_slotActive[slot] = samples
+                             && Correlate(m_work, samples + layout.start, samples + layout.start, Display(slot), n,
+                                          normed);
+        m_customUnit[slot] = normed ? CorrelationAxis::NormedUnit() : QString();
+    }
+    m_xStep = float(layout.dt);
+    m_xStart = CorrelationAxis::Origin(n, layout.dt);
+    MarkDisplayChanged();
+    if (m_first) {
+        Rescale(-1);
+        m_first = false;
+    } else {
+        update();
+    }
+}
+
+void CAcrView::Rescale(int slot)
+{
+    for (int s = 0; s < 2; ++s)
+        if ((slot == s || slot == -1) && m_slotActive[s] && m_pointCount > 0)
+            CorrelationAxis::RescaleTrace(*m_acrPanel, kDivisionIds[s], kOffsetIds[s], Display(s), m_pointCount);
+    if (slot == -1 && m_pointCount > 0)
+        CorrelationAxis::RescaleLag(*m_acrPanel, CAcrPanel::IdXDiv, CAcrPanel::IdXPos, m_pointCount, m_xStep);
+    CGraphWnd::Rescale(slot);
+}
+
+void CAcrView::DrawContent(QPainter& painter)
+{
+    const double divisions[2] = {m_acrPanel->Division(0), m_acrPanel->Division(1)};
+    const double offsets[2] = {m_acrPanel->Offset(0), m_acrPanel->Offset(1)};
+    DrawDivisionPlot(painter, divisions, offsets, m_acrPanel->XOffset(), m_acrPanel->TimePerDivision());
+}
+
+bool CAcrView::event(QEvent* event)
+{
+    if (AppMessage::NumberOf(event) == WM_PANEL_NOTIFY) {
+        OnPanelNotify(int(static_cast<const AppMessage*>(event)->WParam()));
+        return true;
+    }
+    return CGraphWnd::event(event);
+}
+
+void CAcrView::OnPanelNotify(int code)
+{
+    switch (code) {
+    case PanelXScale:
+    case PanelWindow: Analyse(); break;
+    case PanelDisplayMode:
+        Analyse();
+        Rescale(-1);
+        break;
+    case PanelYDiv1: m_acrPanel->RegridOffset(CAcrPanel::IdOff1, CAcrPanel::IdYDiv1); break;
+    case PanelYDiv2: m_acrPanel->RegridOffset(CAcrPanel::IdOff2, CAcrPanel::IdYDiv2); break;
+    case PanelXOffset: m_acrPanel->RegridOffset(CAcrPanel::IdXPos, CAcrPanel::IdXDiv); break;
+    default: break;
+    }
+    update();
+}

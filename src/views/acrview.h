@@ -1,0 +1,37 @@
+#pragma once
+// The auto correlation view: the circular auto correlation of the first
+// segment of each of the main bar's two channels over the lag, lag 0 in the
+// middle, one trace per channel. Analyse computes into display arrays 0 and
+// 1 from the captured record; DrawContent only draws them. UI thread only.
+
+#include "analysis/analysisworkspace.h"
+#include "views/graphwnd.h"
+
+class CAcrPanel;
+
+class CAcrView : public CGraphWnd {
+    Q_OBJECT
+public:
+    explicit CAcrView(MainFrame* frame, QWidget* parent = nullptr);
+
+    void Rescale(int slot) override;
+    void Analyse() override;
+    void CreatePanel() override;
+    void DrawContent(QPainter& painter) override;
+    void StorePanel(TextArchive& archive) override;
+    void LoadPanel(TextArchive& archive) override;
+
+    CAcrPanel* AcrPanel() const { return m_acrPanel; }
+    bool SlotShown(int slot) const { return m_slotActive[slot & 1]; }
+    float XStep() const { return m_xStep; }
+    double XStart() const { return m_xStart; }
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void OnPanelNotify(int code);
+
+    CAcrPanel* m_acrPanel = nullptr;
+    AnalysisWorkspace m_work;
+};

@@ -1,0 +1,39 @@
+#pragma once
+// The cross correlation view: the circular cross correlation of the first
+// segment of the main bar's "Ch1" channel with that of "Ch2" over the lag,
+// lag 0 in the middle, as one trace (slot 0; slot 1 stays hidden). Analyse
+// computes into display array 0 from the captured record; DrawContent only
+// draws it. UI thread only.
+
+#include "analysis/analysisworkspace.h"
+#include "views/graphwnd.h"
+
+class CCcrPanel;
+
+class CCcrView : public CGraphWnd {
+    Q_OBJECT
+public:
+    explicit CCcrView(MainFrame* frame, QWidget* parent = nullptr);
+
+    // The panel's "Curs": 0 manual, 1 cursors follow the maximum.
+    int CursorMode() override;
+    void Rescale(int slot) override;
+    void Analyse() override;
+    void CreatePanel() override;
+    void DrawContent(QPainter& painter) override;
+    void StorePanel(TextArchive& archive) override;
+    void LoadPanel(TextArchive& archive) override;
+
+    CCcrPanel* CcrPanel() const { return m_ccrPanel; }
+    float XStep() const { return m_xStep; }
+    double XStart() const { return m_xStart; }
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void OnPanelNotify(int code);
+
+    CCcrPanel* m_ccrPanel = nullptr;
+    AnalysisWorkspace m_work;
+};

@@ -1,0 +1,178 @@
+#include "views/spgview.h"
+
+#include "analysis/correlation.h"
+#include "context/analysisrecord.h"
+#include "platform/appmessage.h"
+#include "views/recordlayout.h"
+#include "views/spgpanel.h"
+#include "widgets/selectorbutton.h"
+
+#include <cmath>
+#include <span>
+
+namespace {
+constexpr int kDivisionIds[2] = {CSpgPanel::IdYDiv1, CSpgPanel::IdYDiv2};
+constexpr int kOffsetIds[2] = {CSpgPanel::IdOff1, CSpgPanel::IdOff2};
+
+// v toward zero to a whole multiple of 10.
+double TruncateToTens(double v) { return 10.0 * std::trunc(std::trunc(v) / 10.0); }
+} // namespace
+
+CSpgView::CSpgView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, parent)
+{
+    m_xUnit = QStringLiteral("Hz");
+    m_colourMapDrawing = true;
+    m_levelsInDb = true;
+}
+
+void CSpgView::CreatePanel()
+{
+    m_spgPanel = new CSpgPanel(this);
+    m_panel = m_spgPanel;
+}
+
+void CSpgView::StorePanel(TextArchive& archive) { m_spgPanel->SerializePanel(archive); }
+
+void CSpgView::LoadPanel(TextArchive& archive) { m_spgPanel->SerializePanel(archive); }
+
+const float* CSpgView::Row(int slot, int row) const
+{
+    return Display(slot & 1) + size_t(row) * size_t(m_pointCount);
+}
+
+void CSpgView::Analyse()
+{
+    if (!m_active || !m_record || !RecordLayout::Analysable(*m_record))
+        return;
+    const SegmentLayout layout = RecordLayout::Segments(*m_record);
+    if (layout.count < 2)
+        return;
+    const int bins = layout.Bins();
+    const size_t values = size_t(layout.count) * size_t(bins);
+    m_colourMapDrawing = true;
+    // Only the two arrays of rows: no second quantity, no N-sized rows.
+    SizeWorkArrays(bins, false, layout.count);
+    const WindowType window = m_spgPanel->AnalysisWindow();
+    const LevelScale scale = m_spgPanel->Scale();
+    for (int slot = 0; slot < 2; ++slot) {
+        const float* samples = RecordLayout::Channel(*m_record, SlotChannel(slot));
+        m_slotActive[slot] = samples
+                             && SpectrogramRows(m_work, samples, layout, window, scale,
+                                                std::span<float>(m_display[slot].data(), values));
+    }
+    m_rows = layout.count;
+    m_pointCount = bins;
+    m_xStep = float(0.5 / layout.dt / bins);
+    m_xStart = 0.0;
+    // The unit follows the scale; made again only when the scale changes.
+    if (!m_unitsMade || scale != m_lastScale) {
+        const QString unit = QString::fromStdString(SpectrogramUnit(scale));
+        m_customUnit[0] = m_customUnit[1] = unit;
+        m_unitsMade = true;
+    }
+    m_lastScale = scale;
+    MarkDisplayChanged();
+    FollowMaxima();
+    if (m_first) {
+        Rescale(-1);
+        m_first = false;
+    } else {
+        update();
+    }
+}
+
+CSpgView::LevelFit CSpgView::FitLevels(double max, double min)
+{
+    LevelFit fit;
+    if (max > 0.0)
+        max += 9.99;
+    if (min < 0.0)
+        min -= 9.99;
+    fit.top = TruncateToTens(max);
+    fit.bottom = TruncateToTens(min);
+    fit.division = fit.top - fit.bottom >= 100.0 ? 10.0 : 5.0;
+    fit.offset = 5.0 * fit.division - fit.top;
+    return fit;
+}
+
+void CSpgView::RescaleLevels(int slot)
+{
+    const float* values = Display(slot);
+    const size_t count = size_t(m_rows) * size_t(m_pointCount);
+    double max = -1e35, min = 1e35;
+    for (size_t i = 0; i < count; ++i) {
+        const double v = values[i];
+        if (!std::isfinite(v))
+            continue;
+        max = std::max(max, v);
+        min = std::min(min, v);
+    }
+    if (max < min)
+        return; // nothing finite to fit
+    const LevelFit fit = FitLevels(max, min);
+    CSelectorButton* division = m_spgPanel->Selector(kDivisionIds[slot]);
+    division->SelectNearest(fit.division);
+    division->update();
+    CSelectorButton* offset = m_spgPanel->Selector(kOffsetIds[slot]);
+    offset->SetNumeric(fit.division, fit.offset);
+    offset->update();
+}
+
+void CSpgView::RescaleFrequency()
+{
+    CSelectorButton* division = m_spgPanel->Selector(CSpgPanel::IdXDiv);
+    division->SelectNearest(double(m_xStep) * m_pointCount * 0.1);
+    division->update();
+    CSelectorButton* offset = m_spgPanel->Selector(CSpgPanel::IdXPos);
+    offset->SetNumeric(ParseWithPrefix(division->CurrentText()) * 0.1, 0.0);
+    offset->update();
+}
+
+void CSpgView::Rescale(int slot)
+{
+    if (m_rows > 0 && m_pointCount > 0) {
+        for (int s = 0; s < 2; ++s)
+            if ((slot == s || slot == -1) && m_slotActive[s])
+                RescaleLevels(s);
+        if (slot == -1)
+            RescaleFrequency();
+    }
+    CGraphWnd::Rescale(slot);
+}
+
+void CSpgView::DrawContent(QPainter& painter)
+{
+    const double divisions[2] = {m_spgPanel->Division(0), m_spgPanel->Division(1)};
+    const double offsets[2] = {m_spgPanel->Offset(0), m_spgPanel->Offset(1)};
+    DrawSpectrogram(painter, divisions, offsets, m_spgPanel->XOffset(), m_spgPanel->FrequencyPerDivision());
+}
+
+bool CSpgView::event(QEvent* event)
+{
+    if (AppMessage::NumberOf(event) == WM_PANEL_NOTIFY) {
+        OnPanelNotify(int(static_cast<const AppMessage*>(event)->WParam()));
+        return true;
+    }
+    return CGraphWnd::event(event);
+}
+
+void CSpgView::OnPanelNotify(int code)
+{
+    switch (code) {
+    case PanelXScale:
+    case PanelWindow:
+    case PanelDisplayMode: Analyse(); break;
+    case PanelLevelScale: {
+        const LevelScale before = m_lastScale;
+        Analyse();
+        if (before == LevelScale::LinearRms || m_spgPanel->Scale() == LevelScale::LinearRms)
+            Rescale(-1);
+        break;
+    }
+    case PanelYDiv1: m_spgPanel->RegridOffset(CSpgPanel::IdOff1, CSpgPanel::IdYDiv1); break;
+    case PanelYDiv2: m_spgPanel->RegridOffset(CSpgPanel::IdOff2, CSpgPanel::IdYDiv2); break;
+    case PanelXOffset: m_spgPanel->RegridOffset(CSpgPanel::IdXPos, CSpgPanel::IdXDiv); break;
+    default: break;
+    }
+    update();
+}
