@@ -2,9 +2,6 @@
 
 #include "analysis/windowedfft.h"
 
-#include <algorithm>
-#include <cstring>
-
 bool AnalysisWorkspace::Prepare(int points, WindowType window)
 {
     if (!m_plan.Prepare(points))
@@ -16,13 +13,12 @@ bool AnalysisWorkspace::Prepare(int points, WindowType window)
     }
     for (auto& sum : m_sums)
         sum.resize(points / 2);
+    for (auto& scratch : m_scratch)
+        scratch.resize(points / 2);
     return true;
 }
 
 void AnalysisWorkspace::TransformSegment(int slot, const float* samples, bool scale)
 {
-    const int n = Points();
-    std::memcpy(Re(slot), samples, n * sizeof(float));
-    std::fill_n(Im(slot), n, 0.0f);
-    WindowedFft(m_plan, m_window, Re(slot), Im(slot), scale);
+    WindowedFft(m_plan, m_window, samples, Re(slot), Im(slot), scale);
 }

@@ -13,6 +13,7 @@ class AnalysisWorkspace {
 public:
     static constexpr int kSlots = 2;        // complex work arrays of N floats
     static constexpr int kSums = 4;         // double accumulators of N/2
+    static constexpr int kScratch = 2;      // float arrays of N/2 (per-bin weights, one segment's values)
 
     // Plans length `points` (a power of two ≥ 2) with `window`. Returns false
     // for other lengths. Allocates only on a change.
@@ -24,10 +25,12 @@ public:
     float* Re(int slot) { return m_re[slot].data(); }
     float* Im(int slot) { return m_im[slot].data(); }
     double* Sum(int index) { return m_sums[index].data(); }
+    float* Scratch(int index) { return m_scratch[index].data(); }
     SegmentAverager& Averager() { return m_averager; }
 
-    // Copies N samples into slot `slot`, clears its imaginary part and runs
-    // WindowedFft with the prepared window.
+    // WindowedFft with the prepared window of N samples into slot `slot`: the
+    // result of copying them into its real part and clearing its imaginary
+    // part first, without that copy. `samples` may be Re(slot).
     void TransformSegment(int slot, const float* samples, bool scale);
 
 private:
@@ -36,5 +39,6 @@ private:
     std::vector<float> m_re[kSlots];
     std::vector<float> m_im[kSlots];
     std::vector<double> m_sums[kSums];
+    std::vector<float> m_scratch[kScratch];
     SegmentAverager m_averager;
 };

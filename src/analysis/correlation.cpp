@@ -1,30 +1,10 @@
 #include "analysis/correlation.h"
 
+#include "analysis/binkernels.h"
 #include "analysis/windowedfft.h"
 
 #include <algorithm>
 #include <cmath>
-
-namespace {
-
-// Copies n samples into re with their mean removed, clears im; returns Σ re².
-double CenteredCopy(const float* in, float* re, float* im, int n)
-{
-    double sum = 0.0;
-    for (int i = 0; i < n; ++i)
-        sum += in[i];
-    const double mean = sum / n;
-    double energy = 0.0;
-    for (int i = 0; i < n; ++i) {
-        const float v = static_cast<float>(in[i] - mean);
-        re[i] = v;
-        energy += double(v) * v;
-    }
-    std::fill_n(im, n, 0.0f);
-    return energy;
-}
-
-} // namespace
 
 bool Correlate(AnalysisWorkspace& work, const float* x, const float* y, float* out, int n, bool normalise)
 {
@@ -34,8 +14,8 @@ bool Correlate(AnalysisWorkspace& work, const float* x, const float* y, float* o
     float* ai = work.Im(0);
     float* br = work.Re(1);
     float* bi = work.Im(1);
-    double ea = CenteredCopy(x, ar, ai, n);
-    double eb = CenteredCopy(y, br, bi, n);
+    double ea = SubtractMean(x, n, ar);
+    double eb = SubtractMean(y, n, br);
     if (!normalise)
         ea = eb = 1.0;
     const double energy = std::sqrt(ea * eb);
@@ -45,21 +25,18 @@ bool Correlate(AnalysisWorkspace& work, const float* x, const float* y, float* o
     }
 
     const FftPlan& plan = work.Plan();
-    plan.Transform(ar, ai);
-    plan.Transform(br, bi);
-    for (int k = 0; k < n; ++k) {
-        const double Ar = ar[k], Ai = ai[k], Br = br[k], Bi = bi[k];
-        ar[k] = static_cast<float>(Ar * Br + Ai * Bi);
-        ai[k] = static_cast<float>(Ai * Br - Ar * Bi);
-    }
+    plan.TransformReal(ar, ar, ai, nullptr, 1.0f);
+    plan.TransformReal(br, br, bi, nullptr, 1.0f);
+    MultiplyConjugate(ar, ai, br, bi, n);
     ar[0] = 0.0f;
     ai[0] = 0.0f;
     plan.Transform(ar, ai);
 
-    const double h = 1.0 / (n * energy);
+    // Lag 0 moves to the middle: out[i] = h·result[(i + n − n/2) mod n].
+    const float h = static_cast<float>(1.0 / (n * energy));
     const int half = n / 2;
-    for (int i = 0; i < n; ++i)
-        out[i] = static_cast<float>(h * ar[(i + n - half) % n]);
+    ScaleValues(ar + half, n - half, h, out);
+    ScaleValues(ar, half, h, out + (n - half));
     return true;
 }
 
@@ -77,11 +54,16 @@ bool SpectrogramRows(AnalysisWorkspace& work, const float* channel, const Segmen
     const int bins = layout.Bins();
     if (rows.size() < static_cast<std::size_t>(layout.count) * bins)
         return false;
-    const double df = layout.BinSpacing();
     for (int j = 0; j < layout.count; ++j) {
         work.TransformSegment(0, channel + layout.start + static_cast<std::ptrdiff_t>(j) * layout.hop, true);
-        PowerSpectrum(bins, work.Re(0), work.Im(0), window, false, df, scale, 1.0);
-        std::copy_n(work.Re(0), bins, rows.begin() + static_cast<std::ptrdiff_t>(j) * bins);
+        // Density is off: the mean squares go straight into the row.
+        float* row = rows.data() + static_cast<std::size_t>(j) * bins;
+        const float* re = work.Re(0);
+        const float* im = work.Im(0);
+        const double bin0 = double(re[0]) * re[0] + double(im[0]) * im[0];
+        ScaledPowers(re, im, bins, 0.5f, row);
+        row[0] = static_cast<float>(bin0);
+        MeanSquareToLevels(bins, row, scale, 1.0);
     }
     return true;
 }

@@ -132,9 +132,13 @@ template <class V>
 // groups are contiguous in r and the window and the scale are applied on
 // the way in. Only butterfly (1, 3) of the second stage has a twiddle other
 // than 1. Outputs return to the positions their inputs came from.
+//
+// With a real `source` the input is source[i] (weighted) with imaginary
+// part 0: re and im are only written, and source may be re itself.
 template <class V>
 [[gnu::always_inline]] inline void FirstStagesBeforePermutation(float* re, float* im, int n, float wr, float wi,
-                                                                const float* window, float scale, bool weighted)
+                                                                const float* window, float scale, bool weighted,
+                                                                const float* source)
 {
     constexpr int W = sizeof(V) / sizeof(float);
     const int q = n / 4;
@@ -142,7 +146,16 @@ template <class V>
     for (int r = 0; r < q; r += W) {
         const int p0 = r, p1 = r + 2 * q, p2 = r + q, p3 = r + 3 * q;
         V x0r, x0i, x1r, x1i, x2r, x2i, x3r, x3i;
-        if (weighted) {
+        if (source) {
+            x0i = x1i = x2i = x3i = V{};
+            if (weighted) {
+                x0r = LoadWeighted(source, window, c, p0), x1r = LoadWeighted(source, window, c, p1);
+                x2r = LoadWeighted(source, window, c, p2), x3r = LoadWeighted(source, window, c, p3);
+            } else {
+                x0r = Load<V>(source + p0), x1r = Load<V>(source + p1);
+                x2r = Load<V>(source + p2), x3r = Load<V>(source + p3);
+            }
+        } else if (weighted) {
             x0r = LoadWeighted(re, window, c, p0), x0i = LoadWeighted(im, window, c, p0);
             x1r = LoadWeighted(re, window, c, p1), x1i = LoadWeighted(im, window, c, p1);
             x2r = LoadWeighted(re, window, c, p2), x2i = LoadWeighted(im, window, c, p2);
@@ -320,11 +333,16 @@ constexpr int kTile = 1 << kTileBits;
 // `scale` weight the input; weighted = false skips both.
 template <class Wide>
 [[gnu::always_inline]] inline void TransformBody(float* re, float* im, const Tables& t, const float* window,
-                                                 float scale, bool weighted)
+                                                 float scale, bool weighted, const float* source)
 {
     constexpr int W = sizeof(Wide) / sizeof(float);
     const int n = t.n;
     if (n == 2) {
+        if (source) {
+            re[1] = source[1];
+            re[0] = source[0];
+            im[0] = im[1] = 0.0f;
+        }
         float r0 = re[0], i0 = im[0], r1 = re[1], i1 = im[1];
         if (weighted) {
             const float w0 = (window ? window[0] : 1.0f) * scale, w1 = (window ? window[1] : 1.0f) * scale;
@@ -337,11 +355,11 @@ template <class Wide>
         return;
     }
     if (n / 4 >= W)
-        FirstStagesBeforePermutation<Wide>(re, im, n, t.twr[3], t.twi[3], window, scale, weighted);
+        FirstStagesBeforePermutation<Wide>(re, im, n, t.twr[3], t.twi[3], window, scale, weighted, source);
     else if (n / 4 >= 8)
-        FirstStagesBeforePermutation<v8f>(re, im, n, t.twr[3], t.twi[3], window, scale, weighted);
+        FirstStagesBeforePermutation<v8f>(re, im, n, t.twr[3], t.twi[3], window, scale, weighted, source);
     else
-        FirstStagesBeforePermutation<float>(re, im, n, t.twr[3], t.twi[3], window, scale, weighted);
+        FirstStagesBeforePermutation<float>(re, im, n, t.twr[3], t.twi[3], window, scale, weighted, source);
     int L = 4;
     if (n >= 128) {
         if (n / 16 >= W)
@@ -372,22 +390,23 @@ template <class Wide>
     }
 }
 
-void TransformPortable(float* re, float* im, const Tables& t, const float* window, float scale, bool weighted)
+void TransformPortable(float* re, float* im, const Tables& t, const float* window, float scale, bool weighted,
+                        const float* source)
 {
-    TransformBody<v8f>(re, im, t, window, scale, weighted);
+    TransformBody<v8f>(re, im, t, window, scale, weighted, source);
 }
 
 #if defined(__x86_64__)
 [[gnu::target("avx2,fma")]] void TransformAvx2(float* re, float* im, const Tables& t, const float* window,
-                                               float scale, bool weighted)
+                                               float scale, bool weighted, const float* source)
 {
-    TransformBody<v8f>(re, im, t, window, scale, weighted);
+    TransformBody<v8f>(re, im, t, window, scale, weighted, source);
 }
 
 [[gnu::target("avx512f")]] void TransformAvx512(float* re, float* im, const Tables& t, const float* window,
-                                                float scale, bool weighted)
+                                                float scale, bool weighted, const float* source)
 {
-    TransformBody<v16f>(re, im, t, window, scale, weighted);
+    TransformBody<v16f>(re, im, t, window, scale, weighted, source);
 }
 
 #endif
@@ -456,15 +475,20 @@ bool FftPlan::Prepare(int n)
 
 void FftPlan::Transform(float* re, float* im) const
 {
-    Run(re, im, nullptr, 1.0f, false);
+    Run(re, im, nullptr, 1.0f, false, nullptr);
 }
 
 void FftPlan::TransformWeighted(float* re, float* im, const float* window, float scale) const
 {
-    Run(re, im, window, scale, window != nullptr || scale != 1.0f);
+    Run(re, im, window, scale, window != nullptr || scale != 1.0f, nullptr);
 }
 
-void FftPlan::Run(float* re, float* im, const float* window, float scale, bool weighted) const
+void FftPlan::TransformReal(const float* x, float* re, float* im, const float* window, float scale) const
+{
+    Run(re, im, window, scale, window != nullptr || scale != 1.0f, x);
+}
+
+void FftPlan::Run(float* re, float* im, const float* window, float scale, bool weighted, const float* source) const
 {
     if (m_n == 0)
         return;
@@ -479,14 +503,14 @@ void FftPlan::Run(float* re, float* im, const float* window, float scale, bool w
     switch (ActiveKernel()) {
 #if defined(__x86_64__)
     case Kernel::Avx512:
-        TransformAvx512(re, im, tables, window, scale, weighted);
+        TransformAvx512(re, im, tables, window, scale, weighted, source);
         return;
     case Kernel::Avx2:
-        TransformAvx2(re, im, tables, window, scale, weighted);
+        TransformAvx2(re, im, tables, window, scale, weighted, source);
         return;
 #endif
     default:
-        TransformPortable(re, im, tables, window, scale, weighted);
+        TransformPortable(re, im, tables, window, scale, weighted, source);
         return;
     }
 }

@@ -47,8 +47,14 @@ public:
     // weighting folded into the first pass over the data. Any thread.
     void TransformWeighted(float* re, float* im, const float* window, float scale) const;
 
+    // The transform of the real signal x[i]·w[i]·scale (window null:
+    // x[i]·scale) into re and im, read from x in the first pass over the
+    // data: no copy of the input and no clearing of im beforehand. x may be
+    // re itself; otherwise it must not overlap re or im. Any thread.
+    void TransformReal(const float* x, float* re, float* im, const float* window, float scale) const;
+
 private:
-    void Run(float* re, float* im, const float* window, float scale, bool weighted) const;
+    void Run(float* re, float* im, const float* window, float scale, bool weighted, const float* source) const;
 
     int m_n = 0;
     int m_log2 = 0;

@@ -1,5 +1,6 @@
 #include "analysis/measurements.h"
 
+#include "analysis/binkernels.h"
 #include "analysis/windowedfft.h"
 
 #include <algorithm>
@@ -13,6 +14,9 @@ constexpr double kStandardGravity = 9.81;
 constexpr double kDenominatorGuard = 1e-10;
 // A response magnitude of 0 reads as this: −200 dB.
 constexpr double kMagnitudeFloor = 1e-10;
+// A mean square of exactly 0 is lifted to this before a logarithm.
+constexpr double kZeroMeanSquareLift = 0.5e-20;
+constexpr double kDbuReferenceVolts = 0.7746;
 
 bool Usable(const SegmentLayout& layout)
 {
@@ -24,22 +28,23 @@ const float* SegmentStart(const float* channel, const SegmentLayout& layout, int
     return channel + layout.start + static_cast<std::ptrdiff_t>(j) * layout.hop;
 }
 
-// Transforms segment after segment of both channels and hands each bin's
-// spectra X and Y to accumulate(k, Xr, Xi, Yr, Yi), in double.
-template <class Accumulate>
-void ForEachBinOfSegmentPairs(AnalysisWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
-                              int bins, Accumulate&& accumulate)
+// Transforms segment j of x into slot 0 and of y into slot 1 for every
+// segment and hands the four spectra to add(xr, xi, yr, yi, bins).
+template <class Add>
+void ForEachSegmentPair(AnalysisWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
+                        Add&& add)
 {
     for (int j = 0; j < layout.count; ++j) {
         work.TransformSegment(0, SegmentStart(x, layout, j), true);
         work.TransformSegment(1, SegmentStart(y, layout, j), true);
-        const float* xr = work.Re(0);
-        const float* xi = work.Im(0);
-        const float* yr = work.Re(1);
-        const float* yi = work.Im(1);
-        for (int k = 0; k < bins; ++k)
-            accumulate(k, double(xr[k]), double(xi[k]), double(yr[k]), double(yi[k]));
+        add(work.Re(0), work.Im(0), work.Re(1), work.Im(1), layout.Bins());
     }
+}
+
+void ClearSums(AnalysisWorkspace& work, int count, int bins)
+{
+    for (int s = 0; s < count; ++s)
+        std::fill_n(work.Sum(s), bins, 0.0);
 }
 
 std::string WithSuffix(std::string_view unit, std::string_view suffix)
@@ -49,105 +54,84 @@ std::string WithSuffix(std::string_view unit, std::string_view suffix)
     return text;
 }
 
-// Divides bins 0 … n−1 of (re, im) by u⁻¹·ω_k (or ω_k²); bin 0 becomes 0.
-void Integrate(float* re, float* im, int n, double df, double u, Integration integration)
+// The factor of each bin's magnitude in the amplitude spectrum: h for a
+// sine's bin ("RMS" turns its peak into its rms value; bin 0, the mean, is
+// its own rms value), with integration u/ω_k or u/ω_k² (bin 0, ω = 0, reads 0).
+void AmplitudeWeights(float* weight, int n, double h, double df, double u, Integration integration)
 {
-    re[0] = 0.0f;
-    im[0] = 0.0f;
+    weight[0] = integration == Integration::None ? 1.0f : 0.0f;
     for (int k = 1; k < n; ++k) {
-        const double omega = kTwoPi * df * k;
-        const double divisor = integration == Integration::Double ? omega * omega : omega;
-        const double factor = u / divisor;
-        re[k] = static_cast<float>(re[k] * factor);
-        im[k] = static_cast<float>(im[k] * factor);
+        double factor = h;
+        if (integration != Integration::None) {
+            const double omega = kTwoPi * df * k;
+            factor *= u / (integration == Integration::Double ? omega * omega : omega);
+        }
+        weight[k] = static_cast<float>(factor);
     }
 }
 
 double Magnitude(double re, double im) { return std::sqrt(re * re + im * im); }
 
-// Writes |H| and its phase in radians (polar) or Re H and Im H to
-// work.Sum(0) and work.Sum(1).
-void StoreResponse(AnalysisWorkspace& work, int k, double hr, double hi, bool polar)
+// The mean square of each bin from the spectrum of one segment: half the
+// power for a sine's bin, all of it for bin 0; `factor` is the density
+// factor (1 without density). Returns the largest.
+float SegmentMeanSquares(const float* re, const float* im, int bins, double factor, float* out)
 {
-    work.Sum(0)[k] = polar ? Magnitude(hr, hi) : hr;
-    work.Sum(1)[k] = polar ? std::atan2(hi, hr) : hi;
+    const double bin0 = (double(re[0]) * re[0] + double(im[0]) * im[0]) * factor;
+    float largest = ScaledPowers(re, im, bins, static_cast<float>(0.5 * factor), out);
+    out[0] = static_cast<float>(bin0);
+    return std::max(largest, out[0]);
 }
 
-// "H0": the mean over the segments of the ratio Y/X of each segment (of its
-// magnitude and phase, or of its real and imaginary parts) into work.Sum(0)
-// and work.Sum(1). A zero |X|² is replaced by the guard.
-void MeanOfSegmentRatios(AnalysisWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
-                         bool polar)
+// The factor e of the level scale (10·log10(e·M)); LogMaximum is per
+// spectrum and gives 1 here.
+double LevelFactor(LevelScale scale)
 {
-    const int bins = layout.Bins();
-    double* sumA = work.Sum(0);
-    double* sumB = work.Sum(1);
-    std::fill_n(sumA, bins, 0.0);
-    std::fill_n(sumB, bins, 0.0);
-    ForEachBinOfSegmentPairs(work, x, y, layout, bins, [&](int k, double Xr, double Xi, double Yr, double Yi) {
-        double den = Xr * Xr + Xi * Xi;
-        if (den == 0.0)
-            den = kDenominatorGuard;
-        const double hr = (Xr * Yr + Xi * Yi) / den;
-        const double hi = (Xr * Yi - Xi * Yr) / den;
-        if (polar) {
-            sumA[k] += Magnitude(hr, hi);
-            sumB[k] += std::atan2(hi, hr);
-        } else {
-            sumA[k] += hr;
-            sumB[k] += hi;
-        }
-    });
-    const double count = layout.count;
-    for (int k = 0; k < bins; ++k) {
-        sumA[k] /= count;
-        sumB[k] /= count;
+    switch (scale) {
+    case LevelScale::LogReference:   // p0 = 1
+    case LevelScale::DbV:
+    case LevelScale::LinearRms:
+    case LevelScale::LogMaximum:
+        return 1.0;
+    case LevelScale::DbU:
+        return 1.0 / (kDbuReferenceVolts * kDbuReferenceVolts);
     }
+    return 1.0;
 }
 
 // "H1" = Gxy/Gxx and "H2" = Gyy/Gyx from the spectra summed over the
 // segments (Gxy = Σ conj(X)·Y, Gyx = conj(Gxy), Gxx = Σ|X|², Gyy = Σ|Y|²),
-// into work.Sum(0) and work.Sum(1). Noise in y leaves H1 unbiased and raises
-// H2 by the noise power; for noise-free y both equal Y/X. A zero
-// denominator (Gxx, or |Gxy|² for H2) is replaced by the guard.
+// into work.Sum(0) and work.Sum(1) (|H| and its phase in radians, or Re H and
+// Im H). Noise in y leaves H1 unbiased and raises H2 by the noise power; for
+// noise-free y both equal Y/X. A zero denominator (Gxx, or |Gxy|² for H2) is
+// replaced by the guard.
 void RatioOfMeanSpectra(AnalysisWorkspace& work, const float* x, const float* y, const SegmentLayout& layout,
                         bool h2, bool polar)
 {
     const int bins = layout.Bins();
+    double* gxx = work.Sum(0);
+    double* gyy = work.Sum(1);
     double* gxyRe = work.Sum(2);
     double* gxyIm = work.Sum(3);
-    double* power = work.Sum(0);   // Gxx for H1, Gyy for H2; bin k is read before its result overwrites it
-    std::fill_n(gxyRe, bins, 0.0);
-    std::fill_n(gxyIm, bins, 0.0);
-    std::fill_n(power, bins, 0.0);
-    if (h2) {
-        ForEachBinOfSegmentPairs(work, x, y, layout, bins, [&](int k, double Xr, double Xi, double Yr, double Yi) {
-            gxyRe[k] += Xr * Yr + Xi * Yi;
-            gxyIm[k] += Xr * Yi - Xi * Yr;
-            power[k] += Yr * Yr + Yi * Yi;
-        });
-    } else {
-        ForEachBinOfSegmentPairs(work, x, y, layout, bins, [&](int k, double Xr, double Xi, double Yr, double Yi) {
-            gxyRe[k] += Xr * Yr + Xi * Yi;
-            gxyIm[k] += Xr * Yi - Xi * Yr;
-            power[k] += Xr * Xr + Xi * Xi;
-        });
-    }
+    ClearSums(work, 4, bins);
+    ForEachSegmentPair(work, x, y, layout, [&](const float* xr, const float* xi, const float* yr, const float* yi,
+                                               int n) { AddCrossSpectra(xr, xi, yr, yi, n, gxyRe, gxyIm, gxx, gyy); });
     for (int k = 0; k < bins; ++k) {
-        const double gr = gxyRe[k], gi = gxyIm[k], p = power[k];
+        const double gr = gxyRe[k], gi = gxyIm[k];
         double hr, hi;
         if (h2) {
             double den = gr * gr + gi * gi;
             if (den == 0.0)
                 den = kDenominatorGuard;
-            hr = p * gr / den;
-            hi = p * gi / den;
+            hr = gyy[k] * gr / den;
+            hi = gyy[k] * gi / den;
         } else {
-            const double den = p == 0.0 ? kDenominatorGuard : p;
+            const double den = gxx[k] == 0.0 ? kDenominatorGuard : gxx[k];
             hr = gr / den;
             hi = gi / den;
         }
-        StoreResponse(work, k, hr, hi, polar);
+        gxx[k] = polar ? Magnitude(hr, hi) : hr;
+        gyy[k] = polar ? std::atan2(hi, hr) : hi;
     }
 }
 
@@ -197,21 +181,35 @@ MeasurementResult AmplitudeSpectrum(AnalysisWorkspace& work, const float* channe
         return result;
     }
 
-    SegmentAverager& averager = work.Averager();
-    if (!averager.Begin(settings.average, out.first, bins, layout.count, 0.0f))
+    const AverageMode mode = settings.average;
+    if (out.first.size() < SegmentAverager::OutputSize(mode, bins, layout.count))
         return result;
     const double u = unit == "g" ? kStandardGravity : 1.0;
-    float* magnitude = work.Re(1);
+    float* weight = work.Scratch(0);
+    float* magnitude = work.Scratch(1);
+    AmplitudeWeights(weight, bins, h, layout.BinSpacing(), u, settings.integration);
+    double* sum = work.Sum(0);
+    if (mode == AverageMode::Linear)
+        std::fill_n(sum, bins, 0.0);
+    else if (mode == AverageMode::PeakHold)
+        std::fill_n(out.first.begin(), bins, 0.0f);
     for (int j = 0; j < layout.count; ++j) {
         work.TransformSegment(0, SegmentStart(channel, layout, j), true);
-        if (settings.integration != Integration::None)
-            Integrate(re, im, bins, layout.BinSpacing(), u, settings.integration);
-        magnitude[0] = static_cast<float>(Magnitude(re[0], im[0]));
-        for (int k = 1; k < bins; ++k)
-            magnitude[k] = static_cast<float>(Magnitude(re[k], im[k]) * h);
-        averager.Add(j, magnitude);
+        if (KeepsRows(mode)) {
+            WeightedMagnitudes(re, im, bins, weight, out.first.data() + static_cast<std::size_t>(j) * bins);
+            continue;
+        }
+        WeightedMagnitudes(re, im, bins, weight, magnitude);
+        if (mode == AverageMode::Linear)
+            AddValues(magnitude, bins, sum);
+        else
+            HoldValues(magnitude, bins, out.first.data());
     }
-    averager.Finish();
+    if (mode == AverageMode::Linear) {
+        const double divisor = layout.count > 1 ? layout.count : 1;
+        for (int k = 0; k < bins; ++k)
+            out.first[k] = static_cast<float>(sum[k] / divisor);
+    }
     result.firstUnit = WithSuffix(IntegratedUnit(unit, settings.integration), rms);
     result.computed = true;
     return result;
@@ -224,22 +222,61 @@ MeasurementResult PowerSpectralDensity(AnalysisWorkspace& work, const float* cha
     if (!Usable(layout) || !work.Prepare(layout.points, settings.window))
         return result;
     const int bins = layout.Bins();
-    SegmentAverager& averager = work.Averager();
-    if (!averager.Begin(settings.average, out, bins, layout.count, SegmentAverager::kLevelPeakStart))
+    const AverageMode mode = settings.average;
+    if (out.size() < SegmentAverager::OutputSize(mode, bins, layout.count))
         return result;
-    // "Linear" averages the mean squares and converts the mean once, so that
-    // the decibel scales show the level of the mean power.
-    const bool averageMeanSquares = settings.average == AverageMode::Linear;
-    for (int j = 0; j < layout.count; ++j) {
-        work.TransformSegment(0, SegmentStart(channel, layout, j), true);
-        MeanSquareSpectrum(bins, work.Re(0), work.Im(0), settings.window, settings.density, layout.BinSpacing());
-        if (!averageMeanSquares)
-            MeanSquareToLevels(bins, work.Re(0), settings.scale, 1.0);
-        averager.Add(j, work.Re(0));
-    }
-    averager.Finish();
-    if (averageMeanSquares)
+    const double densityFactor =
+        settings.density ? 1.0 / (layout.BinSpacing() * NoiseBandwidth(settings.window)) : 1.0;
+    const float* re = work.Re(0);
+    const float* im = work.Im(0);
+
+    if (mode == AverageMode::Linear) {
+        // The mean squares are averaged and their mean converted once, so
+        // that the decibel scales show the level of the mean power.
+        double* sum = work.Sum(0);
+        std::fill_n(sum, bins, 0.0);
+        for (int j = 0; j < layout.count; ++j) {
+            work.TransformSegment(0, SegmentStart(channel, layout, j), true);
+            AddPowers(re, im, bins, sum);
+        }
+        const double divisor = layout.count > 1 ? layout.count : 1;
+        out[0] = static_cast<float>(sum[0] * densityFactor / divisor);
+        for (int k = 1; k < bins; ++k)
+            out[k] = static_cast<float>(sum[k] * (0.5 * densityFactor) / divisor);
         MeanSquareToLevels(bins, out.data(), settings.scale, 1.0);
+    } else if (KeepsRows(mode)) {
+        for (int j = 0; j < layout.count; ++j) {
+            work.TransformSegment(0, SegmentStart(channel, layout, j), true);
+            float* row = out.data() + static_cast<std::size_t>(j) * bins;
+            SegmentMeanSquares(re, im, bins, densityFactor, row);
+            MeanSquareToLevels(bins, row, settings.scale, 1.0);
+        }
+    } else if (!IsDecibelScale(settings.scale)) {
+        std::fill_n(out.begin(), bins, SegmentAverager::kLevelPeakStart);
+        float* meanSquares = work.Scratch(0);
+        for (int j = 0; j < layout.count; ++j) {
+            work.TransformSegment(0, SegmentStart(channel, layout, j), true);
+            SegmentMeanSquares(re, im, bins, densityFactor, meanSquares);
+            HoldValues(meanSquares, bins, out.data());
+        }
+    } else {
+        // The largest level is the level of the largest mean square (lifted
+        // from 0, per segment relative to its maximum in "10 log p/pmax"):
+        // one logarithm per bin for the record.
+        double* hold = work.Sum(0);
+        std::fill_n(hold, bins, 0.0);
+        float* meanSquares = work.Scratch(0);
+        const bool relative = settings.scale == LevelScale::LogMaximum;
+        for (int j = 0; j < layout.count; ++j) {
+            work.TransformSegment(0, SegmentStart(channel, layout, j), true);
+            const double largest = SegmentMeanSquares(re, im, bins, densityFactor, meanSquares);
+            const double e = relative ? 1.0 / (largest == 0.0 ? kZeroMeanSquareLift : largest) : 1.0;
+            HoldScaled(meanSquares, bins, e, kZeroMeanSquareLift, hold);
+        }
+        const double e = LevelFactor(settings.scale);
+        for (int k = 0; k < bins; ++k)
+            out[k] = static_cast<float>(10.0 * std::log10(e * hold[k]));
+    }
     result.firstUnit = LevelUnitText(settings.scale, unit, settings.density);
     result.levelsInDb = IsDecibelScale(settings.scale);
     result.computed = true;
@@ -257,18 +294,29 @@ MeasurementResult FrequencyResponse(AnalysisWorkspace& work, const float* x, con
     if (first.size() < static_cast<std::size_t>(bins) || second.size() < static_cast<std::size_t>(bins))
         return result;
     const bool polar = settings.display == FrfDisplay::MagnitudePhase;
-    if (settings.estimator == FrfEstimator::H0)
-        MeanOfSegmentRatios(work, x, y, layout, polar);
-    else
-        RatioOfMeanSpectra(work, x, y, layout, settings.estimator == FrfEstimator::H2, polar);
-
     const double* a = work.Sum(0);
     const double* b = work.Sum(1);
+    double divisor = 1.0;
+    if (settings.estimator == FrfEstimator::H0) {
+        // The mean over the segments of each segment's Y/X (of its magnitude
+        // and phase, or of its real and imaginary parts); where X is 0 the
+        // ratio is that of 0 to the guard.
+        ClearSums(work, 2, bins);
+        ForEachSegmentPair(work, x, y, layout,
+                           [&](const float* xr, const float* xi, const float* yr, const float* yi, int n) {
+                               AddRatios(xr, xi, yr, yi, n, polar, work.Sum(0), work.Sum(1));
+                           });
+        divisor = layout.count;
+    } else {
+        RatioOfMeanSpectra(work, x, y, layout, settings.estimator == FrfEstimator::H2, polar);
+    }
+
     const bool decibels = polar && settings.level == FrfLevel::TenLog;
     for (int k = 0; k < bins; ++k) {
+        const double magnitude = a[k] / divisor;
         // Levels of an amplitude ratio are 20·log10.
-        first[k] = static_cast<float>(decibels ? 20.0 * std::log10(std::max(a[k], kMagnitudeFloor)) : a[k]);
-        second[k] = static_cast<float>(polar ? b[k] * kDegreesPerRadian : b[k]);
+        first[k] = static_cast<float>(decibels ? 20.0 * std::log10(std::max(magnitude, kMagnitudeFloor)) : magnitude);
+        second[k] = static_cast<float>(polar ? b[k] / divisor * kDegreesPerRadian : b[k] / divisor);
     }
     if (polar) {
         result.levelsInDb = decibels;
@@ -295,14 +343,9 @@ MeasurementResult Coherence(AnalysisWorkspace& work, const float* x, const float
     double* sxyIm = work.Sum(1);
     double* sxx = work.Sum(2);
     double* syy = work.Sum(3);
-    for (int s = 0; s < 4; ++s)
-        std::fill_n(work.Sum(s), bins, 0.0);
-    ForEachBinOfSegmentPairs(work, x, y, layout, bins, [&](int k, double Xr, double Xi, double Yr, double Yi) {
-        sxyRe[k] += Xr * Yr + Xi * Yi;
-        sxyIm[k] += Xi * Yr - Xr * Yi;
-        sxx[k] += Xr * Xr + Xi * Xi;
-        syy[k] += Yr * Yr + Yi * Yi;
-    });
+    ClearSums(work, 4, bins);
+    ForEachSegmentPair(work, x, y, layout, [&](const float* xr, const float* xi, const float* yr, const float* yi,
+                                               int n) { AddCrossSpectra(xr, xi, yr, yi, n, sxyRe, sxyIm, sxx, syy); });
     for (int k = 0; k < bins; ++k) {
         const double den = sxx[k] * syy[k];
         const double num = sxyRe[k] * sxyRe[k] + sxyIm[k] * sxyIm[k];
@@ -324,14 +367,11 @@ MeasurementResult CrossSpectrum(AnalysisWorkspace& work, const float* x, const f
         return result;
     double* sumMagnitude = work.Sum(0);
     double* sumPhase = work.Sum(1);
-    std::fill_n(sumMagnitude, bins, 0.0);
-    std::fill_n(sumPhase, bins, 0.0);
-    ForEachBinOfSegmentPairs(work, x, y, layout, bins, [&](int k, double Xr, double Xi, double Yr, double Yi) {
-        const double pr = Xr * Yr + Xi * Yi;
-        const double pi = Xi * Yr - Xr * Yi;
-        sumMagnitude[k] += Magnitude(pr, pi);
-        sumPhase[k] += std::atan2(pi, pr);
-    });
+    ClearSums(work, 2, bins);
+    ForEachSegmentPair(work, x, y, layout,
+                       [&](const float* xr, const float* xi, const float* yr, const float* yi, int n) {
+                           AddPolarProducts(xr, xi, yr, yi, n, sumMagnitude, sumPhase);
+                       });
     const double count = layout.count;
     const double densityFactor = density ? 1.0 / (layout.BinSpacing() * NoiseBandwidth(window)) : 1.0;
     for (int k = 0; k < bins; ++k) {

@@ -1,5 +1,7 @@
 #include "analysis/windowedfft.h"
 
+#include "analysis/binkernels.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -24,6 +26,18 @@ void WindowedFft(const FftPlan& plan, const WindowTable& window, float* re, floa
     }
 }
 
+void WindowedFft(const FftPlan& plan, const WindowTable& window, const float* samples, float* re, float* im,
+                 bool scale)
+{
+    const float* w = window.Type() == WindowType::Rectangle ? nullptr : window.Values().data();
+    const float c = scale ? static_cast<float>(window.AmplitudeFactor()) : 1.0f;
+    plan.TransformReal(samples, re, im, w, c);
+    if (scale && plan.Size() > 0) {
+        re[0] *= 0.5f;
+        im[0] *= 0.5f;
+    }
+}
+
 void WindowedFft(float* re, float* im, int n, WindowType window, bool scale)
 {
     FftPlan plan;
@@ -38,13 +52,9 @@ void MeanSquareSpectrum(int n, float* re, const float* im, WindowType window, bo
     if (n <= 0)
         return;
     const double densityFactor = density ? 1.0 / (df * NoiseBandwidth(window)) : 1.0;
-    const double sineFactor = 0.5 * densityFactor;
-    re[0] = static_cast<float>((double(re[0]) * re[0] + double(im[0]) * im[0]) * densityFactor);
-    for (int k = 1; k < n; ++k) {
-        const double r = re[k];
-        const double i = im[k];
-        re[k] = static_cast<float>((r * r + i * i) * sineFactor);
-    }
+    const double bin0 = (double(re[0]) * re[0] + double(im[0]) * im[0]) * densityFactor;
+    ScaledPowers(re, im, n, static_cast<float>(0.5 * densityFactor), re);
+    re[0] = static_cast<float>(bin0);
 }
 
 void MeanSquareToLevels(int n, float* values, LevelScale scale, double p0)
@@ -57,9 +67,7 @@ void MeanSquareToLevels(int n, float* values, LevelScale scale, double p0)
         e = 1.0 / (p0 * p0);
         break;
     case LevelScale::LogMaximum: {
-        double largest = 0.0;
-        for (int k = 0; k < n; ++k)
-            largest = std::max(largest, double(values[k]));
+        const double largest = LargestValue(values, n);
         e = 1.0 / (largest == 0.0 ? kZeroMeanSquareLift : largest);
         break;
     }
@@ -69,10 +77,7 @@ void MeanSquareToLevels(int n, float* values, LevelScale scale, double p0)
         e = 1.0 / (kDbuReferenceVolts * kDbuReferenceVolts);
         break;
     }
-    for (int k = 0; k < n; ++k) {
-        const double m = values[k] == 0.0f ? kZeroMeanSquareLift : double(values[k]);
-        values[k] = static_cast<float>(10.0 * std::log10(e * m));
-    }
+    DecibelsInPlace(values, n, e, static_cast<float>(kZeroMeanSquareLift));
 }
 
 void PowerSpectrum(int n, float* re, const float* im, WindowType window, bool density, double df,

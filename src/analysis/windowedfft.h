@@ -15,6 +15,12 @@
 // segment into re and clear im first. Does not allocate; any thread.
 void WindowedFft(const FftPlan& plan, const WindowTable& window, float* re, float* im, bool scale);
 
+// The same for N real samples read from `samples` (not changed; it may be re
+// itself): the result as if they were copied into re and im cleared, without
+// that copy. Does not allocate; any thread.
+void WindowedFft(const FftPlan& plan, const WindowTable& window, const float* samples, float* re, float* im,
+                 bool scale);
+
 // The same without prepared tables: plans length n and the window per call
 // (allocates). For one-off transforms; views keep a AnalysisWorkspace.
 void WindowedFft(float* re, float* im, int n, WindowType window, bool scale);

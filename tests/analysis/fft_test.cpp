@@ -333,3 +333,37 @@ TEST(WindowedFftTest, OnePlanSharedByTwoThreads)
     EXPECT_TRUE(ok1);
     EXPECT_TRUE(ok2);
 }
+
+TEST(WindowedFftTest, RealInputEqualsCopiedInputWithClearedImaginaryPart)
+{
+    // Every first-pass variant (the smallest lengths, vector widths, the tiled
+    // permutation), every kernel, weighted or not, with the input read from a
+    // separate array and from the real output array itself.
+    for (const auto kernel : {FftPlan::Kernel::Portable, FftPlan::Kernel::Avx2, FftPlan::Kernel::Avx512}) {
+        for (int log2n = 1; log2n <= 16; ++log2n) {
+            const int n = 1 << log2n;
+            FftPlan plan(n);
+            plan.SelectKernel(kernel);
+            const std::vector<float> x = RandomSignal(n, 40 + log2n).re;
+            for (const auto type : {WindowType::Rectangle, WindowType::Flattop, WindowType::LowSidelobe}) {
+                const WindowTable window(type, n);
+                for (const bool scale : {false, true}) {
+                    std::vector<float> copiedRe = x, copiedIm(n, 0.0f);
+                    WindowedFft(plan, window, copiedRe.data(), copiedIm.data(), scale);
+                    std::vector<float> re(n + 1, kSentinel), im(n + 1, kSentinel);
+                    WindowedFft(plan, window, x.data(), re.data(), im.data(), scale);
+                    std::vector<float> inPlaceRe = x, inPlaceIm(n, kSentinel);
+                    WindowedFft(plan, window, inPlaceRe.data(), inPlaceRe.data(), inPlaceIm.data(), scale);
+                    for (int k = 0; k < n; ++k) {
+                        ASSERT_EQ(re[k], copiedRe[k]) << n << " " << k;
+                        ASSERT_EQ(im[k], copiedIm[k]) << n << " " << k;
+                        ASSERT_EQ(inPlaceRe[k], copiedRe[k]) << n << " " << k;
+                        ASSERT_EQ(inPlaceIm[k], copiedIm[k]) << n << " " << k;
+                    }
+                    EXPECT_EQ(re[n], kSentinel);
+                    EXPECT_EQ(im[n], kSentinel);
+                }
+            }
+        }
+    }
+}

@@ -6,6 +6,7 @@
 #include "analysis/segmentlayout.h"
 #include "analysis/measurements.h"
 #include "analysis/windowedfft.h"
+#include "fftreference.h"
 
 #include <gtest/gtest.h>
 
@@ -698,4 +699,278 @@ TEST(MeasurementTest, WritesNothingPastTheDocumentedLength)
     ASSERT_TRUE(SpectrogramRows(work, x.data(), layout, WindowType::Hann, LevelScale::LogMaximum,
                                 std::span(spg).first(rows)));
     EXPECT_EQ(spg[rows], sentinel);
+}
+
+// ---- Averaging over many segments against a plain double-precision
+// formulation: each segment's spectrum by the direct DFT sum in double,
+// combined as the measurements document.
+
+namespace {
+
+// Bins 0 … N/2 − 1 of the windowed, amplitude-scaled DFT of N samples in
+// double (bin 0 with half the amplitude factor, so that it reads the mean).
+std::vector<std::complex<double>> ScaledDft(const float* x, int n, WindowType window)
+{
+    std::vector<double> cosine(n), sine(n), weighted(n);
+    for (int i = 0; i < n; ++i) {
+        cosine[i] = std::cos(2 * kPi * i / n);
+        sine[i] = std::sin(2 * kPi * i / n);
+        weighted[i] = x[i] * WindowValue(window, i, n);
+    }
+    const double c = AmplitudeFactor(window, n);
+    std::vector<std::complex<double>> out(n / 2);
+    for (int k = 0; k < n / 2; ++k) {
+        std::complex<double> sum = 0;
+        for (int i = 0; i < n; ++i) {
+            const int m = static_cast<int>((static_cast<long long>(k) * i) % n);
+            sum += weighted[i] * std::complex<double>(cosine[m], -sine[m]);
+        }
+        out[k] = sum * (k == 0 ? c / 2 : c);
+    }
+    return out;
+}
+
+struct Record {
+    std::vector<float> x, y;
+    SegmentLayout layout;
+    std::vector<std::vector<std::complex<double>>> X, Y;   // per segment
+};
+
+// Noise x and y = x smoothed and delayed plus independent noise, with a
+// silent stretch so that one segment is all zeros; segments overlap by an
+// odd amount.
+Record MakeRecord(int n, WindowType window, int count)
+{
+    Record r;
+    const int hop = n / 2 + 3;
+    const int length = (count - 1) * hop + n + 5;
+    r.x = Noise(length, 7);
+    const std::vector<float> extra = Noise(length, 8);
+    r.y.resize(length);
+    for (int i = 0; i < length; ++i)
+        r.y[i] = 0.5f * r.x[std::max(0, i - 3)] + 0.25f * r.x[std::max(0, i - 4)] + 0.3f * extra[i];
+    const int silent = (count - 1) * hop;
+    std::fill(r.x.begin() + silent, r.x.begin() + silent + n, 0.0f);
+    r.layout = MakeSegmentLayout(length, 0, n, hop, count, 1.0 / 1000.0);
+    for (int j = 0; j < count; ++j) {
+        r.X.push_back(ScaledDft(r.x.data() + j * hop, n, window));
+        r.Y.push_back(ScaledDft(r.y.data() + j * hop, n, window));
+    }
+    return r;
+}
+
+double MeanSquareOf(std::complex<double> v, int k) { return std::norm(v) * (k == 0 ? 1.0 : 0.5); }
+
+double LevelOf(double meanSquare, LevelScale scale, double largest)
+{
+    const double m = meanSquare == 0.0 ? 0.5e-20 : meanSquare;
+    switch (scale) {
+    case LevelScale::LinearRms:
+        return meanSquare;
+    case LevelScale::LogMaximum:
+        return 10 * std::log10(m / (largest == 0.0 ? 0.5e-20 : largest));
+    case LevelScale::DbU:
+        return 10 * std::log10(m / (0.7746 * 0.7746));
+    default:
+        return 10 * std::log10(m);
+    }
+}
+
+// Levels within 1e-3 dB; linear values within 1e-4 of the largest.
+void ExpectLevels(const float* actual, const std::vector<double>& expected, LevelScale scale, const char* what)
+{
+    const double largest = *std::max_element(expected.begin(), expected.end());
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        const double tolerance = IsDecibelScale(scale) ? 1e-3 : 1e-4 * largest;
+        ASSERT_NEAR(actual[k], expected[k], tolerance) << what << " bin " << k;
+    }
+}
+
+} // namespace
+
+TEST(SegmentAveragingTest, PsdEveryModeScaleAndOddWindowAgainstPlainSums)
+{
+    const int n = 128, count = 6, bins = n / 2;
+    for (const auto window : {WindowType::Bartlett, WindowType::Flattop, WindowType::LowSidelobe}) {
+        const Record r = MakeRecord(n, window, count);
+        AnalysisWorkspace work;
+        for (const auto scale : {LevelScale::LinearRms, LevelScale::LogMaximum, LevelScale::DbU}) {
+            for (const bool density : {false, true}) {
+                const double densityFactor = density ? 1.0 / (r.layout.BinSpacing() * NoiseBandwidth(window)) : 1.0;
+                std::vector<std::vector<double>> squares(count, std::vector<double>(bins));
+                std::vector<double> largest(count, 0.0);
+                for (int j = 0; j < count; ++j)
+                    for (int k = 0; k < bins; ++k) {
+                        squares[j][k] = MeanSquareOf(r.X[j][k], k) * densityFactor;
+                        largest[j] = std::max(largest[j], squares[j][k]);
+                    }
+                PsdSettings settings{window, AverageMode::Linear, scale, density};
+
+                std::vector<float> out(count * bins);
+                ASSERT_TRUE(PowerSpectralDensity(work, r.x.data(), r.layout, settings, "V", out).computed);
+                std::vector<double> mean(bins, 0.0);
+                for (int k = 0; k < bins; ++k)
+                    for (int j = 0; j < count; ++j)
+                        mean[k] += squares[j][k] / count;
+                const double meanLargest = *std::max_element(mean.begin(), mean.end());
+                std::vector<double> expected(bins);
+                for (int k = 0; k < bins; ++k)
+                    expected[k] = LevelOf(mean[k], scale, meanLargest);
+                ExpectLevels(out.data(), expected, scale, "linear");
+
+                settings.average = AverageMode::PeakHold;
+                ASSERT_TRUE(PowerSpectralDensity(work, r.x.data(), r.layout, settings, "V", out).computed);
+                for (int k = 0; k < bins; ++k) {
+                    expected[k] = -1e37;
+                    for (int j = 0; j < count; ++j)
+                        expected[k] = std::max(expected[k], LevelOf(squares[j][k], scale, largest[j]));
+                }
+                ExpectLevels(out.data(), expected, scale, "peak");
+
+                settings.average = AverageMode::Cascade;
+                ASSERT_TRUE(PowerSpectralDensity(work, r.x.data(), r.layout, settings, "V", out).computed);
+                for (int j = 0; j < count; ++j) {
+                    for (int k = 0; k < bins; ++k)
+                        expected[k] = LevelOf(squares[j][k], scale, largest[j]);
+                    ExpectLevels(out.data() + j * bins, expected, scale, "row");
+                }
+                // The last segment is silent: a zero mean square is lifted.
+                const float silent = out[(count - 1) * bins + 5];
+                if (scale == LevelScale::DbU) {
+                    EXPECT_NEAR(silent, 10 * std::log10(0.5e-20 / (0.7746 * 0.7746)), 1e-4);
+                } else if (scale == LevelScale::LogMaximum) {
+                    EXPECT_NEAR(silent, 0.0, 1e-6);
+                }
+            }
+        }
+    }
+}
+
+TEST(SegmentAveragingTest, AmplitudeAndSpectrogramRowsAgainstPlainSums)
+{
+    const int n = 64, count = 5, bins = n / 2;
+    const WindowType window = WindowType::Blackman;
+    const Record r = MakeRecord(n, window, count);
+    AnalysisWorkspace work;
+    const double df = r.layout.BinSpacing();
+    const auto weight = [&](int k) { return k == 0 ? 0.0 : std::sqrt(0.5) * 9.81 / (2 * kPi * df * k); };
+    for (const auto mode : {AverageMode::Linear, AverageMode::PeakHold, AverageMode::Spectrogram}) {
+        AmplitudeSettings settings{window, mode, AmplitudeKind::Rms, Integration::Single, FftDisplay::Magnitude};
+        std::vector<float> out(count * bins);
+        ASSERT_TRUE(AmplitudeSpectrum(work, r.y.data(), r.layout, settings, "g", TraceArrays{out, {}}).computed);
+        for (int k = 1; k < bins; ++k) {
+            double mean = 0, peak = 0;
+            for (int j = 0; j < count; ++j) {
+                const double v = std::abs(r.Y[j][k]) * weight(k);
+                mean += v / count;
+                peak = std::max(peak, v);
+                if (KeepsRows(mode)) {
+                    ASSERT_NEAR(out[j * bins + k], v, 1e-5 * v + 1e-9) << j << " " << k;
+                }
+            }
+            if (mode == AverageMode::Linear) {
+                ASSERT_NEAR(out[k], mean, 1e-5 * mean) << k;
+            } else if (mode == AverageMode::PeakHold) {
+                ASSERT_NEAR(out[k], peak, 1e-5 * peak) << k;
+            }
+        }
+    }
+
+    std::vector<float> rows(count * bins);
+    ASSERT_TRUE(SpectrogramRows(work, r.y.data(), r.layout, window, LevelScale::DbV, rows));
+    for (int j = 0; j < count; ++j)
+        for (int k = 0; k < bins; ++k)
+            ASSERT_NEAR(rows[j * bins + k], 10 * std::log10(MeanSquareOf(r.Y[j][k], k)), 1e-3) << j << " " << k;
+}
+
+TEST(SegmentAveragingTest, ResponseCoherenceAndCrossSpectrumAgainstPlainSums)
+{
+    const int n = 128, count = 7, bins = n / 2;
+    const WindowType window = WindowType::Hamming;
+    // Without the silent segment: every ratio is defined.
+    Record r = MakeRecord(n, window, count + 1);
+    r.layout.count = count;
+    AnalysisWorkspace work;
+    std::vector<float> first(bins), second(bins);
+    for (const auto estimator : {FrfEstimator::H0, FrfEstimator::H1, FrfEstimator::H2}) {
+        for (const auto display : {FrfDisplay::MagnitudePhase, FrfDisplay::RealImaginary}) {
+            FrfSettings settings{window, display, estimator, FrfLevel::LinearRms};
+            ASSERT_TRUE(FrequencyResponse(work, r.x.data(), r.y.data(), r.layout, settings, "V", first, second).computed);
+            for (int k = 0; k < bins; ++k) {
+                std::complex<double> h, gxy = 0;
+                double a = 0, b = 0, gxx = 0, gyy = 0;
+                for (int j = 0; j < count; ++j) {
+                    const std::complex<double> ratio = r.Y[j][k] / r.X[j][k];
+                    const bool polar = display == FrfDisplay::MagnitudePhase;
+                    a += (polar ? std::abs(ratio) : ratio.real()) / count;
+                    b += (polar ? std::arg(ratio) : ratio.imag()) / count;
+                    gxy += std::conj(r.X[j][k]) * r.Y[j][k];
+                    gxx += std::norm(r.X[j][k]);
+                    gyy += std::norm(r.Y[j][k]);
+                }
+                if (estimator != FrfEstimator::H0) {
+                    h = estimator == FrfEstimator::H1 ? gxy / gxx : gyy / std::conj(gxy);
+                    a = display == FrfDisplay::MagnitudePhase ? std::abs(h) : h.real();
+                    b = display == FrfDisplay::MagnitudePhase ? std::arg(h) : h.imag();
+                }
+                if (display == FrfDisplay::MagnitudePhase)
+                    b *= 180 / kPi;
+                ASSERT_NEAR(first[k], a, 1e-4 * std::abs(a) + 1e-6) << int(estimator) << " " << k;
+                ASSERT_NEAR(second[k], b, 1e-3 * (1 + std::abs(b))) << int(estimator) << " " << k;
+            }
+        }
+    }
+
+    std::vector<float> coherence(bins), magnitude(bins), phase(bins);
+    ASSERT_TRUE(Coherence(work, r.x.data(), r.y.data(), r.layout, window, coherence).computed);
+    ASSERT_TRUE(CrossSpectrum(work, r.x.data(), r.y.data(), r.layout, window, false, "V", magnitude, phase).computed);
+    for (int k = 0; k < bins; ++k) {
+        std::complex<double> sxy = 0;
+        double sxx = 0, syy = 0, sumMagnitude = 0, sumPhase = 0;
+        for (int j = 0; j < count; ++j) {
+            const std::complex<double> p = r.X[j][k] * std::conj(r.Y[j][k]);
+            sxy += p;
+            sxx += std::norm(r.X[j][k]);
+            syy += std::norm(r.Y[j][k]);
+            sumMagnitude += std::abs(p);
+            sumPhase += std::arg(p);
+        }
+        EXPECT_NEAR(coherence[k], std::norm(sxy) / (sxx * syy), 1e-4) << k;
+        const double meanSquare = sumMagnitude / count * (k == 0 ? 1.0 : 0.5);
+        EXPECT_NEAR(magnitude[k], meanSquare, 1e-4 * meanSquare) << k;
+        EXPECT_NEAR(phase[k], sumPhase / count * 180 / kPi, 1e-3) << k;
+    }
+}
+
+TEST(SegmentAveragingTest, LongestTransformAgainstLongDoubleSpectra)
+{
+    const int n = 65536, count = 3, bins = n / 2, hop = 40000;
+    const std::vector<float> x = Noise((count - 1) * hop + n, 3);
+    const SegmentLayout layout = MakeSegmentLayout(static_cast<int>(x.size()), 0, n, hop, count, 1.0 / 50000.0);
+    std::vector<double> mean(bins, 0.0), peak(bins, 0.0);
+    const double c = AmplitudeFactor(WindowType::Hann, n);
+    std::vector<float> windowed(n), zeros(n, 0.0f);
+    for (int j = 0; j < count; ++j) {
+        for (int i = 0; i < n; ++i)
+            windowed[i] = static_cast<float>(x[j * hop + i] * WindowValue(WindowType::Hann, i, n));
+        const auto spectrum = LongDoubleDft(windowed.data(), zeros.data(), n);
+        for (int k = 0; k < bins; ++k) {
+            const double ck = k == 0 ? c / 2 : c;
+            const double m = static_cast<double>(std::norm(spectrum[k])) * ck * ck * (k == 0 ? 1.0 : 0.5);
+            mean[k] += m / count;
+            peak[k] = std::max(peak[k], m);
+        }
+    }
+    AnalysisWorkspace work;
+    std::vector<float> out(bins);
+    PsdSettings settings{WindowType::Hann, AverageMode::Linear, LevelScale::LinearRms, false};
+    ASSERT_TRUE(PowerSpectralDensity(work, x.data(), layout, settings, "V", out).computed);
+    const double largest = *std::max_element(mean.begin(), mean.end());
+    for (int k = 0; k < bins; ++k)
+        ASSERT_NEAR(out[k], mean[k], 1e-4 * largest) << k;
+    settings.average = AverageMode::PeakHold;
+    settings.scale = LevelScale::DbV;
+    ASSERT_TRUE(PowerSpectralDensity(work, x.data(), layout, settings, "V", out).computed);
+    for (int k = 0; k < bins; ++k)
+        ASSERT_NEAR(out[k], 10 * std::log10(peak[k]), 2e-3) << k;
 }
