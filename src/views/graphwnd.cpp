@@ -253,6 +253,7 @@ void CGraphWnd::SizeDisplay(int points, bool second)
             m_display[i].resize(size_t(points));
         }
     m_pointCount = points;
+    m_displayRows = 1;
     ++m_displayGeneration;
 }
 
@@ -287,6 +288,7 @@ QString CGraphWnd::SlotUnit(int slot) const
 void CGraphWnd::SizeWorkArrays(int points, bool second, int factor)
 {
     SizeDisplay(points * factor, second);
+    m_displayRows = std::max(1, factor);
     points = std::max(0, points);
     for (std::vector<float>& work : m_work)
         if (int(work.size()) < points)
@@ -975,7 +977,7 @@ void CGraphWnd::DrawCascade(QPainter& painter, const double divisions[2], const 
 {
     if (ActiveSlotCount() == 0)
         return;
-    const int segments = RecordSegmentCount();
+    const int segments = m_displayRows;
     const QRect front = PlotRect();
     DrawSlotAxes(painter, front, divisions, offsets);
     if (!m_xZoomed) {
@@ -1026,7 +1028,7 @@ void CGraphWnd::DrawSpectrogram(QPainter& painter, const double divisions[2], co
         return;
     const bool two = m_slotActive[0] && m_slotActive[1];
     const QRect plot = PlotRect();
-    const int segments = RecordSegmentCount();
+    const int segments = m_displayRows;
     const double segmentTime = m_record ? m_record->hop * m_record->captureTime : 0.0;
     const double duration = segmentTime * segments;
     if (!m_xZoomed) {

@@ -223,6 +223,10 @@ protected:
     int m_traceCapacity = 0;
     std::array<std::vector<float>, kDisplayArrays> m_display;
     int m_pointCount = 0;
+    // Rows held by the display arrays (SizeWorkArrays' factor): the cascade
+    // and the spectrogram draw the rows last analysed, not those the record
+    // would give now.
+    int m_displayRows = 1;
     float m_xStep = 1.0f;
     double m_xStart = 0.0;
     std::array<bool, 2> m_slotActive{};

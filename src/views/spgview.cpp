@@ -60,7 +60,6 @@ void CSpgView::Analyse()
                              && SpectrogramRows(m_work, samples, layout, window, scale,
                                                 std::span<float>(m_display[slot].data(), values));
     }
-    m_rows = layout.count;
     m_pointCount = bins;
     m_xStep = float(0.5 / layout.dt / bins);
     m_xStart = 0.0;
@@ -98,7 +97,7 @@ CSpgView::LevelFit CSpgView::FitLevels(double max, double min)
 void CSpgView::RescaleLevels(int slot)
 {
     const float* values = Display(slot);
-    const size_t count = size_t(m_rows) * size_t(m_pointCount);
+    const size_t count = size_t(m_displayRows) * size_t(m_pointCount);
     double max = -1e35, min = 1e35;
     for (size_t i = 0; i < count; ++i) {
         const double v = values[i];
@@ -130,7 +129,7 @@ void CSpgView::RescaleFrequency()
 
 void CSpgView::Rescale(int slot)
 {
-    if (m_rows > 0 && m_pointCount > 0) {
+    if (m_displayRows > 0 && m_pointCount > 0) {
         for (int s = 0; s < 2; ++s)
             if ((slot == s || slot == -1) && m_slotActive[s])
                 RescaleLevels(s);

@@ -28,7 +28,7 @@ public:
     CSpgPanel* SpgPanel() const { return m_spgPanel; }
     bool SlotShown(int slot) const { return m_slotActive[slot & 1]; }
     // Rows of the last analysis and levels per row.
-    int Rows() const { return m_rows; }
+    int Rows() const { return m_displayRows; }
     int Bins() const { return m_pointCount; }
     float XStep() const { return m_xStep; }
     // The levels of a row of a slot (Bins() values).
@@ -52,7 +52,6 @@ private:
 
     CSpgPanel* m_spgPanel = nullptr;
     AnalysisWorkspace m_work;
-    int m_rows = 0;
     LevelScale m_lastScale = LevelScale::LogReference;
     bool m_unitsMade = false;
 };
