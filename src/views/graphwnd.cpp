@@ -278,7 +278,7 @@ QString CGraphWnd::SlotUnit(int slot) const
 {
     if (slot < 0 || slot > 3)
         return QString();
-    if (!m_customUnit[slot].isEmpty())
+    if (!m_customUnit[slot].isEmpty() || !m_channelUnits)
         return m_customUnit[slot];
     const int channel = SlotChannel(slot & 1);
     return channel >= 0 ? QString::fromUtf8(ZQ_GetChanUnit(channel)) : QString();
@@ -701,11 +701,13 @@ void CGraphWnd::SlotRange(int slot, double division, double offset)
 
 QString CGraphWnd::AxisUnit(int slot) const
 {
-    if (!m_customUnit[slot].isEmpty())
-        return m_customUnit[slot];
+    // The lower split plot shows each slot's second quantity.
+    const QString& custom = m_customUnit[size_t(DrawArray(slot))];
+    if (!custom.isEmpty())
+        return custom;
     // A combined legend relates the second channel to the first: the
     // channel's own unit would be wrong on that axis.
-    if (m_combinedLegend)
+    if (m_combinedLegend || !m_channelUnits)
         return QString();
     return SlotUnit(slot);
 }

@@ -1,7 +1,12 @@
 #include "viewfactories.h"
 
+#include "views/cohview.h"
+#include "views/crsview.h"
 #include "views/dmmview.h"
+#include "views/fftview.h"
+#include "views/frfview.h"
 #include "views/octview.h"
+#include "views/psdview.h"
 #include "views/timeview.h"
 
 // A view class enters its kind's slot as MakeView<CTimeView> and so on; the
@@ -10,11 +15,11 @@ const ViewFactories& RegisteredViews()
 {
     static const ViewFactories factories = {
         MakeView<CTimeView>, // Time
-        nullptr, // Fft
-        nullptr, // Psd
-        nullptr, // Frf
-        nullptr, // Coh
-        nullptr, // Crs
+        MakeView<CFftView>, // Fft
+        MakeView<CPsdView>, // Psd
+        MakeView<CFrfView>, // Frf
+        MakeView<CCohView>, // Coh
+        MakeView<CCrsView>, // Crs
         nullptr, // Ccr
         nullptr, // Acr
         nullptr, // Spg
