@@ -80,13 +80,11 @@ void CFftView::Rescale(int slot)
             RescaleTrace(s, Display(s), int(count));
             continue;
         }
-        // Real and imaginary part share the trace's scale: the larger
-        // division of the two, zero in the middle.
+        // Real and imaginary part share the trace's scale, zero in the
+        // middle.
         CSpectrumPanel* panel = SpectrumPanel();
-        double re = panel->Division(s), im = re, offset = 0.0;
-        RescaleDivisions(Display(s), m_pointCount, re, offset);
-        RescaleDivisions(Display(s + 2), m_pointCount, im, offset);
-        panel->SetTraceScale(s, std::max(re, im), 0.0);
+        panel->SetTraceScale(s, SymmetricDivision({Display(s), Display(s + 2)}, m_pointCount, panel->Division(s)),
+                             0.0);
     }
     if (slot == -1)
         RescaleFrequency();

@@ -73,10 +73,7 @@ void CFrfView::Rescale(int slot)
         CSpectrumPanel* panel = SpectrumPanel();
         if (m_analysedDisplay == CFrfPanel::DisplayReIm) {
             // Real and imaginary part on one scale, zero in the middle.
-            double re = panel->Division(0), im = panel->Division(1), offset = 0.0;
-            RescaleDivisions(Display(0), m_pointCount, re, offset);
-            RescaleDivisions(Display(1), m_pointCount, im, offset);
-            const double division = std::max(re, im);
+            const double division = SymmetricDivision({Display(0), Display(1)}, m_pointCount, panel->Division(0));
             panel->SetTraceScale(0, division, 0.0);
             panel->SetTraceScale(1, division, 0.0);
         } else {

@@ -7,6 +7,7 @@
 #include "zq.h"
 
 #include <algorithm>
+#include <cmath>
 
 CSpectrumView::CSpectrumView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, parent)
 {
@@ -118,6 +119,20 @@ void CSpectrumView::RescaleTrace(int slot, const float* values, int count)
     double offset = panel->Offset(slot);
     RescaleDivisions(values, count, division, offset);
     panel->SetTraceScale(slot, division, offset);
+}
+
+double CSpectrumView::SymmetricDivision(std::initializer_list<const float*> arrays, int count,
+                                        double division) const
+{
+    float largest = 0.0f;
+    for (const float* values : arrays)
+        for (int k = 0; k < count; ++k)
+            largest = std::max(largest, std::fabs(values[k]));
+    // Values of both signs make the rule centre zero.
+    const float span[2] = {-largest, largest};
+    double offset = 0.0;
+    RescaleDivisions(span, 2, division, offset);
+    return division;
 }
 
 void CSpectrumView::RescaleFrequency()

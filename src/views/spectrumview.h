@@ -17,6 +17,7 @@
 #include "views/graphwnd.h"
 
 #include <array>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -73,6 +74,10 @@ protected:
     // Division and offset of a trace by the 1-2-5 rule over count values,
     // written to the panel.
     void RescaleTrace(int slot, const float* values, int count);
+    // The 1-2-5 division for ten divisions around zero (offset 0) that hold
+    // the largest magnitude of the values of the given arrays; division
+    // unchanged when all are 0.
+    double SymmetricDivision(std::initializer_list<const float*> arrays, int count, double division) const;
     // "XDv" nearest a tenth of half the sample rate, "XPos" 0.
     void RescaleFrequency();
 
