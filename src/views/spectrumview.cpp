@@ -57,13 +57,23 @@ void CSpectrumView::SizeForRows(const SegmentLayout& layout, int rows, bool seco
     SizeWorkArrays(layout.Bins(), second, m_rows);
     const bool cascade = mode == AverageMode::Cascade;
     const bool colourMap = mode == AverageMode::Spectrogram;
-    if (cascade != m_cascade || colourMap != m_colourMapDrawing) {
-        m_cascade = cascade;
-        m_colourMapDrawing = colourMap;
-        // The legends follow the plot of the new form (the colour map
-        // places its own).
-        m_legendStrip = PlotLayout::LegendStrips(PlotRect());
-    }
+    m_cascade = cascade;
+    m_colourMapDrawing = colourMap;
+    PlaceLegends();
+}
+
+void CSpectrumView::PlaceLegends()
+{
+    // The waterfall's legends go above its last row, where no trace runs;
+    // the colour map places its own when it draws.
+    const QRect plot = PlotRect();
+    m_legendStrip = PlotLayout::LegendStrips(m_cascade ? PlotLayout::CascadeSegment(plot, m_rows - 1, m_rows) : plot);
+}
+
+void CSpectrumView::resizeEvent(QResizeEvent* event)
+{
+    CGraphWnd::resizeEvent(event);
+    PlaceLegends();
 }
 
 const float* CSpectrumView::SlotSamples(int slot) const

@@ -49,6 +49,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     // A panel notification; the view repaints afterwards. The base handles
     // the division and x offset re-gridding (15, 16, 19) and "Curs" (28).
     virtual void OnPanelNotify(int code);
@@ -90,5 +91,7 @@ protected:
     int m_rows = 1;
 
 private:
+    void PlaceLegends();
+
     std::array<std::string, 4> m_unitSource;
 };
