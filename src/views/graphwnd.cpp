@@ -758,7 +758,9 @@ void ForEachTick(double first, double last, double step, Fn fn)
 {
     if (!(step > 0.0) || !std::isfinite(first) || !std::isfinite(last) || (last - first) / step > 5000.0)
         return;
-    const double end = last + std::max(std::fabs(last) * 0.01, step * 1e-6);
+    // "v ≤ last × 1.01" for rounding, but never more than half a step past
+    // last: on a range far from zero 1 % of last is many steps.
+    const double end = last + std::clamp(std::fabs(last) * 0.01, step * 1e-6, step * 0.5);
     for (int i = 0;; ++i) {
         const double v = first + i * step;
         if (v > end)
