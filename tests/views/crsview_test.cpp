@@ -1,11 +1,19 @@
 // The cross spectrum view: a quarter-period shift reads +90°, a channel
 // with itself its power spectrum at phase 0, density by the window's noise
-// bandwidth, and nothing without "Ch2".
+// bandwidth; with "Ch2" unset the two-channel views show nothing while FFT
+// and PSD keep trace 1.
 #include "spectrumfixture.h"
 
 #include "views/crspanel.h"
+#include "views/cohview.h"
 #include "views/crsview.h"
+#include "views/fftview.h"
+#include "views/frfview.h"
+#include "views/psdview.h"
 #include "widgets/selectorbutton.h"
+
+#include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -64,13 +72,35 @@ TEST_F(CrsViewTest, ChannelWithItselfIsItsPowerSpectrum)
     EXPECT_EQ(view->UnitText(0), "Vrms\u00B2/Hz");
 }
 
-TEST_F(CrsViewTest, NothingWithoutSecondChannel)
+class UnsetChannelTest : public SpectrumFixture {
+protected:
+    // Shown traces of a view of type View after a record with "Ch2" unset.
+    template <class View> std::pair<bool, bool> ShownWithoutSecond()
+    {
+        auto* view = Make<View>();
+        Capture({Noise(2 * kN, 1.0, 1), Noise(2 * kN, 1.0, 2)}, kDt, kN, kN, 2);
+        m_frame.channels = {0, 1};
+        view->Analyse();
+        constexpr bool coherence = std::is_same_v<View, CCohView>; // one trace only
+        EXPECT_TRUE(view->TraceShown(0) && view->TraceShown(1) != coherence);
+        m_frame.channels = {0, -1};
+        view->Analyse();
+        view->grab();
+        const std::pair<bool, bool> shown{view->TraceShown(0), view->TraceShown(1)};
+        delete m_view;
+        m_view = nullptr;
+        return shown;
+    }
+};
+
+TEST_F(UnsetChannelTest, TwoChannelViewsShowNothingSingleChannelViewsKeepTraceOne)
 {
-    Capture({Noise(2 * kN, 1.0, 1), Noise(2 * kN, 1.0, 2)}, kDt, kN, kN, 2);
-    m_frame.channels = {0, -1};
-    view->Analyse();
-    EXPECT_FALSE(view->TraceShown(0));
-    EXPECT_FALSE(view->TraceShown(1));
+    using Shown = std::pair<bool, bool>;
+    EXPECT_EQ(ShownWithoutSecond<CFftView>(), Shown(true, false));
+    EXPECT_EQ(ShownWithoutSecond<CPsdView>(), Shown(true, false));
+    EXPECT_EQ(ShownWithoutSecond<CFrfView>(), Shown(false, false));
+    EXPECT_EQ(ShownWithoutSecond<CCohView>(), Shown(false, false));
+    EXPECT_EQ(ShownWithoutSecond<CCrsView>(), Shown(false, false));
 }
 
 } // namespace

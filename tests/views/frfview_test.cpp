@@ -80,18 +80,6 @@ TEST_F(FrfViewTest, PureDelayGivesALinearPhase)
     EXPECT_FLOAT_EQ(view->BinSpacing(), 1.0f);
 }
 
-TEST_F(FrfViewTest, UnsetSecondChannelHidesBothTraces)
-{
-    Capture({Noise(2 * kN, 1.0, 1), Noise(2 * kN, 1.0, 2)}, kDt, kN, kN, 2);
-    view->Analyse();
-    ASSERT_TRUE(view->TraceShown(0));
-    m_frame.channels = {0, -1};
-    view->Analyse();
-    EXPECT_FALSE(view->TraceShown(0));
-    EXPECT_FALSE(view->TraceShown(1));
-    view->grab(); // draws neither axes nor traces
-}
-
 TEST_F(FrfViewTest, FullRescaleOfRealAndImaginaryParts)
 {
     // Gain −3: real part −3, imaginary part 0 on every bin.

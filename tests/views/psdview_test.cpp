@@ -135,18 +135,4 @@ TEST_F(PsdViewTest, DivisionChangeRegridsTheOffsetAtOnce)
     EXPECT_DOUBLE_EQ(panel->Offset(0), 15.0);
 }
 
-TEST_F(PsdViewTest, RowFormsDrawWithoutData)
-{
-    // A spectrogram and a cascade draw their frames and scales in every
-    // scheme even before a record arrives, and with one.
-    for (int mode : {2, 3}) {
-        Choose(CPsdPanel::IdAverage, mode);
-        view->grab();
-        Capture({Noise(8 * kN, 1.0, 3)}, kDt, kN, kN / 2, 0);
-        view->Analyse();
-        EXPECT_EQ(view->Rows(), 15);
-        view->grab();
-    }
-}
-
 } // namespace
