@@ -279,7 +279,7 @@ QString CGraphWnd::SlotUnit(int slot) const
 {
     if (slot < 0 || slot > 3)
         return QString();
-    if (!m_customUnit[slot].isEmpty())
+    if (!m_customUnit[slot].isEmpty() || !m_channelUnits)
         return m_customUnit[slot];
     const int channel = SlotChannel(slot & 1);
     return channel >= 0 ? QString::fromUtf8(ZQ_GetChanUnit(channel)) : QString();
@@ -703,11 +703,13 @@ void CGraphWnd::SlotRange(int slot, double division, double offset)
 
 QString CGraphWnd::AxisUnit(int slot) const
 {
-    if (!m_customUnit[slot].isEmpty())
-        return m_customUnit[slot];
+    // The lower split plot shows each slot's second quantity.
+    const QString& custom = m_customUnit[size_t(DrawArray(slot))];
+    if (!custom.isEmpty())
+        return custom;
     // A combined legend relates the second channel to the first: the
     // channel's own unit would be wrong on that axis.
-    if (m_combinedLegend)
+    if (m_combinedLegend || !m_channelUnits)
         return QString();
     return SlotUnit(slot);
 }
@@ -758,7 +760,9 @@ void ForEachTick(double first, double last, double step, Fn fn)
 {
     if (!(step > 0.0) || !std::isfinite(first) || !std::isfinite(last) || (last - first) / step > 5000.0)
         return;
-    const double end = last + std::max(std::fabs(last) * 0.01, step * 1e-6);
+    // "v ≤ last × 1.01" for rounding, but never more than half a step past
+    // last: on a range far from zero 1 % of last is many steps.
+    const double end = last + std::clamp(std::fabs(last) * 0.01, step * 1e-6, step * 0.5);
     for (int i = 0;; ++i) {
         const double v = first + i * step;
         if (v > end)

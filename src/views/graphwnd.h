@@ -258,6 +258,9 @@ protected:
     bool m_cascade = false;
     bool m_colourMapDrawing = false;
     bool m_combinedLegend = false;
+    // An empty custom unit falls back to the channel's unit; views whose
+    // quantity has no unit (coherence) clear this.
+    bool m_channelUnits = true;
     bool m_levelsInDb = false;
     bool m_first = true;
     bool m_initialPeakTracking = false;

@@ -2,8 +2,13 @@
 
 #include "views/acrview.h"
 #include "views/ccrview.h"
+#include "views/cohview.h"
+#include "views/crsview.h"
 #include "views/dmmview.h"
+#include "views/fftview.h"
+#include "views/frfview.h"
 #include "views/octview.h"
+#include "views/psdview.h"
 #include "views/spgview.h"
 #include "views/timeview.h"
 
@@ -13,11 +18,11 @@ const ViewFactories& RegisteredViews()
 {
     static const ViewFactories factories = {
         MakeView<CTimeView>, // Time
-        nullptr, // Fft
-        nullptr, // Psd
-        nullptr, // Frf
-        nullptr, // Coh
-        nullptr, // Crs
+        MakeView<CFftView>, // Fft
+        MakeView<CPsdView>, // Psd
+        MakeView<CFrfView>, // Frf
+        MakeView<CCohView>, // Coh
+        MakeView<CCrsView>, // Crs
         MakeView<CCcrView>, // Ccr
         MakeView<CAcrView>, // Acr
         MakeView<CSpgView>, // Spg

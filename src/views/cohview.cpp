@@ -1,0 +1,63 @@
+#include "views/cohview.h"
+
+#include "analysis/measurements.h"
+#include "views/cohpanel.h"
+
+#include <QPainter>
+
+namespace {
+// Ten divisions of 0.2 around 0: the axis runs from −1 to 1.
+constexpr double kCoherenceDivision = 0.2;
+} // namespace
+
+CCohView::CCohView(MainFrame* frame, QWidget* parent) : CSpectrumView(frame, parent)
+{
+    setObjectName(QStringLiteral("COH"));
+    m_channelUnits = false;
+}
+
+CCohPanel* CCohView::CohPanel() const { return static_cast<CCohPanel*>(m_panel); }
+
+void CCohView::CreatePanel() { m_panel = new CCohPanel(this); }
+
+void CCohView::OnPanelNotify(int code)
+{
+    if (code == PanelWindow)
+        Analyse();
+    else
+        CSpectrumView::OnPanelNotify(code);
+}
+
+void CCohView::Analyse()
+{
+    SegmentLayout layout;
+    if (!BeginAnalysis(layout))
+        return;
+    const float* x = SlotSamples(0);
+    const float* y = SlotSamples(1);
+    if (!x || !y) {
+        m_slotActive = {false, false};
+        update();
+        return;
+    }
+    SizeForRows(layout, 1, false, AverageMode::Linear);
+    const MeasurementResult result = Coherence(m_work, x, y, layout, WindowType(CohPanel()->Window()),
+                                               std::span<float>(Display(0), size_t(layout.Bins())));
+    m_slotActive = {result.computed, false};
+    m_levelsInDb = false;
+    FinishAnalysis(layout, false);
+}
+
+void CCohView::Rescale(int slot)
+{
+    RescaleFrequency();
+    CGraphWnd::Rescale(slot);
+}
+
+void CCohView::DrawContent(QPainter& painter)
+{
+    const CCohPanel* panel = CohPanel();
+    const double divisions[2] = {kCoherenceDivision, kCoherenceDivision};
+    const double offsets[2] = {0.0, 0.0};
+    DrawDivisionPlot(painter, divisions, offsets, panel->XOffset(), panel->FrequencyPerDivision());
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The magnitude-squared coherence of "Ch1" and "Ch2" over the record's
+// segments: one trace from −1 to 1, without unit. It hides when either
+// channel is unset. UI thread only.
+
+#include "views/spectrumview.h"
+
+class CCohPanel;
+
+class CCohView : public CSpectrumView {
+    Q_OBJECT
+public:
+    CCohView(MainFrame* frame, QWidget* parent = nullptr);
+
+    void Rescale(int slot) override;
+    void Analyse() override;
+    void CreatePanel() override;
+    void DrawContent(QPainter& painter) override;
+
+    CCohPanel* CohPanel() const;
+
+protected:
+    void OnPanelNotify(int code) override;
+};

@@ -1,0 +1,76 @@
+#include "views/crsview.h"
+
+#include "analysis/measurements.h"
+#include "views/crspanel.h"
+#include "widgets/selectorbutton.h"
+
+#include <QPainter>
+
+namespace {
+// The phase trace: 40° per division around 0, its offset stepping by 5°.
+constexpr double kPhaseDivision = 40.0;
+constexpr double kPhaseOffsetStep = 5.0;
+} // namespace
+
+CCrsView::CCrsView(MainFrame* frame, QWidget* parent) : CSpectrumView(frame, parent)
+{
+    setObjectName(QStringLiteral("CRS"));
+}
+
+CCrsPanel* CCrsView::CrsPanel() const { return static_cast<CCrsPanel*>(m_panel); }
+
+void CCrsView::CreatePanel() { m_panel = new CCrsPanel(this); }
+
+void CCrsView::OnPanelNotify(int code)
+{
+    switch (code) {
+    case PanelWindow:
+    case PanelFrfDisplay:
+    case PanelLevelScale:
+    case PanelPowerDisplay: Analyse(); break;
+    default: CSpectrumView::OnPanelNotify(code); break;
+    }
+}
+
+void CCrsView::Analyse()
+{
+    SegmentLayout layout;
+    if (!BeginAnalysis(layout))
+        return;
+    const float* x = SlotSamples(0);
+    const float* y = SlotSamples(1);
+    if (!x || !y) {
+        m_slotActive = {false, false};
+        update();
+        return;
+    }
+    const CCrsPanel* panel = CrsPanel();
+    SizeForRows(layout, 1, false, AverageMode::Linear);
+    const size_t bins = size_t(layout.Bins());
+    const MeasurementResult result =
+        CrossSpectrum(m_work, x, y, layout, WindowType(panel->Window()), panel->Density(), ChannelUnit(0),
+                      std::span<float>(Display(0), bins), std::span<float>(Display(1), bins));
+    m_slotActive = {result.computed, result.computed};
+    SetUnit(0, result.firstUnit);
+    SetUnit(1, result.secondUnit);
+    m_levelsInDb = false;
+    FinishAnalysis(layout, false);
+}
+
+void CCrsView::Rescale(int slot)
+{
+    if (m_slotActive[0] && (slot == -1 || slot == 0))
+        RescaleTrace(0, Display(0), m_pointCount);
+    if (m_slotActive[1] && (slot == -1 || slot == 1)) {
+        CSpectrumPanel* panel = SpectrumPanel();
+        panel->SetTraceScale(1, kPhaseDivision, 0.0);
+        CSelectorButton* offset = panel->Selector(CSpectrumPanel::IdOff2);
+        offset->SetNumeric(kPhaseOffsetStep, 0.0);
+        offset->update();
+    }
+    // The frequency axis follows on every rescale.
+    RescaleFrequency();
+    CGraphWnd::Rescale(slot);
+}
+
+void CCrsView::DrawContent(QPainter& painter) { DrawSpectrum(painter); }

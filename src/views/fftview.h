@@ -1,0 +1,32 @@
+#pragma once
+// The amplitude spectrum of the two traces: magnitude per bin in "Peak" or
+// "RMS" amplitude, optionally integrated once or twice, combined over the
+// record's segments by the averaging mode ("Cascade" and "Spctgrm" keep
+// one row per segment and draw them as a waterfall or a colour map); or,
+// from the first segment, magnitude and phase or real and imaginary part
+// in two plots above each other. UI thread only.
+
+#include "views/spectrumview.h"
+
+class CFftPanel;
+
+class CFftView : public CSpectrumView {
+    Q_OBJECT
+public:
+    CFftView(MainFrame* frame, QWidget* parent = nullptr);
+
+    int CursorMode() override;
+    void Rescale(int slot) override;
+    void Analyse() override;
+    void CreatePanel() override;
+    void DrawContent(QPainter& painter) override;
+
+    CFftPanel* FftPanel() const;
+
+protected:
+    void OnPanelNotify(int code) override;
+
+private:
+    // The display the arrays hold since the last analysis.
+    int m_analysedDisplay = 0;
+};

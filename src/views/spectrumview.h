@@ -1,0 +1,97 @@
+#pragma once
+// The common part of the five spectrum views (FFT, PSD, FRF, COH, CRS): the
+// steps every Analyse shares (the view is shown, the record holds its
+// segments, display arrays sized, bin spacing as x step, traces shown or
+// hidden, units, the first rescale), the panel codes they handle alike, the
+// 1-2-5 rescale of a trace and of the frequency axis, and the division plot
+// with the panel's scales. The derived views supply the measurement and
+// their differences.
+//
+// Analyse computes into the display arrays only; DrawContent only draws
+// them. The measurement work memory lives in the view and is re-made only
+// when the transform length or the window changes, so analysing a record of
+// settled size allocates nothing. UI thread only.
+
+#include "analysis/analysisworkspace.h"
+#include "analysis/segmentlayout.h"
+#include "views/graphwnd.h"
+
+#include <array>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+class CSpectrumPanel;
+
+class CSpectrumView : public CGraphWnd {
+    Q_OBJECT
+public:
+    CSpectrumView(MainFrame* frame, QWidget* parent = nullptr);
+
+    void StorePanel(TextArchive& archive) override;
+    void LoadPanel(TextArchive& archive) override;
+
+    CSpectrumPanel* SpectrumPanel() const;
+
+    // What the last analysis left for drawing (also read by tests).
+    bool TraceShown(int slot) const { return m_slotActive[size_t(slot & 1)]; }
+    float BinSpacing() const { return m_xStep; }
+    // Unit text of a display array (0, 1 first quantity of each trace; 2, 3
+    // second quantity).
+    const QString& UnitText(int array) const { return m_customUnit[size_t(array & 3)]; }
+    bool CascadeLayout() const { return m_cascade; }
+    bool ColourMapDrawing() const { return m_colourMapDrawing; }
+    bool LevelsInDb() const { return m_levelsInDb; }
+    int SplitLayout() const { return m_split; }
+    // Rows of the display arrays after the last analysis (segments in the
+    // row averaging modes, else 1).
+    int Rows() const { return m_rows; }
+
+protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    // A panel notification; the view repaints afterwards. The base handles
+    // the division and x offset re-gridding (15, 16, 19) and "Curs" (28).
+    virtual void OnPanelNotify(int code);
+
+    // Common step 1 and 2: false when the view is hidden, there is no
+    // record or it is too short for its segments (the traces then stay as
+    // they were). Fills layout.
+    bool BeginAnalysis(SegmentLayout& layout);
+    // Common step 3: display arrays for `rows` rows of N/2 bins, the
+    // cascade and colour-map flags for the averaging mode.
+    void SizeForRows(const SegmentLayout& layout, int rows, bool second, AverageMode mode);
+    // Samples of the record for the channel chosen for a slot, null when the
+    // slot has no channel or the record lacks it.
+    const float* SlotSamples(int slot) const;
+    // The unit of the channel chosen for a slot (UTF-8), empty without one.
+    std::string_view ChannelUnit(int slot) const;
+    // Unit text of a display array; converts only when it changed.
+    void SetUnit(int array, const std::string& text);
+    // Common steps 4 (x step), 6 (automatic cursors) and 7 (first rescale or
+    // repaint); marks the display as changed.
+    void FinishAnalysis(const SegmentLayout& layout, bool followMaxima);
+
+    // Division and offset of a trace by the 1-2-5 rule over count values,
+    // written to the panel.
+    void RescaleTrace(int slot, const float* values, int count);
+    // The 1-2-5 division for ten divisions around zero (offset 0) that hold
+    // the largest magnitude of the values of the given arrays; division
+    // unchanged when all are 0.
+    double SymmetricDivision(std::initializer_list<const float*> arrays, int count, double division) const;
+    // "XDv" nearest a tenth of half the sample rate, "XPos" 0.
+    void RescaleFrequency();
+
+    // The division plot with the panel's divisions, offsets and frequency
+    // axis.
+    void DrawSpectrum(QPainter& painter);
+
+    // The measurements' tables and work memory.
+    AnalysisWorkspace m_work;
+    int m_rows = 1;
+
+private:
+    void PlaceLegends();
+
+    std::array<std::string, 4> m_unitSource;
+};
