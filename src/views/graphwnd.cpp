@@ -767,6 +767,31 @@ void ForEachTick(double first, double last, double step, Fn fn)
 
 } // namespace
 
+void CGraphWnd::DrawAxisLabel(QPainter& painter, const QRect& box, int flags, const QString& text)
+{
+    if (painter.font() != m_axisLabelFont) {
+        m_axisLabels.clear();
+        m_axisLabelFont = painter.font();
+    }
+    auto label = m_axisLabels.constFind(text);
+    if (label == m_axisLabels.cend()) {
+        if (m_axisLabels.size() >= 512) // zooming makes new labels without end
+            m_axisLabels.clear();
+        QStaticText laidOut(text);
+        laidOut.setTextFormat(Qt::PlainText);
+        laidOut.setPerformanceHint(QStaticText::AggressiveCaching);
+        laidOut.prepare(QTransform(), m_axisLabelFont);
+        label = m_axisLabels.insert(text, laidOut);
+    }
+    const qreal width = label->size().width();
+    qreal x = box.x();
+    if (flags & Qt::AlignRight)
+        x = box.x() + box.width() - width;
+    else if (flags & Qt::AlignHCenter)
+        x = box.x() + (box.width() - width) / 2.0;
+    painter.drawStaticText(QPointF(x, box.y()), *label);
+}
+
 void CGraphWnd::DrawXAxis(QPainter& painter, int left, int top, int right, int bottom, float xMin, float xMax,
                           double major, double minor, const QString& unit, bool grid)
 {
@@ -794,8 +819,8 @@ void CGraphWnd::DrawXAxis(QPainter& painter, int left, int top, int right, int b
             painter.drawLine(x, bottom + 2, x, bottom + 8);
             if (grid)
                 painter.drawLine(x, bottom, x, top);
-            painter.drawText(QRect(x - 60, bottom + 8, 120, 16), Qt::AlignHCenter | Qt::AlignTop,
-                             AxisLabels::FormatLabel(format, v * factor));
+            DrawAxisLabel(painter, QRect(x - 60, bottom + 8, 120, 16), Qt::AlignHCenter | Qt::AlignTop,
+                          AxisLabels::FormatLabel(format, v * factor));
         });
         painter.drawText(QRect((left + right) / 2 - 150, bottom + 24, 300, 16), Qt::AlignHCenter | Qt::AlignTop,
                          AxisLabels::XLabelPrefix(factor) + unit);
@@ -849,9 +874,9 @@ void CGraphWnd::DrawYAxis(QPainter& painter, int x, int top, int x2, int bottom,
             painter.setPen(text);
             const QString label = AxisLabels::FormatLabel(format, v * prefix.factor);
             if (onRight)
-                painter.drawText(QRect(ax + 6, y - 6, 100, 16), Qt::AlignLeft | Qt::AlignTop, label);
+                DrawAxisLabel(painter, QRect(ax + 6, y - 6, 100, 16), Qt::AlignLeft | Qt::AlignTop, label);
             else
-                painter.drawText(QRect(ax - 6 - 100, y - 6, 100, 16), Qt::AlignRight | Qt::AlignTop, label);
+                DrawAxisLabel(painter, QRect(ax - 6 - 100, y - 6, 100, 16), Qt::AlignRight | Qt::AlignTop, label);
         });
     }
     if (minor > 0.0 && yMax > yMin) {
