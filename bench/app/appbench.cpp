@@ -4,12 +4,15 @@
 // time of each 10 ms tick (poll, freeze, the views' ticks and the paints
 // they cause) and of each NotifyAnalysis as p50, p99 and max, and the
 // records captured against those the writer's samples allow (1.0: no record
-// missed).
+// missed). Then the octave scenario (octavescenario.h).
 //
-//   bench_app [--seconds S]   (other arguments, such as Google Benchmark's, are ignored)
+//   bench_app [--seconds S] [--pages N | --octave]
+//   (other arguments, such as Google Benchmark's, are ignored)
 
 #include "context/analysisrecord.h"
+#include "benchloop.h"
 #include "context/appcontext.h"
+#include "octavescenario.h"
 #include "panels/viewbar.h"
 #include "platform/appmessage.h"
 #include "platform/companionbus.h"
@@ -27,6 +30,7 @@
 #include <QProcess>
 #include <QTimerEvent>
 #include <algorithm>
+#include <ctime>
 #include <unistd.h>
 #include <cstdio>
 #include <vector>
@@ -36,6 +40,9 @@ namespace {
 class BenchWindow : public CWndKRV {
 public:
     std::vector<double> tickMs, notifyMs;
+    // The ticks that finished a record, in wall and in thread CPU time (the
+    // latter is what the tick costs, whatever else the machine runs).
+    std::vector<double> recordTickMs, recordTickCpuMs;
     int records = 0;
     double firstSample = -1.0, lastSample = -1.0;
     int recordLength = 0;
@@ -46,6 +53,7 @@ public:
         timer.start();
         CWndKRV::NotifyAnalysis();
         notifyMs.push_back(double(timer.nsecsElapsed()) * 1e-6);
+        recordThisTick = true;
         const AnalysisRecord& r = Record();
         if (!measuring || r.captureLength <= 0 || !r.captureArea[0])
             return;
@@ -66,24 +74,30 @@ protected:
     {
         QElapsedTimer timer;
         timer.start();
+        const double cpu0 = ThreadCpuMs();
+        recordThisTick = false;
         CWndKRV::timerEvent(event);
         // The paints the tick asked for, as the event loop would run them next.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
-        if (measuring)
-            tickMs.push_back(double(timer.nsecsElapsed()) * 1e-6);
+        if (!measuring)
+            return;
+        tickMs.push_back(double(timer.nsecsElapsed()) * 1e-6);
+        if (recordThisTick) {
+            recordTickMs.push_back(tickMs.back());
+            recordTickCpuMs.push_back(ThreadCpuMs() - cpu0);
+        }
     }
 
 private:
+    static double ThreadCpuMs()
+    {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
+    }
     double lastFirst = -1.0;
+    bool recordThisTick = false;
 };
-
-double Percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5))];
-}
 
 void Run(int pages, double seconds)
 {
@@ -100,15 +114,10 @@ void Run(int pages, double seconds)
         time->TimePanel()->Selector(CTimePanel::IdXDiv)->SelectText(QStringLiteral("0.01s"));
         SendAppMessage(time, WM_PANEL_NOTIFY, PanelXScale, 0);
     }
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 1000) // settle
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    RunEventLoop(1000); // settle
     window.notifyMs.clear();
     window.measuring = true;
-    clock.restart();
-    while (clock.elapsed() < qint64(seconds * 1000))
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    RunEventLoop(int(seconds * 1000));
     window.measuring = false;
 
     const double allowed =
@@ -116,6 +125,9 @@ void Run(int pages, double seconds)
     std::printf("pages %d: tick p50 %.3f ms  p99 %.3f ms  max %.3f ms  (%zu ticks)\n", pages,
                 Percentile(window.tickMs, 0.5), Percentile(window.tickMs, 0.99), Percentile(window.tickMs, 1.0),
                 window.tickMs.size());
+    std::printf("pages %d: ticks finishing a record p50 %.3f ms  p99 %.3f ms, thread CPU p50 %.3f ms  p99 %.3f ms\n",
+                pages, Percentile(window.recordTickMs, 0.5), Percentile(window.recordTickMs, 0.99),
+                Percentile(window.recordTickCpuMs, 0.5), Percentile(window.recordTickCpuMs, 0.99));
     std::printf("pages %d: NotifyAnalysis p50 %.3f ms  p99 %.3f ms  max %.3f ms  (%zu calls)\n", pages,
                 Percentile(window.notifyMs, 0.5), Percentile(window.notifyMs, 0.99),
                 Percentile(window.notifyMs, 1.0), window.notifyMs.size());
@@ -137,9 +149,16 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
     QApplication app(argc, argv);
     double seconds = 20.0;
-    for (int i = 1; i + 1 < argc; ++i)
+    int onlyPages = 0;
+    bool onlyOctave = false;
+    for (int i = 1; i < argc; ++i)
+        onlyOctave = onlyOctave || QByteArray(argv[i]) == "--octave";
+    for (int i = 1; i + 1 < argc; ++i) {
         if (QByteArray(argv[i]) == "--seconds")
             seconds = std::max(1.0, QByteArray(argv[i + 1]).toDouble());
+        if (QByteArray(argv[i]) == "--pages")
+            onlyPages = QByteArray(argv[i + 1]).toInt();
+    }
 
     Profile::SetRegistryKey(QStringLiteral("Zentrik"));
     Profile::SetProgramName(QStringLiteral("krv"));
@@ -167,9 +186,12 @@ int main(int argc, char** argv)
     std::printf("bench_app: 24 channels at 50 kHz from zq-gen, %.0f s per run, time view on every page\n",
                 seconds);
     for (int pages : {1, 3, 6})
-        Run(pages, seconds);
+        if (!onlyOctave && (onlyPages == 0 || onlyPages == pages))
+            Run(pages, seconds);
     writer.terminate();
     writer.waitForFinished(5000);
+    if (onlyPages == 0 && !RunOctaveScenario(seconds))
+        return 1;
     QDir(config).removeRecursively();
     return 0;
 }
