@@ -822,8 +822,8 @@ void CGraphWnd::DrawXAxis(QPainter& painter, int left, int top, int right, int b
             DrawAxisLabel(painter, QRect(x - 60, bottom + 8, 120, 16), Qt::AlignHCenter | Qt::AlignTop,
                           AxisLabels::FormatLabel(format, v * factor));
         });
-        painter.drawText(QRect((left + right) / 2 - 150, bottom + 24, 300, 16), Qt::AlignHCenter | Qt::AlignTop,
-                         AxisLabels::XLabelPrefix(factor) + unit);
+        DrawAxisLabel(painter, QRect((left + right) / 2 - 150, bottom + 24, 300, 16), Qt::AlignHCenter | Qt::AlignTop,
+                      AxisLabels::XLabelPrefix(factor) + unit);
     }
     if (minor > 0.0 && xMax > xMin)
         ForEachTick(minor * std::ceil(xMin / minor), minor * std::floor(xMax / minor), minor, [&](double v) {
