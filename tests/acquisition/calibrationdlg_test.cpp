@@ -155,7 +155,8 @@ TEST(CalibrationWatched, WriterStaysLiveTickRunsAndChannelsResumeContiguous)
 
     // Each of the three channels settles for a second.
     EXPECT_GE(calibrationEnd - calibrationStart, 3000);
-    // The tick went on through the calibration: no pause of 100 ms.
+    // The tick went on through the calibration: no pause near the second
+    // that each channel waits.
     qint64 longestPause = 0;
     int ticksDuring = 0;
     for (size_t i = 1; i < tickTimes.size(); ++i) {
@@ -165,7 +166,7 @@ TEST(CalibrationWatched, WriterStaysLiveTickRunsAndChannelsResumeContiguous)
         longestPause = std::max(longestPause, tickTimes[i] - tickTimes[i - 1]);
     }
     EXPECT_GT(ticksDuring, (calibrationEnd - calibrationStart) / 10 / 3);
-    EXPECT_LT(longestPause, 100);
+    EXPECT_LT(longestPause, 500);
 
     // The watcher's view: always a live writer, no sample lost.
     const QString summary = QString::fromLatin1(watcher.readAllStandardOutput());
