@@ -783,13 +783,16 @@ void CGraphWnd::DrawAxisLabel(QPainter& painter, const QRect& box, int flags, co
         laidOut.prepare(QTransform(), m_axisLabelFont);
         label = m_axisLabels.insert(text, laidOut);
     }
-    const qreal width = label->size().width();
+    const QSizeF size = label->size();
     qreal x = box.x();
     if (flags & Qt::AlignRight)
-        x = box.x() + box.width() - width;
+        x = box.x() + box.width() - size.width();
     else if (flags & Qt::AlignHCenter)
-        x = box.x() + (box.width() - width) / 2.0;
-    painter.drawStaticText(QPointF(x, box.y()), *label);
+        x = box.x() + (box.width() - size.width()) / 2.0;
+    qreal y = box.y();
+    if (flags & Qt::AlignVCenter)
+        y = box.y() + (box.height() - size.height()) / 2.0;
+    painter.drawStaticText(QPointF(x, y), *label);
 }
 
 void CGraphWnd::DrawXAxis(QPainter& painter, int left, int top, int right, int bottom, float xMin, float xMax,
@@ -1135,7 +1138,7 @@ void CGraphWnd::DrawLegend(QPainter& painter, bool centred)
             continue;
         const Qt::Alignment horizontal = centred ? Qt::AlignHCenter : (strip == 0 ? Qt::AlignRight : Qt::AlignLeft);
         painter.setPen(SlotColour(slot));
-        painter.drawText(m_legendStrip[strip], horizontal | Qt::AlignVCenter, legendText(slot));
+        DrawAxisLabel(painter, m_legendStrip[strip], horizontal | Qt::AlignVCenter, legendText(slot));
     }
     if (m_combinedLegend && m_slotActive[0] && m_slotActive[1]) {
         const int l = Right(m_legendStrip[0]), r = m_legendStrip[1].x();

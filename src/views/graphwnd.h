@@ -146,9 +146,10 @@ public:
     void DrawSpectrogram(QPainter& painter, const double divisions[2], const double offsets[2], double xStart,
                          double xPerDivision);
     void DrawLegend(QPainter& painter, bool centred);
-    // A text in a box as drawText(box, flags, text) with top alignment and
-    // left, right or centred, for the axis labels that paint after paint
-    // are the same few texts: their layout is kept rather than redone.
+    // A text in a box as drawText(box, flags, text), aligned to the top or
+    // the vertical centre and left, right or centred, for the axis labels
+    // and legends that paint after paint are the same few texts: their
+    // layout is kept rather than redone.
     void DrawAxisLabel(QPainter& painter, const QRect& box, int flags, const QString& text);
     void DrawResetButtons(QPainter& painter);
     // 1-2-5 division and offset for ten divisions; see rescaledivisions.h.
