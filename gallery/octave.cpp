@@ -6,7 +6,7 @@
 
 #include "context/analysisrecord.h"
 #include "context/appcontext.h"
-#include "context/mainframe.h"
+#include "support/stubmainframe.h"
 #include "views/dmmpanel.h"
 #include "views/dmmview.h"
 #include "views/octpanel.h"
@@ -24,27 +24,6 @@ namespace {
 const char* const kSchemes[] = {"green", "dark", "bw"};
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kRate = 48000.0;
-
-class OctaveFrame : public MainFrame {
-public:
-    AnalysisRecord record;
-    QWidget* Window() override { return nullptr; }
-    AnalysisRecord& Record() override { return record; }
-    CHwManager& Hardware() override { std::abort(); }
-    void SetPageCount(int) override {}
-    int PageCount() const override { return 1; }
-    void RunStop() override {}
-    void SingleShot() override {}
-    void PointsChanged() override {}
-    void AveragesChanged() override {}
-    void OverlapChanged() override {}
-    void NotifyAnalysis() override {}
-    void ChannelsChosen() override {}
-    void AutoSetup() override {}
-    void RefreshChannels() override {}
-    void ShowMainMenu(const QPoint&) override {}
-    int ChosenChannel(int slot) const override { return slot == 0 || slot == 1 ? slot : -1; }
-};
 
 void DefineChannels()
 {
@@ -83,7 +62,8 @@ void Feed(CGraphWnd& view, int client, double seconds, long long& n)
 GALLERY_RENDERER(octave_views)
 {
     DefineChannels();
-    OctaveFrame frame;
+    StubMainFrame frame(StubMainFrame::NoWindow);
+    frame.channels = {0, 1};
     long long n = 0;
     for (int scheme = 0; scheme < 3; ++scheme) {
         Ctx().colours.Apply(scheme);

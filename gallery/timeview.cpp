@@ -5,7 +5,7 @@
 
 #include "context/analysisrecord.h"
 #include "context/appcontext.h"
-#include "context/mainframe.h"
+#include "support/stubmainframe.h"
 #include "platform/appmessage.h"
 #include "views/paneldlg.h"
 #include "views/timepanel.h"
@@ -22,28 +22,6 @@ namespace {
 
 const char* const kSchemes[] = {"green", "dark", "bw"};
 constexpr double kPi = 3.14159265358979323846;
-
-class TimeGalleryFrame : public MainFrame {
-public:
-    QWidget window;
-    AnalysisRecord record;
-    QWidget* Window() override { return &window; }
-    AnalysisRecord& Record() override { return record; }
-    CHwManager& Hardware() override { std::abort(); }
-    void SetPageCount(int) override {}
-    int PageCount() const override { return 1; }
-    void RunStop() override {}
-    void SingleShot() override {}
-    void PointsChanged() override {}
-    void AveragesChanged() override {}
-    void OverlapChanged() override {}
-    void NotifyAnalysis() override {}
-    void ChannelsChosen() override {}
-    void AutoSetup() override {}
-    void RefreshChannels() override {}
-    void ShowMainMenu(const QPoint&) override {}
-    int ChosenChannel(int slot) const override { return slot == 0 || slot == 1 ? slot : -1; }
-};
 
 void Click(QWidget* widget, QPoint at)
 {
@@ -75,7 +53,8 @@ GALLERY_RENDERER(time_view)
 
     for (int scheme = 0; scheme < 3; ++scheme) {
         Ctx().colours.Apply(scheme);
-        TimeGalleryFrame frame;
+        StubMainFrame frame;
+        frame.channels = {0, 1};
         AnalysisRecord& record = frame.record;
         record.captureArea[0] = sine.data();
         record.captureArea[1] = pulse.data();

@@ -7,7 +7,7 @@
 
 #include "context/analysisrecord.h"
 #include "context/appcontext.h"
-#include "context/mainframe.h"
+#include "support/stubmainframe.h"
 #include "views/graphwnd.h"
 #include "zq.h"
 
@@ -21,32 +21,9 @@ namespace {
 const char* const kSchemes[] = {"green", "dark", "bw"};
 constexpr double kPi = 3.14159265358979323846;
 
-// The main bar's channel choice, as the views read it.
-class GalleryFrame : public MainFrame {
-public:
-    AnalysisRecord record;
-    int channels[2] = {0, 1};
-    QWidget* Window() override { return nullptr; }
-    AnalysisRecord& Record() override { return record; }
-    CHwManager& Hardware() override { std::abort(); }
-    void SetPageCount(int) override {}
-    int PageCount() const override { return 1; }
-    void RunStop() override {}
-    void SingleShot() override {}
-    void PointsChanged() override {}
-    void AveragesChanged() override {}
-    void OverlapChanged() override {}
-    void NotifyAnalysis() override {}
-    void ChannelsChosen() override {}
-    void AutoSetup() override {}
-    void RefreshChannels() override {}
-    void ShowMainMenu(const QPoint&) override {}
-    int ChosenChannel(int slot) const override { return slot == 0 || slot == 1 ? channels[slot] : -1; }
-};
-
 class GalleryGraph : public CGraphWnd {
 public:
-    explicit GalleryGraph(GalleryFrame* frame) : CGraphWnd(frame, nullptr) { Create(); }
+    explicit GalleryGraph(StubMainFrame* frame) : CGraphWnd(frame, nullptr) { Create(); }
     double divisions[2] = {0.5, 0.5};
     double offsets[2] = {0.0, 0.0};
     double xStart = 0.0, xPerDivision = 0.002;
@@ -99,7 +76,7 @@ void FillTime(GalleryGraph& g)
 }
 
 // Segment spectra: a tone gliding upward over the segments, and noise.
-void FillSpectra(GalleryGraph& g, GalleryFrame& frame, int segments, int bins)
+void FillSpectra(GalleryGraph& g, StubMainFrame& frame, int segments, int bins)
 {
     frame.record.averages = segments;
     frame.record.hop = 1024;
@@ -126,7 +103,8 @@ GALLERY_RENDERER(graph_views)
     for (int scheme = 0; scheme < 3; ++scheme) {
         Ctx().colours.Apply(scheme);
         const QString name = QString::fromLatin1(kSchemes[scheme]);
-        GalleryFrame frame;
+        StubMainFrame frame(StubMainFrame::NoWindow);
+        frame.channels = {0, 1};
         {
             GalleryGraph g(&frame);
             g.resize(760, 420);

@@ -10,14 +10,17 @@
 // same run), and the longest the user-interface thread is held. Then six
 // pages showing FFT, PSD, FRF, COH, CRS and the time view at 1024 and at
 // 65536 points with 75 % overlap: NotifyAnalysis p50 and max, tick p99.
+// Then the octave scenario (octavescenario.h).
 //
-//   bench_app [--seconds S] [--spectrogram-only]
+//   bench_app [--seconds S] [--pages N | --octave | --spectrogram-only]
 //   (other arguments, such as Google Benchmark's, are ignored)
 
 #include "analysis/fftplan.h"
 #include "analysis/segmentlayout.h"
 #include "context/analysisrecord.h"
+#include "benchloop.h"
 #include "context/appcontext.h"
+#include "octavescenario.h"
 #include "panels/controlbar.h"
 #include "panels/viewbar.h"
 #include "platform/appmessage.h"
@@ -37,6 +40,7 @@
 #include <QTimerEvent>
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <unistd.h>
 #include <cstdio>
 #include <vector>
@@ -46,6 +50,9 @@ namespace {
 class BenchWindow : public CWndKRV {
 public:
     std::vector<double> tickMs, notifyMs;
+    // The ticks that finished a record, in wall and in thread CPU time (the
+    // latter is what the tick costs, whatever else the machine runs).
+    std::vector<double> recordTickMs, recordTickCpuMs;
     int records = 0;
     double firstSample = -1.0, lastSample = -1.0;
     int recordLength = 0;
@@ -56,6 +63,7 @@ public:
         timer.start();
         CWndKRV::NotifyAnalysis();
         notifyMs.push_back(double(timer.nsecsElapsed()) * 1e-6);
+        recordThisTick = true;
         const AnalysisRecord& r = Record();
         if (!measuring || r.captureLength <= 0 || !r.captureArea[0])
             return;
@@ -76,24 +84,30 @@ protected:
     {
         QElapsedTimer timer;
         timer.start();
+        const double cpu0 = ThreadCpuMs();
+        recordThisTick = false;
         CWndKRV::timerEvent(event);
         // The paints the tick asked for, as the event loop would run them next.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
-        if (measuring)
-            tickMs.push_back(double(timer.nsecsElapsed()) * 1e-6);
+        if (!measuring)
+            return;
+        tickMs.push_back(double(timer.nsecsElapsed()) * 1e-6);
+        if (recordThisTick) {
+            recordTickMs.push_back(tickMs.back());
+            recordTickCpuMs.push_back(ThreadCpuMs() - cpu0);
+        }
     }
 
 private:
+    static double ThreadCpuMs()
+    {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
+    }
     double lastFirst = -1.0;
+    bool recordThisTick = false;
 };
-
-double Percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5))];
-}
 
 void Run(int pages, double seconds)
 {
@@ -110,15 +124,10 @@ void Run(int pages, double seconds)
         time->TimePanel()->Selector(CTimePanel::IdXDiv)->SelectText(QStringLiteral("0.01s"));
         SendAppMessage(time, WM_PANEL_NOTIFY, PanelXScale, 0);
     }
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 1000) // settle
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    RunEventLoop(1000); // settle
     window.notifyMs.clear();
     window.measuring = true;
-    clock.restart();
-    while (clock.elapsed() < qint64(seconds * 1000))
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    RunEventLoop(int(seconds * 1000));
     window.measuring = false;
 
     const double allowed =
@@ -126,6 +135,9 @@ void Run(int pages, double seconds)
     std::printf("pages %d: tick p50 %.3f ms  p99 %.3f ms  max %.3f ms  (%zu ticks)\n", pages,
                 Percentile(window.tickMs, 0.5), Percentile(window.tickMs, 0.99), Percentile(window.tickMs, 1.0),
                 window.tickMs.size());
+    std::printf("pages %d: ticks finishing a record p50 %.3f ms  p99 %.3f ms, thread CPU p50 %.3f ms  p99 %.3f ms\n",
+                pages, Percentile(window.recordTickMs, 0.5), Percentile(window.recordTickMs, 0.99),
+                Percentile(window.recordTickCpuMs, 0.5), Percentile(window.recordTickCpuMs, 0.99));
     std::printf("pages %d: NotifyAnalysis p50 %.3f ms  p99 %.3f ms  max %.3f ms  (%zu calls)\n", pages,
                 Percentile(window.notifyMs, 0.5), Percentile(window.notifyMs, 0.99),
                 Percentile(window.notifyMs, 1.0), window.notifyMs.size());
@@ -248,15 +260,10 @@ void RunSpectra(int points, int overlapPercent, const char* timeBase, double sec
         }
         window.Page(i)->SelectView(shown[i]);
     }
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 3000) // settle: sizes of the first records
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    RunEventLoop(3000); // settle: sizes of the first records
     window.notifyMs.clear();
     window.measuring = true;
-    clock.restart();
-    while (clock.elapsed() < qint64(seconds * 1000))
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    RunEventLoop(int(seconds * 1000));
     window.measuring = false;
 
     const AnalysisRecord& r = window.Record();
@@ -282,12 +289,18 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
     QApplication app(argc, argv);
     double seconds = 20.0;
-    bool spectrogramOnly = false;
-    for (int i = 1; i < argc; ++i)
+    int onlyPages = 0;
+    bool onlyOctave = false, spectrogramOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        onlyOctave = onlyOctave || QByteArray(argv[i]) == "--octave";
         spectrogramOnly = spectrogramOnly || QByteArray(argv[i]) == "--spectrogram-only";
-    for (int i = 1; i + 1 < argc; ++i)
+    }
+    for (int i = 1; i + 1 < argc; ++i) {
         if (QByteArray(argv[i]) == "--seconds")
             seconds = std::max(1.0, QByteArray(argv[i + 1]).toDouble());
+        if (QByteArray(argv[i]) == "--pages")
+            onlyPages = QByteArray(argv[i + 1]).toInt();
+    }
 
     Profile::SetRegistryKey(QStringLiteral("Zentrik"));
     Profile::SetProgramName(QStringLiteral("krv"));
@@ -314,16 +327,20 @@ int main(int argc, char** argv)
     }
     std::printf("bench_app: 24 channels at 50 kHz from zq-gen, %.0f s per run, time view on every page\n",
                 seconds);
-    if (!spectrogramOnly)
-        for (int pages : {1, 3, 6})
+    const bool everything = !onlyOctave && !spectrogramOnly && onlyPages == 0;
+    for (int pages : {1, 3, 6})
+        if (everything || onlyPages == pages)
             Run(pages, seconds);
-    RunSpectrogram();
-    if (!spectrogramOnly) {
+    if (everything || spectrogramOnly)
+        RunSpectrogram();
+    if (everything) {
         RunSpectra(1024, 75, "0.1s", seconds);
         RunSpectra(65536, 75, "0.2s", seconds);
     }
     writer.terminate();
     writer.waitForFinished(5000);
+    if ((everything || onlyOctave) && !RunOctaveScenario(seconds))
+        return 1;
     QDir(config).removeRecursively();
     return 0;
 }

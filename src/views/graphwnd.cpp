@@ -773,6 +773,34 @@ void ForEachTick(double first, double last, double step, Fn fn)
 
 } // namespace
 
+void CGraphWnd::DrawAxisLabel(QPainter& painter, const QRect& box, int flags, const QString& text)
+{
+    if (painter.font() != m_axisLabelFont) {
+        m_axisLabels.clear();
+        m_axisLabelFont = painter.font();
+    }
+    auto label = m_axisLabels.constFind(text);
+    if (label == m_axisLabels.cend()) {
+        if (m_axisLabels.size() >= 512) // zooming makes new labels without end
+            m_axisLabels.clear();
+        QStaticText laidOut(text);
+        laidOut.setTextFormat(Qt::PlainText);
+        laidOut.setPerformanceHint(QStaticText::AggressiveCaching);
+        laidOut.prepare(QTransform(), m_axisLabelFont);
+        label = m_axisLabels.insert(text, laidOut);
+    }
+    const QSizeF size = label->size();
+    qreal x = box.x();
+    if (flags & Qt::AlignRight)
+        x = box.x() + box.width() - size.width();
+    else if (flags & Qt::AlignHCenter)
+        x = box.x() + (box.width() - size.width()) / 2.0;
+    qreal y = box.y();
+    if (flags & Qt::AlignVCenter)
+        y = box.y() + (box.height() - size.height()) / 2.0;
+    painter.drawStaticText(QPointF(x, y), *label);
+}
+
 void CGraphWnd::DrawXAxis(QPainter& painter, int left, int top, int right, int bottom, float xMin, float xMax,
                           double major, double minor, const QString& unit, bool grid)
 {
@@ -800,11 +828,11 @@ void CGraphWnd::DrawXAxis(QPainter& painter, int left, int top, int right, int b
             painter.drawLine(x, bottom + 2, x, bottom + 8);
             if (grid)
                 painter.drawLine(x, bottom, x, top);
-            painter.drawText(QRect(x - 60, bottom + 8, 120, 16), Qt::AlignHCenter | Qt::AlignTop,
-                             AxisLabels::FormatLabel(format, v * factor));
+            DrawAxisLabel(painter, QRect(x - 60, bottom + 8, 120, 16), Qt::AlignHCenter | Qt::AlignTop,
+                          AxisLabels::FormatLabel(format, v * factor));
         });
-        painter.drawText(QRect((left + right) / 2 - 150, bottom + 24, 300, 16), Qt::AlignHCenter | Qt::AlignTop,
-                         AxisLabels::XLabelPrefix(factor) + unit);
+        DrawAxisLabel(painter, QRect((left + right) / 2 - 150, bottom + 24, 300, 16), Qt::AlignHCenter | Qt::AlignTop,
+                      AxisLabels::XLabelPrefix(factor) + unit);
     }
     if (minor > 0.0 && xMax > xMin)
         ForEachTick(minor * std::ceil(xMin / minor), minor * std::floor(xMax / minor), minor, [&](double v) {
@@ -855,9 +883,9 @@ void CGraphWnd::DrawYAxis(QPainter& painter, int x, int top, int x2, int bottom,
             painter.setPen(text);
             const QString label = AxisLabels::FormatLabel(format, v * prefix.factor);
             if (onRight)
-                painter.drawText(QRect(ax + 6, y - 6, 100, 16), Qt::AlignLeft | Qt::AlignTop, label);
+                DrawAxisLabel(painter, QRect(ax + 6, y - 6, 100, 16), Qt::AlignLeft | Qt::AlignTop, label);
             else
-                painter.drawText(QRect(ax - 6 - 100, y - 6, 100, 16), Qt::AlignRight | Qt::AlignTop, label);
+                DrawAxisLabel(painter, QRect(ax - 6 - 100, y - 6, 100, 16), Qt::AlignRight | Qt::AlignTop, label);
         });
     }
     if (minor > 0.0 && yMax > yMin) {
@@ -1116,7 +1144,7 @@ void CGraphWnd::DrawLegend(QPainter& painter, bool centred)
             continue;
         const Qt::Alignment horizontal = centred ? Qt::AlignHCenter : (strip == 0 ? Qt::AlignRight : Qt::AlignLeft);
         painter.setPen(SlotColour(slot));
-        painter.drawText(m_legendStrip[strip], horizontal | Qt::AlignVCenter, legendText(slot));
+        DrawAxisLabel(painter, m_legendStrip[strip], horizontal | Qt::AlignVCenter, legendText(slot));
     }
     if (m_combinedLegend && m_slotActive[0] && m_slotActive[1]) {
         const int l = Right(m_legendStrip[0]), r = m_legendStrip[1].x();

@@ -28,9 +28,11 @@
 #include "views/tracepolyline.h"
 
 #include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <QStaticText>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -144,6 +146,11 @@ public:
     void DrawSpectrogram(QPainter& painter, const double divisions[2], const double offsets[2], double xStart,
                          double xPerDivision);
     void DrawLegend(QPainter& painter, bool centred);
+    // A text in a box as drawText(box, flags, text), aligned to the top or
+    // the vertical centre and left, right or centred, for the axis labels
+    // and legends that paint after paint are the same few texts: their
+    // layout is kept rather than redone.
+    void DrawAxisLabel(QPainter& painter, const QRect& box, int flags, const QString& text);
     void DrawResetButtons(QPainter& painter);
     // 1-2-5 division and offset for ten divisions; see rescaledivisions.h.
     static void RescaleDivisions(const float* values, int count, double& division, double& offset);
@@ -269,6 +276,9 @@ protected:
     std::array<std::vector<float>, 4> m_work;
     unsigned m_displayGeneration = 0;
     TracePolyline m_polyline;
+    // Laid-out axis labels in m_axisLabelFont; see DrawAxisLabel.
+    QHash<QString, QStaticText> m_axisLabels;
+    QFont m_axisLabelFont;
     std::array<ColourMapImage, 2> m_spectrogram;
 
 private:

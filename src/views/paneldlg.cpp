@@ -24,7 +24,13 @@ void CPanelDlg::Create(std::span<const DialogControl> controls, int width, int h
 
 CSelectorButton* CPanelDlg::Selector(int id) const
 {
-    return ControlAs<CSelectorButton>(const_cast<CPanelDlg*>(this), id);
+    for (const auto& [known, selector] : m_selectors)
+        if (known == id && selector)
+            return selector;
+    CSelectorButton* selector = ControlAs<CSelectorButton>(const_cast<CPanelDlg*>(this), id);
+    if (selector)
+        m_selectors.emplace_back(id, selector);
+    return selector;
 }
 
 void CPanelDlg::SetNotifications(std::span<const PanelNotification> notifications)

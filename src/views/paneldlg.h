@@ -12,6 +12,7 @@
 #include "platform/dialogtemplate.h"
 
 #include <QColor>
+#include <QPointer>
 #include <QWidget>
 #include <span>
 #include <vector>
@@ -147,6 +148,10 @@ private:
     void LoadLines(TextArchive& archive);
 
     QWidget* m_view;
+    // Selectors found by id so far: the views read their panel's selectors
+    // on every tick and paint, and a search of the children by their id
+    // property costs far more than the reading.
+    mutable std::vector<std::pair<int, QPointer<CSelectorButton>>> m_selectors;
     std::vector<PanelNotification> m_notifications;
     std::vector<PanelSetting> m_writeOrder;
     std::vector<PanelSetting> m_testOrder;

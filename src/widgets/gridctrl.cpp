@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -93,6 +94,27 @@ protected:
 private:
     CGridCtrl* m_grid;
 };
+
+// The in-place list opens as wide as its cell; a narrow column ("Range")
+// would cut its entries short ("2…V" for "20mV"). The open list grows to
+// its widest entry, within the screen.
+void WidenOpenList(QComboBox* combo)
+{
+    QAbstractItemView* view = combo->view();
+    QWidget* popup = view->window();
+    if (!popup || popup == combo->window() || !popup->isVisible())
+        return;
+    int width = view->sizeHintForColumn(0) + 2 * view->frameWidth() + (popup->width() - view->width());
+    if (view->verticalScrollBar()->isVisible())
+        width += view->verticalScrollBar()->width();
+    if (width <= popup->width())
+        return;
+    QRect geometry = popup->geometry();
+    geometry.setWidth(width);
+    if (const QScreen* screen = combo->screen(); screen && geometry.right() > screen->availableGeometry().right())
+        geometry.moveRight(screen->availableGeometry().right());
+    popup->setGeometry(geometry);
+}
 
 void Outline(QPainter& painter, const QRect& cell)
 {
@@ -492,8 +514,6 @@ void CGridCtrl::ComboCell(int column, int row, const QString& text, const QStrin
     combo->setMaxVisibleItems(std::max(1, kListDropHeight / m_layout.rowHeight));
     // The list drops below the cell, as a list box, not as a menu over it.
     combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
-    // A narrow column still shows its entries whole in the open list.
-    combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) + combo->view()->frameWidth() * 2 + 4);
     connect(combo, &QComboBox::activated, this, [this, combo] {
         combo->setProperty("krvChosen", true);
         SendGridKey(this, KeyListChosen);
@@ -501,6 +521,7 @@ void CGridCtrl::ComboCell(int column, int row, const QString& text, const QStrin
     m_combo = combo;
     StartEditor(combo, column, row);
     combo->showPopup();
+    WidenOpenList(combo);
 }
 
 void CGridCtrl::DrumCell(int column, int row, const QString& text, const QString& items)

@@ -27,7 +27,7 @@ void CToggleButton::SetColors(const QColor& offFace, const QColor& offText, cons
 void CToggleButton::SetState(bool on)
 {
     m_on = on;
-    repaint();
+    update();
 }
 
 QString CToggleButton::Caption() const

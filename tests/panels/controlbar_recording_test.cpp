@@ -4,10 +4,10 @@
 #include "acquisition/recordfile.h"
 #include "context/analysisrecord.h"
 #include "context/appcontext.h"
-#include "context/mainframe.h"
 #include "panels/controlbar.h"
 #include "platform/messagebox.h"
 #include "support/smallfilesystem.h"
+#include "support/stubmainframe.h"
 #include "support/testenvironment.h"
 #include "widgets/togglebutton.h"
 
@@ -19,29 +19,6 @@
 #include <cstring>
 
 namespace {
-class StubFrame : public MainFrame {
-public:
-    QWidget* Window() override { return &window; }
-    AnalysisRecord& Record() override { return record; }
-    CHwManager& Hardware() override { return hardware; }
-    void SetPageCount(int) override {}
-    int PageCount() const override { return 1; }
-    void RunStop() override {}
-    void SingleShot() override {}
-    void PointsChanged() override {}
-    void AveragesChanged() override {}
-    void OverlapChanged() override {}
-    void NotifyAnalysis() override {}
-    void ChannelsChosen() override {}
-    void AutoSetup() override {}
-    void RefreshChannels() override {}
-    void ShowMainMenu(const QPoint&) override {}
-
-    QWidget window;
-    AnalysisRecord record;
-    CHwManager hardware;
-};
-
 void FillUntilStopped(CRecordFile& file)
 {
     for (int j = 0; j < 10000000 && file.IsRecording(); ++j)
@@ -54,11 +31,12 @@ protected:
     void SetUp() override
     {
         ResetContext();
+        m_frame.hardware = &m_hardware;
         m_disk = std::make_unique<SmallFileSystem>(m_env.Root() + "/disk", 64 * 1024);
         if (!m_disk->Mounted())
             GTEST_SKIP() << m_disk->Reason();
         Ctx().chosenDataPath = QString::fromStdString(m_disk->Folder());
-        CRecordFile& file = m_frame.hardware.RecordFile();
+        CRecordFile& file = m_hardware.RecordFile();
         ASSERT_TRUE(file.Prepare(2, 1000));
         file.DefineChannel(0, 0, "a", "V", 1e-4);
         file.DefineChannel(1, 1, "b", "V", 1e-4);
@@ -73,7 +51,8 @@ protected:
 
     TestEnvironment m_env;
     std::unique_ptr<SmallFileSystem> m_disk;
-    StubFrame m_frame;
+    CHwManager m_hardware;
+    StubMainFrame m_frame;
     std::unique_ptr<CControlBar> m_bar;
     CToggleButton* m_rec = nullptr;
     MessageBoxRecorder m_boxes;
@@ -81,7 +60,7 @@ protected:
 
 TEST_F(ControlBarRecordingTest, FullDiskSwitchesTheLampOffAndNamesFileAndError)
 {
-    CRecordFile& file = m_frame.hardware.RecordFile();
+    CRecordFile& file = m_hardware.RecordFile();
     QTest::mouseClick(m_rec, Qt::LeftButton);
     ASSERT_TRUE(file.IsRecording());
     EXPECT_TRUE(m_rec->State());
@@ -110,7 +89,7 @@ TEST_F(ControlBarRecordingTest, FullDiskSwitchesTheLampOffAndNamesFileAndError)
 
 TEST_F(ControlBarRecordingTest, RecPressedAfterAFailureTellsItInsteadOfStartingAnew)
 {
-    CRecordFile& file = m_frame.hardware.RecordFile();
+    CRecordFile& file = m_hardware.RecordFile();
     QTest::mouseClick(m_rec, Qt::LeftButton);
     ASSERT_TRUE(file.IsRecording());
     const QString path = file.FilePath();

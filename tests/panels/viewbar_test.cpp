@@ -11,7 +11,12 @@
 #include "platform/dialogtemplate.h"
 #include "platform/modaldialog.h"
 #include "platform/textarchive.h"
+#include "support/stubmainframe.h"
 #include "support/testenvironment.h"
+#include "analysis/octaveanalyser.h"
+#include "views/dmmview.h"
+#include "views/octpanel.h"
+#include "views/octview.h"
 #include "testview.h"
 #include "widgets/selectorbutton.h"
 #include "widgets/togglebutton.h"
@@ -21,6 +26,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
+#include <cmath>
 #include <cstring>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -350,6 +356,79 @@ TEST_F(PageTest, ChoosingOctaveOrMultimeterDropsTheOctaveClientsUnreadSamples)
         QTest::mouseClick(page->Tab(kind), Qt::LeftButton);
         EXPECT_EQ(ZQ_CheckChanEx(octaveClient, 0), kind == ViewKind::Fft ? 5 : 0) << CViewBar::BlockName(kind);
         ZQ_ResetBuffer(octaveClient, -1);
+    }
+    ZQ_ReleaseWriter();
+}
+
+namespace {
+
+// Writes count samples of a 1 kHz sine of 1 Pa rms on channel 0 (channel 1
+// silent), 10 ms at a time, each followed by the main window's tick: the
+// readers frozen, then the page's views ticking.
+void SineTicks(CViewBar& page, double rate, int count, long long& n)
+{
+    const int perTick = int(rate / 100);
+    constexpr double kTwoPi = 6.283185307179586;
+    for (int done = 0; done < count; done += perTick) {
+        for (int i = 0; i < perTick; ++i, ++n) {
+            const float values[2] = {float(std::sqrt(2.0) * std::sin(kTwoPi * 1000.0 * double(n) / rate)), 0.0f};
+            for (int c = 0; c < 2; ++c) {
+                int bits;
+                std::memcpy(&bits, &values[c], sizeof bits);
+                ZQ_WriteChanOneFloatValue(c, &bits);
+            }
+        }
+        for (int client : {2, 3, 1})
+            ZQ_FreezeBuffers(client);
+        page.TickViews(0);
+    }
+}
+
+} // namespace
+
+// The page made with the program's own view table: its octave and
+// multimeter views read the service on the tick, each while it is shown.
+TEST(PageWithProgramViews, OctaveAndMultimeterViewsTakeSamplesOnTheTick)
+{
+    TestEnvironment env;
+    ResetContext();
+    const double rate = 48000.0;
+    ASSERT_EQ(ZQ_SetNrOfChan(2), ZQ_OK);
+    ASSERT_EQ(ZQ_SetChanDef(0, 1, "1", "front", "Pa", "", 1.0 / rate, -10, 10, 0, 0, 0), ZQ_OK);
+    ASSERT_EQ(ZQ_SetChanDef(1, 2, "2", "rear", "Pa", "", 1.0 / rate, -10, 10, 0, 0, 0), ZQ_OK);
+    ASSERT_EQ(ZQ_GetNrOfChan(), 2);
+    StubMainFrame frame;
+    frame.channels = {0, 1};
+    frame.window.resize(1000, 700);
+    {
+        CViewBar page(&frame, &frame.window);
+        page.LayoutViews(0, 0, 1000, 700);
+        auto* octave = qobject_cast<COctView*>(page.View(ViewKind::Oct));
+        auto* multimeter = qobject_cast<CDmmView*>(page.View(ViewKind::Dmm));
+        ASSERT_NE(octave, nullptr);
+        ASSERT_NE(multimeter, nullptr);
+        long long n = 0;
+
+        // "Fast" (125 ms): after a second the level has settled.
+        octave->OctPanel()->Selector(COctPanel::IdTime)->SelectText(QStringLiteral("Fast"));
+        QTest::mouseClick(page.Tab(ViewKind::Oct), Qt::LeftButton);
+        SineTicks(page, rate, int(rate), n);
+        const OctaveAnalyser& analyser = octave->Analyser(0);
+        int band = -1;
+        for (int b = 0; b < analyser.BandCount(); ++b)
+            if (std::fabs(analyser.Centre(b) - 1000.0) < 1.0)
+                band = b;
+        ASSERT_GE(band, 0);
+        // 1 Pa rms is 94 dB re 20 µPa.
+        EXPECT_NEAR(analyser.BandLevels()[size_t(band)], 20.0 * std::log10(1.0 / 20e-6), 0.1);
+        EXPECT_EQ(multimeter->Evaluations(), 0) << "a hidden multimeter reads nothing";
+
+        QTest::mouseClick(page.Tab(ViewKind::Dmm), Qt::LeftButton);
+        const int evaluations = multimeter->Evaluations();
+        SineTicks(page, rate, int(rate), n);
+        EXPECT_GT(multimeter->Evaluations(), evaluations);
+        EXPECT_NEAR(multimeter->Value(0), 1.0, 1e-3); // rms of the 1 Pa rms sine
+        EXPECT_NEAR(multimeter->Value(1), 0.0, 1e-6);
     }
     ZQ_ReleaseWriter();
 }

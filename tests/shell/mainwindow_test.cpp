@@ -3,6 +3,11 @@
 #include "panels/controlbar.h"
 #include "widgets/selectorbutton.h"
 #include "panels/viewbar.h"
+#include "context/analysisrecord.h"
+#include "context/parsewithprefix.h"
+#include "views/paneldlg.h"
+#include "views/timepanel.h"
+#include "views/timeview.h"
 #include "platform/companionbus.h"
 #include "platform/appmessage.h"
 #include "widgets/togglebutton.h"
@@ -26,6 +31,7 @@
 #include <QElapsedTimer>
 #include <QDialog>
 #include <QFile>
+#include <QDirIterator>
 #include <QProcess>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -486,6 +492,109 @@ TEST_F(MainWindowTest, SetupStopsARunningRecordingFirst)
     QTest::mouseClick(window->Bar()->Control(CControlBar::IdSetup), Qt::LeftButton);
     EXPECT_FALSE(window->Hardware().RecordFile().IsRecording());
     EXPECT_EQ(window->Record().recording, 0);
+}
+
+// A ramp from 0 to 7.3 needs 1 per division with zero at the bottom; one
+// from -0.4 to 0 needs 0.05 per division with zero at the top.
+TEST_F(MainWindowTest, AutoScaleButtonRescalesTheTimeViewsOfEveryPage)
+{
+    auto window = MakeWindow(1000, 700);
+    window->SetPageCount(3);
+    ASSERT_EQ(ZQ_SetNrOfChan(2), ZQ_OK);
+    ASSERT_EQ(ZQ_SetChanDef(0, 1, "1", "ramp", "V", "", 1e-3, -10, 10, 0, 0, 0), ZQ_OK);
+    ASSERT_EQ(ZQ_SetChanDef(1, 2, "2", "dip", "V", "", 1e-3, -10, 10, 0, 0, 0), ZQ_OK);
+    window->RefreshChannels();
+    ASSERT_EQ(window->ChosenChannel(0), 0);
+    ASSERT_EQ(window->ChosenChannel(1), 1);
+
+    const int length = 1000;
+    std::vector<float> ramp(length), dip(length);
+    for (int i = 0; i < length; ++i) {
+        ramp[size_t(i)] = float(7.3 * i / (length - 1));
+        dip[size_t(i)] = float(-0.4 * i / (length - 1));
+    }
+    AnalysisRecord& record = window->Record();
+    record.captureArea[0] = ramp.data();
+    record.captureArea[1] = dip.data();
+    record.captureLength = length;
+    record.captureChannels = 2;
+    record.captureTime = 1e-3;
+
+    auto timeView = [&](int page) { return static_cast<CTimeView*>(window->Page(page)->View(ViewKind::Time)); };
+    auto selector = [&](int page, int id) { return timeView(page)->TimePanel()->Selector(id); };
+    window->NotifyAnalysis(); // each view's first record rescales it once
+    for (int page = 0; page < 3; ++page) {
+        // The user's own scales on every page.
+        selector(page, CTimePanel::IdYDiv1)->SelectNearest(5.0);
+        selector(page, CTimePanel::IdOff1)->SetNumeric(5.0, 10.0);
+        selector(page, CTimePanel::IdYDiv2)->SelectNearest(2.0);
+        selector(page, CTimePanel::IdOff2)->SetNumeric(2.0, 0.0);
+    }
+    QTest::mouseClick(window->Bar()->Control(CControlBar::IdAuto), Qt::LeftButton);
+    for (int page = 0; page < 3; ++page) {
+        EXPECT_DOUBLE_EQ(ParseWithPrefix(selector(page, CTimePanel::IdYDiv1)->CurrentText()), 1.0) << page;
+        EXPECT_DOUBLE_EQ(selector(page, CTimePanel::IdOff1)->NumericValue(), -5.0) << page;
+        EXPECT_NEAR(ParseWithPrefix(selector(page, CTimePanel::IdYDiv2)->CurrentText()), 0.05, 1e-12) << page;
+        EXPECT_NEAR(selector(page, CTimePanel::IdOff2)->NumericValue(), 0.25, 1e-12) << page;
+    }
+    for (float*& area : record.captureArea)
+        area = nullptr;
+    record.captureLength = 0;
+    ZQ_ReleaseWriter();
+}
+
+// Triggered captures are saved only while "Rec" is on: after "Setup" has
+// stopped the recording no further capture file appears.
+TEST_F(MainWindowTest, SetupStopsTheTriggeredRecordingsToo)
+{
+    m_env.SetEnv("VELMOR_SIM_MODULE", "");
+    m_env.SetEnv("KRV_WAVEIN", "sine");
+    QDir().mkpath(Ctx().dataDirectory);
+    struct CountingWindow : CWndKRV {
+        int records = 0;
+        void NotifyAnalysis() override
+        {
+            ++records;
+            CWndKRV::NotifyAnalysis();
+        }
+    };
+    auto window = std::make_unique<CountingWindow>();
+    window->Create();
+    window->show();
+    window->AutoSetup();
+    auto* time = static_cast<CTimeView*>(window->Page(0)->View(ViewKind::Time));
+    // Records of 0.1 s (4410 samples), each started by the sine's trigger.
+    time->TimePanel()->Selector(CTimePanel::IdXDiv)->SelectText(QStringLiteral("0.01s"));
+    time->TimePanel()->Notify(PanelXScale, Delivery::Send);
+    time->TimePanel()->Selector(CTimePanel::IdTrg)->SelectText(QStringLiteral("Auto"));
+    time->TimePanel()->Notify(PanelTrigger, Delivery::Send);
+
+    auto triggerFiles = [] {
+        int count = 0;
+        for (QDirIterator it(Ctx().dataDirectory, {QStringLiteral("*_trg.vrd")}, QDir::Files); it.hasNext(); it.next())
+            ++count;
+        return count;
+    };
+    QTest::mouseClick(window->Bar()->Control(CControlBar::IdRec), Qt::LeftButton);
+    ASSERT_EQ(window->Record().recording, 1);
+    QElapsedTimer clock;
+    clock.start();
+    while (triggerFiles() < 2 && clock.elapsed() < 10000)
+        QTest::qWait(20);
+    ASSERT_GE(triggerFiles(), 2) << "no triggered captures saved while recording";
+
+    QTest::mouseClick(window->Bar()->Control(CControlBar::IdSetup), Qt::LeftButton);
+    EXPECT_EQ(window->Record().recording, 0);
+    EXPECT_FALSE(window->Hardware().RecordFile().IsRecording());
+    EXPECT_FALSE(window->Bar()->Control(CControlBar::IdRec)->State());
+    const int saved = triggerFiles();
+    // Several more records: the sound input runs on after the setup.
+    const int before = window->records;
+    clock.restart();
+    while (window->records < before + 4 && clock.elapsed() < 10000)
+        QTest::qWait(20);
+    EXPECT_GE(window->records, before + 4);
+    EXPECT_EQ(triggerFiles(), saved);
 }
 
 } // namespace

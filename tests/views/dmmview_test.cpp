@@ -6,9 +6,9 @@
 #include "analysis/multimeterstatistic.h"
 #include "context/appcontext.h"
 #include "platform/textarchive.h"
+#include "support/stubmainframe.h"
 #include "support/testenvironment.h"
 #include "views/dmmpanel.h"
-#include "viewtestframe.h"
 #include "widgets/selectorbutton.h"
 #include "writerprocess.h"
 #include "zq.h"
@@ -81,7 +81,7 @@ protected:
     }
 
     TestEnvironment m_env;
-    ViewTestFrame m_frame;
+    StubMainFrame m_frame;
     CDmmView* m_view = nullptr;
     CDmmPanel* m_panel = nullptr;
     std::unique_ptr<WriterProcess> m_writer;

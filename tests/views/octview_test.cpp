@@ -7,11 +7,11 @@
 #include "analysis/octaveanalyser.h"
 #include "context/appcontext.h"
 #include "platform/textarchive.h"
+#include "support/stubmainframe.h"
 #include "support/testenvironment.h"
 #include "views/dmmview.h"
 #include "views/octpanel.h"
 #include "views/viewfactories.h"
-#include "viewtestframe.h"
 #include "widgets/selectorbutton.h"
 #include "writerprocess.h"
 #include "zq.h"
@@ -100,7 +100,7 @@ protected:
     }
 
     TestEnvironment m_env;
-    ViewTestFrame m_frame;
+    StubMainFrame m_frame;
     COctView* m_view = nullptr;
     COctPanel* m_panel = nullptr;
     std::unique_ptr<WriterProcess> m_writer;
@@ -284,7 +284,7 @@ TEST_F(OctViewTest, SecondTraceAloneReadsItsOwnChannel)
 TEST(ViewRegistration, OctaveAndMultimeterSlotsMakeTheirViews)
 {
     TestEnvironment env;
-    ViewTestFrame frame;
+    StubMainFrame frame;
     std::unique_ptr<CGraphWnd> octave(RegisteredViews()[int(ViewKind::Oct)](&frame, &frame.window));
     std::unique_ptr<CGraphWnd> multimeter(RegisteredViews()[int(ViewKind::Dmm)](&frame, &frame.window));
     EXPECT_NE(qobject_cast<COctView*>(octave.get()), nullptr);

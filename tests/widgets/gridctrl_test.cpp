@@ -451,3 +451,28 @@ TEST_F(GridTest, NoRowsShowsTitleAndHeaderOnly)
     m_grid->grab();
     EXPECT_EQ(m_owner.paintedRows, (std::set<int>{0, 1, 2}));
 }
+
+// An open list in a narrow column is as wide as its widest entry, so that
+// no entry is cut short; in a wide column it keeps the column's width.
+TEST_F(GridTest, OpenListShowsItsEntriesWhole)
+{
+    Click(3, 1);
+    m_grid->ComboCell(3, 1, QStringLiteral("No Filter"), QStringLiteral("No Filter\tHP 22Hz\tLP 500Hz\tLP 1kHz"));
+    QComboBox* combo = m_grid->ListEditor();
+    ASSERT_NE(combo, nullptr);
+    QAbstractItemView* view = combo->view();
+    ASSERT_TRUE(view->isVisible());
+    const QFontMetrics metrics(view->font());
+    for (int i = 0; i < combo->count(); ++i)
+        EXPECT_GE(view->visualRect(combo->model()->index(i, 0)).width(), metrics.horizontalAdvance(combo->itemText(i)))
+            << combo->itemText(i).toStdString();
+    EXPECT_GE(view->viewport()->width(), view->sizeHintForColumn(0));
+    EXPECT_GT(view->window()->width(), m_grid->CellRect(3, 1).width());
+    m_grid->EndEdit();
+
+    m_grid->ComboCell(2, 1, QStringLiteral("AC"), QStringLiteral("DC\tAC"));
+    combo = m_grid->ListEditor();
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->view()->window()->width(), combo->width());
+    m_grid->EndEdit();
+}

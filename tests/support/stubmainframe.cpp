@@ -1,0 +1,10 @@
+#include "stubmainframe.h"
+
+#include <cstdlib>
+
+CHwManager& StubMainFrame::Hardware()
+{
+    if (!hardware)
+        std::abort();
+    return *hardware;
+}
