@@ -7,7 +7,7 @@
 
 #include "context/analysisrecord.h"
 #include "context/appcontext.h"
-#include "context/mainframe.h"
+#include "support/stubmainframe.h"
 #include "views/acrview.h"
 #include "views/ccrview.h"
 #include "views/spgview.h"
@@ -27,27 +27,9 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kRate = 10000.0;
 constexpr int kLength = 20000; // 2 s
 
-class CorrelationFrame : public MainFrame {
-public:
-    QWidget window;
-    AnalysisRecord record;
-    std::array<int, 2> channels{0, 1};
-    QWidget* Window() override { return &window; }
-    AnalysisRecord& Record() override { return record; }
-    CHwManager& Hardware() override { std::abort(); }
-    void SetPageCount(int) override {}
-    int PageCount() const override { return 1; }
-    void RunStop() override {}
-    void SingleShot() override {}
-    void PointsChanged() override {}
-    void AveragesChanged() override {}
-    void OverlapChanged() override {}
-    void NotifyAnalysis() override {}
-    void ChannelsChosen() override {}
-    void AutoSetup() override {}
-    void RefreshChannels() override {}
-    void ShowMainMenu(const QPoint&) override {}
-    int ChosenChannel(int slot) const override { return slot == 0 || slot == 1 ? channels[size_t(slot)] : -1; }
+// The main bar's "Ch1" and "Ch2" on channels 0 and 1.
+struct CorrelationFrame : StubMainFrame {
+    CorrelationFrame() { channels = {0, 1}; }
 };
 
 struct Signals {

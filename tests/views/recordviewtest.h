@@ -8,7 +8,7 @@
 #include "platform/appmessage.h"
 #include "platform/textarchive.h"
 #include "support/testenvironment.h"
-#include "viewtestframe.h"
+#include "support/stubmainframe.h"
 #include "views/paneldlg.h"
 #include "widgets/selectorbutton.h"
 #include "zq.h"
@@ -107,7 +107,7 @@ protected:
     }
 
     TestEnvironment env;
-    ViewTestFrame frame;
+    StubMainFrame frame;
     std::vector<float> samples[2];
     std::unique_ptr<View> view;
 };

@@ -8,7 +8,7 @@
 #include "platform/appmessage.h"
 #include "support/testenvironment.h"
 #include "views/graphwnd.h"
-#include "viewtestframe.h"
+#include "support/stubmainframe.h"
 #include "zq.h"
 
 #include <QApplication>
@@ -140,7 +140,7 @@ protected:
     }
 
     TestEnvironment m_env;
-    ViewTestFrame m_frame;
+    StubMainFrame m_frame;
     CGraphWnd* m_view = nullptr;
     std::vector<std::vector<float>> m_channels;
 };
