@@ -67,6 +67,10 @@ void SyncFolder(const QString& path)
 bool AtomicFile::Write(const QString& path, const QByteArray& bytes, QString* reason)
 {
     const QByteArray target = QFile::encodeName(path);
+    // A file its owner made read-only stays as it is, as it would for a
+    // write in place: the rename alone would not ask.
+    if (::access(target.constData(), F_OK) == 0 && ::access(target.constData(), W_OK) != 0)
+        return Fail(reason, errno);
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {

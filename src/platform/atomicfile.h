@@ -13,6 +13,7 @@ public:
     // Writes bytes as the file at path. False with the system's reason when
     // any step fails; the old file is then untouched and no temporary file
     // is left behind. A new file gets the mode 0666 less the umask, a
-    // replaced one keeps its mode.
+    // replaced one keeps its mode; one that the process may not write is
+    // refused (EACCES), as writing it in place would be.
     static bool Write(const QString& path, const QByteArray& bytes, QString* reason = nullptr);
 };

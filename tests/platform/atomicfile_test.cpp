@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,6 +62,17 @@ TEST(AtomicFile, FailureKeepsTheOldFileAndLeavesNothingBehind)
     EXPECT_FALSE(AtomicFile::Write(folder + QStringLiteral("/taken"), "x", &reason));
     EXPECT_FALSE(reason.isEmpty());
     EXPECT_TRUE(FilesIn(folder).isEmpty()) << FilesIn(folder).join(' ').toStdString();
+
+    // A file made read-only is not replaced (root may write any file).
+    if (geteuid() != 0) {
+        const QString kept = folder + QStringLiteral("/kept.kvs");
+        ASSERT_TRUE(AtomicFile::Write(kept, "old"));
+        ASSERT_EQ(chmod(QFile::encodeName(kept).constData(), 0444), 0);
+        EXPECT_FALSE(AtomicFile::Write(kept, "new", &reason));
+        EXPECT_EQ(reason, QString::fromLocal8Bit(std::strerror(EACCES)));
+        EXPECT_EQ(Read(kept), "old");
+        QFile::remove(kept);
+    }
 
     // A folder that does not exist.
     EXPECT_FALSE(AtomicFile::Write(folder + QStringLiteral("/missing/set.kvs"), "x", &reason));
