@@ -235,24 +235,21 @@ constexpr int kTile = 1 << kTileBits;
 // Transposes the 8 × 8 block r[0 … 7] (rows of eight) in place.
 [[gnu::always_inline]] inline void Transpose8(v8f* r)
 {
-    using Mask = int __attribute__((vector_size(32)));
-    const Mask unpackLo = {0, 8, 1, 9, 4, 12, 5, 13}, unpackHi = {2, 10, 3, 11, 6, 14, 7, 15};
-    const Mask pairsLo = {0, 1, 8, 9, 4, 5, 12, 13}, pairsHi = {2, 3, 10, 11, 6, 7, 14, 15};
-    const Mask halvesLo = {0, 1, 2, 3, 8, 9, 10, 11}, halvesHi = {4, 5, 6, 7, 12, 13, 14, 15};
+    // __builtin_shufflevector: the one shuffle that GCC (12 on) and clang share.
     v8f t[8], u[8];
     for (int i = 0; i < 8; i += 2) {
-        t[i] = __builtin_shuffle(r[i], r[i + 1], unpackLo);
-        t[i + 1] = __builtin_shuffle(r[i], r[i + 1], unpackHi);
+        t[i] = __builtin_shufflevector(r[i], r[i + 1], 0, 8, 1, 9, 4, 12, 5, 13);
+        t[i + 1] = __builtin_shufflevector(r[i], r[i + 1], 2, 10, 3, 11, 6, 14, 7, 15);
     }
     for (int i = 0; i < 8; i += 4) {
-        u[i] = __builtin_shuffle(t[i], t[i + 2], pairsLo);
-        u[i + 1] = __builtin_shuffle(t[i], t[i + 2], pairsHi);
-        u[i + 2] = __builtin_shuffle(t[i + 1], t[i + 3], pairsLo);
-        u[i + 3] = __builtin_shuffle(t[i + 1], t[i + 3], pairsHi);
+        u[i] = __builtin_shufflevector(t[i], t[i + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+        u[i + 1] = __builtin_shufflevector(t[i], t[i + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+        u[i + 2] = __builtin_shufflevector(t[i + 1], t[i + 3], 0, 1, 8, 9, 4, 5, 12, 13);
+        u[i + 3] = __builtin_shufflevector(t[i + 1], t[i + 3], 2, 3, 10, 11, 6, 7, 14, 15);
     }
     for (int i = 0; i < 4; ++i) {
-        r[i] = __builtin_shuffle(u[i], u[i + 4], halvesLo);
-        r[i + 4] = __builtin_shuffle(u[i], u[i + 4], halvesHi);
+        r[i] = __builtin_shufflevector(u[i], u[i + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+        r[i + 4] = __builtin_shufflevector(u[i], u[i + 4], 4, 5, 6, 7, 12, 13, 14, 15);
     }
 }
 

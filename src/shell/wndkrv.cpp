@@ -3,6 +3,7 @@
 #include "folders/folderpicker.h"
 #include "panels/controlbar.h"
 #include "panels/p0dlg.h"
+#include "panels/setnamedlg.h"
 #include "panels/viewbar.h"
 #include "platform/appmessage.h"
 #include "widgets/selectorbutton.h"
@@ -10,6 +11,8 @@
 #include "platform/messagebox.h"
 #include "context/appcontext.h"
 #include "context/readerclients.h"
+#include "platform/textarchive.h"
+#include "shell/settingssetfiles.h"
 #include "shell/shelloptions.h"
 #include "shell/windowplacement.h"
 #include "zq.h"
@@ -287,17 +290,127 @@ void CWndKRV::closeEvent(QCloseEvent* event)
 
 void CWndKRV::ShowMainMenu(const QPoint& globalPos)
 {
+    ReadSetNames();
     m_menu->Update(m_setNames, m_autoSetup);
     m_menu->Popup(globalPos);
 }
 
 void CWndKRV::OnMenuCommand(int command) { DispatchMenuCommand(command, *this); }
 
-// Settings set files are not written or read yet; the items stay in the
-// menu so that its numbers and layout do not change when they arrive.
-void CWndKRV::SaveSettingsSet(int) {}
+void CWndKRV::SaveSettingsSet(int set) { SaveSet(set); }
 
-void CWndKRV::LoadSettingsSet(int) {}
+void CWndKRV::LoadSettingsSet(int set) { LoadSet(set); }
+
+void CWndKRV::SaveSet(int set)
+{
+    if (set < 1 || set > SettingsSetFiles::kSetCount)
+        return;
+    QString& name = m_setNames[set - 1];
+    // Cancelled or closed: saved all the same, under the name it had.
+    CSetNameDlg::EditName(this, name);
+    QByteArray bytes;
+    TextArchive archive;
+    archive.OpenBuffer(&bytes, TextArchive::Mode::Store);
+    StoreSet(archive, name);
+    archive.Close();
+    const QString path = SettingsSetFiles::PathOf(set);
+    QString reason;
+    if (!SettingsSetFiles::Write(path, bytes, &reason))
+        ShowMessageBox(this, QStringLiteral("The settings set could not be saved to\n%1\n%2").arg(path, reason),
+                       QString(), MsgIcon::Warning);
+}
+
+void CWndKRV::StoreSet(TextArchive& archive, const QString& name)
+{
+    // A line end inside the name would end the name line early and put
+    // the rest before the blocks.
+    QString oneLine = name;
+    oneLine.remove(QLatin1Char('\r'));
+    oneLine.remove(QLatin1Char('\n'));
+    archive.WriteLine(QStringLiteral("Name:") + oneLine);
+    archive.BeginBlock(QStringLiteral("Ctrl"));
+    if (m_bar)
+        m_bar->SerializePanel(archive);
+    archive.EndBlock();
+    for (int i = 0; i < m_pageCount; ++i) {
+        archive.BeginBlock(QStringLiteral("View"));
+        m_pages[i]->SerializePanel(archive);
+        archive.EndBlock();
+    }
+    archive.BeginBlock(QStringLiteral("Hw"));
+    m_hardware.SerializeSetup(archive);
+    archive.EndBlock();
+}
+
+void CWndKRV::LoadSet(int set)
+{
+    if (set < 1 || set > SettingsSetFiles::kSetCount)
+        return;
+    const QString path = SettingsSetFiles::PathOf(set);
+    QByteArray bytes;
+    switch (SettingsSetFiles::ReadAll(path, &bytes)) {
+    case SettingsSetFiles::ReadResult::Unreadable: return;
+    case SettingsSetFiles::ReadResult::TooLarge:
+        ShowMessageBox(this, QStringLiteral("%1\nis too large to be a settings set; nothing was loaded.").arg(path),
+                       QString(), MsgIcon::Warning);
+        return;
+    case SettingsSetFiles::ReadResult::Read: break;
+    }
+    TextArchive archive;
+    archive.OpenBuffer(&bytes, TextArchive::Mode::Load);
+    LoadSetFrom(archive);
+}
+
+// A set holds one main bar block, a block per page and one hardware block.
+// Further main bar and hardware blocks, and view blocks beyond the pages
+// the window can hold, are passed over whole: each applied main bar block
+// may build and tear down pages, each hardware block asks the user to
+// confirm the channel setup, so repeating them would only stall the
+// program on a damaged file.
+void CWndKRV::LoadSetFrom(TextArchive& archive)
+{
+    QString line;
+    archive.ReadLine(line); // the name line; the set's name is not taken over
+    int pageCounter = 0;
+    bool barLoaded = false;
+    bool hardwareLoaded = false;
+    while (!TextArchive::IsBlockEnd(line)) {
+        if (line.startsWith(QLatin1String("Ctrl {"))) {
+            if (m_bar && !barLoaded)
+                m_bar->SerializePanel(archive);
+            else
+                archive.SkipBlock();
+            barLoaded = true;
+        } else if (line.startsWith(QLatin1String("View {"))) {
+            if (pageCounter < kMaxPages) {
+                // The first page block leaves one page; each further one
+                // adds a page, which reads its block.
+                ++pageCounter;
+                SetPageCount(pageCounter);
+                if (CViewBar* page = Page(pageCounter - 1))
+                    page->SerializePanel(archive);
+                else
+                    archive.SkipBlock();
+            } else {
+                archive.SkipBlock();
+            }
+        } else if (line.startsWith(QLatin1String("Hw {"))) {
+            if (!hardwareLoaded)
+                m_hardware.SerializeSetup(archive);
+            else
+                archive.SkipBlock();
+            hardwareLoaded = true;
+        }
+        if (!archive.ReadLine(line))
+            break;
+    }
+}
+
+void CWndKRV::ReadSetNames()
+{
+    for (int set = 1; set <= SettingsSetFiles::kSetCount; ++set)
+        SettingsSetFiles::ReadName(SettingsSetFiles::PathOf(set), &m_setNames[set - 1]);
+}
 
 void CWndKRV::ToggleAutoSetup() { m_autoSetup = !m_autoSetup; }
 

@@ -15,6 +15,7 @@
 
 class CControlBar;
 class CViewBar;
+class TextArchive;
 
 class CWndKRV : public QWidget, public MainFrame, public MenuCommandTarget {
     Q_OBJECT
@@ -57,6 +58,21 @@ public:
     void ToggleAutoSetup() override;
     void ChooseDataPath() override;
     void DefineP0() override;
+    // Settings sets 1 .. 4. SaveSet asks for the set's name (a dismissed
+    // dialog keeps the old one) and replaces the file in one step; a set
+    // that cannot be written is reported with the file and the reason.
+    // LoadSet applies the blocks of the file; a missing file changes
+    // nothing. ReadSetNames takes the names from the files' name lines.
+    void SaveSet(int set);
+    void LoadSet(int set);
+    void ReadSetNames();
+    // The container of a set: the name line, the main bar's block, one
+    // block per live page and the hardware manager's block.
+    void StoreSet(TextArchive& archive, const QString& name);
+    // Applies the blocks of a set from the archive's first line on.
+    void LoadSetFrom(TextArchive& archive);
+    const std::array<QString, 4>& SetNames() const { return m_setNames; }
+
     // One tick of the real-time loop; the tick timer calls it.
     void Tick();
 

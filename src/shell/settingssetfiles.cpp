@@ -1,0 +1,102 @@
+#include "settingssetfiles.h"
+
+#include "context/appcontext.h"
+#include "platform/atomicfile.h"
+#include "platform/profile.h"
+#include "platform/textarchive.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Makes the folder and its missing parents; false with the system's reason.
+bool MakeFolder(const QString& folder, QString* reason)
+{
+    const QStringList parts = folder.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString path = folder.startsWith(QLatin1Char('/')) ? QStringLiteral("/") : QString();
+    for (const QString& part : parts) {
+        path += part + QLatin1Char('/');
+        const QByteArray native = QFile::encodeName(path);
+        if (::mkdir(native.constData(), 0777) == 0 || errno == EEXIST)
+            continue;
+        // A component in the way that is no folder gives ENOTDIR from mkdir
+        // of the next one; report what the system says.
+        if (reason)
+            *reason = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    struct stat info {};
+    if (::stat(QFile::encodeName(folder).constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        if (reason)
+            *reason = QString::fromLocal8Bit(std::strerror(ENOTDIR));
+        return false;
+    }
+    return true;
+}
+
+bool IsWritableFolder(const QString& folder)
+{
+    if (folder.isEmpty())
+        return false;
+    return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
+}
+
+} // namespace
+
+QString SettingsSetFiles::Folder()
+{
+    const QString program = Ctx().programDirectory;
+    if (IsWritableFolder(program))
+        return program.endsWith(QLatin1Char('/')) ? program : program + QLatin1Char('/');
+    return QFileInfo(Profile::FilePath()).absolutePath() + QLatin1Char('/');
+}
+
+QString SettingsSetFiles::PathOf(int set) { return Folder() + QStringLiteral("Set%1.kvs").arg(set); }
+
+SettingsSetFiles::ReadResult SettingsSetFiles::ReadAll(const QString& path, QByteArray* bytes)
+{
+    bytes->clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return ReadResult::Unreadable;
+    // One byte more than allowed tells a file at the limit from a larger
+    // one, also where the size is not known beforehand (a pipe, /proc).
+    *bytes = file.read(kMaxFileBytes + 1);
+    if (bytes->size() > kMaxFileBytes) {
+        bytes->clear();
+        return ReadResult::TooLarge;
+    }
+    return ReadResult::Read;
+}
+
+bool SettingsSetFiles::ReadName(const QString& path, QString* name)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray line = file.read(kMaxNameLineBytes);
+    const qsizetype end = line.indexOf('\n');
+    if (end >= 0)
+        line.truncate(end);
+    static const QByteArray kKey = QByteArrayLiteral("Name:");
+    if (!line.startsWith(kKey))
+        return false;
+    line.remove(0, kKey.size());
+    line.replace('\r', QByteArray());
+    *name = TextArchive::FromCp1252(line);
+    return true;
+}
+
+bool SettingsSetFiles::Write(const QString& path, const QByteArray& bytes, QString* reason)
+{
+    if (!MakeFolder(QFileInfo(path).absolutePath(), reason))
+        return false;
+    return AtomicFile::Write(path, bytes, reason);
+}
