@@ -70,15 +70,6 @@ void CAcrView::DrawContent(QPainter& painter)
     DrawDivisionPlot(painter, divisions, offsets, m_acrPanel->XOffset(), m_acrPanel->TimePerDivision());
 }
 
-bool CAcrView::event(QEvent* event)
-{
-    if (AppMessage::NumberOf(event) == WM_PANEL_NOTIFY) {
-        OnPanelNotify(int(static_cast<const AppMessage*>(event)->WParam()));
-        return true;
-    }
-    return CGraphWnd::event(event);
-}
-
 void CAcrView::OnPanelNotify(int code)
 {
     switch (code) {

@@ -27,10 +27,9 @@ public:
     double XStart() const { return m_xStart; }
 
 protected:
-    bool event(QEvent* event) override;
 
 private:
-    void OnPanelNotify(int code);
+    void OnPanelNotify(int code) override;
 
     CAcrPanel* m_acrPanel = nullptr;
     AnalysisWorkspace m_work;

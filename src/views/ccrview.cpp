@@ -66,15 +66,6 @@ void CCcrView::DrawContent(QPainter& painter)
     DrawDivisionPlot(painter, divisions, offsets, m_ccrPanel->XOffset(), m_ccrPanel->TimePerDivision());
 }
 
-bool CCcrView::event(QEvent* event)
-{
-    if (AppMessage::NumberOf(event) == WM_PANEL_NOTIFY) {
-        OnPanelNotify(int(static_cast<const AppMessage*>(event)->WParam()));
-        return true;
-    }
-    return CGraphWnd::event(event);
-}
-
 void CCcrView::OnPanelNotify(int code)
 {
     switch (code) {

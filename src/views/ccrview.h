@@ -29,10 +29,9 @@ public:
     double XStart() const { return m_xStart; }
 
 protected:
-    bool event(QEvent* event) override;
 
 private:
-    void OnPanelNotify(int code);
+    void OnPanelNotify(int code) override;
 
     CCcrPanel* m_ccrPanel = nullptr;
     AnalysisWorkspace m_work;

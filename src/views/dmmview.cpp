@@ -94,15 +94,10 @@ void CDmmView::Evaluate()
     ++m_evaluations;
 }
 
-bool CDmmView::event(QEvent* event)
+void CDmmView::OnPanelNotify(int code)
 {
-    if (AppMessage::NumberOf(event) == WM_PANEL_NOTIFY) {
-        if (int(static_cast<AppMessage*>(event)->WParam()) == PanelTimeConstant)
-            Reinit();
-        update();
-        return true;
-    }
-    return CGraphWnd::event(event);
+    if (code == PanelTimeConstant)
+        Reinit();
 }
 
 void CDmmView::DrawContent(QPainter& painter)

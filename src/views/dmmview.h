@@ -42,7 +42,7 @@ public:
     int Evaluations() const { return m_evaluations; }
 
 protected:
-    bool event(QEvent* event) override;
+    void OnPanelNotify(int code) override;
 
 private:
     void Evaluate();

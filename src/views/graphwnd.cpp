@@ -10,6 +10,7 @@
 #include "platform/appmessage.h"
 #include "platform/textarchive.h"
 #include "views/decimateminmax.h"
+#include "views/paneldlg.h"
 #include "views/graphcursors.h"
 #include "views/peaksearch.h"
 #include "views/plotlayout.h"
@@ -367,6 +368,8 @@ int CGraphWnd::MouseShapeAt(const QPoint& point) const
 // ---------------------------------------------------------------------------
 // Window behaviour
 
+void CGraphWnd::OnPanelNotify(int) {}
+
 bool CGraphWnd::event(QEvent* event)
 {
     const int number = AppMessage::NumberOf(event);
@@ -379,6 +382,10 @@ bool CGraphWnd::event(QEvent* event)
     case kMsgCursorCommand: OnCursorCommand(w, int(message->LParam())); break;
     case kMsgZoomDone: OnZoomDone(w == 1); break;
     case kMsgDeltaMode: OnDeltaMode(w); break;
+    case WM_PANEL_NOTIFY:
+        OnPanelNotify(w);
+        update();
+        break;
     default: return QWidget::event(event);
     }
     return true;

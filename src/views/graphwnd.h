@@ -111,6 +111,8 @@ public:
     // The panel's settings lines (see the header comment).
     virtual void StorePanel(TextArchive& archive);
     virtual void LoadPanel(TextArchive& archive);
+    // A panel's notification code (WM_PANEL_NOTIFY); the view repaints after it.
+    virtual void OnPanelNotify(int code);
 
     // ---- Non-virtual operations ----
     // Channel index chosen for slot 0 ("Ch1") or 1 ("Ch2"); -1 for "nc" and

@@ -116,15 +116,6 @@ void COctView::Tick()
     update();
 }
 
-bool COctView::event(QEvent* event)
-{
-    if (AppMessage::NumberOf(event) == WM_PANEL_NOTIFY) {
-        OnPanelNotify(int(static_cast<AppMessage*>(event)->WParam()));
-        return true;
-    }
-    return CGraphWnd::event(event);
-}
-
 void COctView::OnPanelNotify(int code)
 {
     switch (code) {

@@ -48,10 +48,9 @@ public:
     bool Designed() const { return m_designed; }
 
 protected:
-    bool event(QEvent* event) override;
 
 private:
-    void OnPanelNotify(int code);
+    void OnPanelNotify(int code) override;
     void ApplyTimeWeighting();
     void UpdateSlots();
     // Band column geometry over a plot.

@@ -20,16 +20,6 @@ void CSpectrumView::StorePanel(TextArchive& archive) { SpectrumPanel()->Serializ
 
 void CSpectrumView::LoadPanel(TextArchive& archive) { SpectrumPanel()->SerializePanel(archive); }
 
-bool CSpectrumView::event(QEvent* event)
-{
-    if (AppMessage::NumberOf(event) == WM_PANEL_NOTIFY) {
-        OnPanelNotify(int(static_cast<const AppMessage*>(event)->WParam()));
-        update();
-        return true;
-    }
-    return CGraphWnd::event(event);
-}
-
 void CSpectrumView::OnPanelNotify(int code)
 {
     CSpectrumPanel* panel = SpectrumPanel();

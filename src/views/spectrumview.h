@@ -48,11 +48,10 @@ public:
     int Rows() const { return m_rows; }
 
 protected:
-    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     // A panel notification; the view repaints afterwards. The base handles
     // the division and x offset re-gridding (15, 16, 19) and "Curs" (28).
-    virtual void OnPanelNotify(int code);
+    void OnPanelNotify(int code) override;
 
     // Common step 1 and 2: false when the view is hidden, there is no
     // record or it is too short for its segments (the traces then stay as

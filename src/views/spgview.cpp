@@ -146,15 +146,6 @@ void CSpgView::DrawContent(QPainter& painter)
     DrawSpectrogram(painter, divisions, offsets, m_spgPanel->XOffset(), m_spgPanel->FrequencyPerDivision());
 }
 
-bool CSpgView::event(QEvent* event)
-{
-    if (AppMessage::NumberOf(event) == WM_PANEL_NOTIFY) {
-        OnPanelNotify(int(static_cast<const AppMessage*>(event)->WParam()));
-        return true;
-    }
-    return CGraphWnd::event(event);
-}
-
 void CSpgView::OnPanelNotify(int code)
 {
     switch (code) {

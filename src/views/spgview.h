@@ -43,10 +43,9 @@ public:
     static LevelFit FitLevels(double max, double min);
 
 protected:
-    bool event(QEvent* event) override;
 
 private:
-    void OnPanelNotify(int code);
+    void OnPanelNotify(int code) override;
     void RescaleLevels(int slot);
     void RescaleFrequency();
 

@@ -132,15 +132,6 @@ void CTimeView::ClampTriggerLevel()
     level->update();
 }
 
-bool CTimeView::event(QEvent* event)
-{
-    if (AppMessage::NumberOf(event) == WM_PANEL_NOTIFY) {
-        OnPanelNotify(int(static_cast<const AppMessage*>(event)->WParam()));
-        return true;
-    }
-    return CGraphWnd::event(event);
-}
-
 void CTimeView::OnPanelNotify(int code)
 {
     switch (code) {

@@ -83,10 +83,9 @@ public:
     }
 
 protected:
-    bool event(QEvent* event) override;
 
 private:
-    void OnPanelNotify(int code);
+    void OnPanelNotify(int code) override;
     int TriggerMode() const;
     int TriggerSource() const;
     int TriggerSlope() const;

@@ -199,7 +199,6 @@ TEST_F(PageTest, TickAndBroadcastsReachTheViewsInOrder)
 {
     auto page = MakePage(AllTestViews());
     CTestView::Log().clear();
-    const int changesBefore = m_frame.averagesChanged;
     page->TickViews(0);
     EXPECT_EQ(CTestView::Log(), (QStringList{"Time.Tick", "OCT.Tick", "DMM.Tick"}));
     CTestView::Log().clear();
@@ -314,7 +313,6 @@ TEST_F(PageTest, SpectrogramSwitchesTheMainBarsAveragesToAuto)
     m_frame.record.averages = 4;
     auto page = MakePage(AllTestViews());
     CTestView::Log().clear();
-    const int changesBefore = m_frame.averagesChanged;
 
     QTest::mouseClick(page->Tab(ViewKind::Spg), Qt::LeftButton);
     ASSERT_EQ(dialogs.Runs().size(), 1u);
