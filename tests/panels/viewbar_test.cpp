@@ -313,6 +313,7 @@ TEST_F(PageTest, SpectrogramSwitchesTheMainBarsAveragesToAuto)
     m_frame.record.averages = 4;
     auto page = MakePage(AllTestViews());
     CTestView::Log().clear();
+    const int changesBefore = m_frame.averagesChanged;
 
     QTest::mouseClick(page->Tab(ViewKind::Spg), Qt::LeftButton);
     ASSERT_EQ(dialogs.Runs().size(), 1u);
