@@ -3,6 +3,7 @@
 #include "numericdrum.h"
 #include "platform/textarchive.h"
 #include "context/parsewithprefix.h"
+#include "fittedtext.h"
 #include "scalecolor.h"
 #include "context/appcontext.h"
 #include "context/formatwithprefix.h"
@@ -376,9 +377,9 @@ void CSelectorButton::paintEvent(QPaintEvent*)
 
     painter.setFont(font());
     painter.setPen(Qt::white);
-    painter.drawText(QRect(0, 0, lw, h), Qt::AlignCenter | Qt::TextSingleLine, text());
+    DrawFittedText(painter, QRect(0, 0, lw, h), Qt::AlignCenter | Qt::TextSingleLine, text());
 
     QColor valueColour = focused ? QColor(Qt::black) : (m_enabled ? colours.drumLight : colours.drumDark);
     painter.setPen(valueColour);
-    painter.drawText(QRect(lw, 0, w - 1 - lw, h - 1), Qt::AlignCenter | Qt::TextSingleLine, ValueText());
+    DrawFittedText(painter, QRect(lw, 0, w - 1 - lw, h - 1), Qt::AlignCenter | Qt::TextSingleLine, ValueText());
 }

@@ -1,5 +1,6 @@
 #include "togglebutton.h"
 
+#include "fittedtext.h"
 #include "scalecolor.h"
 
 #include <QMouseEvent>
@@ -74,7 +75,7 @@ void CToggleButton::paintEvent(QPaintEvent*)
     }
     painter.setFont(font());
     painter.setPen(m_on ? m_onText : m_offText);
-    painter.drawText(CaptionRect(), Qt::AlignCenter | Qt::TextSingleLine, Caption());
+    DrawFittedText(painter, CaptionRect(), Qt::AlignCenter | Qt::TextSingleLine, Caption());
 }
 
 void CToggleButton::mouseMoveEvent(QMouseEvent* event)

@@ -1,7 +1,9 @@
 // Number reading with prefixes, approximate equality and colour shading.
 #include "context/parsewithprefix.h"
+#include "widgets/fittedtext.h"
 #include "widgets/scalecolor.h"
 
+#include <QFontMetrics>
 #include <clocale>
 #include <gtest/gtest.h>
 
@@ -47,4 +49,22 @@ TEST(ScaleColor, TruncatesClampsAndKeepsAlpha)
     EXPECT_EQ(ScaleColor(qRgb(128, 128, 128), -1), qRgb(0, 0, 0));
     EXPECT_EQ(ScaleColor(qRgb(1, 1, 1), 1e300), qRgb(255, 255, 255));
     EXPECT_EQ(ScaleColor(QColor(96, 96, 96), 1.6), QColor(153, 153, 153));
+}
+
+// A caption wider than its field is drawn smaller, not cut: the fitted font
+// holds the whole text within the width, and a text that fits is untouched.
+TEST(FittedFont, ShrinksOnlyWhatDoesNotFit)
+{
+    QFont font;
+    font.setPixelSize(13);
+    const QString caption = QStringLiteral("Cursor");
+    const int natural = QFontMetrics(font).horizontalAdvance(caption);
+    EXPECT_EQ(FittedFont(font, caption, natural), font);
+    for (int width : {natural - 1, natural * 3 / 4, natural / 2}) {
+        const QFont fitted = FittedFont(font, caption, width);
+        EXPECT_LT(fitted.pixelSize(), 13) << width;
+        EXPECT_LE(QFontMetrics(fitted).horizontalAdvance(caption), width) << width;
+    }
+    // Never below legibility, however narrow the field.
+    EXPECT_GE(FittedFont(font, caption, 3).pixelSize(), 6);
 }
