@@ -4,16 +4,19 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cerrno>
 #include <cstdlib>
+#include <limits>
 
-namespace {
-// The leading decimal number of a text, 0 if there is none.
-int DecimalValue(const QString& text)
+int HwChanSetup::TextToInt(const QString& text)
 {
     const QByteArray bytes = text.trimmed().toLatin1();
-    return static_cast<int>(std::strtol(bytes.constData(), nullptr, 10));
+    errno = 0;
+    const long long value = std::strtoll(bytes.constData(), nullptr, 10);
+    if (errno == ERANGE || value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return 0;
+    return static_cast<int>(value);
 }
-} // namespace
 
 double HwChanSetup::TextToDouble(const QString& text)
 {
@@ -85,13 +88,13 @@ void HwChanSetup::Load(TextArchive& archive)
     QString value;
     while (archive.ReadLine(line) && !TextArchive::IsBlockEnd(line)) {
         if (TextArchive::MatchKey(line, QStringLiteral("On:"), &value)) {
-            On = DecimalValue(value) != 0;
+            On = TextToInt(value) != 0;
             continue;
         }
         bool matched = false;
         for (const IntKey& k : intKeys) {
             if (TextArchive::MatchKey(line, QLatin1String(k.key), &value)) {
-                *k.field = DecimalValue(value);
+                *k.field = TextToInt(value);
                 matched = true;
                 break;
             }

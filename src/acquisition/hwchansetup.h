@@ -38,6 +38,9 @@ struct HwChanSetup {
     // The leading decimal number of a text, 0 if there is none; the decimal
     // separator is always '.', whatever the locale.
     static double TextToDouble(const QString& text);
+    // The leading decimal number of a text; 0 when there is none or when it
+    // does not fit an int (a damaged file must not wrap into another value).
+    static int TextToInt(const QString& text);
 
     // Writes "ch {", the keyed lines and "}".
     void Store(TextArchive& archive) const;

@@ -1,6 +1,7 @@
 #include "hwmodule.h"
 
 #include "acquisition/channelsetupdlg.h"
+#include "acquisition/hwchansetup.h"
 #include "acquisition/recordfile.h"
 #include "acquisition/recorderapi.h"
 #include "platform/messagebox.h"
@@ -178,7 +179,7 @@ void CHwModule::LoadSetup(TextArchive& archive)
     QString value;
     while (archive.ReadLine(line) && !TextArchive::IsBlockEnd(line)) {
         if (TextArchive::MatchKey(line, QStringLiteral("SFreq:"), &value)) {
-            SetSampleRate(static_cast<int>(std::strtol(value.toLatin1().constData(), nullptr, 10)));
+            SetSampleRate(HwChanSetup::TextToInt(value));
         } else if (line == QLatin1String("ch {")) {
             if (next < kMaxChannels) {
                 m_channels[next++].Load(archive);

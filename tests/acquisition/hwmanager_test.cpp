@@ -383,6 +383,24 @@ TEST_F(HwManagerTest, ChannelKeysInAnyOrderAndUnknownLinesSkipped)
     EXPECT_EQ(module.SampleRate(), 2000);
 }
 
+// Numbers beyond an int are no numbers: 2^32 + 2000 must not wrap into a
+// plausible 2000 (the module then keeps its own rate), nor 2^32 + 60 into 60
+// teeth.
+TEST_F(HwManagerTest, NumbersTooLargeForAnIntReadAsNone)
+{
+    UseModel("Pendra");
+    QByteArray bytes("Pendra {\r\nch {\r\nTeeth:4294967356\r\n}\r\nSFreq:4294969296\r\n}\r\n}\r\n");
+    CHwManager manager;
+    manager.ChooseModule();
+    TextArchive in;
+    in.OpenBuffer(&bytes, TextArchive::Mode::Load);
+    manager.SerializeSetup(in);
+    EXPECT_NE(manager.Module()->SampleRate(), 2000);
+    EXPECT_EQ(manager.Module()->Channel(0).Teeth, 0);
+    EXPECT_EQ(HwChanSetup::TextToInt(QStringLiteral("-2147483648")), -2147483648LL);
+    EXPECT_EQ(HwChanSetup::TextToInt(QStringLiteral(" 42 Hz")), 42);
+}
+
 TEST_F(HwManagerTest, SetupOfAnotherTypeIsRefusedWithMessage)
 {
     UseModel("Halvek");
