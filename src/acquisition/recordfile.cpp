@@ -120,9 +120,24 @@ QString CRecordFile::MakeFileName(bool trigger) const
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const QDate date = now.date();
     const QTime time = now.time();
-    return folder + QString::asprintf("%4d%02d%02d_%02d%02d%02d_%03d%s.vrd", date.year(), date.month(), date.day(),
-                                      time.hour(), time.minute(), time.second(), time.msec(),
-                                      trigger ? "_trg" : "");
+    return FreePath(folder + QString::asprintf("%4d%02d%02d_%02d%02d%02d_%03d%s.vrd", date.year(), date.month(),
+                                               date.day(), time.hour(), time.minute(), time.second(), time.msec(),
+                                               trigger ? "_trg" : ""));
+}
+
+QString CRecordFile::FreePath(const QString& path)
+{
+    auto taken = [](const QString& candidate) {
+        return QFileInfo::exists(candidate) || QFileInfo::exists(SideRecordPath(candidate));
+    };
+    if (!taken(path))
+        return path;
+    const QString stem = path.endsWith(QLatin1String(".vrd")) ? path.chopped(4) : path;
+    for (int k = 2;; ++k) {
+        const QString candidate = stem + QStringLiteral("_%1.vrd").arg(k);
+        if (!taken(candidate))
+            return candidate;
+    }
 }
 
 // The side record comes first, so that from the file's first sample on a

@@ -52,7 +52,12 @@ public:
                        double samplePeriod);
     // "<folder>YYYYMMDD_hhmmss_mmm[_trg].vrd" in UTC. The folder is the
     // chosen data path if one is set, else the program folder's "data/".
+    // A name already taken (two records in one millisecond) gets "_2",
+    // "_3" … before ".vrd", since opening truncates.
     QString MakeFileName(bool trigger) const;
+    // path itself when neither it nor its side record exists, else the
+    // first free "<stem>_k.vrd" from k = 2 on.
+    static QString FreePath(const QString& path);
     // Writes the side record, then creates or truncates the file and
     // starts a recording; false without channels, when either file cannot
     // be written or when another writer holds the side record.

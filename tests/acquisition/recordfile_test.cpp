@@ -8,6 +8,7 @@
 #include <sys/sysmacros.h>
 
 #include <QDateTime>
+#include <QFile>
 #include <QRegularExpression>
 
 #include <cerrno>
@@ -432,5 +433,18 @@ TEST_F(RecordFileTest, FileNamesAreUtcWithMillisecondsInTheDataFolder)
     Ctx().chosenDataPath = "/somewhere/else";
     EXPECT_TRUE(file.MakeFileName(false).startsWith("/somewhere/else/"));
     ResetContext();
+}
+
+// Opening truncates: a name taken by a recording, or by the side record of
+// one being written, is never handed out again.
+TEST_F(RecordFileTest, TakenNamesAreNotReused)
+{
+    const QString base = QString::fromStdString(Path("20261208_101010_123_trg.vrd"));
+    EXPECT_EQ(CRecordFile::FreePath(base), base);
+    QFile(base).open(QIODevice::WriteOnly);
+    const QString second = CRecordFile::FreePath(base);
+    EXPECT_EQ(second, QString::fromStdString(Path("20261208_101010_123_trg_2.vrd")));
+    QFile(CRecordFile::SideRecordPath(second)).open(QIODevice::WriteOnly);
+    EXPECT_EQ(CRecordFile::FreePath(base), QString::fromStdString(Path("20261208_101010_123_trg_3.vrd")));
 }
 } // namespace
