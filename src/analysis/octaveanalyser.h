@@ -14,7 +14,8 @@
 // rate down to the lowest band.
 //
 // One fixed-size object of about 80 KB (kept with its owner, not on a small
-// stack): no allocation anywhere. Process runs bands side by side in SIMD
+// stack): no allocation anywhere; Process itself takes 8 KB of stack for the
+// samples converted to double. Process runs bands side by side in SIMD
 // registers (eight with AVX-512, four with AVX2, two with SSE2), the widest
 // the processor offers, with subnormal arithmetic switched off so that long
 // digital silence costs no more than signal. Not thread-safe: the owner's
