@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <cstring>
+#include <type_traits>
 
 #if defined(__x86_64__)
 #include <xmmintrin.h>
@@ -45,14 +46,27 @@ template <class V>
     std::memcpy(p, &v, sizeof v);
 }
 
-// Runs `count` samples through the six biquads of the bands in lanes
-// [lane, lane + width of V) of one group and updates their mean squares.
-// The histories stay in registers over the block; each biquad's recurrence
-// takes its y[n−1] term last, which keeps the loop-carried chain to one
-// multiply-add.
 template <class V>
-[[gnu::always_inline]] inline void ProcessLanes(OctaveAnalyser::Group& grp, int lane, const float* samples, int count,
-                                                double alpha)
+[[gnu::always_inline]] inline V Splat(double x)
+{
+    V v;
+    for (int i = 0; i < static_cast<int>(sizeof(V) / sizeof(double)); ++i)
+        v[i] = x;
+    return v;
+}
+
+// Samples converted once per block for all groups, as the in-order loop
+// forms them per group: 0 + x in double, which turns −0 into +0.
+constexpr int kInputBlock = 1024;
+
+// Runs `count` samples through the six biquads of the bands in lanes
+// [lane, lane + width of V) of one group and updates their mean squares,
+// one sample through all six biquads before the next. Each biquad's
+// recurrence takes its y[n−1] term last, which keeps the loop-carried chain
+// to one multiply-add.
+template <class V>
+[[gnu::always_inline]] inline void ProcessLanesInOrder(OctaveAnalyser::Group& grp, int lane, const float* samples,
+                                                       int count, double alpha)
 {
     constexpr int B = OctaveAnalyser::kBiquads;
     const V a = V{} + alpha;
@@ -89,33 +103,125 @@ template <class V>
     StoreV(&grp.meanSquare[lane], ms);
 }
 
+// The same computation with the biquads staggered: step i runs biquad s on
+// sample i − s, so the six biquads of one step are independent of each other
+// and the processor overlaps them, where the in-order loop leaves one
+// sample's chain of some 18 dependent operations for the out-of-order window
+// to overlap with the next samples. Every lane and sample sees the same
+// operations in the same order as in ProcessLanesInOrder: the results are
+// identical.
+//
+// x0[s], x1[s], x2[s] hold signal s (0 the input, s the output of biquad
+// s − 1) at its newest, second and third newest sample. Within a step the
+// biquads run from the last to the first, so biquad s reads signal s
+// (x[n], x[n−2]) before biquad s − 1 pushes the next sample of it, and
+// signal s + 1 (y[n−1], y[n−2]) before pushing y[n] itself. The first and
+// last B − 1 steps run only the biquads whose sample lies in the block.
+template <class V>
+[[gnu::always_inline]] inline void ProcessLanesStaggered(OctaveAnalyser::Group& grp, int lane,
+                                                         const double* input, int count, double alpha)
+{
+    constexpr int B = OctaveAnalyser::kBiquads;
+    const V a = V{} + alpha;
+    const V k = V{} + (1.0 - alpha);
+    V x0[B + 1], x1[B + 1], x2[B + 1];
+    for (int s = 0; s <= B; ++s) {
+        x0[s] = LoadV<V>(&grp.history[s][0][lane]);
+        x1[s] = LoadV<V>(&grp.history[s][1][lane]);
+        x2[s] = V{};   // read only after the first push of the block
+    }
+    V g[B], c1[B], c2[B];
+    for (int s = 0; s < B; ++s) {
+        g[s] = LoadV<V>(&grp.g[s][lane]);
+        c1[s] = LoadV<V>(&grp.c1[s][lane]);
+        c2[s] = LoadV<V>(&grp.c2[s][lane]);
+    }
+    V ms = LoadV<V>(&grp.meanSquare[lane]);
+
+    auto biquad = [&](int s) [[gnu::always_inline]] {
+        const V y = (g[s] * (x0[s] - x2[s]) - c2[s] * x1[s + 1]) - c1[s] * x0[s + 1];
+        x2[s + 1] = x1[s + 1];
+        x1[s + 1] = x0[s + 1];
+        x0[s + 1] = y;
+    };
+    // Runs step i; `partial` steps check which biquads have a sample.
+    auto step = [&](int i, auto partial) [[gnu::always_inline]] {
+        auto live = [&](int s) { return !decltype(partial)::value || (i - s >= 0 && i - s < count); };
+#pragma GCC unroll 6
+        for (int s = B - 1; s >= 1; --s)
+            if (live(s))
+                biquad(s);
+        if (live(0)) {
+            x2[0] = x1[0];
+            x1[0] = x0[0];
+            x0[0] = Splat<V>(input[i]);
+            biquad(0);
+        }
+        if (live(B - 1))
+            ms = k * ms + a * (x0[B] * x0[B]);
+    };
+    const int steps = count + B - 1;
+    int i = 0;
+    for (; i < std::min(B - 1, steps); ++i)
+        step(i, std::true_type{});
+    // Three steps per round: the three registers of each signal rotate
+    // through their roles, which leaves no register copies in the loop.
+    for (; i + 3 <= count; i += 3) {
+        step(i, std::false_type{});
+        step(i + 1, std::false_type{});
+        step(i + 2, std::false_type{});
+    }
+    for (; i < count; ++i)
+        step(i, std::false_type{});
+    for (; i < steps; ++i)
+        step(i, std::true_type{});
+
+    for (int s = 0; s <= B; ++s) {
+        StoreV(&grp.history[s][0][lane], x0[s]);
+        StoreV(&grp.history[s][1][lane], x1[s]);
+    }
+    StoreV(&grp.meanSquare[lane], ms);
+}
+
 template <class V>
 [[gnu::always_inline]] inline void ProcessGroupsBody(OctaveAnalyser::Group* groups, int groupCount,
-                                                     const float* samples, int count, double alpha)
+                                                     const float* samples, int count, double alpha, bool staggered)
 {
     constexpr int W = sizeof(V) / sizeof(double);
-    for (int q = 0; q < groupCount; ++q)
-        for (int lane = 0; lane < OctaveAnalyser::kLanes; lane += W)
-            ProcessLanes<V>(groups[q], lane, samples, count, alpha);
+    if (!staggered) {
+        for (int q = 0; q < groupCount; ++q)
+            for (int lane = 0; lane < OctaveAnalyser::kLanes; lane += W)
+                ProcessLanesInOrder<V>(groups[q], lane, samples, count, alpha);
+        return;
+    }
+    double input[kInputBlock];
+    for (int first = 0; first < count; first += kInputBlock) {
+        const int n = std::min(kInputBlock, count - first);
+        for (int i = 0; i < n; ++i)
+            input[i] = 0.0 + static_cast<double>(samples[first + i]);
+        for (int q = 0; q < groupCount; ++q)
+            for (int lane = 0; lane < OctaveAnalyser::kLanes; lane += W)
+                ProcessLanesStaggered<V>(groups[q], lane, input, n, alpha);
+    }
 }
 
 void ProcessGroupsPortable(OctaveAnalyser::Group* groups, int groupCount, const float* samples, int count,
-                           double alpha)
+                           double alpha, bool staggered)
 {
-    ProcessGroupsBody<v2d>(groups, groupCount, samples, count, alpha);
+    ProcessGroupsBody<v2d>(groups, groupCount, samples, count, alpha, staggered);
 }
 
 #if defined(__x86_64__)
 [[gnu::target("avx2,fma")]] void ProcessGroupsAvx2(OctaveAnalyser::Group* groups, int groupCount,
-                                                   const float* samples, int count, double alpha)
+                                                   const float* samples, int count, double alpha, bool staggered)
 {
-    ProcessGroupsBody<v4d>(groups, groupCount, samples, count, alpha);
+    ProcessGroupsBody<v4d>(groups, groupCount, samples, count, alpha, staggered);
 }
 
 [[gnu::target("avx512f")]] void ProcessGroupsAvx512(OctaveAnalyser::Group* groups, int groupCount,
-                                                   const float* samples, int count, double alpha)
+                                                   const float* samples, int count, double alpha, bool staggered)
 {
-    ProcessGroupsBody<v8d>(groups, groupCount, samples, count, alpha);
+    ProcessGroupsBody<v8d>(groups, groupCount, samples, count, alpha, staggered);
 }
 
 #endif
@@ -138,20 +244,20 @@ private:
 };
 
 void ProcessGroups(OctaveAnalyser::Kernel kernel, OctaveAnalyser::Group* groups, int groupCount,
-                   const float* samples, int count, double alpha)
+                   const float* samples, int count, double alpha, bool staggered)
 {
     const FlushSubnormals guard;
     switch (kernel) {
 #if defined(__x86_64__)
     case OctaveAnalyser::Kernel::Avx512:
-        ProcessGroupsAvx512(groups, groupCount, samples, count, alpha);
+        ProcessGroupsAvx512(groups, groupCount, samples, count, alpha, staggered);
         return;
     case OctaveAnalyser::Kernel::Avx2:
-        ProcessGroupsAvx2(groups, groupCount, samples, count, alpha);
+        ProcessGroupsAvx2(groups, groupCount, samples, count, alpha, staggered);
         return;
 #endif
     default:
-        ProcessGroupsPortable(groups, groupCount, samples, count, alpha);
+        ProcessGroupsPortable(groups, groupCount, samples, count, alpha, staggered);
         return;
     }
 }
@@ -272,7 +378,8 @@ void OctaveAnalyser::Process(const float* samples, int count)
     const int bands = BandCount();
     if (count <= 0 || bands <= 0)
         return;
-    ProcessGroups(ActiveKernel(), m_groups.data(), (bands + kLanes - 1) / kLanes, samples, count, m_alpha);
+    ProcessGroups(ActiveKernel(), m_groups.data(), (bands + kLanes - 1) / kLanes, samples, count, m_alpha,
+                  m_staggered);
 
     double unweighted = 0.0;
     double weighted = 0.0;
