@@ -808,6 +808,29 @@ void CGraphWnd::DrawAxisLabel(QPainter& painter, const QRect& box, int flags, co
     painter.drawStaticText(QPointF(x, y), *label);
 }
 
+const CGraphWnd::CaptionAdvances& CGraphWnd::MeasureCaption(const QString& before, const QString& sub,
+                                                             const QString& after)
+{
+    if (m_captionFont != m_font) {
+        m_captionAdvances.clear();
+        m_captionFont = m_font;
+    }
+    // The parts are the caption split at its first "rms": the caption alone
+    // determines them.
+    const QString key = before + sub + after;
+    auto found = m_captionAdvances.constFind(key);
+    if (found != m_captionAdvances.cend())
+        return *found;
+    if (m_captionAdvances.size() >= 64) // units typed in make new captions
+        m_captionAdvances.clear();
+    const QFontMetrics big(m_captionFont), little(m_captionSmallFont);
+    CaptionAdvances advances;
+    advances.before = big.horizontalAdvance(before);
+    advances.sub = little.horizontalAdvance(sub);
+    advances.after = big.horizontalAdvance(after);
+    return *m_captionAdvances.insert(key, advances);
+}
+
 void CGraphWnd::DrawXAxis(QPainter& painter, int left, int top, int right, int bottom, float xMin, float xMax,
                           double major, double minor, const QString& unit, bool grid)
 {
@@ -907,21 +930,21 @@ void CGraphWnd::DrawYAxis(QPainter& painter, int x, int top, int x2, int bottom,
     // The caption above the axis: prefix and unit, "rms" as a subscript.
     painter.setPen(text);
     const QString caption = QString::fromLatin1(prefix.prefix) + unit;
-    QFont small(QStringLiteral("Arial"), 6);
+    const QFont& small = m_captionSmallFont;
     if (!unit.isEmpty()) {
         const int rms = caption.indexOf(QStringLiteral("rms"));
         const QString before = rms >= 0 ? caption.left(rms) : caption;
         const QString sub = rms >= 0 ? QStringLiteral("rms") : QString();
         const QString after = rms >= 0 ? caption.mid(rms + 3) : QString();
-        const QFontMetrics big(m_font), little(small);
-        const int width = big.horizontalAdvance(before) + little.horizontalAdvance(sub) + big.horizontalAdvance(after);
+        const CaptionAdvances& advances = MeasureCaption(before, sub, after);
+        const int width = advances.before + advances.sub + advances.after;
         int cx = x - width / 2;
         painter.drawText(QRect(cx, top - 6 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, before);
-        cx += big.horizontalAdvance(before);
+        cx += advances.before;
         if (!sub.isEmpty()) {
             painter.setFont(small);
             painter.drawText(QRect(cx, top - 2 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, sub);
-            cx += little.horizontalAdvance(sub);
+            cx += advances.sub;
             painter.setFont(m_font);
             painter.drawText(QRect(cx, top - 6 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, after);
         }

@@ -281,6 +281,15 @@ protected:
     // Laid-out axis labels in m_axisLabelFont; see DrawAxisLabel.
     QHash<QString, QStaticText> m_axisLabels;
     QFont m_axisLabelFont;
+    // Advances of a y-axis caption's parts ("rms" in the small font), per
+    // caption, measured in m_captionFont; see CaptionAdvances.
+    struct CaptionAdvances {
+        int before = 0, sub = 0, after = 0;
+    };
+    const CaptionAdvances& MeasureCaption(const QString& before, const QString& sub, const QString& after);
+    QHash<QString, CaptionAdvances> m_captionAdvances;
+    QFont m_captionFont;
+    QFont m_captionSmallFont{QStringLiteral("Arial"), 6};
     std::array<ColourMapImage, 2> m_spectrogram;
 
 private:
