@@ -421,9 +421,26 @@ void CGraphWnd::paintEvent(QPaintEvent*)
 {
     if (!m_active)
         return;
-    RenderBackBuffer();
-    QPainter painter(this);
-    painter.drawImage(0, 0, m_backBuffer);
+    // Cursor windows show the plot under them from the back buffer: only
+    // while there are cursors is the plot drawn there and copied over; else
+    // it is drawn straight into the widget, saving a copy of every pixel.
+    if (m_cursorCount > 0) {
+        RenderBackBuffer();
+        QPainter painter(this);
+        painter.drawImage(0, 0, m_backBuffer);
+        return;
+    }
+    {
+        QPainter painter(this);
+        // The state a painter on an image starts in, not the widget's palette.
+        painter.setPen(QPen());
+        painter.setBackground(QBrush(Qt::white));
+        painter.fillRect(rect(), Ctx().colours.graphBackground);
+        painter.setFont(m_font);
+        DrawContent(painter);
+    }
+    PlaceCursors();
+    UpdateCursorReadouts();
 }
 
 void CGraphWnd::resizeEvent(QResizeEvent*)
