@@ -822,6 +822,8 @@ void CGraphWnd::DrawAxisLabel(QPainter& painter, const QRect& box, int flags, co
     qreal y = box.y();
     if (flags & Qt::AlignVCenter)
         y = box.y() + (box.height() - size.height()) / 2.0;
+    else if (flags & Qt::AlignBottom)
+        y = box.y() + box.height() - size.height();
     painter.drawStaticText(QPointF(x, y), *label);
 }
 
@@ -956,14 +958,14 @@ void CGraphWnd::DrawYAxis(QPainter& painter, int x, int top, int x2, int bottom,
         const CaptionAdvances& advances = MeasureCaption(before, sub, after);
         const int width = advances.before + advances.sub + advances.after;
         int cx = x - width / 2;
-        painter.drawText(QRect(cx, top - 6 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, before);
+        DrawAxisLabel(painter, QRect(cx, top - 6 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, before);
         cx += advances.before;
         if (!sub.isEmpty()) {
             painter.setFont(small);
             painter.drawText(QRect(cx, top - 2 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, sub);
             cx += advances.sub;
             painter.setFont(m_font);
-            painter.drawText(QRect(cx, top - 6 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, after);
+            DrawAxisLabel(painter, QRect(cx, top - 6 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, after);
         }
     } else if (prefix.exponent != 0) {
         painter.drawText(QRect(x - 50, top - 4 - 20, 100, 20), Qt::AlignHCenter | Qt::AlignBottom,
