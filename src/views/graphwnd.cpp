@@ -869,25 +869,35 @@ void CGraphWnd::DrawXAxis(QPainter& painter, int left, int top, int right, int b
         const double factor = AxisLabels::XLabelFactor(xMax);
         const QString format = AxisLabels::LabelFormat(major * factor);
         const double tolerance = (double(xMax) - xMin) * 1e-6;
+        m_tickLines.clear();
         ForEachTick(first, last, major, [&](double v) {
             // Majors outside the range (a zoomed range starts between them) are left out.
             if (v < xMin - tolerance || v > xMax + tolerance)
                 return;
             const int x = m_x.Pixel(v);
-            painter.drawLine(x, bottom + 2, x, bottom + 8);
+            m_tickLines.emplace_back(x, bottom + 2, x, bottom + 8);
             if (grid)
-                painter.drawLine(x, bottom, x, top);
+                m_tickLines.emplace_back(x, bottom, x, top);
+        });
+        painter.drawLines(m_tickLines.data(), int(m_tickLines.size()));
+        ForEachTick(first, last, major, [&](double v) {
+            if (v < xMin - tolerance || v > xMax + tolerance)
+                return;
+            const int x = m_x.Pixel(v);
             DrawAxisLabel(painter, QRect(x - 60, bottom + 8, 120, 16), Qt::AlignHCenter | Qt::AlignTop,
                           AxisLabels::FormatLabel(format, v * factor));
         });
         DrawAxisLabel(painter, QRect((left + right) / 2 - 150, bottom + 24, 300, 16), Qt::AlignHCenter | Qt::AlignTop,
                       AxisLabels::XLabelPrefix(factor) + unit);
     }
-    if (minor > 0.0 && xMax > xMin)
+    if (minor > 0.0 && xMax > xMin) {
+        m_tickLines.clear();
         ForEachTick(minor * std::ceil(xMin / minor), minor * std::floor(xMax / minor), minor, [&](double v) {
             const int x = m_x.Pixel(v);
-            painter.drawLine(x, bottom + 2, x, bottom + 5);
+            m_tickLines.emplace_back(x, bottom + 2, x, bottom + 5);
         });
+        painter.drawLines(m_tickLines.data(), int(m_tickLines.size()));
+    }
     painter.restore();
 }
 
@@ -918,18 +928,24 @@ void CGraphWnd::DrawYAxis(QPainter& painter, int x, int top, int x2, int bottom,
         if (m_yPrefixes)
             prefix = AxisLabels::ChooseYPrefix(first, last);
         const QString format = AxisLabels::LabelFormat(major * prefix.factor);
+        m_tickLines.clear();
+        m_gridLines.clear();
         ForEachTick(first, last, major, [&](double v) {
             const int y = m_y[axis].Pixel(v);
-            painter.setPen(axisPen);
-            if (onRight)
-                painter.drawLine(ax, y, ax + 6, y);
-            else
-                painter.drawLine(ax - 6, y, ax, y);
-            if (grid) {
-                painter.setPen(gridPen);
-                painter.drawLine(x, y, x2, y);
-            }
-            painter.setPen(text);
+            m_tickLines.push_back(onRight ? QLine(ax, y, ax + 6, y) : QLine(ax - 6, y, ax, y));
+            if (grid)
+                m_gridLines.emplace_back(x, y, x2, y);
+        });
+        painter.setPen(axisPen);
+        painter.drawLines(m_tickLines.data(), int(m_tickLines.size()));
+        // Grid lines after the ticks: each crosses its own tick only.
+        if (!m_gridLines.empty()) {
+            painter.setPen(gridPen);
+            painter.drawLines(m_gridLines.data(), int(m_gridLines.size()));
+        }
+        painter.setPen(text);
+        ForEachTick(first, last, major, [&](double v) {
+            const int y = m_y[axis].Pixel(v);
             const QString label = AxisLabels::FormatLabel(format, v * prefix.factor);
             if (onRight)
                 DrawAxisLabel(painter, QRect(ax + 6, y - 6, 100, 16), Qt::AlignLeft | Qt::AlignTop, label);
@@ -939,11 +955,13 @@ void CGraphWnd::DrawYAxis(QPainter& painter, int x, int top, int x2, int bottom,
     }
     if (minor > 0.0 && yMax > yMin) {
         painter.setPen(axisPen);
+        m_tickLines.clear();
         ForEachTick(minor * std::trunc(yMin * 1.01 / minor), minor * std::trunc(yMax * 1.01 / minor), minor,
                     [&](double v) {
                         const int y = m_y[axis].Pixel(v);
-                        painter.drawLine(ax - 3, y, ax, y);
+                        m_tickLines.emplace_back(ax - 3, y, ax, y);
                     });
+        painter.drawLines(m_tickLines.data(), int(m_tickLines.size()));
     }
 
     // The caption above the axis: prefix and unit, "rms" as a subscript.
