@@ -421,9 +421,26 @@ void CGraphWnd::paintEvent(QPaintEvent*)
 {
     if (!m_active)
         return;
-    RenderBackBuffer();
-    QPainter painter(this);
-    painter.drawImage(0, 0, m_backBuffer);
+    // Cursor windows show the plot under them from the back buffer: only
+    // while there are cursors is the plot drawn there and copied over; else
+    // it is drawn straight into the widget, saving a copy of every pixel.
+    if (m_cursorCount > 0) {
+        RenderBackBuffer();
+        QPainter painter(this);
+        painter.drawImage(0, 0, m_backBuffer);
+        return;
+    }
+    {
+        QPainter painter(this);
+        // The state a painter on an image starts in, not the widget's palette.
+        painter.setPen(QPen());
+        painter.setBackground(QBrush(Qt::white));
+        painter.fillRect(rect(), Ctx().colours.graphBackground);
+        painter.setFont(m_font);
+        DrawContent(painter);
+    }
+    PlaceCursors();
+    UpdateCursorReadouts();
 }
 
 void CGraphWnd::resizeEvent(QResizeEvent*)
@@ -805,7 +822,32 @@ void CGraphWnd::DrawAxisLabel(QPainter& painter, const QRect& box, int flags, co
     qreal y = box.y();
     if (flags & Qt::AlignVCenter)
         y = box.y() + (box.height() - size.height()) / 2.0;
+    else if (flags & Qt::AlignBottom)
+        y = box.y() + box.height() - size.height();
     painter.drawStaticText(QPointF(x, y), *label);
+}
+
+const CGraphWnd::CaptionAdvances& CGraphWnd::MeasureCaption(const QString& before, const QString& sub,
+                                                             const QString& after)
+{
+    if (m_captionFont != m_font) {
+        m_captionAdvances.clear();
+        m_captionFont = m_font;
+    }
+    // The parts are the caption split at its first "rms": the caption alone
+    // determines them.
+    const QString key = before + sub + after;
+    auto found = m_captionAdvances.constFind(key);
+    if (found != m_captionAdvances.cend())
+        return *found;
+    if (m_captionAdvances.size() >= 64) // units typed in make new captions
+        m_captionAdvances.clear();
+    const QFontMetrics big(m_captionFont), little(m_captionSmallFont);
+    CaptionAdvances advances;
+    advances.before = big.horizontalAdvance(before);
+    advances.sub = little.horizontalAdvance(sub);
+    advances.after = big.horizontalAdvance(after);
+    return *m_captionAdvances.insert(key, advances);
 }
 
 void CGraphWnd::DrawXAxis(QPainter& painter, int left, int top, int right, int bottom, float xMin, float xMax,
@@ -827,25 +869,35 @@ void CGraphWnd::DrawXAxis(QPainter& painter, int left, int top, int right, int b
         const double factor = AxisLabels::XLabelFactor(xMax);
         const QString format = AxisLabels::LabelFormat(major * factor);
         const double tolerance = (double(xMax) - xMin) * 1e-6;
+        m_tickLines.clear();
         ForEachTick(first, last, major, [&](double v) {
             // Majors outside the range (a zoomed range starts between them) are left out.
             if (v < xMin - tolerance || v > xMax + tolerance)
                 return;
             const int x = m_x.Pixel(v);
-            painter.drawLine(x, bottom + 2, x, bottom + 8);
+            m_tickLines.emplace_back(x, bottom + 2, x, bottom + 8);
             if (grid)
-                painter.drawLine(x, bottom, x, top);
+                m_tickLines.emplace_back(x, bottom, x, top);
+        });
+        painter.drawLines(m_tickLines.data(), int(m_tickLines.size()));
+        ForEachTick(first, last, major, [&](double v) {
+            if (v < xMin - tolerance || v > xMax + tolerance)
+                return;
+            const int x = m_x.Pixel(v);
             DrawAxisLabel(painter, QRect(x - 60, bottom + 8, 120, 16), Qt::AlignHCenter | Qt::AlignTop,
                           AxisLabels::FormatLabel(format, v * factor));
         });
         DrawAxisLabel(painter, QRect((left + right) / 2 - 150, bottom + 24, 300, 16), Qt::AlignHCenter | Qt::AlignTop,
                       AxisLabels::XLabelPrefix(factor) + unit);
     }
-    if (minor > 0.0 && xMax > xMin)
+    if (minor > 0.0 && xMax > xMin) {
+        m_tickLines.clear();
         ForEachTick(minor * std::ceil(xMin / minor), minor * std::floor(xMax / minor), minor, [&](double v) {
             const int x = m_x.Pixel(v);
-            painter.drawLine(x, bottom + 2, x, bottom + 5);
+            m_tickLines.emplace_back(x, bottom + 2, x, bottom + 5);
         });
+        painter.drawLines(m_tickLines.data(), int(m_tickLines.size()));
+    }
     painter.restore();
 }
 
@@ -876,18 +928,24 @@ void CGraphWnd::DrawYAxis(QPainter& painter, int x, int top, int x2, int bottom,
         if (m_yPrefixes)
             prefix = AxisLabels::ChooseYPrefix(first, last);
         const QString format = AxisLabels::LabelFormat(major * prefix.factor);
+        m_tickLines.clear();
+        m_gridLines.clear();
         ForEachTick(first, last, major, [&](double v) {
             const int y = m_y[axis].Pixel(v);
-            painter.setPen(axisPen);
-            if (onRight)
-                painter.drawLine(ax, y, ax + 6, y);
-            else
-                painter.drawLine(ax - 6, y, ax, y);
-            if (grid) {
-                painter.setPen(gridPen);
-                painter.drawLine(x, y, x2, y);
-            }
-            painter.setPen(text);
+            m_tickLines.push_back(onRight ? QLine(ax, y, ax + 6, y) : QLine(ax - 6, y, ax, y));
+            if (grid)
+                m_gridLines.emplace_back(x, y, x2, y);
+        });
+        painter.setPen(axisPen);
+        painter.drawLines(m_tickLines.data(), int(m_tickLines.size()));
+        // Grid lines after the ticks: each crosses its own tick only.
+        if (!m_gridLines.empty()) {
+            painter.setPen(gridPen);
+            painter.drawLines(m_gridLines.data(), int(m_gridLines.size()));
+        }
+        painter.setPen(text);
+        ForEachTick(first, last, major, [&](double v) {
+            const int y = m_y[axis].Pixel(v);
             const QString label = AxisLabels::FormatLabel(format, v * prefix.factor);
             if (onRight)
                 DrawAxisLabel(painter, QRect(ax + 6, y - 6, 100, 16), Qt::AlignLeft | Qt::AlignTop, label);
@@ -897,33 +955,35 @@ void CGraphWnd::DrawYAxis(QPainter& painter, int x, int top, int x2, int bottom,
     }
     if (minor > 0.0 && yMax > yMin) {
         painter.setPen(axisPen);
+        m_tickLines.clear();
         ForEachTick(minor * std::trunc(yMin * 1.01 / minor), minor * std::trunc(yMax * 1.01 / minor), minor,
                     [&](double v) {
                         const int y = m_y[axis].Pixel(v);
-                        painter.drawLine(ax - 3, y, ax, y);
+                        m_tickLines.emplace_back(ax - 3, y, ax, y);
                     });
+        painter.drawLines(m_tickLines.data(), int(m_tickLines.size()));
     }
 
     // The caption above the axis: prefix and unit, "rms" as a subscript.
     painter.setPen(text);
     const QString caption = QString::fromLatin1(prefix.prefix) + unit;
-    QFont small(QStringLiteral("Arial"), 6);
+    const QFont& small = m_captionSmallFont;
     if (!unit.isEmpty()) {
         const int rms = caption.indexOf(QStringLiteral("rms"));
         const QString before = rms >= 0 ? caption.left(rms) : caption;
         const QString sub = rms >= 0 ? QStringLiteral("rms") : QString();
         const QString after = rms >= 0 ? caption.mid(rms + 3) : QString();
-        const QFontMetrics big(m_font), little(small);
-        const int width = big.horizontalAdvance(before) + little.horizontalAdvance(sub) + big.horizontalAdvance(after);
+        const CaptionAdvances& advances = MeasureCaption(before, sub, after);
+        const int width = advances.before + advances.sub + advances.after;
         int cx = x - width / 2;
-        painter.drawText(QRect(cx, top - 6 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, before);
-        cx += big.horizontalAdvance(before);
+        DrawAxisLabel(painter, QRect(cx, top - 6 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, before);
+        cx += advances.before;
         if (!sub.isEmpty()) {
             painter.setFont(small);
             painter.drawText(QRect(cx, top - 2 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, sub);
-            cx += little.horizontalAdvance(sub);
+            cx += advances.sub;
             painter.setFont(m_font);
-            painter.drawText(QRect(cx, top - 6 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, after);
+            DrawAxisLabel(painter, QRect(cx, top - 6 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, after);
         }
     } else if (prefix.exponent != 0) {
         painter.drawText(QRect(x - 50, top - 4 - 20, 100, 20), Qt::AlignHCenter | Qt::AlignBottom,

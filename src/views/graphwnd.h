@@ -30,6 +30,7 @@
 #include <QFont>
 #include <QHash>
 #include <QImage>
+#include <QLine>
 #include <QPoint>
 #include <QRect>
 #include <QStaticText>
@@ -280,7 +281,18 @@ protected:
     TracePolyline m_polyline;
     // Laid-out axis labels in m_axisLabelFont; see DrawAxisLabel.
     QHash<QString, QStaticText> m_axisLabels;
+    // Tick marks of one pen, collected to be drawn in one call.
+    std::vector<QLine> m_tickLines, m_gridLines;
     QFont m_axisLabelFont;
+    // Advances of a y-axis caption's parts ("rms" in the small font), per
+    // caption, measured in m_captionFont; see CaptionAdvances.
+    struct CaptionAdvances {
+        int before = 0, sub = 0, after = 0;
+    };
+    const CaptionAdvances& MeasureCaption(const QString& before, const QString& sub, const QString& after);
+    QHash<QString, CaptionAdvances> m_captionAdvances;
+    QFont m_captionFont;
+    QFont m_captionSmallFont{QStringLiteral("Arial"), 6};
     std::array<ColourMapImage, 2> m_spectrogram;
 
 private:

@@ -282,6 +282,17 @@ const float* CTimeView::ReadChannel(int channel, int n)
     return buffer;
 }
 
+void CTimeView::ReadChannelInto(int channel, int n)
+{
+    Trace& ring = m_traces[size_t(channel)];
+    ZQ_ReadChan(kClient, channel, reinterpret_cast<unsigned char*>(ring.data.data() + ring.length), n);
+    ring.length += n;
+    if (ring.length == ring.capacity) {
+        ring.length = 0;
+        ring.filled = true;
+    }
+}
+
 void CTimeView::Tick()
 {
     if (!m_record || !m_record->run)
@@ -320,7 +331,11 @@ void CTimeView::CaptureFreeRunning(int n)
         if (completes)
             EnsureCapture(m_recordLength, m_traceCount);
         for (int c = 0; c < m_traceCount; ++c) {
-            RingAppend(m_traces[size_t(c)], ReadChannel(c, n) + start, take);
+            Trace& ring = m_traces[size_t(c)];
+            if (start == 0 && take == n && !ring.filled && ring.length + n <= ring.capacity)
+                ReadChannelInto(c, n); // the whole block fits: no staging copy
+            else
+                RingAppend(ring, ReadChannel(c, n) + start, take);
             if (completes) {
                 CopyToCapture(c);
                 RingEmpty(m_traces[size_t(c)]);
@@ -425,7 +440,18 @@ void CTimeView::EnsureCapture(int length, int channels)
 
 void CTimeView::CopyToCapture(int channel)
 {
-    const Trace& ring = m_traces[size_t(channel)];
+    Trace& ring = m_traces[size_t(channel)];
+    std::vector<float>& capture = m_capture[size_t(channel)];
+    // A ring filled exactly to its end holds the record in order: it becomes
+    // the capture area, and the previous area is the ring's store for the
+    // next record (it is emptied before it is written again).
+    if (ring.filled && ring.length == 0 && ring.capacity == m_record->captureLength
+        && ring.data.size() == capture.size() && capture.size() == size_t(m_record->captureLength)
+        && m_record->captureArea[channel] == capture.data()) {
+        ring.data.swap(capture);
+        m_record->captureArea[channel] = capture.data();
+        return;
+    }
     const int length = std::min(m_record->captureLength, Valid(ring));
     float* area = m_record->captureArea[channel];
     // A ring short of a full record (never after a complete capture) leaves

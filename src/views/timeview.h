@@ -97,6 +97,9 @@ private:
     void ClampTriggerLevel();
 
     const float* ReadChannel(int channel, int n);
+    // Reads n samples of a channel straight behind its ring's write position
+    // (the caller has checked they fit without wrapping).
+    void ReadChannelInto(int channel, int n);
     void CaptureFreeRunning(int n);
     void CaptureArmed(int n);
     void CaptureCollect(int n);
