@@ -19,7 +19,7 @@ constexpr PanelNotification kNotifications[] = {
 constexpr PanelSetting kWriteOrder[] = {{P::IdXPos, "XOff:"}, {P::IdXDiv, "XDiv:"}, {P::IdWindow, "Wnd:"}};
 } // namespace
 
-CCohPanel::CCohPanel(QWidget* view) : CSpectrumPanel(view) { Create(kTemplate, kWidth, kHeight); }
+CCohPanel::CCohPanel(QWidget* view) : CFrequencyPanel(view) { Create(kTemplate, kWidth, kHeight); }
 
 void CCohPanel::OnInitDialog()
 {

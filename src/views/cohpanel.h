@@ -2,9 +2,9 @@
 // The coherence view's panel: window, span and start frequency. UI thread
 // only.
 
-#include "views/spectrumpanel.h"
+#include "views/frequencypanel.h"
 
-class CCohPanel : public CSpectrumPanel {
+class CCohPanel : public CFrequencyPanel {
     Q_OBJECT
 public:
     static constexpr int kResourceId = 139;

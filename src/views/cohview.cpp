@@ -10,7 +10,7 @@ namespace {
 constexpr double kCoherenceDivision = 0.2;
 } // namespace
 
-CCohView::CCohView(MainFrame* frame, QWidget* parent) : CSpectrumView(frame, parent)
+CCohView::CCohView(MainFrame* frame, QWidget* parent) : CFrequencyView(frame, parent)
 {
     setObjectName(QStringLiteral("COH"));
     m_channelUnits = false;
@@ -25,7 +25,7 @@ void CCohView::OnPanelNotify(int code)
     if (code == PanelWindow)
         Analyse();
     else
-        CSpectrumView::OnPanelNotify(code);
+        CFrequencyView::OnPanelNotify(code);
 }
 
 void CCohView::Analyse()
@@ -33,13 +33,9 @@ void CCohView::Analyse()
     SegmentLayout layout;
     if (!BeginAnalysis(layout))
         return;
-    const float* x = SlotSamples(0);
-    const float* y = SlotSamples(1);
-    if (!x || !y) {
-        m_slotActive = {false, false};
-        update();
+    const float *x, *y;
+    if (!BothSlotSamples(x, y))
         return;
-    }
     SizeForRows(layout, 1, false, AverageMode::Linear);
     const MeasurementResult result = Coherence(m_work, x, y, layout, WindowType(CohPanel()->Window()),
                                                std::span<float>(Display(0), size_t(layout.Bins())));

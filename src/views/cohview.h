@@ -3,11 +3,11 @@
 // segments: one trace from −1 to 1, without unit. It hides when either
 // channel is unset. UI thread only.
 
-#include "views/spectrumview.h"
+#include "views/frequencyview.h"
 
 class CCohPanel;
 
-class CCohView : public CSpectrumView {
+class CCohView : public CFrequencyView {
     Q_OBJECT
 public:
     CCohView(MainFrame* frame, QWidget* parent = nullptr);

@@ -32,7 +32,7 @@ constexpr PanelSetting kWriteOrder[] = {
 };
 } // namespace
 
-CCrsPanel::CCrsPanel(QWidget* view) : CSpectrumPanel(view) { Create(kTemplate, kWidth, kHeight); }
+CCrsPanel::CCrsPanel(QWidget* view) : CFrequencyPanel(view) { Create(kTemplate, kWidth, kHeight); }
 
 void CCrsPanel::OnInitDialog()
 {

@@ -4,9 +4,9 @@
 // frequency. "XPos" has no value until the view first grids it. UI thread
 // only.
 
-#include "views/spectrumpanel.h"
+#include "views/frequencypanel.h"
 
-class CCrsPanel : public CSpectrumPanel {
+class CCrsPanel : public CFrequencyPanel {
     Q_OBJECT
 public:
     static constexpr int kResourceId = 140;

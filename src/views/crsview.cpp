@@ -12,7 +12,7 @@ constexpr double kPhaseDivision = 40.0;
 constexpr double kPhaseOffsetStep = 5.0;
 } // namespace
 
-CCrsView::CCrsView(MainFrame* frame, QWidget* parent) : CSpectrumView(frame, parent)
+CCrsView::CCrsView(MainFrame* frame, QWidget* parent) : CFrequencyView(frame, parent)
 {
     setObjectName(QStringLiteral("CRS"));
 }
@@ -28,7 +28,7 @@ void CCrsView::OnPanelNotify(int code)
     case PanelFrfDisplay:
     case PanelLevelScale:
     case PanelPowerDisplay: Analyse(); break;
-    default: CSpectrumView::OnPanelNotify(code); break;
+    default: CFrequencyView::OnPanelNotify(code); break;
     }
 }
 
@@ -37,13 +37,9 @@ void CCrsView::Analyse()
     SegmentLayout layout;
     if (!BeginAnalysis(layout))
         return;
-    const float* x = SlotSamples(0);
-    const float* y = SlotSamples(1);
-    if (!x || !y) {
-        m_slotActive = {false, false};
-        update();
+    const float *x, *y;
+    if (!BothSlotSamples(x, y))
         return;
-    }
     const CCrsPanel* panel = CrsPanel();
     SizeForRows(layout, 1, false, AverageMode::Linear);
     const size_t bins = size_t(layout.Bins());
@@ -62,9 +58,9 @@ void CCrsView::Rescale(int slot)
     if (m_slotActive[0] && (slot == -1 || slot == 0))
         RescaleTrace(0, Display(0), m_pointCount);
     if (m_slotActive[1] && (slot == -1 || slot == 1)) {
-        CSpectrumPanel* panel = SpectrumPanel();
+        CFrequencyPanel* panel = FrequencyPanel();
         panel->SetTraceScale(1, kPhaseDivision, 0.0);
-        CSelectorButton* offset = panel->Selector(CSpectrumPanel::IdOff2);
+        CSelectorButton* offset = panel->Selector(CFrequencyPanel::IdOff2);
         offset->SetNumeric(kPhaseOffsetStep, 0.0);
         offset->update();
     }

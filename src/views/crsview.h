@@ -3,11 +3,11 @@
 // as a mean square (power or density) in trace 1 and its mean phase in
 // trace 2. Both traces hide when either channel is unset. UI thread only.
 
-#include "views/spectrumview.h"
+#include "views/frequencyview.h"
 
 class CCrsPanel;
 
-class CCrsView : public CSpectrumView {
+class CCrsView : public CFrequencyView {
     Q_OBJECT
 public:
     CCrsView(MainFrame* frame, QWidget* parent = nullptr);

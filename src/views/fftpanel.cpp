@@ -40,7 +40,7 @@ constexpr PanelSetting kWriteOrder[] = {
 };
 } // namespace
 
-CFftPanel::CFftPanel(QWidget* view) : CSpectrumPanel(view) { Create(kTemplate, kWidth, kHeight); }
+CFftPanel::CFftPanel(QWidget* view) : CFrequencyPanel(view) { Create(kTemplate, kWidth, kHeight); }
 
 void CFftPanel::OnInitDialog()
 {

@@ -3,9 +3,9 @@
 // start frequency, display ("Mag", "Mag+Phase", "RE+IM"), integration,
 // amplitude ("Peak", "RMS"), averaging and cursor mode. UI thread only.
 
-#include "views/spectrumpanel.h"
+#include "views/frequencypanel.h"
 
-class CFftPanel : public CSpectrumPanel {
+class CFftPanel : public CFrequencyPanel {
     Q_OBJECT
 public:
     static constexpr int kResourceId = 132;

@@ -11,7 +11,7 @@ namespace {
 constexpr double kPhaseDivision = 40.0;
 } // namespace
 
-CFftView::CFftView(MainFrame* frame, QWidget* parent) : CSpectrumView(frame, parent)
+CFftView::CFftView(MainFrame* frame, QWidget* parent) : CFrequencyView(frame, parent)
 {
     setObjectName(QStringLiteral("FFT"));
 }
@@ -30,7 +30,7 @@ void CFftView::OnPanelNotify(int code)
     case PanelDisplayMode:
     case PanelAmplitude:
     case PanelIntegration: Analyse(); break;
-    default: CSpectrumView::OnPanelNotify(code); break;
+    default: CFrequencyView::OnPanelNotify(code); break;
     }
 }
 
@@ -82,7 +82,7 @@ void CFftView::Rescale(int slot)
         }
         // Real and imaginary part share the trace's scale, zero in the
         // middle.
-        CSpectrumPanel* panel = SpectrumPanel();
+        CFrequencyPanel* panel = FrequencyPanel();
         panel->SetTraceScale(s, SymmetricDivision({Display(s), Display(s + 2)}, m_pointCount, panel->Division(s)),
                              0.0);
     }

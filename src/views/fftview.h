@@ -6,11 +6,11 @@
 // from the first segment, magnitude and phase or real and imaginary part
 // in two plots above each other. UI thread only.
 
-#include "views/spectrumview.h"
+#include "views/frequencyview.h"
 
 class CFftPanel;
 
-class CFftView : public CSpectrumView {
+class CFftView : public CFrequencyView {
     Q_OBJECT
 public:
     CFftView(MainFrame* frame, QWidget* parent = nullptr);

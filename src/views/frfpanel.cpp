@@ -38,7 +38,7 @@ constexpr PanelSetting kWriteOrder[] = {
 };
 } // namespace
 
-CFrfPanel::CFrfPanel(QWidget* view) : CSpectrumPanel(view) { Create(kTemplate, kWidth, kHeight); }
+CFrfPanel::CFrfPanel(QWidget* view) : CFrequencyPanel(view) { Create(kTemplate, kWidth, kHeight); }
 
 void CFrfPanel::OnInitDialog()
 {

@@ -6,9 +6,9 @@
 // key is "YOFF1:" on this panel. "XPos" has no value until the view first
 // grids it. UI thread only.
 
-#include "views/spectrumpanel.h"
+#include "views/frequencypanel.h"
 
-class CFrfPanel : public CSpectrumPanel {
+class CFrfPanel : public CFrequencyPanel {
     Q_OBJECT
 public:
     static constexpr int kResourceId = 136;

@@ -11,7 +11,7 @@ namespace {
 constexpr double kPhaseDivision = 40.0;
 } // namespace
 
-CFrfView::CFrfView(MainFrame* frame, QWidget* parent) : CSpectrumView(frame, parent)
+CFrfView::CFrfView(MainFrame* frame, QWidget* parent) : CFrequencyView(frame, parent)
 {
     setObjectName(QStringLiteral("FRF"));
     m_combinedLegend = true;
@@ -31,7 +31,7 @@ void CFrfView::OnPanelNotify(int code)
         Analyse();
         FrfPanel()->UpdateScaleEnable();
         break;
-    default: CSpectrumView::OnPanelNotify(code); break;
+    default: CFrequencyView::OnPanelNotify(code); break;
     }
 }
 
@@ -40,13 +40,9 @@ void CFrfView::Analyse()
     SegmentLayout layout;
     if (!BeginAnalysis(layout))
         return;
-    const float* x = SlotSamples(0);
-    const float* y = SlotSamples(1);
-    if (!x || !y) {
-        m_slotActive = {false, false};
-        update();
+    const float *x, *y;
+    if (!BothSlotSamples(x, y))
         return;
-    }
     const CFrfPanel* panel = FrfPanel();
     FrfSettings settings;
     settings.window = WindowType(panel->Window());
@@ -70,7 +66,7 @@ void CFrfView::Analyse()
 void CFrfView::Rescale(int slot)
 {
     if (m_slotActive[0] && m_slotActive[1] && m_pointCount > 0) {
-        CSpectrumPanel* panel = SpectrumPanel();
+        CFrequencyPanel* panel = FrequencyPanel();
         if (m_analysedDisplay == CFrfPanel::DisplayReIm) {
             // Real and imaginary part on one scale, zero in the middle.
             const double division = SymmetricDivision({Display(0), Display(1)}, m_pointCount, panel->Division(0));

@@ -5,11 +5,11 @@
 // channel is unset. The legend relates the second channel to the first.
 // UI thread only.
 
-#include "views/spectrumview.h"
+#include "views/frequencyview.h"
 
 class CFrfPanel;
 
-class CFrfView : public CSpectrumView {
+class CFrfView : public CFrequencyView {
     Q_OBJECT
 public:
     CFrfView(MainFrame* frame, QWidget* parent = nullptr);

@@ -41,7 +41,7 @@ constexpr PanelSetting kWriteOrder[] = {
 };
 } // namespace
 
-CPsdPanel::CPsdPanel(QWidget* view) : CSpectrumPanel(view) { Create(kTemplate, kWidth, kHeight); }
+CPsdPanel::CPsdPanel(QWidget* view) : CFrequencyPanel(view) { Create(kTemplate, kWidth, kHeight); }
 
 void CPsdPanel::OnInitDialog()
 {

@@ -3,9 +3,9 @@
 // start frequency, power or density, level scale, averaging and cursor
 // mode. UI thread only.
 
-#include "views/spectrumpanel.h"
+#include "views/frequencypanel.h"
 
-class CPsdPanel : public CSpectrumPanel {
+class CPsdPanel : public CFrequencyPanel {
     Q_OBJECT
 public:
     static constexpr int kResourceId = 133;

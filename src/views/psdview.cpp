@@ -9,7 +9,7 @@ namespace {
 constexpr int kLinearRms = int(LevelScale::LinearRms);
 } // namespace
 
-CPsdView::CPsdView(MainFrame* frame, QWidget* parent) : CSpectrumView(frame, parent)
+CPsdView::CPsdView(MainFrame* frame, QWidget* parent) : CFrequencyView(frame, parent)
 {
     setObjectName(QStringLiteral("PSD"));
 }
@@ -38,7 +38,7 @@ void CPsdView::OnPanelNotify(int code)
             Rescale(-1);
         break;
     }
-    default: CSpectrumView::OnPanelNotify(code); break;
+    default: CFrequencyView::OnPanelNotify(code); break;
     }
 }
 

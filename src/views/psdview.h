@@ -5,11 +5,11 @@
 // one row per segment and draw them as a waterfall or a colour map).
 // Switching to or from "Lin. RMS" rescales the traces. UI thread only.
 
-#include "views/spectrumview.h"
+#include "views/frequencyview.h"
 
 class CPsdPanel;
 
-class CPsdView : public CSpectrumView {
+class CPsdView : public CFrequencyView {
     Q_OBJECT
 public:
     CPsdView(MainFrame* frame, QWidget* parent = nullptr);

@@ -1,6 +1,6 @@
 // The coherence view: identical channels read 1, independent noise tends to
 // 0 as 1/segments, one trace without unit.
-#include "spectrumfixture.h"
+#include "frequencyviewfixture.h"
 
 #include "views/cohpanel.h"
 #include "views/cohview.h"
@@ -59,7 +59,7 @@ TEST_F(CohViewTest, RescaleTouchesOnlyTheFrequencyAxis)
     view->SetFirst(true);
     view->Analyse();
     // 128 Hz at most: ten divisions of "10 Hz" come nearest.
-    EXPECT_EQ(view->CohPanel()->Selector(CSpectrumPanel::IdXDiv)->CurrentText(), "10 Hz");
+    EXPECT_EQ(view->CohPanel()->Selector(CFrequencyPanel::IdXDiv)->CurrentText(), "10 Hz");
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // with itself its power spectrum at phase 0, density by the window's noise
 // bandwidth; with "Ch2" unset the two-channel views show nothing while FFT
 // and PSD keep trace 1.
-#include "spectrumfixture.h"
+#include "frequencyviewfixture.h"
 
 #include "views/crspanel.h"
 #include "views/cohview.h"
@@ -53,7 +53,7 @@ TEST_F(CrsViewTest, ChannelWithItselfIsItsPowerSpectrum)
     // up to the variance; as density it reads 1/512 V²/Hz; phase 0.
     const std::vector<float> x = Noise(64 * kN, 1.0, 41);
     Capture({x, x}, kDt, kN, kN / 2, 0);
-    panel->Selector(CSpectrumPanel::IdWindow)->SelectKey(0, false);
+    panel->Selector(CFrequencyPanel::IdWindow)->SelectKey(0, false);
     view->Analyse();
     double sum = 0.0;
     for (int k = 0; k < kN / 2; ++k) {
@@ -62,7 +62,7 @@ TEST_F(CrsViewTest, ChannelWithItselfIsItsPowerSpectrum)
     }
     EXPECT_NEAR(sum, 1.0, 0.04);
 
-    panel->Selector(CSpectrumPanel::IdWindow)->SelectKey(2, false);
+    panel->Selector(CFrequencyPanel::IdWindow)->SelectKey(2, false);
     panel->Selector(CCrsPanel::IdDensity)->SelectKey(1, true);
     QApplication::processEvents();
     double density = 0.0;

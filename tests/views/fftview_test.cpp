@@ -2,7 +2,7 @@
 // frequency in "Peak" and "RMS", integration of an acceleration in g, the
 // split displays, the row averaging forms, the full rescale of the
 // frequency axis, automatic cursors, and records that leave the traces.
-#include "spectrumfixture.h"
+#include "frequencyviewfixture.h"
 
 #include "views/fftpanel.h"
 #include "views/fftview.h"

@@ -1,7 +1,7 @@
 // The frequency response view: a gain of 2 reads 6.02 dB at phase 0 for
 // every estimator, a pure delay a linear phase, "RE+IM" the real gain, and
 // both traces hide without "Ch2".
-#include "spectrumfixture.h"
+#include "frequencyviewfixture.h"
 
 #include "views/frfpanel.h"
 #include "views/frfview.h"

@@ -2,7 +2,7 @@
 // "Density", the level scales on sines of known level, the rescale when the
 // level scale changes to or from "Lin. RMS", and the panel's controls
 // reaching the view.
-#include "spectrumfixture.h"
+#include "frequencyviewfixture.h"
 
 #include "views/psdpanel.h"
 #include "views/psdview.h"

@@ -117,7 +117,7 @@ void Render(GalleryOutput& out, const QString& name, int scheme, int hop, int av
     delete view;
 }
 
-void Select(CSpectrumPanel* panel, int id, int key) { panel->Selector(id)->SelectKey(key, false); }
+void Select(CFrequencyPanel* panel, int id, int key) { panel->Selector(id)->SelectKey(key, false); }
 
 } // namespace
 
@@ -137,7 +137,7 @@ GALLERY_RENDERER(spectrum_views)
             out, QStringLiteral("fft_%1").arg(QString::fromLatin1(fftDisplays[display])), display, 256, 0,
             [display](CFftView* v) {
                 Select(v->FftPanel(), CFftPanel::IdDisplay, display);
-                Select(v->FftPanel(), CSpectrumPanel::IdCursor, display == 0 ? 1 : 0);
+                Select(v->FftPanel(), CFrequencyPanel::IdCursor, display == 0 ? 1 : 0);
             },
             [display](CFftView* v) {
                 if (display != 0)

@@ -1,7 +1,7 @@
 // The five spectrum panels: defaults, wrap rules, the codes each control
 // sends (posted or sent), "YScl" greyed in "RE+IM", the "YOFF1:" key, the
 // start frequency gridded by the view, and a stored block.
-#include "spectrumfixture.h"
+#include "frequencyviewfixture.h"
 
 #include "platform/appmessage.h"
 #include "platform/textarchive.h"
@@ -44,11 +44,11 @@ struct Control {
 
 struct PanelCase {
     const char* name;
-    std::function<CSpectrumPanel*(QWidget*)> make;
+    std::function<CFrequencyPanel*(QWidget*)> make;
     std::vector<Control> controls;
 };
 
-using S = CSpectrumPanel;
+using S = CFrequencyPanel;
 
 const std::vector<PanelCase>& PanelCases()
 {
@@ -110,7 +110,7 @@ protected:
 TEST_F(SpectrumPanelTest, EveryControlSendsItsCodePostedOrSent)
 {
     for (const PanelCase& c : PanelCases()) {
-        std::unique_ptr<CSpectrumPanel> panel(c.make(view));
+        std::unique_ptr<CFrequencyPanel> panel(c.make(view));
         QApplication::processEvents();
         ASSERT_TRUE(view->codes.empty()) << c.name << ": initialisation tells the view nothing";
         for (const Control& control : c.controls) {
@@ -157,7 +157,7 @@ TEST_F(SpectrumPanelTest, DefaultsOfANewPanel)
     EXPECT_EQ(frf.Selector(CFrfPanel::IdDisplay)->CurrentText(), "Mag+Phase");
     EXPECT_TRUE(frf.Selector(CFrfPanel::IdYScale)->IsSelectorEnabled());
     // Gridded by the view: no value yet.
-    for (CSpectrumPanel* panel : {static_cast<CSpectrumPanel*>(&crs), static_cast<CSpectrumPanel*>(&frf)}) {
+    for (CFrequencyPanel* panel : {static_cast<CFrequencyPanel*>(&crs), static_cast<CFrequencyPanel*>(&frf)}) {
         EXPECT_FALSE(panel->Selector(S::IdXPos)->IsNumeric());
         EXPECT_EQ(panel->Selector(S::IdXPos)->Count(), 0);
         EXPECT_EQ(panel->XOffset(), 0.0);

@@ -1,28 +1,28 @@
-#include "views/spectrumview.h"
+#include "views/frequencyview.h"
 
 #include "context/analysisrecord.h"
 #include "platform/appmessage.h"
 #include "views/plotlayout.h"
-#include "views/spectrumpanel.h"
+#include "views/frequencypanel.h"
 #include "zq.h"
 
 #include <algorithm>
 #include <cmath>
 
-CSpectrumView::CSpectrumView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, parent)
+CFrequencyView::CFrequencyView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, parent)
 {
     m_xUnit = QStringLiteral("Hz");
 }
 
-CSpectrumPanel* CSpectrumView::SpectrumPanel() const { return static_cast<CSpectrumPanel*>(m_panel); }
+CFrequencyPanel* CFrequencyView::FrequencyPanel() const { return static_cast<CFrequencyPanel*>(m_panel); }
 
-void CSpectrumView::StorePanel(TextArchive& archive) { SpectrumPanel()->SerializePanel(archive); }
+void CFrequencyView::StorePanel(TextArchive& archive) { FrequencyPanel()->SerializePanel(archive); }
 
-void CSpectrumView::LoadPanel(TextArchive& archive) { SpectrumPanel()->SerializePanel(archive); }
+void CFrequencyView::LoadPanel(TextArchive& archive) { FrequencyPanel()->SerializePanel(archive); }
 
-void CSpectrumView::OnPanelNotify(int code)
+void CFrequencyView::OnPanelNotify(int code)
 {
-    CSpectrumPanel* panel = SpectrumPanel();
+    CFrequencyPanel* panel = FrequencyPanel();
     switch (code) {
     case PanelYDiv1: panel->RegridOffset(0); break;
     case PanelYDiv2: panel->RegridOffset(1); break;
@@ -32,7 +32,7 @@ void CSpectrumView::OnPanelNotify(int code)
     }
 }
 
-bool CSpectrumView::BeginAnalysis(SegmentLayout& layout)
+bool CFrequencyView::BeginAnalysis(SegmentLayout& layout)
 {
     if (!m_active || !m_record || !m_panel || m_record->captureLength <= 0 || m_record->captureTime <= 0.0)
         return false;
@@ -41,7 +41,7 @@ bool CSpectrumView::BeginAnalysis(SegmentLayout& layout)
     return layout.points >= 2 && RecordHoldsSegments(layout);
 }
 
-void CSpectrumView::SizeForRows(const SegmentLayout& layout, int rows, bool second, AverageMode mode)
+void CFrequencyView::SizeForRows(const SegmentLayout& layout, int rows, bool second, AverageMode mode)
 {
     m_rows = std::max(1, rows);
     SizeWorkArrays(layout.Bins(), second, m_rows);
@@ -52,7 +52,7 @@ void CSpectrumView::SizeForRows(const SegmentLayout& layout, int rows, bool seco
     PlaceLegends();
 }
 
-void CSpectrumView::PlaceLegends()
+void CFrequencyView::PlaceLegends()
 {
     // The waterfall's legends go above its last row, where no trace runs;
     // the colour map places its own when it draws.
@@ -60,13 +60,13 @@ void CSpectrumView::PlaceLegends()
     m_legendStrip = PlotLayout::LegendStrips(m_cascade ? PlotLayout::CascadeSegment(plot, m_rows - 1, m_rows) : plot);
 }
 
-void CSpectrumView::resizeEvent(QResizeEvent* event)
+void CFrequencyView::resizeEvent(QResizeEvent* event)
 {
     CGraphWnd::resizeEvent(event);
     PlaceLegends();
 }
 
-const float* CSpectrumView::SlotSamples(int slot) const
+const float* CFrequencyView::SlotSamples(int slot) const
 {
     const int channel = SlotChannel(slot);
     if (!m_record || channel < 0 || channel >= m_record->captureChannels
@@ -75,7 +75,18 @@ const float* CSpectrumView::SlotSamples(int slot) const
     return m_record->captureArea[channel];
 }
 
-std::string_view CSpectrumView::ChannelUnit(int slot) const
+bool CFrequencyView::BothSlotSamples(const float*& x, const float*& y)
+{
+    x = SlotSamples(0);
+    y = SlotSamples(1);
+    if (x && y)
+        return true;
+    m_slotActive = {false, false};
+    update();
+    return false;
+}
+
+std::string_view CFrequencyView::ChannelUnit(int slot) const
 {
     const int channel = SlotChannel(slot);
     if (channel < 0 || channel >= ZQ_GetNrOfChan())
@@ -84,7 +95,7 @@ std::string_view CSpectrumView::ChannelUnit(int slot) const
     return unit ? std::string_view(unit) : std::string_view();
 }
 
-void CSpectrumView::SetUnit(int array, const std::string& text)
+void CFrequencyView::SetUnit(int array, const std::string& text)
 {
     std::string& source = m_unitSource[size_t(array & 3)];
     if (source == text)
@@ -93,7 +104,7 @@ void CSpectrumView::SetUnit(int array, const std::string& text)
     m_customUnit[size_t(array & 3)] = QString::fromStdString(text);
 }
 
-void CSpectrumView::FinishAnalysis(const SegmentLayout& layout, bool followMaxima)
+void CFrequencyView::FinishAnalysis(const SegmentLayout& layout, bool followMaxima)
 {
     const int bins = layout.Bins();
     m_pointCount = bins;
@@ -110,18 +121,18 @@ void CSpectrumView::FinishAnalysis(const SegmentLayout& layout, bool followMaxim
     }
 }
 
-void CSpectrumView::RescaleTrace(int slot, const float* values, int count)
+void CFrequencyView::RescaleTrace(int slot, const float* values, int count)
 {
     if (count <= 0)
         return;
-    CSpectrumPanel* panel = SpectrumPanel();
+    CFrequencyPanel* panel = FrequencyPanel();
     double division = panel->Division(slot);
     double offset = panel->Offset(slot);
     RescaleDivisions(values, count, division, offset);
     panel->SetTraceScale(slot, division, offset);
 }
 
-double CSpectrumView::SymmetricDivision(std::initializer_list<const float*> arrays, int count,
+double CFrequencyView::SymmetricDivision(std::initializer_list<const float*> arrays, int count,
                                         double division) const
 {
     float largest = 0.0f;
@@ -135,15 +146,15 @@ double CSpectrumView::SymmetricDivision(std::initializer_list<const float*> arra
     return division;
 }
 
-void CSpectrumView::RescaleFrequency()
+void CFrequencyView::RescaleFrequency()
 {
     if (m_pointCount > 0)
-        SpectrumPanel()->SetFrequencyScale(double(m_xStep) * m_pointCount * 0.1);
+        FrequencyPanel()->SetFrequencyScale(double(m_xStep) * m_pointCount * 0.1);
 }
 
-void CSpectrumView::DrawSpectrum(QPainter& painter)
+void CFrequencyView::DrawSpectrum(QPainter& painter)
 {
-    const CSpectrumPanel* panel = SpectrumPanel();
+    const CFrequencyPanel* panel = FrequencyPanel();
     if (!panel)
         return;
     const double divisions[2] = {panel->Division(0), panel->Division(1)};

@@ -9,7 +9,7 @@
 
 #include <initializer_list>
 
-class CSpectrumPanel : public CPanelDlg {
+class CFrequencyPanel : public CPanelDlg {
     Q_OBJECT
 public:
     // Ids shared by the spectrum panels' templates.
@@ -18,7 +18,7 @@ public:
         IdXPos = 1038, IdCursor = 1022,
     };
 
-    explicit CSpectrumPanel(QWidget* view) : CPanelDlg(view) {}
+    explicit CFrequencyPanel(QWidget* view) : CPanelDlg(view) {}
 
     // Vertical division of trace 0 or 1 (its "YDiv" text as a number).
     double Division(int trace) const;

@@ -1,4 +1,4 @@
-#include "views/spectrumpanel.h"
+#include "views/frequencypanel.h"
 
 #include "context/parsewithprefix.h"
 #include "views/panellists.h"
@@ -11,43 +11,43 @@ constexpr int kOffsetStep = 5;
 constexpr int kXPosStep = 100;
 } // namespace
 
-double CSpectrumPanel::Division(int trace) const
+double CFrequencyPanel::Division(int trace) const
 {
     const CSelectorButton* yDiv = Selector(trace == 0 ? IdYDiv1 : IdYDiv2);
     return yDiv ? ParseWithPrefix(yDiv->CurrentText()) : 1.0;
 }
 
-double CSpectrumPanel::Offset(int trace) const
+double CFrequencyPanel::Offset(int trace) const
 {
     const CSelectorButton* offset = Selector(trace == 0 ? IdOff1 : IdOff2);
     return offset && offset->IsNumeric() ? offset->NumericValue() : 0.0;
 }
 
-int CSpectrumPanel::Window() const
+int CFrequencyPanel::Window() const
 {
     const CSelectorButton* window = Selector(IdWindow);
     return window ? std::max(0, window->CurrentKey()) : 2;
 }
 
-double CSpectrumPanel::FrequencyPerDivision() const
+double CFrequencyPanel::FrequencyPerDivision() const
 {
     const CSelectorButton* xDiv = Selector(IdXDiv);
     return xDiv ? ParseWithPrefix(xDiv->CurrentText()) : 100.0;
 }
 
-double CSpectrumPanel::XOffset() const
+double CFrequencyPanel::XOffset() const
 {
     const CSelectorButton* xPos = Selector(IdXPos);
     return xPos && xPos->IsNumeric() ? xPos->NumericValue() : 0.0;
 }
 
-int CSpectrumPanel::CursorKey() const
+int CFrequencyPanel::CursorKey() const
 {
     const CSelectorButton* cursor = Selector(IdCursor);
     return cursor ? std::max(0, cursor->CurrentKey()) : 0;
 }
 
-void CSpectrumPanel::RegridOffset(int trace)
+void CFrequencyPanel::RegridOffset(int trace)
 {
     CSelectorButton* offset = Selector(trace == 0 ? IdOff1 : IdOff2);
     if (!offset)
@@ -56,7 +56,7 @@ void CSpectrumPanel::RegridOffset(int trace)
     offset->update();
 }
 
-void CSpectrumPanel::RegridXOffset(double step)
+void CFrequencyPanel::RegridXOffset(double step)
 {
     CSelectorButton* xPos = Selector(IdXPos);
     if (!xPos || step <= 0.0)
@@ -65,7 +65,7 @@ void CSpectrumPanel::RegridXOffset(double step)
     xPos->update();
 }
 
-void CSpectrumPanel::SetTraceScale(int trace, double division, double offset)
+void CFrequencyPanel::SetTraceScale(int trace, double division, double offset)
 {
     CSelectorButton* yDiv = Selector(trace == 0 ? IdYDiv1 : IdYDiv2);
     CSelectorButton* off = Selector(trace == 0 ? IdOff1 : IdOff2);
@@ -77,7 +77,7 @@ void CSpectrumPanel::SetTraceScale(int trace, double division, double offset)
     off->update();
 }
 
-void CSpectrumPanel::SetFrequencyScale(double perDivision)
+void CFrequencyPanel::SetFrequencyScale(double perDivision)
 {
     if (CSelectorButton* xDiv = Selector(IdXDiv)) {
         xDiv->SelectNearest(perDivision);
@@ -89,7 +89,7 @@ void CSpectrumPanel::SetFrequencyScale(double perDivision)
     }
 }
 
-void CSpectrumPanel::FillCommon(const char* yDiv1, const char* yDiv2)
+void CFrequencyPanel::FillCommon(const char* yDiv1, const char* yDiv2)
 {
     if (CSelectorButton* s = Selector(IdYDiv1))
         VoltsPerDivList(*s, QString::fromLatin1(yDiv1));
@@ -104,13 +104,13 @@ void CSpectrumPanel::FillCommon(const char* yDiv1, const char* yDiv2)
         SpanList(*s, QStringLiteral("100 Hz"));
 }
 
-void CSpectrumPanel::MakeXPosNumeric()
+void CFrequencyPanel::MakeXPosNumeric()
 {
     if (CSelectorButton* s = Selector(IdXPos))
         s->SetNumeric(kXPosStep, 0.0);
 }
 
-void CSpectrumPanel::FillKeyed(int id, std::initializer_list<const char*> texts, bool wrap)
+void CFrequencyPanel::FillKeyed(int id, std::initializer_list<const char*> texts, bool wrap)
 {
     CSelectorButton* selector = Selector(id);
     if (!selector)

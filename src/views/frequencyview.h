@@ -21,17 +21,17 @@
 #include <string>
 #include <string_view>
 
-class CSpectrumPanel;
+class CFrequencyPanel;
 
-class CSpectrumView : public CGraphWnd {
+class CFrequencyView : public CGraphWnd {
     Q_OBJECT
 public:
-    CSpectrumView(MainFrame* frame, QWidget* parent = nullptr);
+    CFrequencyView(MainFrame* frame, QWidget* parent = nullptr);
 
     void StorePanel(TextArchive& archive) override;
     void LoadPanel(TextArchive& archive) override;
 
-    CSpectrumPanel* SpectrumPanel() const;
+    CFrequencyPanel* FrequencyPanel() const;
 
     // What the last analysis left for drawing (also read by tests).
     bool TraceShown(int slot) const { return m_slotActive[size_t(slot & 1)]; }
@@ -63,6 +63,9 @@ protected:
     // Samples of the record for the channel chosen for a slot, null when the
     // slot has no channel or the record lacks it.
     const float* SlotSamples(int slot) const;
+    // Both slots' samples for the two-channel measurements; when either
+    // slot lacks them both traces are hidden (repainted) and false returned.
+    bool BothSlotSamples(const float*& x, const float*& y);
     // The unit of the channel chosen for a slot (UTF-8), empty without one.
     std::string_view ChannelUnit(int slot) const;
     // Unit text of a display array; converts only when it changed.
