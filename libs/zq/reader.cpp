@@ -90,41 +90,21 @@ void Reader::Refresh()
         m_localEpoch = epoch;
         m_nextOpenTry = m_nextLinkCheck = m_nextLiveCheck = 0;
     }
-    if (m_map.IsOpen() && !m_writerAlive && now >= m_nextLinkCheck) {
-        // A writer that ends unlinks the segment; the next one makes a new one.
-        m_nextLinkCheck = now + kOpenRetryNs;
-        struct stat st {};
-        if (::fstat(m_map.Fd(), &st) == 0 && st.st_nlink == 0) {
-            m_map.Close();
-            m_haveSnapshot = false;
-            // Counts in the next segment start afresh, whatever its generation.
-            for (Client& c : m_clients)
-                c.hasGeneration = false;
-        }
-    }
-    if (!m_map.IsOpen()) {
-        if (now < m_nextOpenTry)
+    // Two passes: when this call finds the segment's writer gone, the next
+    // writer's segment is looked for at once, so that the first call after a
+    // change of writer already sees the new channels.
+    for (int pass = 0; pass < 2; ++pass) {
+        DropUnlinkedSegment(now);
+        if (!OpenSegment(now))
             return;
-        if (!m_map.OpenExisting(SegmentName(), Mapping::Mode::ReadOnly, kPoolOffset)) {
-            m_nextOpenTry = now + kOpenRetryNs;
+        const bool wasAlive = m_writerAlive;
+        if (CheckWriter(now))
+            break;
+        if (!wasAlive || pass == 1)
             return;
-        }
-        m_pool = reinterpret_cast<const float*>(static_cast<const char*>(m_map.Base()) + kPoolOffset);
+        m_nextLinkCheck = 0;
     }
-    const Header* h = H();
-    if (h->magic.load(std::memory_order_acquire) != kMagic || h->version != kVersion)
-        return;
-    const int32_t pid = h->writerPid.load(std::memory_order_acquire);
-    const uint64_t start = h->writerStart.load(std::memory_order_relaxed);
-    if (pid != m_livePid || start != m_liveStart || now >= m_nextLiveCheck) {
-        m_writerAlive = ProcessAlive(pid, start);
-        m_livePid = pid;
-        m_liveStart = start;
-        m_nextLiveCheck = now + kLiveCheckNs;
-    }
-    if (!m_writerAlive)
-        return;
-    const uint32_t g = h->generation.load(std::memory_order_acquire);
+    const uint32_t g = H()->generation.load(std::memory_order_acquire);
     if ((g & 1u) != 0)
         return; // a definition is being written
     if (!m_haveSnapshot || g != m_generation) {
@@ -133,6 +113,55 @@ void Reader::Refresh()
             return;
     }
     m_count = m_snapCount;
+}
+
+void Reader::DropUnlinkedSegment(uint64_t now)
+{
+    if (!m_map.IsOpen() || m_writerAlive || now < m_nextLinkCheck)
+        return;
+    // A writer that ends unlinks the segment; the next one makes a new one.
+    m_nextLinkCheck = now + kOpenRetryNs;
+    struct stat st {};
+    if (::fstat(m_map.Fd(), &st) == 0 && st.st_nlink == 0) {
+        m_map.Close();
+        m_haveSnapshot = false;
+        m_nextOpenTry = 0;
+        // Counts in the next segment start afresh, whatever its generation.
+        for (Client& c : m_clients)
+            c.hasGeneration = false;
+    }
+}
+
+bool Reader::OpenSegment(uint64_t now)
+{
+    if (m_map.IsOpen())
+        return true;
+    if (now < m_nextOpenTry)
+        return false;
+    if (!m_map.OpenExisting(SegmentName(), Mapping::Mode::ReadOnly, kPoolOffset)) {
+        m_nextOpenTry = now + kOpenRetryNs;
+        return false;
+    }
+    m_pool = reinterpret_cast<const float*>(static_cast<const char*>(m_map.Base()) + kPoolOffset);
+    return true;
+}
+
+// Whether the segment holds a live writer's channels (the writer's process
+// looked at no more often than every kLiveCheckNs).
+bool Reader::CheckWriter(uint64_t now)
+{
+    const Header* h = H();
+    if (h->magic.load(std::memory_order_acquire) != kMagic || h->version != kVersion)
+        return false;
+    const int32_t pid = h->writerPid.load(std::memory_order_acquire);
+    const uint64_t start = h->writerStart.load(std::memory_order_relaxed);
+    if (pid != m_livePid || start != m_liveStart || now >= m_nextLiveCheck) {
+        m_writerAlive = ProcessAlive(pid, start);
+        m_livePid = pid;
+        m_liveStart = start;
+        m_nextLiveCheck = now + kLiveCheckNs;
+    }
+    return m_writerAlive;
 }
 
 bool Reader::Snapshot(uint32_t generation)

@@ -60,6 +60,11 @@ private:
     bool NamespaceChanged();
     void Detach();
     void Refresh();
+    // Closes the mapping of a segment its ended writer has unlinked.
+    void DropUnlinkedSegment(uint64_t now);
+    // Maps the segment of the current name unless mapped; false without one.
+    bool OpenSegment(uint64_t now);
+    bool CheckWriter(uint64_t now);
     int CopyFrozen(int client, int channel, unsigned char* dest, int count);
     int CopySinceReset(int client, int channel, unsigned char* dest, int count);
     bool Snapshot(uint32_t generation);

@@ -232,6 +232,25 @@ TEST_F(ZqProcess, WriterThatEndsTakesItsChannelsAlong)
     EXPECT_TRUE(WaitForChannels(5));
 }
 
+// A reader that last saw one writer alive sees the next writer's channels
+// on its very first call after the change, not one call later.
+TEST_F(ZqProcess, FirstCallAfterAChangeOfWriterSeesTheNewChannels)
+{
+    Child& first = Start("zq-gen", {"-n", "2", "-r", "1000", "-c", "300", "-q"});
+    ASSERT_TRUE(WaitForChannels(2));
+    EXPECT_EQ(Wait(first), 0);
+    Start("zq-gen", {"-n", "5", "-r", "1000", "-q"});
+    // Watched through the status call, which leaves this reader untouched.
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    ZQ_WriterStatus status{};
+    while (std::chrono::steady_clock::now() < deadline
+           && !(ZQ_GetWriterStatus(&status) == ZQ_OK && status.writerAlive && status.nrOfChan == 5))
+        std::this_thread::sleep_for(5ms);
+    ASSERT_EQ(status.nrOfChan, 5);
+    std::this_thread::sleep_for(100ms); // past the reader's re-check of the first writer
+    EXPECT_EQ(ZQ_GetNrOfChan(), 5);
+}
+
 TEST_F(ZqProcess, StatShowsWriterChannelsAndReaders)
 {
     Start("zq-gen", {"-n", "2", "-r", "10000", "-s", "counter", "-q"});
