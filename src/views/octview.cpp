@@ -33,14 +33,21 @@ COctView::COctView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, parent)
 {
     setObjectName(QStringLiteral("OCT"));
     m_levelsInDb = true;
-    // About 80 KB each: on the heap, made once.
-    m_analysers[0] = std::make_unique<OctaveAnalyser>();
-    m_analysers[1] = std::make_unique<OctaveAnalyser>();
+    // Two analysers of about 80 KB each: on the heap, made once.
+    m_worker = std::make_unique<OctaveWorker>();
+    m_centres.reserve(OctaveAnalyser::kMaxBands);
 }
 
 COctView::~COctView() = default;
 
-const OctaveAnalyser& COctView::Analyser(int trace) const { return *m_analysers[trace & 1]; }
+const OctaveAnalyser& COctView::Analyser(int trace) const { return m_worker->Analyser(trace); }
+
+template <class Change> void COctView::ChangeAnalysers(Change change)
+{
+    for (int trace = 0; trace < 2; ++trace)
+        change(m_worker->Analyser(trace));
+    m_worker->PublishLevels();
+}
 
 void COctView::CreatePanel()
 {
@@ -60,17 +67,30 @@ void COctView::Reinit()
     if (dt <= 0.0)
         return;
     const OctaveAnalyser::Weighting weighting = ToWeighting(m_octPanel->Weighting());
-    for (auto& analyser : m_analysers)
-        analyser->Design(m_octPanel->BandsPerOctave(), weighting, m_octPanel->LowHz(), m_octPanel->HighHz(), dt);
+    ChangeAnalysers([&](OctaveAnalyser& analyser) {
+        analyser.Design(m_octPanel->BandsPerOctave(), weighting, m_octPanel->LowHz(), m_octPanel->HighHz(), dt);
+    });
     m_designed = true;
+    m_designDt = dt;
+    KeepBandLayout();
     ApplyTimeWeighting();
     UpdateSlots();
 }
 
+void COctView::KeepBandLayout()
+{
+    const OctaveAnalyser& analyser = m_worker->Analyser(0);
+    m_bandCount = analyser.BandCount();
+    m_firstIndex = analyser.FirstIndex();
+    m_bandsPerOctave = analyser.BandsPerOctave();
+    m_centres.clear();
+    for (int j = 0; j < m_bandCount; ++j)
+        m_centres.push_back(analyser.Centre(j));
+}
+
 void COctView::ApplyTimeWeighting()
 {
-    for (auto& analyser : m_analysers)
-        analyser->SetTimeWeighting(m_octPanel->TimeConstant());
+    ChangeAnalysers([&](OctaveAnalyser& analyser) { analyser.SetTimeWeighting(m_octPanel->TimeConstant()); });
 }
 
 void COctView::UpdateSlots()
@@ -90,7 +110,7 @@ void COctView::Tick()
     if (!m_active || ZQ_GetNrOfChan() == 0)
         return;
     // A new channel set-up with another sample interval needs new filters.
-    if (!m_designed || ZQ_GetChanClkrate(0) != m_analysers[0]->Dt())
+    if (!m_designed || ZQ_GetChanClkrate(0) != m_designDt)
         Reinit();
     if (!m_designed)
         return;
@@ -111,7 +131,7 @@ void COctView::Tick()
             continue;
         for (int trace = 0; trace < 2; ++trace)
             if (channels[trace] == r)
-                m_analysers[trace]->Process(buffer.data(), read);
+                m_worker->Submit(trace, buffer.data(), read);
     }
     update();
 }
@@ -120,8 +140,7 @@ void COctView::OnPanelNotify(int code)
 {
     switch (code) {
     case PanelWeighting:
-        for (auto& analyser : m_analysers)
-            analyser->SetWeighting(ToWeighting(m_octPanel->Weighting()));
+        ChangeAnalysers([&](OctaveAnalyser& analyser) { analyser.SetWeighting(ToWeighting(m_octPanel->Weighting())); });
         break;
     case PanelBandwidth:
     case PanelLowBand:
@@ -155,12 +174,12 @@ double COctView::OverallWidth(const QRect& plot) const
 {
     if (!m_octPanel->OasplOn())
         return 0.0;
-    return double(plot.width()) / (m_analysers[0]->BandCount() + 2);
+    return double(plot.width()) / (m_bandCount + 2);
 }
 
 double COctView::BandWidth(const QRect& plot) const
 {
-    return (plot.width() - OverallWidth(plot)) / (m_analysers[0]->BandCount() + 1);
+    return (plot.width() - OverallWidth(plot)) / (m_bandCount + 1);
 }
 
 void COctView::DrawContent(QPainter& painter)
@@ -182,7 +201,9 @@ void COctView::DrawContent(QPainter& painter)
     painter.drawLine(r, t, r, b);
     painter.restore();
 
-    if (m_designed && m_analysers[0]->BandCount() > 0) {
+    for (int trace = 0; trace < 2; ++trace)
+        m_worker->CopyLevels(trace, m_shown[trace]);
+    if (m_designed && m_bandCount > 0) {
         painter.save();
         ClipToPlot(painter, &plot);
         for (int trace = 0; trace < 2; ++trace)
@@ -204,12 +225,12 @@ void COctView::DrawContent(QPainter& painter)
     for (int trace = 0; trace < 2; ++trace) {
         if (!m_slotActive[trace])
             continue;
-        const OctaveAnalyser& a = *m_analysers[trace];
+        const OctaveWorker::Levels& levels = m_shown[trace];
         painter.setPen(SlotColour(trace));
         painter.drawText(QRect(x, y, kOasplRoom + 12, 15), Qt::AlignLeft | Qt::AlignTop,
-                         QString::asprintf("%4.1f dB", a.UnweightedTotal()));
+                         QString::asprintf("%4.1f dB", levels.unweightedTotal));
         painter.drawText(QRect(x, y + 15, kOasplRoom + 12, 15), Qt::AlignLeft | Qt::AlignTop,
-                         QString::asprintf("%4.1f %s", a.WeightedTotal(), unit.toUtf8().constData()));
+                         QString::asprintf("%4.1f %s", levels.weightedTotal, unit.toUtf8().constData()));
         y += 30;
     }
     painter.restore();
@@ -217,9 +238,10 @@ void COctView::DrawContent(QPainter& painter)
 
 void COctView::DrawTraceLevels(QPainter& painter, const QRect& plot, int trace)
 {
-    const OctaveAnalyser& a = *m_analysers[trace];
-    const int bands = a.BandCount();
-    const std::span<const double> levels = a.BandLevels();
+    const OctaveWorker::Levels& shown = m_shown[trace];
+    // Levels published before a redesign may have another band count.
+    const int bands = std::min(m_bandCount, shown.bandCount);
+    const auto& levels = shown.bands;
     const double w = BandWidth(plot);
     const double left = plot.x(), bottom = Bottom(plot);
     const AxisTransform& y = YTransform(0);
@@ -261,27 +283,26 @@ void COctView::DrawTraceLevels(QPainter& painter, const QRect& plot, int trace)
 
     if (m_octPanel->OasplOn()) {
         const double column = Right(plot) - OverallWidth(plot);
-        const double level = LevelY(y, a.WeightedTotal(), plot);
+        const double level = LevelY(y, shown.weightedTotal, plot);
         painter.fillRect(QRectF(column + 0.15 * w + 0.4 * w * trace, level, 0.4 * w - 1, bottom - level), colour);
     }
 }
 
 void COctView::DrawBandLabels(QPainter& painter, const QRect& plot)
 {
-    const OctaveAnalyser& a = *m_analysers[0];
-    const int n = a.BandsPerOctave();
+    const int n = m_bandsPerOctave;
     const double w = BandWidth(plot);
     const int b = Bottom(plot);
     painter.save();
     painter.setPen(Ctx().colours.graphText);
-    for (int j = 0; j < a.BandCount(); ++j) {
-        const int index = a.FirstIndex() + j;
+    for (int j = 0; j < m_bandCount; ++j) {
+        const int index = m_firstIndex + j;
         if (((index % n) + n) % n != 0)
             continue;
         const int x = int(plot.x() + w * (j + 1));
         painter.drawLine(x, b + 2, x, b + 6);
         painter.drawText(QRect(x - 40, b + 8, 80, 16), Qt::AlignHCenter | Qt::AlignTop,
-                         QString::asprintf("%g", a.Centre(j)));
+                         QString::asprintf("%g", m_centres[size_t(j)]));
     }
     if (m_octPanel->OasplOn()) {
         const int x = int(Right(plot) - 0.5 * OverallWidth(plot));

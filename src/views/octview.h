@@ -5,14 +5,18 @@
 // service itself as client 3 on every tick and feeds every new sample of a
 // trace's channel to that trace's analyser, so the levels follow the signal
 // continuously. Levels are dB re 20 µPa (samples taken as pascals).
-// UI thread only.
+// The analysers run on the view's own OctaveWorker thread: the tick only
+// reads and hands over the samples, and drawing takes the levels the worker
+// last published. UI thread only.
 
 #include "views/graphwnd.h"
 
+#include "analysis/octaveworker.h"
+
 #include <memory>
+#include <vector>
 
 class COctPanel;
-class OctaveAnalyser;
 
 class COctView : public CGraphWnd {
     Q_OBJECT
@@ -44,10 +48,10 @@ public:
     virtual void DrawBandLabels(QPainter& painter, const QRect& plot);
 
     COctPanel* OctPanel() const { return m_octPanel; }
+    // The analyser of a trace once every sample handed over so far is
+    // filtered (waits for the worker).
     const OctaveAnalyser& Analyser(int trace) const;
     bool Designed() const { return m_designed; }
-
-protected:
 
 private:
     void OnPanelNotify(int code) override;
@@ -57,8 +61,20 @@ private:
     double OverallWidth(const QRect& plot) const;
     double BandWidth(const QRect& plot) const;
     void DrawTraceLevels(QPainter& painter, const QRect& plot, int trace);
+    // Runs `change` on both analysers with the worker idle, then publishes.
+    template <class Change> void ChangeAnalysers(Change change);
+    void KeepBandLayout();
 
     COctPanel* m_octPanel = nullptr;
-    std::unique_ptr<OctaveAnalyser> m_analysers[2];
+    std::unique_ptr<OctaveWorker> m_worker;
     bool m_designed = false;
+    // The design as the UI thread draws it, kept at each Reinit so that
+    // painting never waits for the worker.
+    double m_designDt = 0.0;
+    int m_bandCount = 0;
+    int m_firstIndex = 0;
+    int m_bandsPerOctave = 1;
+    std::vector<double> m_centres;
+    // The levels of the current paint, copied from the worker.
+    OctaveWorker::Levels m_shown[2];
 };
