@@ -82,6 +82,7 @@ GALLERY_RENDERER(octave_views)
             ZQ_ResetBuffer(COctView::kClient, -1);
             view.Show(true);
             Feed(view, COctView::kClient, 1.0, n);
+            view.FinishLevels();
             out.Save(&view, QStringLiteral("octave_filled_bars_%1").arg(name));
             panel.Selector(COctPanel::IdDisplay)->SelectText(QStringLiteral("Bar"));
             out.Save(&view, QStringLiteral("octave_bars_%1").arg(name));
@@ -93,6 +94,7 @@ GALLERY_RENDERER(octave_views)
             panel.Selector(COctPanel::IdDisplay)->SelectText(QStringLiteral("Filled Bar"));
             view.Reinit();
             Feed(view, COctView::kClient, 1.0, n);
+            view.FinishLevels();
             out.Save(&view, QStringLiteral("octave_octaves_a_weighted_no_oaspl_%1").arg(name));
             out.Save(&panel, QStringLiteral("panel_octave_%1").arg(name));
         }

@@ -51,6 +51,9 @@ public:
     // The analyser of a trace once every sample handed over so far is
     // filtered (waits for the worker).
     const OctaveAnalyser& Analyser(int trace) const;
+    // Waits until every sample handed over is filtered, so that the next
+    // paint shows all of them (pictures and tests; the tick never waits).
+    void FinishLevels() const { m_worker->Finish(); }
     bool Designed() const { return m_designed; }
 
 private:
