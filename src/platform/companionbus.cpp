@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QFileInfo>
 #include <QWidget>
 
 namespace {
@@ -10,6 +11,18 @@ constexpr int kFirstMessageId = 0xC000;
 const char* const kPath = "/org/zentrik/companion";
 const char* const kInterface = "org.zentrik.Companion";
 const char* const kSignal = "Message";
+
+// Whether a session bus can be found: its address in the environment, or the
+// socket the D-Bus library looks for in the runtime folder. Without either,
+// asking for the session bus would only start the library's connection
+// thread (and perhaps an attempt to launch a bus) for nothing.
+bool SessionBusConfigured()
+{
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return true;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
+}
 } // namespace
 
 CompanionMessage::CompanionMessage(int messageId, quintptr wParam, qintptr lParam)
@@ -45,6 +58,8 @@ void CompanionBus::ConnectBus()
     if (m_triedBus)
         return;
     m_triedBus = true;
+    if (!SessionBusConfigured())
+        return;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
