@@ -4,6 +4,7 @@
 #include "context/appcontext.h"
 #include "platform/appmessage.h"
 #include "views/octpanel.h"
+#include "views/strokeaxisaligned.h"
 
 #include "zq.h"
 
@@ -246,20 +247,19 @@ void COctView::DrawTraceLevels(QPainter& painter, const QRect& plot, int trace)
     const double left = plot.x(), bottom = Bottom(plot);
     const AxisTransform& y = YTransform(0);
     const QColor colour = SlotColour(trace);
-    painter.setPen(QPen(colour, 2));
-    painter.setBrush(Qt::NoBrush);
     auto bandLeft = [&](int j) { return left + w * (j + 1) - 0.5 * w; };
 
     switch (m_octPanel->DisplayStyle()) {
     case COctPanel::DisplayLine: {
-        QPolygonF line;
-        line.reserve(2 * bands + 1);
-        line << QPointF(bandLeft(0), bottom);
+        QPointF* line = m_linePoints.data();
+        int n = 0;
+        line[n++] = QPointF(bandLeft(0), bottom);
         for (int j = 0; j < bands; ++j) {
             const double level = LevelY(y, levels[j], plot);
-            line << QPointF(bandLeft(j), level) << QPointF(bandLeft(j) + w, level);
+            line[n++] = QPointF(bandLeft(j), level);
+            line[n++] = QPointF(bandLeft(j) + w, level);
         }
-        painter.drawPolyline(line);
+        StrokeAxisAligned(painter, {line, std::size_t(n)}, kLineWidth, colour);
         break;
     }
     case COctPanel::DisplayBar: {
@@ -267,8 +267,7 @@ void COctView::DrawTraceLevels(QPainter& painter, const QRect& plot, int trace)
         for (int j = 0; j < bands; ++j) {
             const double level = LevelY(y, levels[j], plot);
             const double x0 = bandLeft(j) + inset, x1 = bandLeft(j) + w - inset;
-            const QPointF outline[] = {{x0, bottom}, {x0, level}, {x1, level}, {x1, bottom}};
-            painter.drawPolyline(outline, 4);
+            StrokeBarOutline(painter, x0, x1, level, bottom, kLineWidth, colour);
         }
         break;
     }

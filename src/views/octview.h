@@ -13,6 +13,9 @@
 
 #include "analysis/octaveworker.h"
 
+#include <QPointF>
+
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -27,6 +30,8 @@ public:
     static constexpr int kLabelRoom = 60;
     // Pixels right of the plot for the OASPL texts.
     static constexpr int kOasplRoom = 72;
+    // Pen width of the "Line" and "Bar" drawings, pixels.
+    static constexpr double kLineWidth = 2.0;
 
     explicit COctView(MainFrame* frame, QWidget* parent = nullptr);
     ~COctView() override;
@@ -80,4 +85,6 @@ private:
     std::vector<double> m_centres;
     // The levels of the current paint, copied from the worker.
     OctaveWorker::Levels m_shown[2];
+    // The corners of a "Line" trace: two per band and its start.
+    std::array<QPointF, 2 * OctaveAnalyser::kMaxBands + 1> m_linePoints;
 };
