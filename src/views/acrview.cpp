@@ -45,12 +45,7 @@ void CAcrView::Analyse()
     m_xStep = float(layout.dt);
     m_xStart = CorrelationAxis::Origin(n, layout.dt);
     MarkDisplayChanged();
-    if (m_first) {
-        Rescale(-1);
-        m_first = false;
-    } else {
-        update();
-    }
+    RescaleFirstOrRepaint();
 }
 
 void CAcrView::Rescale(int slot)

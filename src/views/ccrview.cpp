@@ -42,12 +42,7 @@ void CCcrView::Analyse()
     m_customUnit[0] = m_ccrPanel->Normed() ? CorrelationAxis::NormedUnit() : QString();
     MarkDisplayChanged();
     FollowMaxima();
-    if (m_first) {
-        Rescale(-1);
-        m_first = false;
-    } else {
-        update();
-    }
+    RescaleFirstOrRepaint();
 }
 
 void CCcrView::Rescale(int slot)

@@ -113,12 +113,7 @@ void CFrequencyView::FinishAnalysis(const SegmentLayout& layout, bool followMaxi
     MarkDisplayChanged();
     if (followMaxima)
         FollowMaxima();
-    if (m_first) {
-        Rescale(-1);
-        m_first = false;
-    } else {
-        update();
-    }
+    RescaleFirstOrRepaint();
 }
 
 void CFrequencyView::RescaleTrace(int slot, const float* values, int count)

@@ -1243,3 +1243,13 @@ void CGraphWnd::DrawResetButtons(QPainter& painter)
     }
     painter.restore();
 }
+
+void CGraphWnd::RescaleFirstOrRepaint()
+{
+    if (m_first) {
+        Rescale(-1);
+        m_first = false;
+    } else {
+        update();
+    }
+}

@@ -164,6 +164,9 @@ public:
     bool IsActive() const { return m_active; }
     bool First() const { return m_first; }
     void SetFirst(bool first) { m_first = first; }
+    // After an analysis: the first one rescales the view fully, later ones
+    // only repaint.
+    void RescaleFirstOrRepaint();
     MainFrame* Frame() const { return m_frame; }
     AnalysisRecord* Record() const { return m_record; }
     QWidget* Panel() const { return m_panel; }

@@ -72,12 +72,7 @@ void CSpgView::Analyse()
     m_lastScale = scale;
     MarkDisplayChanged();
     FollowMaxima();
-    if (m_first) {
-        Rescale(-1);
-        m_first = false;
-    } else {
-        update();
-    }
+    RescaleFirstOrRepaint();
 }
 
 CSpgView::LevelFit CSpgView::FitLevels(double max, double min)

@@ -526,12 +526,7 @@ void CTimeView::Analyse()
     m_xStart = -m_record->captureWord * double(m_xStep);
     MarkDisplayChanged();
     FollowMaxima();
-    if (m_first) {
-        Rescale(-1);
-        m_first = false;
-    } else {
-        update();
-    }
+    RescaleFirstOrRepaint();
 }
 
 void CTimeView::Rescale(int slot)
