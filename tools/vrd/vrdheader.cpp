@@ -1,43 +1,13 @@
 #include "vrdheader.h"
 
 #include "platform/windows1252.h"
+#include "vrdnumber.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
 namespace {
-bool ParseInt64(std::string_view text, int64_t& value)
-{
-    if (text.empty() || text.size() > 24)
-        return false;
-    const std::string copy(text);
-    char* end = nullptr;
-    errno = 0;
-    const long long v = std::strtoll(copy.c_str(), &end, 10);
-    if (errno || end != copy.c_str() + copy.size())
-        return false;
-    value = v;
-    return true;
-}
-
-// "%g" in the C locale; a comma as decimal separator (a writer in another
-// locale) is read too.
-bool ParseDouble(std::string_view text, double& value)
-{
-    if (text.empty() || text.size() > 64)
-        return false;
-    std::string copy(text);
-    for (char& c : copy)
-        if (c == ',')
-            c = '.';
-    char* end = nullptr;
-    value = std::strtod(copy.c_str(), &end);
-    return end == copy.c_str() + copy.size();
-}
-
 bool Value(std::string_view line, std::string_view key, std::string_view& value)
 {
     if (line.substr(0, key.size()) != key)
@@ -115,14 +85,14 @@ bool VrdHeader::Parse(std::string_view text, std::string& error)
         } else if (key == 0) {
             type = windows1252::ToUtf8(value);
         } else if (key == 1) {
-            if (!ParseInt64(value, blockFrames) || blockFrames < 1 || blockFrames > std::numeric_limits<int32_t>::max()) {
+            if (!VrdNumber::ParseInteger(value, blockFrames) || blockFrames < 1 || blockFrames > std::numeric_limits<int32_t>::max()) {
                 error = "bad block length in line " + Quoted(line);
                 return false;
             }
         } else if (key == 2) {
             startTime = windows1252::ToUtf8(value);
         } else if (key == 3) {
-            if (!ParseInt64(value, frames) || frames < 0) {
+            if (!VrdNumber::ParseInteger(value, frames) || frames < 0) {
                 error = "bad frame count in line " + Quoted(line);
                 return false;
             }
@@ -177,7 +147,7 @@ bool VrdHeader::Parse(std::string_view text, std::string& error)
             continue;
         }
         if (!channel) {
-            if (Value(line, "closing:", value) && (!ParseInt64(value, closingFrames) || closingFrames < 0)) {
+            if (Value(line, "closing:", value) && (!VrdNumber::ParseInteger(value, closingFrames) || closingFrames < 0)) {
                 error = "bad frame count in line " + Quoted(line);
                 return false;
             }
@@ -196,11 +166,11 @@ bool VrdHeader::Parse(std::string_view text, std::string& error)
         channelSeen[key] = true;
         bool ok = true;
         switch (key) {
-        case 0: ok = ParseInt64(value, channel->offset) && channel->offset >= 0; break;
+        case 0: ok = VrdNumber::ParseInteger(value, channel->offset) && channel->offset >= 0; break;
         case 1: channel->name = windows1252::ToUtf8(value); break;
         case 2: channel->unit = windows1252::ToUtf8(value); break;
-        case 3: ok = ParseInt64(value, channel->pchan); break;
-        case 4: ok = ParseDouble(value, channel->clk); break;
+        case 3: ok = VrdNumber::ParseInteger(value, channel->pchan); break;
+        case 4: ok = VrdNumber::ParseDecimal(value, channel->clk); break;
         }
         if (!ok) {
             error = where() + "bad line " + Quoted(line);

@@ -10,6 +10,7 @@
 //   beginchannel:  channel_offset:<n>  name:<text>  unit:<text>  pchan:<n>
 //   clk:<seconds>  endchannel:
 // Every one of these lines is required; unknown lines are passed over.
+// Numbers follow VrdNumber's grammar.
 // Texts are Windows-1252 in the file and UTF-8 here.
 
 #include <cstddef>
