@@ -90,31 +90,32 @@ def _text(raw):
     return raw.decode("latin-1").translate(_WINDOWS1252)
 
 
-# strtoll and strtod take leading white space, nothing after the number.
-_INT = re.compile(rb"[ \t\n\v\f\r]*[+-]?[0-9]+")
+# The numbers of a header, in the grammar vrd reads them with: decimal as
+# the writer prints them ("%d", "%lld", "%g"), no blanks, no hexadecimal,
+# no "inf" or "nan", nothing behind the number. A comma is taken as decimal
+# separator (writers before the C locale fix printed "%g" in the user's
+# locale).
+_INT = re.compile(rb"[+-]?[0-9]+")
+_DECIMAL = re.compile(rb"[+-]?[0-9]+(?:[.,][0-9]+)?(?:[eE][+-]?[0-9]+)?")
+_MAX_INT_CHARS = 24
+_MAX_DECIMAL_CHARS = 64
 _INT64 = (-(1 << 63), (1 << 63) - 1)
 
 
 def _int64(raw):
-    if not raw or len(raw) > 24 or not _INT.fullmatch(raw):
+    if len(raw) > _MAX_INT_CHARS or not _INT.fullmatch(raw):
         return None
     value = int(raw)
     return value if _INT64[0] <= value <= _INT64[1] else None
 
 
 def _double(raw):
-    # "%g" in the C locale; a comma as decimal separator (a writer in
-    # another locale) is read too.
-    if not raw or len(raw) > 64 or raw != raw.rstrip() or b"_" in raw:
+    """A finite float, or None. Below the smallest double a value rounds
+    to 0, as in vrd; above the largest there is none."""
+    if len(raw) > _MAX_DECIMAL_CHARS or not _DECIMAL.fullmatch(raw):
         return None
-    text = raw.replace(b",", b".").decode("latin-1").strip()
-    try:
-        return float(text)
-    except ValueError:
-        try:
-            return float.fromhex(text)
-        except ValueError:
-            return None
+    value = float(raw.replace(b",", b"."))
+    return value if math.isfinite(value) else None
 
 
 def _quoted(line):
@@ -143,83 +144,120 @@ _HEAD_KEYS = (b"typ:", b"org:Block", b"starttime:", b"frames:")
 _CHANNEL_KEYS = (b"channel_offset:", b"name:", b"unit:", b"pchan:", b"clk:")
 
 
-def _lines(text):
-    for line in text.split(b"\n"):
-        yield line[:-1] if line.endswith(b"\r") else line
+def _keyed_lines(*keys):
+    # Lines (split at "\n", one "\r" before it dropped) that begin with one
+    # of keys; group 1 is the key, group 2 the rest. The first line of a
+    # header is never one of them, so each key follows a "\n". Written as
+    # first letter, look-behind, rest, so that the engine skips from letter
+    # to letter in its fast loop: any other line, and a header of millions
+    # of blank lines, costs no Python step.
+    alternatives = b"|".join(re.escape(k[:1]) + b"(?<=\\n" + re.escape(k[:1]) + b")" + re.escape(k[1:])
+                             for k in keys)
+    return re.compile(rb"(%s)([^\n]*?)\r?$" % alternatives, re.M)
+
+
+_IN_HEAD = _keyed_lines(*(_HEAD_KEYS + (b"endheader:",)))
+_BETWEEN_CHANNELS = _keyed_lines(b"beginchannel:", b"endchannel:", b"closing:")
+_IN_CHANNEL = _keyed_lines(*(_CHANNEL_KEYS + (b"beginchannel:", b"endchannel:")))
+# Keys that make up a whole line.
+_WHOLE_LINE_KEYS = (b"endheader:", b"beginchannel:", b"endchannel:")
+
+
+def _matches(pattern, text, start):
+    """Yields (key, value, end of line) of the keyed lines from start on;
+    the whole-line keys only where nothing follows them."""
+    for match in pattern.finditer(text, start):
+        key, value = match.group(1), match.group(2)
+        if key in _WHOLE_LINE_KEYS and value:
+            continue
+        yield key, value, match.end()
 
 
 def _parse_header(text):
-    """The header that begins text; raises _HeaderError with the reason."""
-    lines = _lines(text[:-1] if text.endswith(b"\n") else text)
-    if next(lines, None) != b"beginheader:":
+    """The header that begins text; raises _HeaderError with the reason.
+    Work grows linearly with the text."""
+    first = text.find(b"\n")
+    first_line = text if first < 0 else text[:first]
+    if first_line not in (b"beginheader:", b"beginheader:\r"):
         raise _HeaderError('the header does not begin with a "beginheader:" line')
     header = _Header(channels=[], offsets=[])
     seen = set()
-    for line in lines:
-        if line == b"endheader:":
+    position = None
+    if first < 0:
+        raise _HeaderError('the header ends before its "endheader:" line', ended_early=True)
+    for key, value, end in _matches(_IN_HEAD, text, first + 1):
+        if key == b"endheader:":
+            position = end
             break
-        key = next((k for k in _HEAD_KEYS if line.startswith(k)), None)
-        if key is None:
-            continue
-        if key in seen:
-            raise _HeaderError('line "%s" appears twice' % key.decode())
-        seen.add(key)
-        value = line[len(key):]
-        if key == b"typ:":
-            header.type = _text(value)
-        elif key == b"org:Block":
-            blocks = _int64(value)
-            if blocks is None or not 1 <= blocks <= 0x7FFFFFFF:
-                raise _HeaderError("bad block length in line " + _quoted(line))
-            header.block_frames = blocks
-        elif key == b"starttime:":
-            header.start_time = _text(value)
-        else:
-            frames = _int64(value)
-            if frames is None or frames < 0:
-                raise _HeaderError("bad frame count in line " + _quoted(line))
-            header.frames = frames
-    else:
+        _head_line(header, seen, key, value)
+    if position is None:
         raise _HeaderError('the header ends before its "endheader:" line', ended_early=True)
     for key in _HEAD_KEYS:
         if key not in seen:
             raise _HeaderError('line "%s" is missing before "endheader:"' % key.decode())
     if header.type != "real":
         raise _HeaderError('line "typ:%s": only "typ:real" (32-bit float samples) is known' % header.type)
+    _channels(header, text, position)
+    if not header.channels:
+        raise _HeaderError('the header names no channel (no "beginchannel:" line)')
+    return header
 
-    channel = None
-    for line in lines:
-        where = "channel %d: " % (len(header.channels) - 1)
-        if line == b"beginchannel:":
-            if channel is not None:
-                raise _HeaderError(where + '"endchannel:" is missing before the next "beginchannel:"')
-            channel = {}
-            header.channels.append(None)
-            continue
-        if line == b"endchannel:":
-            if channel is None:
+
+def _head_line(header, seen, key, value):
+    if key in seen:
+        raise _HeaderError('line "%s" appears twice' % key.decode())
+    seen.add(key)
+    if key == b"typ:":
+        header.type = _text(value)
+    elif key == b"org:Block":
+        blocks = _int64(value)
+        if blocks is None or not 1 <= blocks <= 0x7FFFFFFF:
+            raise _HeaderError("bad block length in line " + _quoted(key + value))
+        header.block_frames = blocks
+    elif key == b"starttime:":
+        header.start_time = _text(value)
+    else:
+        frames = _int64(value)
+        if frames is None or frames < 0:
+            raise _HeaderError("bad frame count in line " + _quoted(key + value))
+        header.frames = frames
+
+
+def _channels(header, text, position):
+    """The channels behind "endheader:", from position on."""
+    while True:
+        for key, value, end in _matches(_BETWEEN_CHANNELS, text, position):
+            if key == b"beginchannel:":
+                break
+            if key == b"endchannel:":
                 raise _HeaderError('"endchannel:" without "beginchannel:"')
-            for key in _CHANNEL_KEYS:
-                if key not in channel:
-                    raise _HeaderError(where + 'line "%s" is missing' % key.decode())
-            header.channels[-1] = Channel(channel[b"pchan:"], channel[b"name:"], channel[b"unit:"],
-                                          channel[b"clk:"])
-            header.offsets.append(channel[b"channel_offset:"])
-            channel = None
-            continue
-        if channel is None:
-            if line.startswith(b"closing:"):
-                closing = _int64(line[len(b"closing:"):])
-                if closing is None or closing < 0:
-                    raise _HeaderError("bad frame count in line " + _quoted(line))
-                header.closing_frames = closing
-            continue
-        key = next((k for k in _CHANNEL_KEYS if line.startswith(k)), None)
-        if key is None:
-            continue
-        if key in channel:
+            closing = _int64(value)
+            if closing is None or closing < 0:
+                raise _HeaderError("bad frame count in line " + _quoted(key + value))
+            header.closing_frames = closing
+        else:
+            return
+        position = _channel(header, text, end)
+
+
+def _channel(header, text, position):
+    """One channel from behind its "beginchannel:" line; returns where its
+    "endchannel:" line ends."""
+    where = "channel %d: " % len(header.channels)
+    fields = {}
+    for key, value, end in _matches(_IN_CHANNEL, text, position):
+        if key == b"beginchannel:":
+            raise _HeaderError(where + '"endchannel:" is missing before the next "beginchannel:"')
+        if key == b"endchannel:":
+            for k in _CHANNEL_KEYS:
+                if k not in fields:
+                    raise _HeaderError(where + 'line "%s" is missing' % k.decode())
+            header.channels.append(Channel(fields[b"pchan:"], fields[b"name:"], fields[b"unit:"],
+                                           fields[b"clk:"]))
+            header.offsets.append(fields[b"channel_offset:"])
+            return end
+        if key in fields:
             raise _HeaderError(where + 'line "%s" appears twice' % key.decode())
-        value = line[len(key):]
         if key in (b"name:", b"unit:"):
             parsed = _text(value)
         elif key == b"clk:":
@@ -229,14 +267,9 @@ def _parse_header(text):
             if key == b"channel_offset:" and parsed is not None and parsed < 0:
                 parsed = None
         if parsed is None:
-            raise _HeaderError(where + "bad line " + _quoted(line))
-        channel[key] = parsed
-    if channel is not None:
-        raise _HeaderError("channel %d: the header ends before its \"endchannel:\" line"
-                           % (len(header.channels) - 1), ended_early=True)
-    if not header.channels:
-        raise _HeaderError('the header names no channel (no "beginchannel:" line)')
-    return header
+            raise _HeaderError(where + "bad line " + _quoted(key + value))
+        fields[key] = parsed
+    raise _HeaderError(where + 'the header ends before its "endchannel:" line', ended_early=True)
 
 
 def _blocks_needed(header):
