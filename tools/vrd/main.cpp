@@ -11,6 +11,7 @@
 // 3 when play finds the channel buffer service held by another writer.
 
 #include "vrdfile.h"
+#include "vrdoutput.h"
 #include "vrdplayer.h"
 #include "vrdrepair.h"
 
@@ -168,9 +169,10 @@ double SamplePeriod(const VrdFile& file)
 
 int Csv(VrdFile& file, const std::string& out)
 {
-    std::FILE* stream = out.empty() ? stdout : std::fopen(out.c_str(), "w");
-    if (!stream)
-        return Error("cannot create " + out + ": " + std::strerror(errno));
+    VrdOutput output;
+    if (!output.Open(out, file.Path()))
+        return Error(output.Error());
+    std::FILE* stream = output.Stream();
     // Without a sample period (a file without header) the first column is the frame number.
     const double clk = SamplePeriod(file);
     std::fprintf(stream, clk > 0.0 ? "time" : "frame");
@@ -182,11 +184,8 @@ int Csv(VrdFile& file, const std::string& out)
     std::vector<float> values;
     for (int64_t first = 0; first < file.Frames(); first += chunk) {
         int count = int(std::min<int64_t>(chunk, file.Frames() - first));
-        if (!file.ReadFrames(first, count, values)) {
-            if (stream != stdout)
-                std::fclose(stream);
+        if (!file.ReadFrames(first, count, values))
             return Error(file.Error());
-        }
         for (int j = 0; j < count; ++j) {
             if (clk > 0.0)
                 std::fprintf(stream, "%.9g", double(first + j) * clk);
@@ -197,10 +196,7 @@ int Csv(VrdFile& file, const std::string& out)
             std::fprintf(stream, "\n");
         }
     }
-    bool failed = std::ferror(stream) != 0;
-    if (stream != stdout)
-        failed = std::fclose(stream) != 0 || failed;
-    return failed ? Error("write error") : 0;
+    return output.Commit() ? 0 : Error(output.Error());
 }
 
 void Put16(std::vector<unsigned char>& out, uint32_t v)
@@ -255,22 +251,22 @@ int Wav(VrdFile& file, const std::string& out)
     PutTag(head, "data");
     Put32(head, uint32_t(dataBytes));
 
-    std::FILE* stream = std::fopen(out.c_str(), "wb");
-    if (!stream)
-        return Error("cannot create " + out + ": " + std::strerror(errno));
+    VrdOutput output;
+    if (!output.Open(out, file.Path()))
+        return Error(output.Error());
+    std::FILE* stream = output.Stream();
     bool ok = std::fwrite(head.data(), 1, head.size(), stream) == head.size();
     const int chunk = ChunkFrames(file);
     std::vector<float> values;
     for (int64_t first = 0; ok && first < file.Frames(); first += chunk) {
         int count = int(std::min<int64_t>(chunk, file.Frames() - first));
-        if (!file.ReadFrames(first, count, values)) {
-            std::fclose(stream);
+        if (!file.ReadFrames(first, count, values))
             return Error(file.Error());
-        }
         ok = std::fwrite(values.data(), 4, values.size(), stream) == values.size();
     }
-    ok = std::fclose(stream) == 0 && ok;
-    return ok ? 0 : Error("write error on " + out);
+    if (!ok)
+        return Error("writing " + out + " failed: " + std::strerror(errno));
+    return output.Commit() ? 0 : Error(output.Error());
 }
 const char* kPlayHelp =
     "usage: vrd play FILE [--speed X] [--loop] [--channels LIST] [--from S] [--to S]\n"
