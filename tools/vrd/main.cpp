@@ -11,6 +11,7 @@
 // 3 when play finds the channel buffer service held by another writer.
 
 #include "vrdfile.h"
+#include "vrdnumber.h"
 #include "vrdoutput.h"
 #include "vrdplayer.h"
 #include "vrdrepair.h"
@@ -22,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <csignal>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,9 @@ namespace {
 constexpr int64_t kChunkValues = 1 << 20;
 // A WAV "fmt " chunk counts the bytes of a frame in 16 bits.
 constexpr uint64_t kMaxWavChannels = 0xFFFF / sizeof(float);
+// vrd play's pace factor; slower than a thousandth would play nothing in
+// any time a user waits for.
+constexpr double kMinSpeed = 1e-3, kMaxSpeed = 1e6;
 
 int Usage()
 {
@@ -287,11 +292,15 @@ int PlayUsage(const std::string& reason)
     return 2;
 }
 
-bool ParseSeconds(const char* text, double& value, bool positive)
+// Seconds and factors in the number grammar of the recording header: no
+// hexadecimal, "inf" or "nan", nothing behind the number.
+bool ParseNumber(const char* text, double& value, double low, double high)
 {
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && !*end && std::isfinite(value) && (positive ? value > 0.0 : value >= 0.0);
+    double parsed = 0.0;
+    if (!VrdNumber::ParseDecimal(text, parsed) || parsed < low || parsed > high)
+        return false;
+    value = parsed;
+    return true;
 }
 
 // "0,2-3" -> 0, 2, 3.
@@ -344,11 +353,11 @@ int Play(int argc, char** argv)
         if (arg == "--loop")
             options.loop = true;
         else if (arg == "--speed") {
-            if (!ParseSeconds(value, options.speed, true) || options.speed > 1e6)
-                return PlayUsage(std::string("--speed takes a factor above 0, not \"") + value + "\"");
+            if (!ParseNumber(value, options.speed, kMinSpeed, kMaxSpeed))
+                return PlayUsage(std::string("--speed takes a factor from 0.001 to 1000000, not \"") + value + "\"");
         } else if (arg == "--from" || arg == "--to") {
-            if (!ParseSeconds(value, arg == "--from" ? options.from : options.to, false))
-                return PlayUsage(arg + " takes seconds (0 or more), not \"" + value + "\"");
+            if (!ParseNumber(value, arg == "--from" ? options.from : options.to, 0.0, std::numeric_limits<double>::max()))
+                return PlayUsage(arg + " takes seconds (0 or more, in decimal), not \"" + value + "\"");
         } else if (arg == "--channels") {
             if (!ParseChannelList(value, options.channels))
                 return PlayUsage(std::string("--channels takes indices like 0,2-3, not \"") + value + "\"");

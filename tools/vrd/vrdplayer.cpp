@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <thread>
 
@@ -20,6 +21,8 @@ constexpr auto kStep = std::chrono::milliseconds(5);
 constexpr auto kDrainTimeout = std::chrono::seconds(2);
 // The recording keeps no input range; readers get a recorder's widest one.
 constexpr double kRange = 10.0, kSecondRange = 99.0;
+// Frames due are counted in a double; beyond this they would not fit int64.
+constexpr double kMaxDue = 9e18;
 } // namespace
 
 int VrdPlayer::Fail(int code, const std::string& message)
@@ -58,21 +61,49 @@ bool VrdPlayer::CheckOptions(const VrdFile& file, const Options& options)
             return false;
         }
     m_clk = all[size_t(m_channels[0])].clk;
-    for (int c : m_channels)
-        if (!(all[size_t(c)].clk >= ZQ_MIN_INTERVAL) || !std::isfinite(all[size_t(c)].clk)) {
-            m_error = "channel " + std::to_string(c) + " has no valid sample period (clk " +
-                      std::to_string(all[size_t(c)].clk) + ")";
+    for (int c : m_channels) {
+        const double clk = all[size_t(c)].clk;
+        if (!(clk >= ZQ_MIN_INTERVAL && clk <= kMaxSamplePeriod)) {
+            m_error = "channel " + std::to_string(c) + " has no playable sample period (clk " + Seconds(clk) +
+                      " s; vrd play takes " + Seconds(ZQ_MIN_INTERVAL) + " s to " + Seconds(kMaxSamplePeriod) +
+                      " s)";
             return false;
         }
-    m_begin = std::min<int64_t>(int64_t(std::llround(options.from / m_clk)), file.Frames());
-    m_end = options.to < 0 ? file.Frames()
-                           : std::min<int64_t>(int64_t(std::llround(options.to / m_clk)), file.Frames());
+    }
+    const int64_t frames = file.Frames();
+    const double duration = double(frames) * m_clk;
+    m_begin = FrameAt(options.from, frames);
+    m_end = options.to < 0 ? frames : FrameAt(options.to, frames);
     if (m_begin >= m_end) {
-        m_error = "nothing to play: the range holds no frame (the recording lasts " +
-                  std::to_string(double(file.Frames()) * m_clk) + " s)";
+        m_error = "nothing to play: " +
+                  (options.from > 0 ? "--from " + Seconds(options.from) + " s lies at or past the end of the recording"
+                                    : std::string("the recording holds no frame")) +
+                  " (it lasts " + Seconds(duration) + " s)";
         return false;
     }
     return true;
+}
+
+// The frame at a time, within [0, frames]: a time past the end is the end,
+// whatever its size.
+int64_t VrdPlayer::FrameAt(double seconds, int64_t frames) const
+{
+    const double frame = std::round(seconds / m_clk);
+    return frame >= double(frames) ? frames : std::max<int64_t>(0, int64_t(frame));
+}
+
+std::string VrdPlayer::Seconds(double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", seconds);
+    return text;
+}
+
+std::string VrdPlayer::Summary() const
+{
+    return "playing frames " + std::to_string(m_begin) + " to " + std::to_string(m_end) + " (" +
+           Seconds(double(m_begin) * m_clk) + " s to " + Seconds(double(m_end) * m_clk) + " s) of " +
+           std::to_string(m_channels.size()) + " channels";
 }
 
 int VrdPlayer::Claim(const VrdFile& file)
@@ -139,6 +170,8 @@ int VrdPlayer::Play(VrdFile& file, const Options& options)
         return kFileError;
     if (int code = Claim(file))
         return code;
+    std::printf("%s\n", Summary().c_str());
+    std::fflush(stdout);
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     const double framesPerSecond = options.speed / m_clk;
@@ -146,7 +179,7 @@ int VrdPlayer::Play(VrdFile& file, const Options& options)
     bool done = false;
     while (!s_stop && !done) {
         const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-        const int64_t due = int64_t(elapsed * framesPerSecond);
+        const int64_t due = int64_t(std::min(elapsed * framesPerSecond, kMaxDue));
         while (!s_stop && published < due && !done) {
             const int count = int(std::min({due - published, m_end - position, kMaxStepFrames}));
             if (!Publish(file, position, count)) {

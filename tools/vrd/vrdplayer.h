@@ -20,15 +20,19 @@ public:
         bool loop = false;
         std::vector<int> channels; // indices into the header; empty: all
         double from = 0.0;         // seconds from the start of the recording
-        double to = -1.0;          // seconds; negative: to the end
+        double to = -1.0;          // seconds; negative: to the end; past it: the end
     };
 
     // Exit codes of Play beside 0.
     static constexpr int kFileError = 1; // also a service that cannot take the channels
     static constexpr int kServiceBusy = 3;
+    // The longest sample period played: one a day. A header's larger clk is
+    // damage, and would play nothing for ever.
+    static constexpr double kMaxSamplePeriod = 86400.0;
 
-    // file must hold a header. Returns 0, or an exit code with a one-line
-    // reason in Error().
+    // file must hold a header. Prints what it plays (Summary) once the
+    // service is taken. Returns 0, or an exit code with a one-line reason
+    // in Error().
     int Play(VrdFile& file, const Options& options);
     // Async-signal-safe: ends Play at its next step.
     static void Stop() { s_stop = 1; }
@@ -37,6 +41,9 @@ public:
 private:
     int Fail(int code, const std::string& message);
     bool CheckOptions(const VrdFile& file, const Options& options);
+    int64_t FrameAt(double seconds, int64_t frames) const;
+    std::string Summary() const;
+    static std::string Seconds(double seconds);
     int Claim(const VrdFile& file);
     bool Publish(VrdFile& file, int64_t first, int count);
     void WaitForReaders();
