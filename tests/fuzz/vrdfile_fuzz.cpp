@@ -3,19 +3,22 @@
 // "\n--side record--\n", what follows is the side record "<file>.hdr".
 //
 // Whatever the bytes, loading gives an answer; a loaded file's frames lie
-// within the file and read back; a header text parses or is refused; and a
-// repair that succeeds leaves a whole recording with the frames it said.
+// within the file and read back; a header text parses or is refused, with
+// finite sample periods; a repair that succeeds leaves a whole recording
+// with the frames it said, and one that fails leaves the file as it was.
 
 #include "tools/vrd/vrdfile.h"
 #include "tools/vrd/vrdheader.h"
 #include "tools/vrd/vrdrepair.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -56,6 +59,12 @@ void Write(const std::string& path, std::string_view bytes)
     std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
 }
 
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 // Reads every frame in pieces; the frames of a loaded file lie inside it.
 void ReadAll(VrdFile& file)
 {
@@ -81,6 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string why;
     if (!header.Parse(input, why) && why.empty())
         Fail("a refused header without a reason");
+    for (const VrdHeader::Channel& channel : header.channels)
+        if (!std::isfinite(channel.clk))
+            Fail("a header with a sample period that is no finite number");
 
     const size_t marker = input.find(kSideMarker);
     const std::string_view recording = input.substr(0, marker);
@@ -106,8 +118,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     std::string report;
-    if (!RepairVrd(file, report, why))
+    if (!RepairVrd(file, report, why)) {
+        if (ReadFile(path) != recording ||
+            (marker != std::string_view::npos && ReadFile(path + ".hdr") != input.substr(marker + kSideMarker.size())))
+            Fail("a failed repair changed the recording or its side record");
         return 0;
+    }
     const int64_t frames = file.Frames();
     VrdFile repaired;
     if (!repaired.Load(path) || repaired.GetState() != VrdFile::State::Closed)

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -577,4 +578,95 @@ TEST_F(VrdTest, WriterKilledAtAHundredRandomMomentsLeavesRepairableFiles)
     std::printf("states of the killed recordings: %s\n", seen.c_str());
     EXPECT_GT(states["never closed"], 10) << seen;
 }
+// Every name the recording can be reached by, and standard output appended
+// onto it: refused before anything is opened for writing.
+TEST_F(VrdTest, AnExportNeverOverwritesItsInput)
+{
+    CRecordFile file;
+    const std::string path = Path("input.vrd");
+    Record(file, path, 5000, 1024);
+    const std::string bytes = ReadAll(path);
+    ASSERT_EQ(symlink(path.c_str(), Path("link.vrd").c_str()), 0);
+    ASSERT_EQ(symlink("link.vrd", Path("link2.vrd").c_str()), 0);
+    std::filesystem::create_directories(Path("sub"));
+    struct Case {
+        std::string arguments;
+        std::string named; // what the refusal names as the output
+    };
+    const std::vector<Case> cases = {
+        {"csv " + path + " " + path, path},
+        {"wav " + path + " " + path, path},
+        {"csv " + path + " " + Path("link.vrd"), Path("link.vrd")},
+        {"wav " + path + " " + Path("link2.vrd"), Path("link2.vrd")},
+        {"csv " + path + " " + Path("sub/../input.vrd"), Path("sub/../input.vrd")},
+        {"csv " + Path("link.vrd") + " " + path, path},
+        // Errors to the pipe, output appended to the recording; "#" ends
+        // the command before Vrd's own "2>&1".
+        {"csv " + path + " 2>&1 >> " + path + " #", "standard output"},
+    };
+    for (const Case& c : cases) {
+        const VrdRun run = Vrd(c.arguments);
+        ExpectRefused(run, c.named + " is the recording ", c.arguments);
+        ASSERT_TRUE(ReadAll(path) == bytes) << c.arguments << ": the recording changed";
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(Path("link.vrd")));
+
+    // The side record of a recording still open is no output either.
+    CRecordFile open;
+    Record(open, Path("open.vrd"), 3000, 1024, false);
+    const std::string side = ReadAll(Path("open.vrd.hdr"));
+    ExpectRefused(Vrd("csv " + Path("open.vrd") + " " + Path("open.vrd.hdr") + " -c 2 -b 1024"),
+                  "is the side record of " + Path("open.vrd"), "side record");
+    EXPECT_EQ(ReadAll(Path("open.vrd.hdr")), side);
+    open.Close();
+}
+
+// An export that fails half way (here: the file size limit) leaves the old
+// output as it was and no temporary file; one that succeeds replaces the
+// file a link points at, keeping the link and the file's mode.
+TEST_F(VrdTest, AnExportReplacesItsOutputWholeOrNotAtAll)
+{
+    CRecordFile file;
+    const std::string path = Path("b.vrd");
+    Record(file, path, 5000, 4096);
+    const std::string out = Path("out/b.csv");
+    std::filesystem::create_directories(Path("out"));
+    WriteAll(out, "the old export\n");
+    ASSERT_EQ(chmod(out.c_str(), 0640), 0);
+
+    // 8 KiB at most: SIGXFSZ ends vrd, or, ignored, the write fails.
+    const VrdRun killed = Vrd("csv " + path + " " + out, "ulimit -f 8; ");
+    EXPECT_NE(killed.status, 0) << killed.out;
+    const VrdRun failed = Vrd("wav " + path + " " + out, "ulimit -f 8; trap '' XFSZ; ");
+    ExpectRefused(failed, std::string("writing ") + out + " failed: " + std::strerror(EFBIG), "file size limit");
+    EXPECT_EQ(ReadAll(out), "the old export\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("out")), {}), 1) << "a temporary file is left";
+
+    ASSERT_EQ(symlink("out/b.csv", Path("link.csv").c_str()), 0);
+    const VrdRun run = Vrd("csv " + path + " " + Path("link.csv"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(std::filesystem::is_symlink(Path("link.csv")));
+    const std::string text = ReadAll(out);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5001);
+    EXPECT_EQ(text, Vrd("csv " + path).out);
+    struct stat info {};
+    ASSERT_EQ(stat(out.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("out")), {}), 1);
+}
+
+// A FIFO is written as it is, not replaced by a file.
+TEST_F(VrdTest, AnExportToAFifoStreamsIntoIt)
+{
+    CRecordFile file;
+    const std::string path = Path("c.vrd");
+    Record(file, path, 3000, 1024);
+    const std::string fifo = Path("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const VrdRun run = Vrd("csv " + path + " " + fifo + "; wait", "cat " + fifo + " > " + Path("got.csv") + " & ");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_EQ(ReadAll(Path("got.csv")), Vrd("csv " + path).out);
+}
+
 } // namespace

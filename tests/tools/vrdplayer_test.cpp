@@ -3,6 +3,7 @@
 // takes it out as KRV's views do (freeze, length of channel 0, every channel).
 #include "acquisition/recordfile.h"
 #include "support/testenvironment.h"
+#include "vrdprogram.h"
 #include "zq.h"
 
 #include <gtest/gtest.h>
@@ -347,6 +348,68 @@ TEST_F(VrdPlayerTest, RefusesWithAOneLineReasonAndItsExitCode)
     StartPlay({Path("wide.vrd"), "--channels", "60-64", "--speed", "100"});
     EXPECT_EQ(WaitPlay(), 0) << Stderr();
     EXPECT_EQ(ZQ_GetNrOfChan(), 0);
+}
+
+// What vrd play makes of its arguments on a recording of 100 frames at
+// 4000 Hz (0.025 s): times are clamped to the recording, numbers that are
+// no decimal or out of range are refused with exit 2, a header's sample
+// period that cannot be played with exit 1. "timeout" turns a play that
+// never ends into exit 124.
+TEST_F(VrdPlayerTest, ArgumentsAreCheckedAndTimesClampedToTheRecording)
+{
+    RecordCounter(Path("counter.vrd"), 100);
+    for (const double clk : {1e300, 0.0}) {
+        CRecordFile file;
+        ASSERT_TRUE(file.Prepare(1, 16));
+        file.DefineChannel(0, 1, "x", "V", clk);
+        const std::string name = clk > 0 ? "slow.vrd" : "zero.vrd";
+        ASSERT_TRUE(file.Open(QString::fromStdString(Path(name.c_str()))));
+        for (int j = 0; j < 16; ++j)
+            file.AppendValue(0, float(j));
+        file.Close();
+    }
+    struct Case {
+        std::string arguments;
+        int exit;
+        std::string said; // a fragment of what it prints
+    };
+    const std::string counter = Path("counter.vrd");
+    const std::vector<Case> cases = {
+        {"--speed 100", 0, "playing frames 0 to 100 (0 s to 0.025 s) of 3 channels"},
+        {"--to 1e15 --speed 100", 0, "playing frames 0 to 100 (0 s to 0.025 s)"},
+        {"--to 11 --speed 100", 0, "playing frames 0 to 100 (0 s to 0.025 s)"},
+        {"--from 0.01 --to 1e300 --speed 100", 0, "playing frames 40 to 100 (0.01 s to 0.025 s)"},
+        {"--from 0.005 --to 0.0125 --speed 100 --channels 2", 0, "playing frames 20 to 50 (0.005 s to 0.0125 s) of 1 channels"},
+        {"--from 0 --to 0,01 --speed 100", 0, "playing frames 0 to 40 "},
+        {"--from 1e15", 1, "nothing to play: --from 1e+15 s lies at or past the end of the recording (it lasts 0.025 s)"},
+        {"--from 0.025", 1, "nothing to play: --from 0.025 s lies at or past the end"},
+        {"--from 1e300 --to 1e301", 1, "nothing to play"},
+        {"--from inf", 2, "--from takes seconds (0 or more, in decimal), not \"inf\""},
+        {"--from nan", 2, "not \"nan\""},
+        {"--to -1", 2, "--to takes seconds"},
+        {"--from 0x10", 2, "not \"0x10\""},
+        {"--from ' 1'", 2, "not \" 1\""},
+        {"--from 1s", 2, "not \"1s\""},
+        {"--to 1e400", 2, "not \"1e400\""},
+        {"--from 0.02 --to 0.01", 2, "--to must lie after --from"},
+        {"--from 0.01 --to 0.01", 2, "--to must lie after --from"},
+        {"--speed 0", 2, "--speed takes a factor from 0.001 to 1000000"},
+        {"--speed 1e-9", 2, "--speed takes a factor"},
+        {"--speed 1e7", 2, "--speed takes a factor"},
+        {"--speed inf", 2, "--speed takes a factor"},
+        {"--speed 0x1p3", 2, "--speed takes a factor"},
+    };
+    for (const Case& c : cases) {
+        const VrdProgram::Result run = VrdProgram::Run("play " + counter + " " + c.arguments, "timeout 60 ");
+        EXPECT_EQ(run.status, c.exit) << c.arguments << ": " << run.out;
+        EXPECT_NE(run.out.find(c.said), std::string::npos) << c.arguments << ": " << run.out;
+        EXPECT_EQ(Lines(run.out), 1) << c.arguments << ": " << run.out;
+    }
+    for (const char* name : {"slow.vrd", "zero.vrd"}) {
+        const VrdProgram::Result run = VrdProgram::Run("play " + Path(name), "timeout 60 ");
+        EXPECT_EQ(run.status, 1) << name << ": " << run.out;
+        EXPECT_NE(run.out.find("channel 0 has no playable sample period"), std::string::npos) << name << ": " << run.out;
+    }
 }
 
 } // namespace
