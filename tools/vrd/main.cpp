@@ -278,10 +278,11 @@ const char* kPlayHelp =
     "Publishes a recording into the channel buffer service as its writer, with the\n"
     "recording's channel numbers, names, units and sample intervals, at the\n"
     "recording's pace. A KRV started meanwhile shows it as live channels.\n"
-    "  --speed X        pace factor (default 1: real time; 2: twice as fast)\n"
+    "  --speed X        pace factor from 0.001 to 1000000 (default 1: real time)\n"
     "  --loop           start again at --from after the end, until stopped\n"
     "  --channels LIST  channel indices as \"vrd info\" lists them, e.g. 0,2-3\n"
-    "  --from S, --to S play from S seconds to S seconds of the recording\n"
+    "  --from S, --to S play from S seconds to S seconds of the recording (decimal\n"
+    "                   numbers, 0 or more; a time past the end is the end)\n"
     "Stops at the end or on SIGINT/SIGTERM and releases the service.\n"
     "Exit 0 when played, 1 for a file that cannot be played, 2 for bad usage,\n"
     "3 when another program writes into the service.\n";

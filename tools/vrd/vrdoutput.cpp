@@ -123,6 +123,8 @@ bool VrdOutput::Open(const std::string& path, const std::string& input)
             return Fail("cannot resolve " + path + ": " + SystemError());
         m_target = resolved;
         m_mode = info.st_mode & 07777;
+        m_owner = info.st_uid;
+        m_group = info.st_gid;
     } else if (errno == ENOENT) {
         m_target = path;
         const mode_t mask = ::umask(0);
@@ -167,6 +169,10 @@ bool VrdOutput::Commit()
         m_stream = nullptr;
         return true;
     }
+    // The replaced file's owner where this process may give it (root);
+    // its mode always.
+    if (m_replace && m_owner != uid_t(-1))
+        (void)::fchown(m_fd, m_owner, m_group);
     if (m_replace && (::fchmod(m_fd, m_mode) != 0 || ::fsync(m_fd) != 0))
         return Fail("writing " + m_path + " failed: " + SystemError());
     if (m_replace && !PutInPlace())

@@ -50,4 +50,6 @@ private:
     bool m_replace = false;   // written to a temporary file
     bool m_unnamed = false;   // O_TMPFILE
     mode_t m_mode = 0;
+    uid_t m_owner = uid_t(-1); // of the file replaced
+    gid_t m_group = gid_t(-1);
 };
