@@ -479,9 +479,16 @@ class Recording:
     To go through a recording larger than memory without that copy use
     ``blocks`` or ``iter_blocks()``, which are views of the map, or
     ``channel(i)``, which copies one channel only.
+
+    The map reads the file as it is on disk when the samples are touched:
+    if another program truncates the recording meanwhile (or it lies on a
+    medium that goes away), touching samples past the new end ends this
+    process with SIGBUS, as with any memory map. ``read(path, copy=True)``
+    reads the samples into memory once instead; ``blocks`` and ``data`` are
+    then views of that copy.
     """
 
-    def __init__(self, path, file, channels=None):
+    def __init__(self, path, file, channels=None, copy=False):
         header = file.header
         self.path = file.path
         self.frames = header.frames
@@ -503,9 +510,12 @@ class Recording:
         self._count = count
         self._blocks = _blocks_needed(header)
         self._map = None
-        if self._blocks:
-            self._map = np.memmap(self.path, dtype="<f4", mode="r", offset=HEAD_BYTES,
-                                  shape=(self._blocks, count, self.block_frames))
+        shape = (self._blocks, count, self.block_frames)
+        if self._blocks and copy:
+            self._map = _read_samples(self.path, shape)
+            self._map.flags.writeable = False
+        elif self._blocks:
+            self._map = np.memmap(self.path, dtype="<f4", mode="r", offset=HEAD_BYTES, shape=shape)
             # Samples are mostly read front to back, once.
             self._advise(mmap.MADV_SEQUENTIAL)
         self._data = None
@@ -594,6 +604,16 @@ class Recording:
         return self.frames * self.dt
 
 
+def _read_samples(path, shape):
+    """The blocks of shape from the file, read into memory."""
+    values = int(np.prod(shape))
+    with open(path, "rb") as f:
+        samples = np.fromfile(f, dtype="<f4", count=values, offset=HEAD_BYTES)
+    if samples.size != values:
+        raise VrdError("%s: cut short while it was read: %d of %d samples" % (path, samples.size, values))
+    return samples.reshape(shape)
+
+
 def _channel_index(channel, count):
     try:
         index = int(channel)
@@ -604,13 +624,16 @@ def _channel_index(channel, count):
     return index
 
 
-def read(path, channels=None):
+def read(path, channels=None, copy=False):
     """Reads the recording at path: its header, and its samples as a
     memory map (see Recording). channels: indices (as ``vrd info`` lists
     them) of the channels to read, in the order wanted; None for all.
+    copy: read the samples into memory instead of mapping the file, so that
+    a recording truncated by another program meanwhile cannot end this
+    process with SIGBUS.
 
     Raises NoHeaderError for a recording whose writer never closed it (the
     text says whether ``vrd repair`` can make it whole) and VrdError with
     the reason for a file that is no recording or is damaged.
     """
-    return Recording(path, _File(path), channels)
+    return Recording(path, _File(path), channels, copy)
