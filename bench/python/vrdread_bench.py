@@ -7,6 +7,9 @@ measured in the same run.
                the memory map (several blocks, one copy). 1 channel: data
                is the map itself; the figure is read + one pass over every
                sample against fromfile + the same pass.
+  vrd_header   krv.vrd.read of a recording whose header is 16 MiB of blank
+               lines (refused: it never ends) against "vrd info" of the
+               same file, process start included (target: ratio >= 0.5).
   vrd_play     vrd play at speed 1 read by a krv.zq reader for 5 s:
                samples per second against the recording's rate (target:
                within 2 %).
@@ -88,6 +91,26 @@ def bench_read(folder):
         os.unlink(path)
 
 
+def bench_header(folder):
+    path = folder / "blank.vrd"
+    head = bytearray(vrd.HEAD_BYTES + 16)
+    head[:6] = b"Vorn64"
+    head[8:16] = len(head).to_bytes(8, "little")
+    path.write_bytes(bytes(head) + b"beginheader:\r\n" + b"\r\n" * ((vrd.MAX_HEADER_BYTES - 14) // 2))
+
+    def ours():
+        try:
+            vrd.read(path)
+        except vrd.VrdError:
+            pass
+
+    def reference():
+        subprocess.run([str(BIN_DIR / "vrd"), "info", str(path)], capture_output=True)
+
+    report("vrd_header/16MiB_blank", median_seconds(ours), median_seconds(reference), "vrd info", 0.5)
+    os.unlink(path)
+
+
 def bench_play(folder):
     rate, seconds = 10000, 6
     path = folder / "play.vrd"
@@ -127,6 +150,7 @@ def main():
     try:
         with tempfile.TemporaryDirectory(prefix="krv-bench-", dir=os.environ.get("KRV_BENCH_DIR")) as folder:
             bench_read(Path(folder))
+            bench_header(Path(folder))
             bench_play(Path(folder))
     finally:
         for segment in (name, name + ".readers"):
