@@ -106,35 +106,38 @@ bool VrdOutput::Open(const std::string& path, const std::string& input)
         return true;
     }
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode))
-            return Fail("cannot create " + path + ": it is a folder");
-        if (!S_ISREG(info.st_mode)) {
-            // A FIFO or a device: nothing to replace, and nothing to lose.
-            m_fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-            if (m_fd < 0 || !(m_stream = ::fdopen(m_fd, "w")))
-                return Fail("cannot open " + path + ": " + SystemError());
-            return true;
-        }
-        if (::access(path.c_str(), W_OK) != 0)
-            return Fail("cannot write " + path + ": " + SystemError());
-        char resolved[PATH_MAX];
-        if (!::realpath(path.c_str(), resolved))
-            return Fail("cannot resolve " + path + ": " + SystemError());
-        m_target = resolved;
-        m_mode = info.st_mode & 07777;
-        m_owner = info.st_uid;
-        m_group = info.st_gid;
-    } else if (errno == ENOENT) {
-        m_target = path;
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        m_mode = 0666 & ~mask;
-    } else {
+    if (::stat(path.c_str(), &info) == 0)
+        return OpenExisting(info);
+    if (errno != ENOENT)
         return Fail("cannot create " + path + ": " + SystemError());
+    m_target = path;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    m_mode = 0666 & ~mask;
+    return OpenTemporary();
+}
+
+bool VrdOutput::OpenExisting(const struct stat& info)
+{
+    if (S_ISDIR(info.st_mode))
+        return Fail("cannot create " + m_path + ": it is a folder");
+    if (!S_ISREG(info.st_mode)) {
+        // A FIFO or a device: nothing to replace, and nothing to lose.
+        m_fd = ::open(m_path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (m_fd < 0 || !(m_stream = ::fdopen(m_fd, "w")))
+            return Fail("cannot open " + m_path + ": " + SystemError());
+        return true;
     }
-    m_folder = FolderOf(m_target);
-    m_replace = true;
+    if (::access(m_path.c_str(), W_OK) != 0)
+        return Fail("cannot write " + m_path + ": " + SystemError());
+    // A link keeps pointing at the file it named, which gets the export.
+    char resolved[PATH_MAX];
+    if (!::realpath(m_path.c_str(), resolved))
+        return Fail("cannot resolve " + m_path + ": " + SystemError());
+    m_target = resolved;
+    m_mode = info.st_mode & 07777;
+    m_owner = info.st_uid;
+    m_group = info.st_gid;
     return OpenTemporary();
 }
 
@@ -142,6 +145,8 @@ bool VrdOutput::Open(const std::string& path, const std::string& input)
 // loss leaves nothing behind; else a hidden name beside the target.
 bool VrdOutput::OpenTemporary()
 {
+    m_folder = FolderOf(m_target);
+    m_replace = true;
     m_fd = ::open(m_folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, m_mode);
     m_unnamed = m_fd >= 0;
     if (m_fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {

@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 class VrdOutput {
@@ -37,6 +38,7 @@ public:
 private:
     bool Fail(const std::string& message);
     bool RefuseInput(const std::string& input);
+    bool OpenExisting(const struct stat& info);
     bool OpenTemporary();
     bool PutInPlace();
     void Discard();

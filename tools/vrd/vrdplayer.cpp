@@ -70,18 +70,24 @@ bool VrdPlayer::CheckOptions(const VrdFile& file, const Options& options)
             return false;
         }
     }
-    const int64_t frames = file.Frames();
-    const double duration = double(frames) * m_clk;
+    return CheckRange(file.Frames(), options);
+}
+
+bool VrdPlayer::CheckRange(int64_t frames, const Options& options)
+{
     m_begin = FrameAt(options.from, frames);
     m_end = options.to < 0 ? frames : FrameAt(options.to, frames);
-    if (m_begin >= m_end) {
-        m_error = "nothing to play: " +
-                  (options.from > 0 ? "--from " + Seconds(options.from) + " s lies at or past the end of the recording"
-                                    : std::string("the recording holds no frame")) +
-                  " (it lasts " + Seconds(duration) + " s)";
-        return false;
-    }
-    return true;
+    if (m_begin < m_end)
+        return true;
+    const std::string lasts = " (the recording lasts " + Seconds(double(frames) * m_clk) + " s)";
+    if (frames == 0)
+        m_error = "nothing to play: the recording holds no frame";
+    else if (m_begin >= frames)
+        m_error = "nothing to play: --from " + Seconds(options.from) + " s lies at or past the end" + lasts;
+    else
+        m_error = "nothing to play: " + Seconds(options.from) + " s to " + Seconds(options.to) +
+                  " s hold no frame of " + Seconds(m_clk) + " s";
+    return false;
 }
 
 // The frame at a time, within [0, frames]: a time past the end is the end,

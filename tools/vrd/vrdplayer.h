@@ -41,6 +41,7 @@ public:
 private:
     int Fail(int code, const std::string& message);
     bool CheckOptions(const VrdFile& file, const Options& options);
+    bool CheckRange(int64_t frames, const Options& options);
     int64_t FrameAt(double seconds, int64_t frames) const;
     std::string Summary() const;
     static std::string Seconds(double seconds);
