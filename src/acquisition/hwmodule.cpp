@@ -27,7 +27,7 @@ int EdgesPerPeriod(const HwChanSetup& setup) { return std::max(1, setup.CntAcr);
 } // namespace
 
 int32_t CHwModule::s_raw[kMaxChannels][kMaxSamplesPerPoll];
-float CHwModule::s_values[kMaxChannels][kValueRunFrames];
+float CHwModule::s_values[kMaxChannels][kValueRowFloats];
 
 CHwModule::CHwModule(CRecordFile& recording, int channelCount, const char* typeName,
                      const char* defaultNameFormat)

@@ -137,7 +137,10 @@ private:
     static int32_t s_raw[kMaxChannels][kMaxSamplesPerPoll];
     // The values of up to kValueRunFrames frames, one row per position,
     // handed to the recording a run at a time; a run stays in the cache
-    // between the conversion and the copy into the recording's blocks.
+    // between the conversion and the copy into the recording's blocks. The
+    // rows are one cache line longer than the run, so that the positions of
+    // one frame, stored one after the other, fall into different cache sets.
     static constexpr int kValueRunFrames = 1024;
-    static float s_values[kMaxChannels][kValueRunFrames];
+    static constexpr int kValueRowFloats = kValueRunFrames + 16;
+    static float s_values[kMaxChannels][kValueRowFloats];
 };
