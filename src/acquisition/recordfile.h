@@ -84,9 +84,10 @@ public:
     // blocks are flushed first. Ignored unless recording.
     void AppendValues(int channel, std::span<const float> values);
     // frames whole frames, channels[k] holding channel k's values: the same
-    // file as AppendValue frame by frame in channel order. The run is cut
-    // where the blocks fill, so that each flush finds every channel's block
-    // full. Channels beyond the recording's are ignored.
+    // file as AppendValue frame by frame in channel order (when what came
+    // before were whole frames too). The run is cut where the blocks fill,
+    // so that each flush finds every channel's block full. Channels beyond
+    // the recording's are ignored.
     void AppendFrames(std::span<const float* const> channels, int frames);
     // Writes count floats behind what was written before and sets the frame
     // count to count (one call per channel, count = blockFrames).
