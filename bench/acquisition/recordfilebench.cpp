@@ -14,7 +14,10 @@
 //   same run); above 1 the recording is faster.
 // - in runs per channel (AppendFrames), as the module and sound polls
 //   append: runs of 500 frames (a 10 ms poll at 50 kHz) that straddle the
-//   block ends, each converted into its rows just before (not timed). "span_ratio_to_write" is its throughput, flushes included,
+//   block ends, each converted into its rows just before (not timed).
+//   "span_median_ratio_to_write" is the same ratio from the median times of
+//   one block's write and one block's runs, which a preempted block on a
+//   busy machine does not shift. "span_ratio_to_write" is its throughput, flushes included,
 //   as a fraction of the plain write's (target >= 0.8); "span_append_ns"
 //   its cost per value, flushes included.
 
@@ -26,6 +29,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
@@ -48,6 +52,15 @@ std::string TempPath(const char* stem)
 }
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0.0;
+    const auto middle = values.begin() + std::ptrdiff_t(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
 
 // Frames for the recording in runs, as a poll hands them over: each run is
 // converted into one row per channel first (not timed), then appended
@@ -116,6 +129,7 @@ void BM_RecordingThroughput(benchmark::State& state)
     double recordSeconds = 0.0, writeSeconds = 0.0, flushSeconds = 0.0, gatherSeconds = 0.0, spanSeconds = 0.0;
     float value = 0.0f;
     int blocks = 0;
+    std::vector<double> writeTimes, spanTimes;
     for (auto _ : state) {
         if (++blocks > kBlocksPerFile) {
             file.Close();
@@ -151,7 +165,10 @@ void BM_RecordingThroughput(benchmark::State& state)
         benchmark::DoNotOptimize(written);
         benchmark::ClobberMemory();
         gatherSeconds += Seconds(Clock::now() - t2);
-        spanSeconds += runs.AppendBlock(spanFile);
+        const double span = runs.AppendBlock(spanFile);
+        spanSeconds += span;
+        writeTimes.push_back(Seconds(t1 - t0));
+        spanTimes.push_back(span);
         writeSeconds += Seconds(t1 - t0);
         recordSeconds += Seconds(t2 - t1);
         if (blocks > 1)
@@ -177,6 +194,9 @@ void BM_RecordingThroughput(benchmark::State& state)
     state.counters["span_append_ns"] =
         benchmark::Counter(spanSeconds / (double(state.iterations()) * kChannels * kBlockFrames) * 1e9);
     state.counters["span_ratio_to_write"] = benchmark::Counter(spanSeconds > 0 ? writeSeconds / spanSeconds : 0.0);
+    const double spanMedian = Median(spanTimes);
+    state.counters["span_median_ratio_to_write"] =
+        benchmark::Counter(spanMedian > 0 ? Median(writeTimes) / spanMedian : 0.0);
 }
 } // namespace
 
