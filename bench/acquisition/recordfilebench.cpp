@@ -1,15 +1,25 @@
 // Recording throughput: a continuous recording of 24 channels in blocks of
-// 4096 frames, appended value by value as the acquisition does, against a
-// plain write of the same bytes to a file of the same kind, interleaved
-// block by block in the same run. The benchmark's time is the recording's;
-// "ratio_to_write" is the recording's throughput as a fraction of the plain
-// write's (target >= 0.8). The first frame of each block carries the flush
-// of the block before (transpose and one write): "flush_ratio_to_write"
-// compares that part alone with the plain write, "append_ns" is the cost of
-// one AppendValue outside the flush. "ratio_to_plain_gather" compares the
-// recording with the straightforward value-by-value writer: a hand-written
-// loop that stores each value at its place in unpadded channel blocks and
-// then writes them (a third file, same run); above 1 the recording is faster.
+// 4096 frames against a plain write of the same bytes to a file of the same
+// kind, interleaved block by block in the same run. Two recordings take the
+// same number of frames per iteration (one block):
+// - value by value (AppendValue per channel, frame by frame). The
+//   benchmark's time is this one's; "ratio_to_write" is its throughput as a
+//   fraction of the plain write's. The first frame of each block carries the
+//   flush of the block before (transpose and one write):
+//   "flush_ratio_to_write" compares that part alone with the plain write,
+//   "append_ns" is the cost of one AppendValue outside the flush.
+//   "ratio_to_plain_gather" compares it with the straightforward
+//   value-by-value writer: a hand-written loop that stores each value at its
+//   place in unpadded channel blocks and then writes them (a third file,
+//   same run); above 1 the recording is faster.
+// - in runs per channel (AppendFrames), as the module and sound polls
+//   append: runs of 500 frames (a 10 ms poll at 50 kHz) that straddle the
+//   block ends, each converted into its rows just before (not timed).
+//   "span_median_ratio_to_write" is the same ratio from the median times of
+//   one block's write and one block's runs, which a preempted block on a
+//   busy machine does not shift. "span_ratio_to_write" is its throughput, flushes included,
+//   as a fraction of the plain write's (target >= 0.8); "span_append_ns"
+//   its cost per value, flushes included.
 
 #include "acquisition/recordfile.h"
 
@@ -17,7 +27,9 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
@@ -31,6 +43,7 @@ constexpr int kChannels = 24;
 constexpr int kBlockFrames = 4096;
 constexpr int kBlocksPerFile = 64; // 24 MiB, then both files start anew
 constexpr size_t kBlockBytes = size_t(kChannels) * kBlockFrames * sizeof(float);
+constexpr int kPollFrames = 500;
 
 std::string TempPath(const char* stem)
 {
@@ -40,28 +53,89 @@ std::string TempPath(const char* stem)
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0.0;
+    const auto middle = values.begin() + std::ptrdiff_t(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+// Frames for the recording in runs, as a poll hands them over: each run is
+// converted into one row per channel first (not timed), then appended
+// (timed), so that the values come from the cache as they do after a
+// poll's conversion.
+class RunSource {
+public:
+    // Appends one block's worth of frames in runs of up to kPollFrames,
+    // carrying on where the previous call ended; returns the seconds spent
+    // appending.
+    double AppendBlock(CRecordFile& file)
+    {
+        double seconds = 0.0;
+        for (int left = kBlockFrames; left > 0;) {
+            const int run = std::min(left, kPollFrames);
+            Convert(run);
+            const float* starts[kChannels];
+            for (int c = 0; c < kChannels; ++c)
+                starts[c] = m_rows[c];
+            const Clock::time_point t0 = Clock::now();
+            file.AppendFrames(starts, run);
+            benchmark::ClobberMemory();
+            seconds += Seconds(Clock::now() - t0);
+            left -= run;
+        }
+        return seconds;
+    }
+
+private:
+    void Convert(int run)
+    {
+        for (int j = 0; j < run; ++j, m_value += 1.0f)
+            for (int c = 0; c < kChannels; ++c)
+                m_rows[c][j] = m_value + float(c);
+        benchmark::ClobberMemory();
+    }
+
+    float m_rows[kChannels][kPollFrames] = {};
+    float m_value = 0.0f;
+};
+
+// A recording of kChannels channels in blocks of kBlockFrames, opened.
+void OpenRecording(CRecordFile& file, const std::string& path)
+{
+    file.Prepare(kChannels, kBlockFrames);
+    for (int c = 0; c < kChannels; ++c)
+        file.DefineChannel(c, c, QString("ch%1").arg(c), "V", 2e-5);
+    file.Open(QString::fromStdString(path));
+}
+
 void BM_RecordingThroughput(benchmark::State& state)
 {
     const std::string recordPath = TempPath("krv-bench-record");
     const std::string writePath = TempPath("krv-bench-write");
     const std::string gatherPath = TempPath("krv-bench-gather");
-    CRecordFile file;
-    file.Prepare(kChannels, kBlockFrames);
-    for (int c = 0; c < kChannels; ++c)
-        file.DefineChannel(c, c, QString("ch%1").arg(c), "V", 2e-5);
-    file.Open(QString::fromStdString(recordPath));
+    const std::string spanPath = TempPath("krv-bench-span");
+    CRecordFile file, spanFile;
+    OpenRecording(file, recordPath);
+    OpenRecording(spanFile, spanPath);
+    RunSource runs;
     int fd = ::open(writePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<float> block(size_t(kChannels) * kBlockFrames, 0.5f);
     int gatherFd = ::open(gatherPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<float> gather(size_t(kChannels) * kBlockFrames, 0.0f);
 
-    double recordSeconds = 0.0, writeSeconds = 0.0, flushSeconds = 0.0, gatherSeconds = 0.0;
+    double recordSeconds = 0.0, writeSeconds = 0.0, flushSeconds = 0.0, gatherSeconds = 0.0, spanSeconds = 0.0;
     float value = 0.0f;
     int blocks = 0;
+    std::vector<double> writeTimes, spanTimes;
     for (auto _ : state) {
         if (++blocks > kBlocksPerFile) {
             file.Close();
             file.Open(QString::fromStdString(recordPath));
+            spanFile.Close();
+            spanFile.Open(QString::fromStdString(spanPath));
             for (int f : {fd, gatherFd}) {
                 ::ftruncate(f, 0);
                 ::lseek(f, 0, SEEK_SET);
@@ -91,6 +165,10 @@ void BM_RecordingThroughput(benchmark::State& state)
         benchmark::DoNotOptimize(written);
         benchmark::ClobberMemory();
         gatherSeconds += Seconds(Clock::now() - t2);
+        const double span = runs.AppendBlock(spanFile);
+        spanSeconds += span;
+        writeTimes.push_back(Seconds(t1 - t0));
+        spanTimes.push_back(span);
         writeSeconds += Seconds(t1 - t0);
         recordSeconds += Seconds(t2 - t1);
         if (blocks > 1)
@@ -98,9 +176,11 @@ void BM_RecordingThroughput(benchmark::State& state)
         state.SetIterationTime(Seconds(t2 - t1));
     }
     file.Close();
+    spanFile.Close();
     ::close(fd);
     ::close(gatherFd);
     ::unlink(gatherPath.c_str());
+    ::unlink(spanPath.c_str());
     ::unlink(recordPath.c_str());
     ::unlink(writePath.c_str());
     const double bytes = double(state.iterations()) * double(kBlockBytes);
@@ -111,6 +191,12 @@ void BM_RecordingThroughput(benchmark::State& state)
     state.counters["flush_ratio_to_write"] = benchmark::Counter(flushSeconds > 0 ? writeSeconds / flushSeconds : 0.0);
     state.counters["ratio_to_plain_gather"] = benchmark::Counter(recordSeconds > 0 ? gatherSeconds / recordSeconds : 0.0);
     state.counters["ratio_to_write"] = benchmark::Counter(recordSeconds > 0 ? writeSeconds / recordSeconds : 0.0);
+    state.counters["span_append_ns"] =
+        benchmark::Counter(spanSeconds / (double(state.iterations()) * kChannels * kBlockFrames) * 1e9);
+    state.counters["span_ratio_to_write"] = benchmark::Counter(spanSeconds > 0 ? writeSeconds / spanSeconds : 0.0);
+    const double spanMedian = Median(spanTimes);
+    state.counters["span_median_ratio_to_write"] =
+        benchmark::Counter(spanMedian > 0 ? Median(writeTimes) / spanMedian : 0.0);
 }
 } // namespace
 

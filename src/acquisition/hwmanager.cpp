@@ -14,6 +14,7 @@
 #include "zq.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <span>
 
 namespace {
@@ -195,11 +196,21 @@ void CHwManager::PollSound()
     // stays valid until the next take, so it is converted outside the lock.
     const std::span<const int16_t> values = m_sound->TakeHandover();
     const size_t frames = values.size() / 2;
-    for (size_t i = 0; i < frames; ++i) {
+    const float* const rows[2] = {m_soundValues[0], m_soundValues[1]};
+    for (size_t first = 0; first < frames; first += kSoundRunFrames) {
+        const int count = int(std::min(frames - first, size_t(kSoundRunFrames)));
+        ConvertSoundRun(values, first, count);
+        m_recordFile.AppendFrames(rows, count);
+    }
+}
+
+void CHwManager::ConvertSoundRun(std::span<const int16_t> values, size_t first, int count)
+{
+    for (int i = 0; i < count; ++i) {
         for (int channel = 0; channel < 2; ++channel) {
-            float value = static_cast<float>(values[2 * i + channel] * m_soundScale);
+            float value = static_cast<float>(values[2 * (first + size_t(i)) + size_t(channel)] * m_soundScale);
             ZQ_WriteChanOneFloatValue(channel, reinterpret_cast<int*>(&value));
-            m_recordFile.AppendValue(channel, value);
+            m_soundValues[channel][i] = value;
         }
     }
 }

@@ -15,6 +15,7 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 class CHwModule;
 class CSoundInput;
@@ -82,7 +83,15 @@ private:
     // Shows text over the main window; the definition failed for that reason.
     bool ReportFailure(const QString& text);
     void PollSound();
+    // Frames first .. first + count - 1 of the interleaved hand-over: to the
+    // service frame by frame, left then right, and to m_soundValues.
+    void ConvertSoundRun(std::span<const int16_t> values, size_t first, int count);
     void LoadSetup(TextArchive& archive);
+
+    // Converted sound values of up to kSoundRunFrames frames, left and
+    // right, handed to the recording a run at a time.
+    static constexpr int kSoundRunFrames = 4096;
+    float m_soundValues[2][kSoundRunFrames] = {};
 
     CRecordFile m_recordFile;
     std::unique_ptr<CHwModule> m_module;

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <climits>
+#include <span>
 
 namespace {
 // The pulse count stops growing here: a shaft standing still for hours, or
@@ -26,6 +27,7 @@ int EdgesPerPeriod(const HwChanSetup& setup) { return std::max(1, setup.CntAcr);
 } // namespace
 
 int32_t CHwModule::s_raw[kMaxChannels][kMaxSamplesPerPoll];
+float CHwModule::s_values[kMaxChannels][kValueRowFloats];
 
 CHwModule::CHwModule(CRecordFile& recording, int channelCount, const char* typeName,
                      const char* defaultNameFormat)
@@ -155,12 +157,25 @@ void CHwModule::Poll()
         pulse[k] = m_channels[m_channelMap[k]].Input != 0;
     }
 
-    for (int j = 0; j < n; ++j) {
+    const float* rows[kMaxChannels];
+    for (int k = 0; k < m_activeCount; ++k)
+        rows[k] = s_values[k];
+    for (int first = 0; first < n; first += kValueRunFrames) {
+        const int count = std::min(n - first, kValueRunFrames);
+        ConvertRun(first, count, pulse);
+        m_recording.AppendFrames(std::span<const float* const>(rows, size_t(m_activeCount)), count);
+    }
+}
+
+void CHwModule::ConvertRun(int first, int count, const bool* pulse)
+{
+    for (int i = 0; i < count; ++i) {
+        const int j = first + i;
         for (int k = 0; k < m_activeCount; ++k) {
             float value = pulse[k] ? PulseValue(k, s_raw[k][j])
                                    : static_cast<float>(s_raw[k][j] * m_scale[k] + m_offset[k]);
             ZQ_WriteChanOneFloatValue(k, reinterpret_cast<int*>(&value));
-            m_recording.AppendValue(k, value);
+            s_values[k][i] = value;
         }
     }
 }

@@ -36,8 +36,9 @@ public:
 
     // Restarts the sample count at 0 and starts sampling.
     virtual void Start();
-    // Moves the samples that arrived since the previous call, frame by
-    // frame and position by position, into the service and the recording.
+    // Moves the samples that arrived since the previous call into the
+    // service, frame by frame and position by position, and into the
+    // recording in runs of frames (the same file as value by value).
     virtual void Poll();
     // Reads (optionally) and applies the channel setup; the models do it.
     // The base does nothing and returns false.
@@ -104,6 +105,9 @@ protected:
 
 private:
     float PulseValue(int position, int32_t raw);
+    // Frames first .. first + count - 1 of the raw words: each value to the
+    // service frame by frame in position order, and to s_values.
+    void ConvertRun(int first, int count, const bool* pulse);
 
     CRecordFile& m_recording;
     QString m_typeName;
@@ -131,4 +135,12 @@ private:
     // Raw words of the last poll, one area per position; shared by all
     // modules (only one is active at a time).
     static int32_t s_raw[kMaxChannels][kMaxSamplesPerPoll];
+    // The values of up to kValueRunFrames frames, one row per position,
+    // handed to the recording a run at a time; a run stays in the cache
+    // between the conversion and the copy into the recording's blocks. The
+    // rows are one cache line longer than the run, so that the positions of
+    // one frame, stored one after the other, fall into different cache sets.
+    static constexpr int kValueRunFrames = 1024;
+    static constexpr int kValueRowFloats = kValueRunFrames + 16;
+    static float s_values[kMaxChannels][kValueRowFloats];
 };

@@ -195,6 +195,48 @@ bool CRecordFile::Open(const QString& path)
     return true;
 }
 
+void CRecordFile::AppendValues(int channel, std::span<const float> values)
+{
+    const float* next = values.data();
+    size_t left = values.size();
+    while (left > 0 && unsigned(channel) < m_acceptChannels) {
+        int fill = m_fillData[channel];
+        if (fill >= m_blockFrames) {
+            Flush();
+            fill = 0;
+            if (unsigned(channel) >= m_acceptChannels) // the flush failed
+                return;
+        }
+        const size_t run = std::min(left, size_t(m_blockFrames - fill));
+        std::memcpy(m_stagingData + size_t(channel) * m_stride + size_t(fill), next, run * sizeof(float));
+        m_fillData[channel] = fill + int(run);
+        next += run;
+        left -= run;
+    }
+}
+
+int CRecordFile::FramesBeforeFlush() const
+{
+    const int fill = m_fillData[0];
+    return fill >= m_blockFrames ? m_blockFrames : m_blockFrames - fill;
+}
+
+// Frame by frame, the first value that finds channel 0's block full
+// flushes every channel's block, all full by then. Cut at the same places,
+// channel by channel: the run that follows a full block starts with the
+// flush, made by channel 0's first value, before any other channel's.
+void CRecordFile::AppendFrames(std::span<const float* const> channels, int frames)
+{
+    int done = 0;
+    while (done < frames && m_acceptChannels > 0) {
+        const int run = std::min(frames - done, FramesBeforeFlush());
+        const size_t count = std::min(channels.size(), size_t(m_acceptChannels));
+        for (size_t k = 0; k < count; ++k)
+            AppendValues(int(k), std::span<const float>(channels[k] + done, size_t(run)));
+        done += run;
+    }
+}
+
 void CRecordFile::WriteChannelBlock(const float* values, int count)
 {
     if (!m_recording || !values || count < 0)

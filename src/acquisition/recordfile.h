@@ -21,13 +21,15 @@
 // with its header where there is room for it; Failed() and
 // FailureMessage() tell what happened until the next Open.
 //
-// Continuous recording appends frame by frame (AppendValue per channel);
-// a trigger recording writes each channel's captured block in one piece
-// (WriteChannelBlock). UI thread only.
+// Continuous recording appends runs of frames, one array per channel
+// (AppendFrames), or frame by frame (AppendValue per channel); both give the
+// same bytes. A trigger recording writes each channel's captured block in
+// one piece (WriteChannelBlock). UI thread only.
 
 #include <QString>
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -77,6 +79,16 @@ public:
         m_stagingData[size_t(channel) * m_stride + size_t(fill)] = value;
         m_fillData[channel] = fill + 1;
     }
+    // The same as AppendValue for each value in turn, copied in runs:
+    // whenever channel k's block is full and another value comes, the
+    // blocks are flushed first. Ignored unless recording.
+    void AppendValues(int channel, std::span<const float> values);
+    // frames whole frames, channels[k] holding channel k's values: the same
+    // file as AppendValue frame by frame in channel order (when what came
+    // before were whole frames too). The run is cut where the blocks fill,
+    // so that each flush finds every channel's block full. Channels beyond
+    // the recording's are ignored.
+    void AppendFrames(std::span<const float* const> channels, int frames);
     // Writes count floats behind what was written before and sets the frame
     // count to count (one call per channel, count = blockFrames).
     void WriteChannelBlock(const float* values, int count);
@@ -98,6 +110,8 @@ public:
     static QString SideRecordPath(const QString& path);
 
 private:
+    // Frames that fit before the next value flushes the blocks.
+    int FramesBeforeFlush() const;
     void Flush();
     bool WriteBlocks();
     static bool WriteAll(int fd, const void* data, size_t bytes, uint64_t* done = nullptr);

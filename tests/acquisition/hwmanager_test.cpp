@@ -172,6 +172,47 @@ TEST_F(HwManagerTest, SoundCardChannelsAndScaledFrames)
     EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
+// Sound frames across the recording's first block of 65536 frames, the
+// recording opened after the first take and closed inside its second block.
+TEST_F(HwManagerTest, SoundRecordingAcrossBlocks)
+{
+    m_env.SetEnv("KRV_WAVEIN", "manual");
+    UseModel("");
+    CHwManager manager;
+    manager.ChooseModule();
+    ASSERT_TRUE(manager.DefineChannels(true));
+    ASSERT_NE(manager.Sound(), nullptr);
+    CRecordFile& recording = manager.RecordFile();
+    ASSERT_EQ(recording.BlockFrames(), 65536);
+
+    // Frames of whole device buffers (4096 frames), taken in one poll.
+    auto take = [&](int frames) {
+        WaveInSimulated::Advance(frames);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (manager.Sound()->HandoverCount() < 2 * frames && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_EQ(manager.Sound()->HandoverCount(), 2 * frames);
+        manager.Poll();
+    };
+    take(8192);
+    const QString path = RecordingPath("sound-blocks.vrd");
+    ASSERT_TRUE(recording.Open(path));
+    take(40960);
+    take(40960);
+    recording.Close();
+
+    RecordingReader file(path);
+    ASSERT_TRUE(file.ok);
+    ASSERT_EQ(file.frames, 81920);
+    // The simulated device's ramp: frame n is left n, right -n, as 16-bit values.
+    for (int i = 0; i < 81920; ++i) {
+        const int n = 8192 + i;
+        ASSERT_EQ(file.channels[0][i], float(int16_t(uint16_t(n)) * CHwManager::kSoundScale)) << i;
+        ASSERT_EQ(file.channels[1][i], float(int16_t(uint16_t(-n)) * CHwManager::kSoundScale)) << i;
+    }
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+}
+
 TEST_F(HwManagerTest, NoSoundDeviceStillDefinesChannels)
 {
     m_env.SetEnv("KRV_WAVEIN", "none");

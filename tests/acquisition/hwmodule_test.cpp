@@ -106,6 +106,43 @@ TEST_F(HwModuleTest, AtMost8192PerPollNoneLostOrRepeated)
     }
 }
 
+// Every channel of the largest module, polls of many lengths: the
+// recording, opened between polls and closed inside a block, holds each
+// sample at its frame, across the blocks of 4096 frames.
+TEST_F(HwModuleTest, TwentyFourChannelsAcrossBlocksFromOpenToClose)
+{
+    ASSERT_NE(m_module, nullptr);
+    m_module->SetSampleRate(50000);
+    for (int k = 0; k < CHwModule::kMaxChannels; ++k)
+        m_module->AddActive(CHwModule::kMaxChannels - 1 - k, (1 + k % 3) * kCount10V, 0.125 * k);
+    ASSERT_EQ(ZQ_SetNrOfChan(CHwModule::kMaxChannels), ZQ_OK);
+    for (int k = 0; k < CHwModule::kMaxChannels; ++k)
+        ZQ_SetChanDef(k, k + 1, "", "p", "V", "+", 1.0 / 50000, -10, 10, -99, 99, 0);
+    StartManualClock();
+    m_sim.Advance(700);
+    m_manager.Poll(); // before the recording: not in it
+    const int64_t first = m_module->SamplesTaken();
+    OpenRecording(CHwModule::kMaxChannels);
+    for (int frames : {1, 1023, 1025, 4096, 8192, 2047, 333}) {
+        m_sim.Advance(frames);
+        m_manager.Poll();
+    }
+    const RecordingReader file = CloseRecording();
+    m_sim.Advance(100);
+    m_manager.Poll(); // after the recording: not in it
+
+    ASSERT_TRUE(file.ok);
+    ASSERT_EQ(file.frames, 16717);
+    ASSERT_EQ(file.channels.size(), size_t(CHwModule::kMaxChannels));
+    for (int k = 0; k < CHwModule::kMaxChannels; ++k) {
+        const int channel = CHwModule::kMaxChannels - 1 - k;
+        for (int64_t n = 0; n < file.frames; ++n)
+            ASSERT_EQ(file.channels[size_t(k)][size_t(n)],
+                      float(double(m_sim.Sample(channel, first + n)) * ((1 + k % 3) * kCount10V) + 0.125 * k))
+                << "position " << k << " frame " << n;
+    }
+}
+
 TEST_F(HwModuleTest, IdleModuleIsNotPolled)
 {
     m_module->AddActive(0, kCount10V, 0.0);

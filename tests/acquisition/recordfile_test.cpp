@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sys/resource.h>
 #include <string>
 #include <vector>
@@ -433,6 +434,175 @@ TEST_F(RecordFileTest, FileNamesAreUtcWithMillisecondsInTheDataFolder)
     Ctx().chosenDataPath = "/somewhere/else";
     EXPECT_TRUE(file.MakeFileName(false).startsWith("/somewhere/else/"));
     ResetContext();
+}
+
+// The same samples recorded twice, value by value (AppendValue per channel,
+// frame by frame) and in runs (AppendFrames); polls of random lengths cross
+// the block boundaries.
+class TwoWayRecording {
+public:
+    TwoWayRecording(int channels, int blockFrames, const std::string& byValuePath, const std::string& byRunPath)
+        : m_recorded(size_t(channels)), m_channels(channels), m_byValuePath(byValuePath), m_byRunPath(byRunPath),
+          m_rows(size_t(channels))
+    {
+        for (CRecordFile* file : {&m_byValue, &m_byRun}) {
+            file->Prepare(channels, blockFrames);
+            for (int c = 0; c < channels; ++c)
+                file->DefineChannel(c, c + 1, QString("ch%1").arg(c), "V", 1.0 / 50000);
+        }
+    }
+
+    bool Open()
+    {
+        return m_byValue.Open(QString::fromStdString(m_byValuePath)) &&
+               m_byRun.Open(QString::fromStdString(m_byRunPath));
+    }
+    void Close()
+    {
+        m_byValue.Close();
+        m_byRun.Close();
+    }
+    // One poll of frames random samples, given to both files.
+    void Poll(int frames)
+    {
+        std::uniform_real_distribution<float> sample(-1000.0f, 1000.0f);
+        std::vector<const float*> starts;
+        for (auto& row : m_rows) {
+            row.resize(size_t(frames));
+            for (float& v : row)
+                v = sample(m_random);
+            starts.push_back(row.data());
+        }
+        for (int j = 0; j < frames; ++j)
+            for (int c = 0; c < m_channels; ++c)
+                m_byValue.AppendValue(c, m_rows[size_t(c)][size_t(j)]);
+        m_byRun.AppendFrames(starts, frames);
+        if (m_byRun.IsRecording())
+            for (int c = 0; c < m_channels; ++c)
+                m_recorded[size_t(c)].insert(m_recorded[size_t(c)].end(), m_rows[size_t(c)].begin(), m_rows[size_t(c)].end());
+    }
+    // Polls of random lengths, from 1 up to a few blocks, some exactly one block.
+    void RandomPolls(int count, int blockFrames)
+    {
+        std::uniform_int_distribution<int> length(1, 3 * blockFrames + 1);
+        for (int i = 0; i < count; ++i)
+            Poll(i % 5 == 3 ? blockFrames : length(m_random));
+    }
+
+    CRecordFile& ByValue() { return m_byValue; }
+    CRecordFile& ByRun() { return m_byRun; }
+    // What the recording by runs was given while it recorded, per channel.
+    std::vector<std::vector<float>> m_recorded;
+
+private:
+    int m_channels;
+    std::string m_byValuePath, m_byRunPath;
+    CRecordFile m_byValue, m_byRun;
+    std::mt19937 m_random{20261208};
+    std::vector<std::vector<float>> m_rows;
+};
+
+// The start time is that of each Open, which may fall on either side of a
+// second: its digits are blanked out, every other byte compared.
+std::string WithoutStartTime(std::string bytes)
+{
+    const size_t at = bytes.find("\r\nstarttime:");
+    if (at != std::string::npos)
+        for (size_t i = at + 12; i < bytes.size() && bytes[i] != '\r'; ++i)
+            bytes[i] = 'x';
+    return bytes;
+}
+
+// Channel c, frame j of a recording at 32 + (b * channels + c) * blockFrames * 4.
+void ExpectLayout(const std::string& bytes, const std::vector<std::vector<float>>& recorded, int channels,
+                  int blockFrames)
+{
+    for (int c = 0; c < channels; ++c)
+        for (size_t j = 0; j < recorded[size_t(c)].size(); ++j) {
+            const size_t b = j / size_t(blockFrames), k = j % size_t(blockFrames);
+            const size_t pos = 32 + ((b * size_t(channels) + size_t(c)) * size_t(blockFrames) + k) * 4;
+            ASSERT_EQ(FloatAt(bytes, pos), recorded[size_t(c)][j]) << "channel " << c << " frame " << j;
+        }
+}
+
+TEST_F(RecordFileTest, RunsGiveTheSameFileAsValueByValue)
+{
+    const struct {
+        int channels;
+        int blockFrames;
+    } cases[] = {{1, 64}, {2, 100}, {2, 4096}, {24, 64}, {24, 4096}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.channels << " channels, blocks of " << c.blockFrames);
+        const std::string byValue = Path("value.vrd"), byRun = Path("run.vrd");
+        TwoWayRecording both(c.channels, c.blockFrames, byValue, byRun);
+        both.RandomPolls(3, c.blockFrames); // before the recording: nothing kept
+        // Started inside a poll: the poll's first part goes nowhere.
+        both.Poll(c.blockFrames / 3);
+        ASSERT_TRUE(both.Open());
+        both.Poll(c.blockFrames / 2 + 1);
+        both.RandomPolls(12, c.blockFrames);
+        both.Poll(0);
+        EXPECT_EQ(WithoutStartTime(ReadAll(byValue + ".hdr")), WithoutStartTime(ReadAll(byRun + ".hdr")));
+        const int64_t frames = int64_t(both.m_recorded[0].size());
+        if (frames % c.blockFrames == 0) // stop inside a block
+            both.Poll(1);
+        both.Close();
+        EXPECT_EQ(both.ByRun().Frames(), int64_t(both.m_recorded[0].size()));
+        EXPECT_NE(both.ByRun().Frames() % c.blockFrames, 0);
+        both.Poll(c.blockFrames + 5); // after the recording: nothing kept
+
+        const std::string run = ReadAll(byRun);
+        ASSERT_EQ(WithoutStartTime(ReadAll(byValue)), WithoutStartTime(run));
+        ExpectLayout(run, both.m_recorded, c.channels, c.blockFrames);
+        EXPECT_FALSE(std::filesystem::exists(byRun + ".hdr"));
+    }
+}
+
+// Stopped on the last frame of a block: the full block is written by
+// Close, not by a flush of its own, in both ways alike.
+TEST_F(RecordFileTest, RunsEndingOnABlockBoundaryGiveTheSameFile)
+{
+    const std::string byValue = Path("value.vrd"), byRun = Path("run.vrd");
+    TwoWayRecording both(3, 50, byValue, byRun);
+    ASSERT_TRUE(both.Open());
+    both.Poll(120);
+    both.Poll(30);
+    both.Close();
+    EXPECT_EQ(both.ByRun().Frames(), 150);
+    const std::string run = ReadAll(byRun);
+    ASSERT_EQ(WithoutStartTime(ReadAll(byValue)), WithoutStartTime(run));
+    EXPECT_EQ(HeaderOffset(run), 32u + 3 * 3 * 50 * 4);
+}
+
+// A write that fails stops both recordings at the same block, with the
+// same side record (its closing line) for a repair.
+TEST_F(RecordFileTest, RunsStopOnAFailedWriteAsValueByValueDoes)
+{
+    const int blockFrames = 256, channels = 2;
+    const rlim_t limit = 32 + 3 * channels * blockFrames * 4;
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    if (saved.rlim_max != RLIM_INFINITY && saved.rlim_max < limit)
+        GTEST_SKIP() << "file size limit too low";
+    const std::string byValue = Path("value.vrd"), byRun = Path("run.vrd");
+    TwoWayRecording both(channels, blockFrames, byValue, byRun);
+    ASSERT_TRUE(both.Open());
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = limit;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    both.RandomPolls(10, blockFrames);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_FALSE(both.ByRun().IsRecording());
+    EXPECT_TRUE(both.ByRun().Failed());
+    EXPECT_EQ(both.ByRun().Frames(), 3 * blockFrames);
+    EXPECT_EQ(both.ByValue().Frames(), 3 * blockFrames);
+    EXPECT_EQ(ReadAll(byValue), ReadAll(byRun));
+    const std::string side = ReadAll(byRun + ".hdr");
+    EXPECT_NE(side.find("\r\nclosing:768\r\n"), std::string::npos) << side;
+    EXPECT_EQ(WithoutStartTime(ReadAll(byValue + ".hdr")), WithoutStartTime(side));
 }
 
 // Opening truncates: a name taken by a recording, or by the side record of
