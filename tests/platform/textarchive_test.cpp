@@ -5,6 +5,8 @@
 
 #include <QFile>
 
+#include <sys/stat.h>
+
 TEST(TextArchive, FileRoundTripWithCrLfAndCp1252)
 {
     TestEnvironment env;
@@ -76,4 +78,20 @@ TEST(TextArchive, MissingFileDoesNotOpen)
     EXPECT_FALSE(in.IsOpen());
     QString line;
     EXPECT_FALSE(in.ReadLine(line));
+}
+
+// A FIFO would block the open until some program writes into it, a device
+// would never end: neither is taken, for loading or storing.
+TEST(TextArchive, OnlyRegularFilesOpen)
+{
+    TestEnvironment env;
+    const QString fifo = QString::fromStdString(env.Root() + "/fifo.kvs");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
+        for (TextArchive::Mode mode : {TextArchive::Mode::Load, TextArchive::Mode::Store}) {
+            TextArchive archive;
+            EXPECT_FALSE(archive.Open(path, mode)) << path.toStdString();
+            EXPECT_FALSE(archive.IsOpen());
+        }
+    }
 }
