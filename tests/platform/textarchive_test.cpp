@@ -1,11 +1,11 @@
 #include "platform/textarchive.h"
+#include "support/fifowatchdog.h"
 #include "support/testenvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
 
-#include <sys/stat.h>
 
 TEST(TextArchive, FileRoundTripWithCrLfAndCp1252)
 {
@@ -85,8 +85,9 @@ TEST(TextArchive, MissingFileDoesNotOpen)
 TEST(TextArchive, OnlyRegularFilesOpen)
 {
     TestEnvironment env;
-    const QString fifo = QString::fromStdString(env.Root() + "/fifo.kvs");
-    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    FifoWatchdog watchdog(env.Root() + "/fifo.kvs");
+    ASSERT_TRUE(watchdog.Made());
+    const QString fifo = QString::fromStdString(watchdog.Path());
     for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
         for (TextArchive::Mode mode : {TextArchive::Mode::Load, TextArchive::Mode::Store}) {
             TextArchive archive;
@@ -94,4 +95,6 @@ TEST(TextArchive, OnlyRegularFilesOpen)
             EXPECT_FALSE(archive.IsOpen());
         }
     }
+    watchdog.Finish();
+    EXPECT_FALSE(watchdog.Tripped()) << "an open blocked on the FIFO";
 }

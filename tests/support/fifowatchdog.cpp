@@ -30,10 +30,11 @@ void FifoWatchdog::Watch(std::chrono::seconds deadline)
     if (m_cv.wait_for(lock, deadline, [this] { return m_finished; }))
         return;
     m_tripped = true;
-    // Whoever blocks opens the reading end; a non-blocking open of the
-    // writing end succeeds exactly then, and closing it ends their read.
+    // Opening both ends (Linux allows O_RDWR on a FIFO) releases an open
+    // blocked on either; closing them ends a blocked read (end of data) or
+    // write (EPIPE).
     while (!m_cv.wait_for(lock, std::chrono::milliseconds(20), [this] { return m_finished; })) {
-        const int fd = ::open(m_path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        const int fd = ::open(m_path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0)
             ::close(fd);
     }

@@ -1,9 +1,9 @@
 #pragma once
 // A FIFO for tests of code that must never open one: made at construction,
 // and watched by a thread that, should the code under test still block in
-// open() or read() on it after the deadline, opens and closes the writing
-// end. That releases the blocked call (it then reads the end of the data), so
-// a faulty build fails the test instead of hanging it; Tripped() tells.
+// open(), read() or write() on it after the deadline, opens and closes both
+// ends. That releases the blocked call, so a faulty build fails the test
+// instead of hanging it; Tripped() tells.
 
 #include <atomic>
 #include <chrono>
