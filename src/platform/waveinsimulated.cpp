@@ -49,18 +49,19 @@ double NumberAt(const std::string& text, int index, double fallback)
 
 } // namespace
 
-// The file is checked whole here, on the opening thread, so that a file that
+// The header is checked here, on the opening thread, so that a file that
 // cannot be played is refused with its reason before any device exists.
 MMRESULT WaveInSimulated::OpenWav(WavFile& wav, const std::string& path, std::string* reason)
 {
     std::string error;
-    if (!wav.Open(path, &error)) {
+    const WavFile::OpenResult opened = wav.Open(path, &error);
+    if (opened != WavFile::OpenResult::Opened) {
         DebugOut("simulated wave input: " + error);
         if (reason)
             *reason = error;
-        // A file that is there but malformed is a format the device cannot
-        // play; a file that cannot be opened is a device that is missing.
-        return RegularFile::Inspect(path.c_str()) == FileKind::Regular ? WAVERR_BADFORMAT : MMSYSERR_NODRIVER;
+        // A damaged header is a format the device cannot play; a file that
+        // cannot be opened is a device that is missing.
+        return opened == WavFile::OpenResult::BadHeader ? WAVERR_BADFORMAT : MMSYSERR_NODRIVER;
     }
     if (wav.Format().rate != uint32_t(kRate))
         DebugOut(path + ": sample rate " + std::to_string(wav.Format().rate) + " is played at 44100");

@@ -109,20 +109,23 @@ bool WavFile::ParseHeader(const ReadAt& readAt, uint64_t fileSize, Layout* layou
     return Fail(error, "has no data chunk");
 }
 
-bool WavFile::Open(const std::string& path, std::string* error)
+WavFile::OpenResult WavFile::Open(const std::string& path, std::string* error)
 {
     m_frame = 0;
-    if (!m_file.Open(path.c_str(), RegularFile::Access::Read))
-        return Fail(error, m_file.Describe(path));
+    if (!m_file.Open(path.c_str(), RegularFile::Access::Read)) {
+        Fail(error, m_file.Describe(path));
+        return OpenResult::CannotOpen;
+    }
     const ReadAt readAt = [this](uint64_t offset, void* dest, size_t size) {
         return m_file.ReadAt(int64_t(offset), dest, size);
     };
     std::string reason;
     if (!ParseHeader(readAt, uint64_t(m_file.Size()), &m_layout, &reason)) {
         m_file.Close();
-        return Fail(error, path + " " + reason);
+        Fail(error, path + " " + reason);
+        return OpenResult::BadHeader;
     }
-    return true;
+    return OpenResult::Opened;
 }
 
 void WavFile::ReadStereo(int16_t* dest, int frames) noexcept

@@ -34,8 +34,10 @@ public:
     // False with the reason (a phrase such as "has no data chunk").
     static bool ParseHeader(const ReadAt& readAt, uint64_t fileSize, Layout* layout, std::string* error);
 
-    // False with a sentence naming path and what is wrong with it.
-    bool Open(const std::string& path, std::string* error);
+    enum class OpenResult { Opened, CannotOpen, BadHeader };
+    // CannotOpen (missing, no regular file, refused by the system) or
+    // BadHeader come with a sentence naming path and what is wrong with it.
+    OpenResult Open(const std::string& path, std::string* error);
     const Layout& Format() const { return m_layout; }
 
     // Fills frames stereo frames (a mono file gives the same value on both
