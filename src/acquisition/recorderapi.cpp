@@ -2,6 +2,7 @@
 
 #include "platform/debugout.h"
 #include "platform/messagebox.h"
+#include "platform/regularfile.h"
 #include "context/appcontext.h"
 
 #include <QString>
@@ -75,10 +76,21 @@ std::vector<const char*> Names(const std::vector<Binding>& list)
     return names;
 }
 
+// Loads a library named by path only when it is a regular file: the loader
+// would block on a FIFO in its place, or read a device without end.
+void* OpenLibraryFile(const std::string& path)
+{
+    if (RegularFile::Inspect(path.c_str()) != FileKind::Regular)
+        return nullptr;
+    return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
 void* OpenLibrary(const std::string& fileName, std::string& tried)
 {
     if (const char* other = std::getenv("KRV_RECORDER_LIB"); other && *other) {
         tried = other;
+        if (tried.find('/') != std::string::npos)
+            return OpenLibraryFile(tried);
         return dlopen(other, RTLD_NOW | RTLD_LOCAL);
     }
     // "Name.dll" is the Linux library "libName.so".
@@ -86,12 +98,11 @@ void* OpenLibrary(const std::string& fileName, std::string& tried)
     if (name.size() > 4 && (name.ends_with(".dll") || name.ends_with(".DLL")))
         name = "lib" + name.substr(0, name.size() - 4) + ".so";
     tried = name;
+    if (name.find('/') != std::string::npos)
+        return OpenLibraryFile(name);
     if (void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL))
         return handle;
-    if (name.find('/') != std::string::npos)
-        return nullptr;
-    const std::string local = Ctx().programDirectory.toStdString() + name;
-    return dlopen(local.c_str(), RTLD_NOW | RTLD_LOCAL);
+    return OpenLibraryFile(Ctx().programDirectory.toStdString() + name);
 }
 
 // Binds the version groups; false when a group that applies is incomplete.

@@ -100,7 +100,11 @@ int CSoundInput::Start()
     if (result != MMSYSERR_NOERROR) {
         if (const char* text = OpenErrorText(result))
             Report(text);
-        Report("Cannot Open Sound Input Device!");
+        // The backend's own words (what is wrong with a wave file) follow
+        // the fixed text, so that the user learns what to fix.
+        const std::string reason = waveInOpenFailureReason();
+        Report(reason.empty() ? QStringLiteral("Cannot Open Sound Input Device!")
+                              : QStringLiteral("Cannot Open Sound Input Device!\n") + QString::fromLocal8Bit(reason));
         return int(result);
     }
     {

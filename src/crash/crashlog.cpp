@@ -1,6 +1,7 @@
 #include "crashlog.h"
 
 #include "crash/safeformat.h"
+#include "platform/regularfile.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -13,11 +14,12 @@ bool CCrashLog::Open(const char* path)
     Close();
     if (!path || !*path)
         return false;
-    do {
-        m_fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    } while (m_fd < 0 && errno == EINTR);
-    if (m_fd < 0)
+    // Only a regular file: opening a FIFO for writing would wait for a
+    // reader, in the middle of a crash, and a device is no log.
+    RegularFile file;
+    if (!file.Open(path, RegularFile::Access::Append, 0644))
         return false;
+    m_fd = file.Release();
     while (flock(m_fd, LOCK_EX) < 0 && errno == EINTR) {
     }
     return true;

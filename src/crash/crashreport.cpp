@@ -6,6 +6,7 @@
 #include "crash/crashlog.h"
 #include "crash/safeformat.h"
 #include "crash/symbolhelp.h"
+#include "platform/regularfile.h"
 
 #include <atomic>
 #include <cerrno>
@@ -132,17 +133,13 @@ void WriteRegisters(CCrashLog& log, const Registers& r)
     log.Write("Flags:%08X\r\n", static_cast<unsigned>(r.flags));
 }
 
-// Reads "Ostrane.trp" line by line with plain read() calls.
+// Reads "Ostrane.trp" line by line with plain read() calls. Only a regular
+// file is read: a FIFO in its place would stall the report, a device such
+// as /dev/zero would never end it.
 class MapFileReader {
 public:
-    // Non-blocking, so that a FIFO in its place cannot stall the report.
-    MapFileReader() : m_fd(open(kMapFile, O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
-    ~MapFileReader()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    bool IsOpen() const { return m_fd >= 0; }
+    MapFileReader() { m_file.Open(kMapFile, RegularFile::Access::Read); }
+    bool IsOpen() const { return m_file.IsOpen(); }
 
     // The next line without its line end, cut to kMapLineSize - 1
     // characters; false at the end of the file.
@@ -169,16 +166,13 @@ public:
 private:
     bool Fill()
     {
-        ssize_t n;
-        do {
-            n = read(m_fd, m_buffer, sizeof m_buffer);
-        } while (n < 0 && errno == EINTR);
+        const int64_t n = m_file.Read(m_buffer, sizeof m_buffer);
         m_position = 0;
         m_filled = n > 0 ? static_cast<int>(n) : 0;
         return m_filled > 0;
     }
 
-    int m_fd;
+    RegularFile m_file;
     char m_buffer[4096];
     int m_position = 0;
     int m_filled = 0;

@@ -1,5 +1,7 @@
 #include "atomicfile.h"
 
+#include "regularfile.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -67,6 +69,18 @@ void SyncFolder(const QString& path)
 bool AtomicFile::Write(const QString& path, const QByteArray& bytes, QString* reason)
 {
     const QByteArray target = QFile::encodeName(path);
+    // The rename would take the name from whatever holds it: a FIFO or a
+    // socket that another program listens on, a device node, a folder.
+    // Only a regular file (or a link to one) is replaced.
+    bool throughLink = false;
+    const FileKind kind = RegularFile::Inspect(target.constData(), &throughLink);
+    if (kind != FileKind::Regular && kind != FileKind::Missing) {
+        if (reason)
+            *reason = QStringLiteral("It is %1%2, not a regular file.")
+                          .arg(throughLink ? QStringLiteral("a link to ") : QString(),
+                               QString::fromLatin1(RegularFile::KindName(kind)));
+        return false;
+    }
     // A file its owner made read-only stays as it is, as it would for a
     // write in place: the rename alone would not ask.
     if (::access(target.constData(), F_OK) == 0 && ::access(target.constData(), W_OK) != 0)

@@ -14,6 +14,7 @@ public:
     // any step fails; the old file is then untouched and no temporary file
     // is left behind. A new file gets the mode 0666 less the umask, a
     // replaced one keeps its mode; one that the process may not write is
-    // refused (EACCES), as writing it in place would be.
+    // refused (EACCES), as writing it in place would be, and so is anything
+    // at path that is no regular file (a FIFO, a socket, a device, a folder).
     static bool Write(const QString& path, const QByteArray& bytes, QString* reason = nullptr);
 };

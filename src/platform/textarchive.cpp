@@ -1,9 +1,12 @@
 #include "textarchive.h"
 
+#include "platform/regularfile.h"
 #include "platform/windows1252.h"
 
 #include <QBuffer>
 #include <QFile>
+
+#include <unistd.h>
 
 TextArchive::TextArchive() = default;
 TextArchive::~TextArchive() { Close(); }
@@ -11,11 +14,19 @@ TextArchive::~TextArchive() { Close(); }
 bool TextArchive::Open(const QString& path, Mode mode)
 {
     Close();
-    auto file = std::make_unique<QFile>(path);
-    const QIODevice::OpenMode flags =
-        mode == Mode::Store ? QIODevice::WriteOnly | QIODevice::Truncate : QIODevice::ReadOnly;
-    if (!file->open(flags))
+    // Only a regular file: a FIFO or a device in its place would block or
+    // never end.
+    RegularFile regular;
+    const auto access = mode == Mode::Store ? RegularFile::Access::Write : RegularFile::Access::Read;
+    if (!regular.Open(QFile::encodeName(path).constData(), access))
         return false;
+    auto file = std::make_unique<QFile>();
+    const QIODevice::OpenMode flags = mode == Mode::Store ? QIODevice::WriteOnly : QIODevice::ReadOnly;
+    const int fd = regular.Release();
+    if (!file->open(fd, flags, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
     m_device = std::move(file);
     m_mode = mode;
     return true;

@@ -23,7 +23,8 @@ public:
     TextArchive& operator=(const TextArchive&) = delete;
 
     // Opens a file: Store creates or truncates it, Load reads it. False when
-    // the file cannot be opened; the archive then stays closed.
+    // the file cannot be opened or is no regular file (a FIFO, a device);
+    // the archive then stays closed.
     bool Open(const QString& path, Mode mode);
     // An archive over bytes in memory (for loading a text, or collecting
     // what is stored); the bytes must outlive the archive.

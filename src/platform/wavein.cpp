@@ -29,7 +29,12 @@ Choice Chosen()
     DebugOut("KRV_WAVEIN='" + setting + "' names no wave input; no device");
     return {Backend::None, setting};
 }
+
+// What the last waveInOpen of this thread found wrong beyond its result code.
+thread_local std::string t_openFailureReason;
 } // namespace
+
+std::string waveInOpenFailureReason() { return t_openFailureReason; }
 
 unsigned waveInGetNumDevs()
 {
@@ -56,6 +61,7 @@ MMRESULT waveInGetDevCapsA(unsigned deviceId, WAVEINCAPSA* caps, unsigned capsSi
 MMRESULT waveInOpen(HWAVEIN* device, unsigned deviceId, const WAVEFORMATEX* format, WaveEvent* event,
                     uintptr_t, uint32_t flags)
 {
+    t_openFailureReason.clear();
     if (!device || !format || !event || (flags & CALLBACK_EVENT) != CALLBACK_EVENT)
         return MMSYSERR_INVALPARAM;
     *device = nullptr;
@@ -65,7 +71,8 @@ MMRESULT waveInOpen(HWAVEIN* device, unsigned deviceId, const WAVEFORMATEX* form
     Choice choice = Chosen();
     switch (choice.backend) {
     case Backend::Alsa: return WaveInAlsa::Open(deviceId, *format, event, device);
-    case Backend::Simulated: return WaveInSimulated::Open(choice.setting, deviceId, *format, event, device);
+    case Backend::Simulated:
+        return WaveInSimulated::Open(choice.setting, deviceId, *format, event, device, &t_openFailureReason);
     default: return MMSYSERR_BADDEVICEID;
     }
 }

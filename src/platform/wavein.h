@@ -11,13 +11,15 @@
 //                        at half the level; LEVEL is a fraction of full scale (0.5)
 //   "noise[:LEVEL]"      simulated: white noise on both channels
 //   "ramp"               simulated: left = frame index, right = its negation (16-bit wrap)
-//   "wav:PATH"           simulated: a 16-bit PCM WAV file, looped
+//   "wav:PATH"           simulated: a 16-bit PCM WAV file (mono or stereo, a
+//                        regular file), streamed and looped
 //   "manual"             simulated ramp whose frames are produced only by
 //                        WaveInSimulated::Advance (tests)
 // Simulated devices run in real time at 44100 frames per second.
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 class WaveEvent;
 class WaveInDevice;
@@ -83,6 +85,10 @@ MMRESULT waveInGetDevCapsA(unsigned deviceId, WAVEINCAPSA* caps, unsigned capsSi
 // Only CALLBACK_EVENT is supported: event is set after each completed buffer.
 MMRESULT waveInOpen(HWAVEIN* device, unsigned deviceId, const WAVEFORMATEX* format,
                     WaveEvent* event, uintptr_t instance, uint32_t flags);
+// Why the last waveInOpen on the calling thread failed, in words, where the
+// backend knows more than the result code says (a wave file that is no
+// regular file, or whose header is damaged); empty otherwise.
+std::string waveInOpenFailureReason();
 MMRESULT waveInPrepareHeader(HWAVEIN device, WAVEHDR* header, unsigned headerSize);
 MMRESULT waveInUnprepareHeader(HWAVEIN device, WAVEHDR* header, unsigned headerSize);
 MMRESULT waveInAddBuffer(HWAVEIN device, WAVEHDR* header, unsigned headerSize);

@@ -1,12 +1,12 @@
 #include "waveinsimulated.h"
 
 #include "debugout.h"
+#include "wavfile.h"
 
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <numbers>
 #include <thread>
@@ -47,58 +47,26 @@ double NumberAt(const std::string& text, int index, double fallback)
     return end == text.c_str() + start ? fallback : value;
 }
 
-uint32_t Le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-uint16_t Le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
-
-// A 16-bit PCM WAV file (mono or stereo) as interleaved stereo; empty on failure.
-std::vector<int16_t> LoadWav(const std::string& path, std::string& error)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open " + path;
-        return {};
-    }
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) || std::memcmp(bytes.data() + 8, "WAVE", 4)) {
-        error = path + " is no RIFF/WAVE file";
-        return {};
-    }
-    int channels = 0, bits = 0, tag = 0;
-    uint32_t rate = 0;
-    size_t pos = 12;
-    while (pos + 8 <= bytes.size()) {
-        uint32_t size = Le32(&bytes[pos + 4]);
-        const unsigned char* body = &bytes[pos + 8];
-        size_t available = std::min<size_t>(size, bytes.size() - pos - 8);
-        if (!std::memcmp(&bytes[pos], "fmt ", 4) && available >= 16) {
-            tag = Le16(body);
-            channels = Le16(body + 2);
-            rate = Le32(body + 4);
-            bits = Le16(body + 14);
-        } else if (!std::memcmp(&bytes[pos], "data", 4)) {
-            if (tag != WAVE_FORMAT_PCM || bits != 16 || (channels != 1 && channels != 2)) {
-                error = path + ": only 16-bit PCM mono or stereo is supported";
-                return {};
-            }
-            if (rate != kRate)
-                DebugOut(path + ": sample rate " + std::to_string(rate) + " is played at 44100");
-            size_t frames = available / (2 * size_t(channels));
-            std::vector<int16_t> samples(frames * 2);
-            for (size_t f = 0; f < frames; ++f)
-                for (int c = 0; c < 2; ++c) {
-                    int source = channels == 2 ? c : 0;
-                    samples[2 * f + c] = int16_t(Le16(body + 2 * (f * channels + source)));
-                }
-            if (samples.empty())
-                error = path + " holds no samples";
-            return samples;
-        }
-        pos += 8 + size + (size & 1);
-    }
-    error = path + " has no data chunk";
-    return {};
-}
 } // namespace
+
+// The header is checked here, on the opening thread, so that a file that
+// cannot be played is refused with its reason before any device exists.
+MMRESULT WaveInSimulated::OpenWav(WavFile& wav, const std::string& path, std::string* reason)
+{
+    std::string error;
+    const WavFile::OpenResult opened = wav.Open(path, &error);
+    if (opened != WavFile::OpenResult::Opened) {
+        DebugOut("simulated wave input: " + error);
+        if (reason)
+            *reason = error;
+        // A damaged header is a format the device cannot play; a file that
+        // cannot be opened is a device that is missing.
+        return opened == WavFile::OpenResult::BadHeader ? WAVERR_BADFORMAT : MMSYSERR_NODRIVER;
+    }
+    if (wav.Format().rate != uint32_t(kRate))
+        DebugOut(path + ": sample rate " + std::to_string(wav.Format().rate) + " is played at 44100");
+    return MMSYSERR_NOERROR;
+}
 
 bool WaveInSimulated::Understands(const std::string& setting)
 {
@@ -122,7 +90,7 @@ MMRESULT WaveInSimulated::GetDevCaps(const std::string& setting, unsigned device
 }
 
 MMRESULT WaveInSimulated::Open(const std::string& setting, unsigned deviceId, const WAVEFORMATEX& format,
-                               WaveEvent* event, WaveInDevice** device)
+                               WaveEvent* event, WaveInDevice** device, std::string* reason)
 {
     if (deviceId >= NumDevs(setting))
         return MMSYSERR_BADDEVICEID;
@@ -134,7 +102,7 @@ MMRESULT WaveInSimulated::Open(const std::string& setting, unsigned deviceId, co
         return WAVERR_BADFORMAT;
     Signal signal = Signal::Sine;
     double frequency = 0, level = 0;
-    std::vector<int16_t> wav;
+    std::unique_ptr<WavFile> wav;
     if (parsed.kind == "sine") {
         frequency = NumberAt(parsed.rest, 0, 1000.0);
         level = NumberAt(parsed.rest, 1, 0.5);
@@ -149,12 +117,9 @@ MMRESULT WaveInSimulated::Open(const std::string& setting, unsigned deviceId, co
         g_manualBudget = 0;
     } else {
         signal = Signal::Wav;
-        std::string error;
-        wav = LoadWav(parsed.rest, error);
-        if (wav.empty()) {
-            DebugOut("simulated wave input: " + error);
-            return MMSYSERR_NODRIVER;
-        }
+        wav = std::make_unique<WavFile>();
+        if (MMRESULT result = OpenWav(*wav, parsed.rest, reason); result != MMSYSERR_NOERROR)
+            return result;
     }
     level = std::clamp(level, 0.0, 1.0);
     auto* simulated = new WaveInSimulated(event, signal, frequency, level, std::move(wav));
@@ -187,7 +152,7 @@ void WaveInSimulated::Overrun(int16_t* scratch, int maxFrames)
 }
 
 WaveInSimulated::WaveInSimulated(WaveEvent* event, Signal signal, double frequency, double level,
-                                 std::vector<int16_t> wav)
+                                 std::unique_ptr<WavFile> wav)
     : WaveInDevice(event, 2), m_signal(signal), m_frequency(frequency), m_level(level), m_wav(std::move(wav))
 {
 }
@@ -233,6 +198,10 @@ int WaveInSimulated::ReadFrames(int16_t* dest, int maxFrames)
 
 void WaveInSimulated::Generate(int16_t* dest, int frames)
 {
+    if (m_signal == Signal::Wav) {
+        m_wav->ReadStereo(dest, frames);
+        return;
+    }
     const double amplitude = m_level * 32767.0;
     for (int i = 0; i < frames; ++i) {
         int64_t n = m_frameIndex + i;
@@ -262,12 +231,8 @@ void WaveInSimulated::Generate(int16_t* dest, int frames)
             left = int16_t(uint16_t(n));
             right = int16_t(uint16_t(-n));
             break;
-        case Signal::Wav: {
-            size_t frame = size_t(n % int64_t(m_wav.size() / 2));
-            left = m_wav[2 * frame];
-            right = m_wav[2 * frame + 1];
+        case Signal::Wav:
             break;
-        }
         }
         dest[2 * i] = left;
         dest[2 * i + 1] = right;

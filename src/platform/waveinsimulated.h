@@ -7,8 +7,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
+
+class WavFile;
 
 class WaveInSimulated : public WaveInDevice {
 public:
@@ -16,8 +18,10 @@ public:
     static bool Understands(const std::string& setting);
     static unsigned NumDevs(const std::string& setting);
     static MMRESULT GetDevCaps(const std::string& setting, unsigned deviceId, WAVEINCAPSA* caps);
+    // On failure reason may say more than the result (what is wrong with a
+    // wave file).
     static MMRESULT Open(const std::string& setting, unsigned deviceId, const WAVEFORMATEX& format,
-                         WaveEvent* event, WaveInDevice** device);
+                         WaveEvent* event, WaveInDevice** device, std::string* reason = nullptr);
 
     // Lets the open "manual" devices produce that many frames more. Any thread.
     static void Advance(int frames);
@@ -36,14 +40,15 @@ protected:
 private:
     enum class Signal { Sine, Noise, Ramp, Wav, Manual };
     WaveInSimulated(WaveEvent* event, Signal signal, double frequency, double level,
-                    std::vector<int16_t> wav);
+                    std::unique_ptr<WavFile> wav);
+    static MMRESULT OpenWav(WavFile& wav, const std::string& path, std::string* reason);
     int FramesDue(int maxFrames);
     void Generate(int16_t* dest, int frames);
 
     Signal m_signal;
     double m_frequency;
     double m_level;
-    std::vector<int16_t> m_wav; // interleaved stereo
+    std::unique_ptr<WavFile> m_wav; // streamed by the device thread
     int64_t m_frameIndex = 0;   // frames produced since open
     int64_t m_producedSinceBegin = 0;
     std::chrono::steady_clock::time_point m_begin;

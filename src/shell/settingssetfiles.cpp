@@ -3,6 +3,7 @@
 #include "context/appcontext.h"
 #include "platform/atomicfile.h"
 #include "platform/profile.h"
+#include "platform/regularfile.h"
 #include "platform/textarchive.h"
 
 #include <QFile>
@@ -60,15 +61,28 @@ QString SettingsSetFiles::Folder()
 
 QString SettingsSetFiles::PathOf(int set) { return Folder() + QStringLiteral("Set%1.kvs").arg(set); }
 
-SettingsSetFiles::ReadResult SettingsSetFiles::ReadAll(const QString& path, QByteArray* bytes)
+SettingsSetFiles::ReadResult SettingsSetFiles::ReadAll(const QString& path, QByteArray* bytes, QString* reason)
 {
     bytes->clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return ReadResult::Unreadable;
+    RegularFile file;
+    if (!file.Open(QFile::encodeName(path).constData(), RegularFile::Access::Read)) {
+        if (file.Error() != 0)
+            return ReadResult::Unreadable;
+        if (reason)
+            *reason = QString::fromLocal8Bit(file.Describe(QFile::encodeName(path).toStdString()));
+        return ReadResult::NotAFile;
+    }
     // One byte more than allowed tells a file at the limit from a larger
-    // one, also where the size is not known beforehand (a pipe, /proc).
-    *bytes = file.read(kMaxFileBytes + 1);
+    // one, also when the file grows while it is read.
+    bytes->resize(qsizetype(kMaxFileBytes + 1));
+    qsizetype filled = 0;
+    while (filled < bytes->size()) {
+        const int64_t n = file.Read(bytes->data() + filled, size_t(bytes->size() - filled));
+        if (n <= 0)
+            break;
+        filled += qsizetype(n);
+    }
+    bytes->truncate(filled);
     if (bytes->size() > kMaxFileBytes) {
         bytes->clear();
         return ReadResult::TooLarge;
@@ -78,10 +92,12 @@ SettingsSetFiles::ReadResult SettingsSetFiles::ReadAll(const QString& path, QByt
 
 bool SettingsSetFiles::ReadName(const QString& path, QString* name)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    RegularFile file;
+    if (!file.Open(QFile::encodeName(path).constData(), RegularFile::Access::Read))
         return false;
-    QByteArray line = file.read(kMaxNameLineBytes);
+    QByteArray line(kMaxNameLineBytes, Qt::Uninitialized);
+    const int64_t read = file.ReadAt(0, line.data(), size_t(line.size()));
+    line.truncate(read > 0 ? qsizetype(read) : 0);
     const qsizetype end = line.indexOf('\n');
     if (end >= 0)
         line.truncate(end);

@@ -23,12 +23,15 @@ public:
     // The file of set 1 .. 4.
     static QString PathOf(int set);
 
-    enum class ReadResult { Read, Unreadable, TooLarge };
-    // The whole file; Unreadable when it is missing or cannot be opened.
-    static ReadResult ReadAll(const QString& path, QByteArray* bytes);
+    enum class ReadResult { Read, Unreadable, TooLarge, NotAFile };
+    // The whole file; Unreadable when it is missing or cannot be opened,
+    // NotAFile (with the reason) when it is a FIFO, a device, a directory or
+    // anything else that is no regular file: those are never read, as a FIFO
+    // would hold the program until some other program writes into it.
+    static ReadResult ReadAll(const QString& path, QByteArray* bytes, QString* reason = nullptr);
     // The name of the set in the file's first line "Name:<name>" (line end
-    // removed); false, name unchanged, when the file cannot be read or its
-    // first line is no name line.
+    // removed); false, name unchanged, when the file cannot be read, is no
+    // regular file or its first line is no name line.
     static bool ReadName(const QString& path, QString* name);
     // Replaces the file with bytes in one step (the folder made first when
     // missing); false with the reason when that failed, the old file kept.

@@ -348,8 +348,12 @@ void CWndKRV::LoadSet(int set)
         return;
     const QString path = SettingsSetFiles::PathOf(set);
     QByteArray bytes;
-    switch (SettingsSetFiles::ReadAll(path, &bytes)) {
+    QString reason;
+    switch (SettingsSetFiles::ReadAll(path, &bytes, &reason)) {
     case SettingsSetFiles::ReadResult::Unreadable: return;
+    case SettingsSetFiles::ReadResult::NotAFile:
+        ShowMessageBox(this, reason + QStringLiteral(";\nnothing was loaded."), QString(), MsgIcon::Warning);
+        return;
     case SettingsSetFiles::ReadResult::TooLarge:
         ShowMessageBox(this, QStringLiteral("%1\nis too large to be a settings set; nothing was loaded.").arg(path),
                        QString(), MsgIcon::Warning);

@@ -1,5 +1,6 @@
 #include "acquisition/recorderapi.h"
 #include "platform/messagebox.h"
+#include "support/fifowatchdog.h"
 #include "support/testenvironment.h"
 
 #include <gtest/gtest.h>
@@ -136,6 +137,22 @@ TEST(RecorderApiBinding, MissingLibraryGivesMinusOne)
     const std::string path = TestEnvironment::BinDir() + "/libNoSuchRecorder.so";
     EXPECT_EQ(r.boxes[0].toStdString(), "DLL '" + path + "' not loaded");
     EXPECT_EQ(r.caption, "Error in Init_Velmor4API_DLL");
+    EXPECT_EQ(api.handle, nullptr);
+}
+
+// The loader would block in open() on a FIFO in the library's place.
+TEST(RecorderApiBinding, FifoInPlaceOfTheLibraryIsNotLoadedAndDoesNotBlock)
+{
+    TestEnvironment env;
+    FifoWatchdog fifo(env.Root() + "/libVelmor4API.so");
+    ASSERT_TRUE(fifo.Made());
+    env.SetEnv("KRV_RECORDER_LIB", fifo.Path());
+    MessageBoxRecorder boxes;
+    RecorderApi api;
+    EXPECT_EQ(LoadRecorderApi("Velmor4API.dll", api), -1);
+    fifo.Finish();
+    EXPECT_FALSE(fifo.Tripped()) << "loading blocked on the FIFO";
+    EXPECT_EQ(boxes.Texts(), std::vector<QString>{QString::fromStdString("DLL '" + fifo.Path() + "' not loaded")});
     EXPECT_EQ(api.handle, nullptr);
 }
 

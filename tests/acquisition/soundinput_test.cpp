@@ -97,15 +97,41 @@ TEST_F(SoundInputTest, BusyAlsaDeviceReportsAllocatedThenCannotOpen)
     EXPECT_EQ(input.State(), CSoundInput::Opening);
 }
 
-TEST_F(SoundInputTest, OpenErrorsWithoutTextOfTheirOwnShowOnlyCannotOpen)
+// A wave file that cannot be played: the box after the open error's own
+// text names the file and what is wrong with it.
+TEST_F(SoundInputTest, WaveFileThatCannotBePlayedIsNamedWithItsReason)
 {
-    env.SetEnv("KRV_WAVEIN", "wav:" + env.Root() + "/missing.wav");
-    CSoundInput input;
-    input.SelectDevice(0);
-    EXPECT_EQ(input.Start(), 6);
-    EXPECT_EQ(ProcessedTexts(), (QStringList{" No device driver is present. ", "Cannot Open Sound Input Device!"}));
+    const std::string cut = env.Root() + "/cut.wav";
+    // The header ends two bytes into the 16 of its fmt chunk.
+    const std::string header("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0", 22);
+    std::ofstream(cut, std::ios::binary) << header;
+    const std::string missing = env.Root() + "/missing.wav";
+    struct Case {
+        std::string path;
+        int result;
+        QString openText;
+        std::string reason;
+    } cases[] = {
+        {"/dev/zero", 6, " No device driver is present. ", "/dev/zero is a character device, not a regular file"},
+        {missing, 6, " No device driver is present. ", "cannot open " + missing + ": No such file or directory"},
+        {cut, 32, " Attempted to open with an unsupported waveform-audio format. ", cut + " ends inside its fmt chunk"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        recorder.Clear();
+        env.SetEnv("KRV_WAVEIN", "wav:" + c.path);
+        CSoundInput input;
+        input.SelectDevice(0);
+        EXPECT_EQ(input.Start(), c.result);
+        EXPECT_EQ(ProcessedTexts(),
+                  (QStringList{c.openText, "Cannot Open Sound Input Device!\n" + QString::fromStdString(c.reason)}));
+        EXPECT_EQ(input.State(), CSoundInput::Opening);
+    }
+}
 
-    recorder.Clear();
+TEST_F(SoundInputTest, UnselectedDeviceIsOutOfRange)
+{
+    env.SetEnv("KRV_WAVEIN", "ramp");
     CSoundInput unselected; // device -1 until selected
     EXPECT_EQ(unselected.Start(), 2);
     EXPECT_EQ(ProcessedTexts(), (QStringList{"Cannot determine sound card capabilities !",

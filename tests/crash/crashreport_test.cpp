@@ -1,4 +1,5 @@
 // Crash reports of real child processes that crash on purpose.
+#include "support/fifowatchdog.h"
 #include "support/testenvironment.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +37,9 @@ std::string ReadFile(const fs::path& path)
 }
 
 // Runs the program with one argument in dir, without core dumps unless asked.
-ChildRun RunIn(const fs::path& dir, const std::string& program, const std::string& mode, bool allowCore = false)
+// A limit ends a program still running after that many seconds with SIGALRM.
+ChildRun RunIn(const fs::path& dir, const std::string& program, const std::string& mode, bool allowCore = false,
+               unsigned limitSeconds = 0)
 {
     fs::path out = dir / ".stdout", err = dir / ".stderr";
     pid_t pid = fork();
@@ -47,6 +50,8 @@ ChildRun RunIn(const fs::path& dir, const std::string& program, const std::strin
         if (allowCore)
             core = {RLIM_INFINITY, RLIM_INFINITY};
         setrlimit(RLIMIT_CORE, &core);
+        if (limitSeconds > 0)
+            alarm(limitSeconds); // kept across exec
         int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(o, 1);
@@ -295,6 +300,32 @@ TEST_F(CrashReportTest, MapFileNamesThePlainFrames)
     char tail[128];
     std::snprintf(tail, sizeof tail, " %08lx CrashVictimNullWrite + Offset:10", offset - 0x10);
     EXPECT_NE(lines[stack + 1].find(tail), std::string::npos) << lines[stack + 1];
+}
+
+// A FIFO in the log's place would hold the dying process in open() until
+// some program reads it, a device as the map file would never end the
+// report: the first is not written to, the second not read, and the process
+// dies of its fault all the same.
+TEST_F(CrashReportTest, FifoAsLogOrDeviceAsMapFileNeverStallsTheReport)
+{
+    fs::create_symlink("/dev/zero", Dir() / "Ostrane.trp");
+    ChildRun run = RunIn(Dir(), Victim("krv_crash_victim_nodw"), "null", false, 20);
+    ASSERT_TRUE(WIFSIGNALED(run.status));
+    EXPECT_EQ(WTERMSIG(run.status), SIGSEGV);
+    const std::string report = ReadFile(Log());
+    const std::string stackHead = "Address   Frame     Logical addr  Module\r\n";
+    const std::size_t at = report.find(stackHead);
+    ASSERT_NE(at, std::string::npos) << report;
+    EXPECT_GT(report.size(), at + stackHead.size()) << "the report was cut off before its frames:\n" << report;
+
+    fs::remove(Log());
+    FifoWatchdog fifo(Log().string());
+    ASSERT_TRUE(fifo.Made());
+    run = RunIn(Dir(), Victim(), "null", false, 20);
+    fifo.Finish();
+    EXPECT_FALSE(fifo.Tripped()) << "the report blocked on the FIFO";
+    ASSERT_TRUE(WIFSIGNALED(run.status));
+    EXPECT_EQ(WTERMSIG(run.status), SIGSEGV);
 }
 
 TEST_F(CrashReportTest, ThreadsFaultingTogetherWriteWholeReports)

@@ -74,6 +74,20 @@ TEST(AtomicFile, FailureKeepsTheOldFileAndLeavesNothingBehind)
         QFile::remove(kept);
     }
 
+    // A FIFO, and a link to one, keep their names: some other program may
+    // be about to open them.
+    const QString fifo = folder + QStringLiteral("/fifo.kvs");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    const QString link = folder + QStringLiteral("/link.kvs");
+    ASSERT_TRUE(QFile::link(fifo, link));
+    EXPECT_FALSE(AtomicFile::Write(fifo, "x", &reason));
+    EXPECT_EQ(reason, "It is a FIFO, not a regular file.");
+    EXPECT_FALSE(AtomicFile::Write(link, "x", &reason));
+    EXPECT_EQ(reason, "It is a link to a FIFO, not a regular file.");
+    struct stat info {};
+    ASSERT_EQ(stat(QFile::encodeName(link).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
     // A folder that does not exist.
     EXPECT_FALSE(AtomicFile::Write(folder + QStringLiteral("/missing/set.kvs"), "x", &reason));
     EXPECT_EQ(reason, QString::fromLocal8Bit(std::strerror(ENOENT)));

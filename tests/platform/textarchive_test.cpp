@@ -1,9 +1,11 @@
 #include "platform/textarchive.h"
+#include "support/fifowatchdog.h"
 #include "support/testenvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
+
 
 TEST(TextArchive, FileRoundTripWithCrLfAndCp1252)
 {
@@ -76,4 +78,23 @@ TEST(TextArchive, MissingFileDoesNotOpen)
     EXPECT_FALSE(in.IsOpen());
     QString line;
     EXPECT_FALSE(in.ReadLine(line));
+}
+
+// A FIFO would block the open until some program writes into it, a device
+// would never end: neither is taken, for loading or storing.
+TEST(TextArchive, OnlyRegularFilesOpen)
+{
+    TestEnvironment env;
+    FifoWatchdog watchdog(env.Root() + "/fifo.kvs");
+    ASSERT_TRUE(watchdog.Made());
+    const QString fifo = QString::fromStdString(watchdog.Path());
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
+        for (TextArchive::Mode mode : {TextArchive::Mode::Load, TextArchive::Mode::Store}) {
+            TextArchive archive;
+            EXPECT_FALSE(archive.Open(path, mode)) << path.toStdString();
+            EXPECT_FALSE(archive.IsOpen());
+        }
+    }
+    watchdog.Finish();
+    EXPECT_FALSE(watchdog.Tripped()) << "an open blocked on the FIFO";
 }

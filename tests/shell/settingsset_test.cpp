@@ -17,6 +17,7 @@
 #include "shell/mainmenu.h"
 #include "shell/settingssetfiles.h"
 #include "shell/wndkrv.h"
+#include "support/fifowatchdog.h"
 #include "support/smallfilesystem.h"
 #include "support/testenvironment.h"
 #include "views/graphwnd.h"
@@ -451,6 +452,44 @@ TEST_F(SettingsSetTest, MenuShowsTheNamesOfTheSetFiles)
     window->ReadSetNames();
     EXPECT_EQ(window->SetNames()[0], "Bench A");
     EXPECT_EQ(window->SetNames()[2], QStringLiteral("Pr\u00FCfstand \u00B2"));
+}
+
+// A FIFO in a set's place would hold the window in open() until some
+// program writes into it, each time the menu opens: the menu takes it for no
+// set, loading and saving refuse it with a box that says what it is.
+TEST_F(SettingsSetTest, FifoOrDeviceAsSetFileNeitherBlocksNorLoads)
+{
+    WriteFile(SetPath(1), "Name:Bench A\r\n");
+    auto window = MakeWindow();
+    ChoosePages(*window, 2);
+    FifoWatchdog fifo(SetPath(4).toStdString());
+    ASSERT_TRUE(fifo.Made());
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), SetPath(3)));
+
+    QTest::mouseClick(window->Bar()->Control(CControlBar::IdMenu), Qt::LeftButton);
+    QMenu* menu = window->MainMenu()->Menu();
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(window->MainMenu()->Action(MenuCommand::LoadSet1)->text(), "s1 Bench A");
+    EXPECT_EQ(window->MainMenu()->Action(MenuCommand::LoadSet3)->text(), "s3 ");
+    EXPECT_EQ(window->MainMenu()->Action(MenuCommand::LoadSet4)->text(), "s4 ");
+    menu->close();
+    LoadThroughMenu(*window, 4);
+    LoadThroughMenu(*window, 3);
+    SaveThroughMenu(*window, 4, QStringLiteral("Over the FIFO"));
+    fifo.Finish();
+    EXPECT_FALSE(fifo.Tripped()) << "the window blocked on the FIFO";
+
+    EXPECT_EQ(window->PageCount(), 2);
+    const std::vector<QString> texts = m_boxes.Texts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], SetPath(4) + QStringLiteral(" is a FIFO, not a regular file;\nnothing was loaded."));
+    EXPECT_EQ(texts[1],
+              SetPath(3) + QStringLiteral(" is a link to a character device, not a regular file;\nnothing was loaded."));
+    EXPECT_EQ(texts[2], QStringLiteral("The settings set could not be saved to\n%1\nIt is a FIFO, not a regular file.")
+                            .arg(SetPath(4)));
+    struct stat info {};
+    ASSERT_EQ(stat(QFile::encodeName(SetPath(4)).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode)) << "the FIFO keeps its name";
 }
 
 TEST_F(SettingsSetTest, MissingSetLoadsNothingAndSaysNothing)
