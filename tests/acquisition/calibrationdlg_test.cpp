@@ -138,14 +138,17 @@ TEST(CalibrationWatched, WriterStaysLiveTickRunsAndChannelsResumeContiguous)
     };
     const std::vector<double> scalesBefore = scales();
 
-    // The main window's 10 ms tick.
+    // The main window's 10 ms tick; each tick notes whether the calibration
+    // dialog was running.
     std::vector<qint64> tickTimes;
+    std::vector<bool> tickCalibrating;
     QElapsedTimer clock;
     clock.start();
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tick, &QTimer::timeout, [&] {
         tickTimes.push_back(clock.elapsed());
+        tickCalibrating.push_back(CCalibrationDlg::Running() != nullptr);
         manager.Poll();
     });
     tick.start(10);
@@ -184,18 +187,25 @@ TEST(CalibrationWatched, WriterStaysLiveTickRunsAndChannelsResumeContiguous)
 
     // Each of the three channels settles for a second.
     EXPECT_GE(calibrationEnd - calibrationStart, 3000);
-    // The tick went on through the calibration: no pause as long as the
-    // second that each channel waits (a loaded machine may still hold the
-    // process back for a while).
+    // The tick went on while the calibration dialog ran: no pause as long
+    // as the second that each channel waits (a loaded machine may still hold
+    // the process back for a while). The setup dialog before it is driven
+    // by the test without a loop of its own, so its time does not count.
     qint64 longestPause = 0;
     int ticksDuring = 0;
-    for (size_t i = 1; i < tickTimes.size(); ++i) {
-        if (tickTimes[i] < calibrationStart || tickTimes[i - 1] > calibrationEnd)
+    qint64 firstDuring = -1, lastDuring = -1;
+    for (size_t i = 0; i < tickTimes.size(); ++i) {
+        if (!tickCalibrating[i])
             continue;
         ++ticksDuring;
-        longestPause = std::max(longestPause, tickTimes[i] - tickTimes[i - 1]);
+        if (firstDuring < 0)
+            firstDuring = tickTimes[i];
+        lastDuring = tickTimes[i];
+        if (i > 0 && tickCalibrating[i - 1])
+            longestPause = std::max(longestPause, tickTimes[i] - tickTimes[i - 1]);
     }
-    EXPECT_GT(ticksDuring, (calibrationEnd - calibrationStart) / 10 / 3);
+    EXPECT_GE(lastDuring - firstDuring, 2 * 1000) << "ticks through most of the three settle times";
+    EXPECT_GT(ticksDuring, (lastDuring - firstDuring) / 10 / 3);
     EXPECT_LT(longestPause, 1000);
 
     // The watcher's view: always a live writer, no sample lost.
