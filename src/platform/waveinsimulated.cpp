@@ -17,6 +17,10 @@ constexpr int kRate = 44100;
 std::mutex g_manualMutex;
 std::condition_variable g_manualCv;
 int64_t g_manualBudget = 0;
+// Frames the device threads took from the budget and have not put into a
+// buffer yet: a read hands its frames to the device thread, which copies
+// them after the read returns. Under g_manualMutex.
+int64_t g_manualInFlight = 0;
 
 struct Parsed {
     std::string kind;
@@ -140,15 +144,32 @@ void WaveInSimulated::Advance(int frames)
 int64_t WaveInSimulated::PendingFrames()
 {
     std::lock_guard lock(g_manualMutex);
-    return g_manualBudget;
+    return g_manualBudget + g_manualInFlight;
 }
 
 void WaveInSimulated::Overrun(int16_t* scratch, int maxFrames)
 {
-    if (m_signal == Signal::Manual)
+    if (m_signal == Signal::Manual) {
+        SettleInFlight();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    else
+    } else {
         ReadFrames(scratch, maxFrames);
+    }
+}
+
+void WaveInSimulated::Halt()
+{
+    if (m_signal == Signal::Manual)
+        SettleInFlight();
+}
+
+// The device thread calls into the backend again only after it has copied
+// (or, when stopped meanwhile, dropped) the frames of the previous read.
+void WaveInSimulated::SettleInFlight()
+{
+    std::lock_guard lock(g_manualMutex);
+    g_manualInFlight -= m_inFlight;
+    m_inFlight = 0;
 }
 
 WaveInSimulated::WaveInSimulated(WaveEvent* event, Signal signal, double frequency, double level,
@@ -157,7 +178,12 @@ WaveInSimulated::WaveInSimulated(WaveEvent* event, Signal signal, double frequen
 {
 }
 
-WaveInSimulated::~WaveInSimulated() { Shutdown(); }
+WaveInSimulated::~WaveInSimulated()
+{
+    Shutdown();
+    if (m_signal == Signal::Manual)
+        SettleInFlight();
+}
 
 bool WaveInSimulated::Begin()
 {
@@ -169,10 +195,13 @@ bool WaveInSimulated::Begin()
 int WaveInSimulated::FramesDue(int maxFrames)
 {
     if (m_signal == Signal::Manual) {
+        SettleInFlight();
         std::unique_lock lock(g_manualMutex);
         g_manualCv.wait_for(lock, std::chrono::milliseconds(20), [] { return g_manualBudget > 0; });
         int frames = int(std::min<int64_t>(g_manualBudget, maxFrames));
         g_manualBudget -= frames;
+        g_manualInFlight += frames;
+        m_inFlight = frames;
         return frames;
     }
     auto elapsed = std::chrono::steady_clock::now() - m_begin;

@@ -25,14 +25,14 @@ public:
 
     // Lets the open "manual" devices produce that many frames more. Any thread.
     static void Advance(int frames);
-    // Frames allowed by Advance and not yet taken. Any thread.
+    // Frames allowed by Advance and not yet in a device buffer. Any thread.
     static int64_t PendingFrames();
 
     ~WaveInSimulated() override;
 
 protected:
     bool Begin() override;
-    void Halt() override {}
+    void Halt() override;
     int ReadFrames(int16_t* dest, int maxFrames) override;
     // A "manual" device keeps its frames until a buffer is queued.
     void Overrun(int16_t* scratch, int maxFrames) override;
@@ -43,6 +43,7 @@ private:
                     std::unique_ptr<WavFile> wav);
     static MMRESULT OpenWav(WavFile& wav, const std::string& path, std::string* reason);
     int FramesDue(int maxFrames);
+    void SettleInFlight();
     void Generate(int16_t* dest, int frames);
 
     Signal m_signal;
@@ -53,4 +54,5 @@ private:
     int64_t m_producedSinceBegin = 0;
     std::chrono::steady_clock::time_point m_begin;
     uint64_t m_noiseState = 0x9E3779B97F4A7C15ull;
+    int64_t m_inFlight = 0; // this device's part of the frames in flight
 };

@@ -74,6 +74,13 @@ int main(int argc, char** argv)
         }
         ZQ_WriterStatus status{};
         ZQ_GetWriterStatus(&status);
+        // The writer may have begun a new definition since WriterState():
+        // the generation is odd until that definition is complete.
+        if (status.generation % 2 != 0) {
+            if (seen)
+                ++defining;
+            continue;
+        }
         if (!seen || status.generation != generation) {
             lostBefore += lostNow;
             lostNow = 0;

@@ -3,6 +3,7 @@
 #include "platform/waveinsimulated.h"
 #include "support/alsaconfig.h"
 #include "support/testenvironment.h"
+#include "support/waituntil.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +18,6 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
-
-void Sleep(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 // Collects the hand-over as the manager's tick would, checking that the
 // frames are the simulated ramp (left n, right -n, 16-bit wrap) without gaps.
@@ -43,11 +42,32 @@ struct RampReader {
     }
 };
 
-void WaitForManualFrames()
+// Counts the values the capture thread offers the hand-over, kept or
+// dropped, so that a test can wait until the buffers it let the device fill
+// have been through it.
+class CountingSoundInput : public CSoundInput {
+public:
+    // Stops first, so that the capture thread never calls into a half-destroyed object.
+    ~CountingSoundInput() override { Stop(); }
+    void Append(const int16_t* samples, int count) override
+    {
+        CSoundInput::Append(samples, count);
+        m_offered.fetch_add(count, std::memory_order_acq_rel);
+    }
+    int64_t Offered() const { return m_offered.load(std::memory_order_acquire); }
+
+private:
+    std::atomic<int64_t> m_offered{0};
+};
+
+// Lets the "manual" device produce frames more, starting at a buffer
+// boundary, and waits until every frame is in a device buffer and every
+// buffer they filled has been offered to the hand-over.
+void Feed(CountingSoundInput& input, int frames)
 {
-    for (int i = 0; i < 200 && WaveInSimulated::PendingFrames() > 0; ++i)
-        Sleep(10);
-    Sleep(300); // the capture thread hands the last buffers over
+    const int64_t target = input.Offered() + int64_t(frames / 4096) * 8192;
+    WaveInSimulated::Advance(frames);
+    ASSERT_TRUE(WaitUntil([&] { return WaveInSimulated::PendingFrames() == 0 && input.Offered() >= target; }));
 }
 
 class SoundInputTest : public testing::Test {
@@ -152,16 +172,17 @@ TEST_F(SoundInputTest, SimulatedDeviceDeliversFramesInRealTimeWithoutGaps)
     EXPECT_EQ(input.State(), CSoundInput::Capturing);
     EXPECT_EQ(input.ProductName(), "Simulated ramp");
     RampReader reader;
-    while (Clock::now() - start < std::chrono::milliseconds(1500)) {
-        Sleep(10);
+    // A second of frames arrives however loaded the machine is, and never
+    // sooner than the device's clock allows.
+    EXPECT_TRUE(WaitUntil([&] {
         reader.Take(input);
-    }
+        return reader.frames >= 44100;
+    }));
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     EXPECT_EQ(reader.errors, 0);
     EXPECT_EQ(reader.firstFrame, 0);
-    // Whole buffers of 4096 frames: at most two are in the device.
-    EXPECT_GE(reader.frames, int64_t(44100 * seconds) - 2 * 4096 - 2000);
     EXPECT_LE(reader.frames, int64_t(44100 * seconds) + 1000);
+    // Whole buffers of 4096 frames.
     EXPECT_EQ(reader.frames % 4096, 0);
     input.Stop();
     EXPECT_EQ(input.State(), CSoundInput::Closed);
@@ -173,11 +194,10 @@ TEST_F(SoundInputTest, SimulatedDeviceDeliversFramesInRealTimeWithoutGaps)
 TEST_F(SoundInputTest, FullHandoverDropsFurtherBuffersWhole)
 {
     env.SetEnv("KRV_WAVEIN", "manual");
-    CSoundInput input;
+    CountingSoundInput input;
     input.SelectDevice(0);
     ASSERT_EQ(input.Start(), 0);
-    WaveInSimulated::Advance(15 * 4096);
-    WaitForManualFrames();
+    Feed(input, 15 * 4096);
     // 12 buffers of 8192 values and 1696 of the 13th fit; 14 and 15 are dropped.
     EXPECT_EQ(input.HandoverCount(), CSoundInput::kHandoverValues);
     RampReader reader;
@@ -186,8 +206,7 @@ TEST_F(SoundInputTest, FullHandoverDropsFurtherBuffersWhole)
     EXPECT_EQ(reader.errors, 0);
     EXPECT_EQ(input.HandoverCount(), 0);
 
-    WaveInSimulated::Advance(4096);
-    WaitForManualFrames();
+    Feed(input, 4096);
     std::span<const int16_t> next = input.TakeHandover();
     ASSERT_EQ(next.size(), 8192u);
     EXPECT_EQ(next[0], int16_t(uint16_t(15 * 4096)));
@@ -197,11 +216,10 @@ TEST_F(SoundInputTest, FullHandoverDropsFurtherBuffersWhole)
 TEST_F(SoundInputTest, StopHandsOverWhatTheDeviceReturnsOnceEach)
 {
     env.SetEnv("KRV_WAVEIN", "manual");
-    CSoundInput input;
+    CountingSoundInput input;
     input.SelectDevice(0);
     ASSERT_EQ(input.Start(), 0);
-    WaveInSimulated::Advance(4096 + 1000);
-    WaitForManualFrames();
+    Feed(input, 4096 + 1000);
     EXPECT_EQ(input.HandoverCount(), 8192);
     input.Stop(); // returns buffer 1 holding 1000 frames, then the empty buffer 0
     RampReader reader;
@@ -213,8 +231,7 @@ TEST_F(SoundInputTest, StopHandsOverWhatTheDeviceReturnsOnceEach)
 
     // A new start after the stop captures again from a fresh device.
     ASSERT_EQ(input.Start(), 0);
-    WaveInSimulated::Advance(4096);
-    WaitForManualFrames();
+    Feed(input, 4096);
     EXPECT_EQ(input.TakeHandover().size(), 8192u);
 }
 
@@ -224,7 +241,7 @@ TEST_F(SoundInputTest, StopHandsOverWhatTheDeviceReturnsOnceEach)
 TEST_F(SoundInputTest, EveryStopHandsOverTheFramesTheDeviceHeld)
 {
     env.SetEnv("KRV_WAVEIN", "manual");
-    CSoundInput input;
+    CountingSoundInput input;
     input.SelectDevice(0);
     std::mt19937 random(9);
     for (int cycle = 0; cycle < 20; ++cycle) {
@@ -232,10 +249,7 @@ TEST_F(SoundInputTest, EveryStopHandsOverTheFramesTheDeviceHeld)
         ASSERT_EQ(input.Start(), 0);
         // One whole buffer, handed over while capturing, and part of the next.
         const int frames = 4096 + 1 + int(random() % 4095);
-        WaveInSimulated::Advance(frames);
-        for (int i = 0; i < 500 && (WaveInSimulated::PendingFrames() > 0 || input.HandoverCount() < 8192); ++i)
-            Sleep(10);
-        Sleep(100); // the device copies the last frames it took into the buffer
+        Feed(input, frames);
         input.Stop();
         EXPECT_EQ(input.State(), CSoundInput::Closed);
         RampReader reader;
@@ -254,27 +268,24 @@ TEST_F(SoundInputTest, TwoInstancesKeepTheirOwnWakeUps)
     ASSERT_EQ(first.Start(), 0);
     ASSERT_EQ(second.Start(), 0);
     RampReader a, b;
-    const Clock::time_point start = Clock::now();
-    while (Clock::now() - start < std::chrono::milliseconds(1000)) {
-        Sleep(10);
+    // Were one to take the other's wake-ups, it would stall on a full buffer.
+    EXPECT_TRUE(WaitUntil([&] {
         a.Take(first);
         b.Take(second);
-    }
-    EXPECT_GE(a.frames, 44100 - 3 * 4096);
-    EXPECT_GE(b.frames, 44100 - 3 * 4096);
+        return a.frames >= 44100 && b.frames >= 44100;
+    }));
     EXPECT_EQ(a.errors + b.errors, 0);
 }
 
 TEST_F(SoundInputTest, StartAfterAFailedStartReusesTheWaitingThread)
 {
     env.SetEnv("KRV_WAVEIN", "busy");
-    CSoundInput input;
+    CountingSoundInput input;
     input.SelectDevice(0);
     EXPECT_EQ(input.Start(), 4);
     env.SetEnv("KRV_WAVEIN", "manual");
     ASSERT_EQ(input.Start(), 0);
-    WaveInSimulated::Advance(4096);
-    WaitForManualFrames();
+    Feed(input, 4096);
     RampReader reader;
     reader.Take(input);
     EXPECT_EQ(reader.frames, 4096);
@@ -298,11 +309,12 @@ TEST_F(SoundInputTest, AlsaCaptureThroughTheFilePlugin)
     EXPECT_EQ(names, (QStringList{"Test file input", "Second input"}));
     input.SelectDevice(0);
     ASSERT_EQ(input.Start(), 0);
-    Sleep(400);
     RampReader reader;
     reader.checkedFrames = 3 * 4096; // the file plugin gives silence after the file's end
-    reader.Take(input);
-    EXPECT_GE(reader.frames, 2 * 4096);
+    EXPECT_TRUE(WaitUntil([&] {
+        reader.Take(input);
+        return reader.frames >= 2 * 4096;
+    }));
     EXPECT_EQ(reader.firstFrame, 0);
     EXPECT_EQ(reader.errors, 0) << "frames read " << reader.frames;
     input.Stop();

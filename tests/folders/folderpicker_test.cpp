@@ -1,9 +1,9 @@
 // The folder picker driven offscreen with real key and mouse events.
 #include "pickerfixture.h"
+#include "support/waituntil.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QListView>
 #include <QTimer>
@@ -36,10 +36,7 @@ TEST_F(PickerTest, ListsOnlyFolders)
 {
     auto* list = m_picker->findChild<QListView*>("listView");
     QAbstractItemModel* model = list->model();
-    QElapsedTimer clock;
-    clock.start();
-    while (model->rowCount(list->rootIndex()) < 3 && clock.elapsed() < 5000)
-        QTest::qWait(20);
+    EXPECT_TRUE(WaitUntil([&] { return model->rowCount(list->rootIndex()) >= 3; }));
     QStringList names;
     for (int row = 0; row < model->rowCount(list->rootIndex()); ++row)
         names << model->index(row, 0, list->rootIndex()).data().toString();

@@ -13,6 +13,7 @@
 #include "platform/textarchive.h"
 #include "support/stubmainframe.h"
 #include "support/testenvironment.h"
+#include "support/waituntil.h"
 #include "analysis/octaveanalyser.h"
 #include "views/dmmview.h"
 #include "views/octpanel.h"
@@ -305,7 +306,7 @@ TEST_F(PageTest, SpectrogramSwitchesTheMainBarsAveragesToAuto)
     dialogs.SetDefaultHandler([&notice](QDialog& dialog) {
         notice = ControlAs<QLabel>(&dialog, CAttentionDlg::kTextId)->text();
         // Closes by itself after its second.
-        QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 5000);
+        EXPECT_TRUE(WaitUntil([&dialog] { return !dialog.isVisible(); }));
     });
     auto* bar = new CControlBar(&m_frame, &m_frame.window);
     CSelectorButton& averages = *bar->Selector(CControlBar::IdAverages);

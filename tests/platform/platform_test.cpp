@@ -7,6 +7,7 @@
 #include "platform/profile.h"
 #include "platform/windowtimers.h"
 #include "support/testenvironment.h"
+#include "support/waituntil.h"
 
 #include <QApplication>
 #include <QFile>
@@ -63,7 +64,10 @@ TEST(WindowTimers, MapOwnIdsAndStop)
     receiver.timers.SetTimer(3, 5);
     receiver.timers.SetTimer(8, 5);
     EXPECT_TRUE(receiver.timers.IsRunning(3));
-    QTest::qWait(40);
+    auto fired = [&](int id) {
+        return std::find(receiver.timerIds.begin(), receiver.timerIds.end(), id) != receiver.timerIds.end();
+    };
+    EXPECT_TRUE(WaitUntil([&] { return fired(3) && fired(8); }));
     receiver.timers.KillTimer(3);
     receiver.timers.KillTimer(8);
     EXPECT_FALSE(receiver.timers.IsRunning(3));
@@ -71,7 +75,7 @@ TEST(WindowTimers, MapOwnIdsAndStop)
     for (int id : receiver.timerIds)
         EXPECT_TRUE(id == 3 || id == 8);
     size_t count = receiver.timerIds.size();
-    QTest::qWait(30);
+    QTest::qWait(30); // several periods: a stopped timer stays silent however long
     EXPECT_EQ(receiver.timerIds.size(), count);
 }
 

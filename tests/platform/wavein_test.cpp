@@ -4,6 +4,7 @@
 #include "platform/waveinalsa.h"
 #include "platform/waveinsimulated.h"
 #include "support/testenvironment.h"
+#include "support/waituntil.h"
 
 #include <gtest/gtest.h>
 
@@ -193,9 +194,7 @@ TEST_F(WaveInTest, HeadersFollowThePrepareQueueDoneCycle)
 
     // Let the device take the 100 frames into buffer 1, then stop: the
     // buffer being filled comes back done with what it holds.
-    for (int i = 0; i < 300 && WaveInSimulated::PendingFrames() > 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(WaitUntil([] { return WaveInSimulated::PendingFrames() == 0; }));
     EXPECT_FALSE(capture.headers[1].dwFlags.load() & WHDR_DONE);
     ASSERT_EQ(waveInStop(capture.device), MMSYSERR_NOERROR);
     EXPECT_EQ(capture.headers[1].dwFlags.load(), WHDR_PREPARED | WHDR_DONE);

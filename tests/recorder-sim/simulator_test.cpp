@@ -1,6 +1,7 @@
 #include "acquisition/recorderapi.h"
 #include "platform/messagebox.h"
 #include "support/testenvironment.h"
+#include "support/waituntil.h"
 
 #include <gtest/gtest.h>
 
@@ -84,8 +85,10 @@ TEST_F(SimulatorTest, SampleCountFollowsRealTime)
     int64_t count = -1;
     m_api.VelGetBufferState64(&count);
     EXPECT_EQ(count, 0); // not sampling
-    m_api.VelStartSampling();
+    // The clock starts before the sampling and the pause follows it: the
+    // count lies between the two however the threads are scheduled.
     const auto start = std::chrono::steady_clock::now();
+    m_api.VelStartSampling();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     m_api.VelGetBufferState64(&count);
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -159,13 +162,15 @@ TEST_F(SimulatorTest, TachoLineOnPulseInput)
 
 TEST_F(SimulatorTest, CalibrationStaysActiveForAWhile)
 {
+    m_env.SetEnv("VELMOR_SIM_CALIBRATION_MS", "1000");
     Init("Halvek");
     EXPECT_EQ(m_api.VelCalibrationActive(0, 3, 0), 0);
+    const auto start = std::chrono::steady_clock::now();
     m_api.VelCalibrate(0, 3, 0);
     EXPECT_EQ(m_api.VelCalibrationActive(0, 3, 0), 1);
     EXPECT_EQ(m_api.VelCalibrationActive(0, 4, 0), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    EXPECT_EQ(m_api.VelCalibrationActive(0, 3, 0), 0);
+    ASSERT_TRUE(WaitUntil([this] { return m_api.VelCalibrationActive(0, 3, 0) == 0; }));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
 }
 
 } // namespace

@@ -25,10 +25,10 @@
 #include "shell/krvapp.h"
 #include "shell/wndkrv.h"
 #include "support/testenvironment.h"
+#include "support/waituntil.h"
 #include "zq.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QDialog>
 #include <QFile>
 #include <QDirIterator>
@@ -304,11 +304,7 @@ TEST_F(MainWindowTest, AutoSetupWhileAnotherProgramWritesTheServiceNamesItAndBro
     QProcess generator;
     generator.start(QString::fromStdString(TestEnvironment::BinDir() + "/zq-gen"), {"-n", "3", "-q"});
     ASSERT_TRUE(generator.waitForStarted());
-    QElapsedTimer timer;
-    timer.start();
-    while (ZQ_GetNrOfChan() != 3 && timer.elapsed() < 10000)
-        QTest::qWait(10);
-    ASSERT_EQ(ZQ_GetNrOfChan(), 3);
+    ASSERT_TRUE(WaitUntil([] { return ZQ_GetNrOfChan() == 3; }));
 
     CompanionCounter listener;
     listener.show();
@@ -372,8 +368,7 @@ TEST_F(MainWindowTest, TheTimerDrivesTheTick)
 {
     auto window = MakeWindow();
     int before = Ctx().tickCounter;
-    QTest::qWait(120);
-    EXPECT_GT(Ctx().tickCounter, before + 3);
+    EXPECT_TRUE(WaitUntil([&] { return Ctx().tickCounter > before + 3; }));
 }
 
 TEST_F(MainWindowTest, DataDirectoryIsMadeOrReported)
@@ -473,7 +468,7 @@ TEST_F(MainWindowTest, RecStartsAndStopsARecordingOfTheDefinedChannels)
     EXPECT_TRUE(rec->State());
     const QString path = window->Hardware().RecordFile().FilePath();
     EXPECT_TRUE(path.startsWith(Ctx().dataDirectory + "/"));
-    QTest::qWait(100);
+    EXPECT_TRUE(WaitUntil([&] { return window->Hardware().RecordFile().Frames() > 0; }));
     QTest::mouseClick(rec, Qt::LeftButton);
     EXPECT_EQ(window->Record().recording, 0);
     EXPECT_FALSE(rec->State());
@@ -577,11 +572,7 @@ TEST_F(MainWindowTest, SetupStopsTheTriggeredRecordingsToo)
     };
     QTest::mouseClick(window->Bar()->Control(CControlBar::IdRec), Qt::LeftButton);
     ASSERT_EQ(window->Record().recording, 1);
-    QElapsedTimer clock;
-    clock.start();
-    while (triggerFiles() < 2 && clock.elapsed() < 10000)
-        QTest::qWait(20);
-    ASSERT_GE(triggerFiles(), 2) << "no triggered captures saved while recording";
+    ASSERT_TRUE(WaitUntil([&] { return triggerFiles() >= 2; })) << "no triggered captures saved while recording";
 
     QTest::mouseClick(window->Bar()->Control(CControlBar::IdSetup), Qt::LeftButton);
     EXPECT_EQ(window->Record().recording, 0);
@@ -590,10 +581,7 @@ TEST_F(MainWindowTest, SetupStopsTheTriggeredRecordingsToo)
     const int saved = triggerFiles();
     // Several more records: the sound input runs on after the setup.
     const int before = window->records;
-    clock.restart();
-    while (window->records < before + 4 && clock.elapsed() < 10000)
-        QTest::qWait(20);
-    EXPECT_GE(window->records, before + 4);
+    EXPECT_TRUE(WaitUntil([&] { return window->records >= before + 4; }));
     EXPECT_EQ(triggerFiles(), saved);
 }
 

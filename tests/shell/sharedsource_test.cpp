@@ -8,11 +8,10 @@
 #include "context/appcontext.h"
 #include "shell/wndkrv.h"
 #include "support/testenvironment.h"
+#include "support/waituntil.h"
 #include "zq.h"
 
-#include <QElapsedTimer>
 #include <QProcess>
-#include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -29,11 +28,7 @@ protected:
         m_generator.setArguments({"-n", "4", "-r", "5000", "--prefix", "Other", "-q"});
         m_generator.start();
         ASSERT_TRUE(m_generator.waitForStarted());
-        QElapsedTimer timer;
-        timer.start();
-        while (ZQ_GetNrOfChan() != 4 && timer.elapsed() < 10000)
-            QTest::qWait(20);
-        ASSERT_EQ(ZQ_GetNrOfChan(), 4);
+        ASSERT_TRUE(WaitUntil([] { return ZQ_GetNrOfChan() == 4; }));
     }
 
     void TearDown() override
@@ -82,20 +77,30 @@ TEST_F(SharedSourceTest, ChannelsOfTheOtherProgramAreShownAndLeftAlone)
     // The readers keep receiving the other program's samples.
     window->close();
     ZQ_FreezeBuffers(2);
-    QTest::qWait(100);
-    ZQ_FreezeBuffers(2);
-    EXPECT_GT(ZQ_CheckChan(2, 0), 0);
+    EXPECT_TRUE(WaitUntil([] {
+        ZQ_FreezeBuffers(2);
+        return ZQ_CheckChan(2, 0) > 0;
+    }));
 }
 
 } // namespace
 
 namespace {
 
-// Samples client holds after waiting ms, with or without a reset just before the freeze.
-int PendingAfter(int client, int ms, const std::function<void()>& beforeFreeze)
+// Samples of channel 0 the other program has written.
+long long Written()
+{
+    ZQ_ChanStatus status{};
+    return ZQ_GetChanStatus(0, &status) == ZQ_OK ? status.written : 0;
+}
+
+// Samples client holds at a freeze once more than 1500 were written since
+// the previous one, with or without a reset just before the freeze.
+int PendingAfter(int client, const std::function<void()>& beforeFreeze)
 {
     ZQ_FreezeBuffers(client);
-    QTest::qWait(ms);
+    const long long start = Written();
+    EXPECT_TRUE(WaitUntil([&] { return Written() - start > 1500; }));
     beforeFreeze();
     ZQ_FreezeBuffers(client);
     return ZQ_CheckChan(client, 0);
@@ -106,20 +111,19 @@ TEST_F(SharedSourceTest, RunAfterStopAndSingleShotDropUnreadSamples)
     auto window = std::make_unique<CWndKRV>();
     window->Create();
     window->close(); // no ticks: they would freeze the clients themselves
-    const int waitMs = 300; // about 1500 samples at 5 kHz
 
     window->RunStop(); // stopped
-    EXPECT_GT(PendingAfter(2, waitMs, [] {}), 500);
+    EXPECT_GT(PendingAfter(2, [] {}), 500);
     for (int client : {2, 3, 1}) {
         window->RunStop(); // stopped -> running resets 2, 3 and 1
         window->RunStop(); // and back to stopped for the next client
-        EXPECT_LT(PendingAfter(client, waitMs, [&] { window->RunStop(); }), 500) << client;
+        EXPECT_LT(PendingAfter(client, [&] { window->RunStop(); }), 500) << client;
         window->RunStop();
     }
 
     // Single shot resets the time views' client only.
-    EXPECT_LT(PendingAfter(2, waitMs, [&] { window->SingleShot(); }), 500);
-    EXPECT_GT(PendingAfter(3, waitMs, [&] { window->SingleShot(); }), 500);
+    EXPECT_LT(PendingAfter(2, [&] { window->SingleShot(); }), 500);
+    EXPECT_GT(PendingAfter(3, [&] { window->SingleShot(); }), 500);
 }
 
 } // namespace

@@ -3,13 +3,12 @@
 // written, and the channel buffer service is released.
 #include "platform/profile.h"
 #include "support/testenvironment.h"
+#include "support/waituntil.h"
 #include "zq.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTest>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -32,11 +31,14 @@ protected:
     // Waits until KRV has defined the two sound card channels.
     static bool WaitForSoundChannels()
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (ZQ_GetNrOfChan() != 2 && timer.elapsed() < 20000)
-            QTest::qWait(20);
-        return ZQ_GetNrOfChan() == 2;
+        return WaitUntil([] { return ZQ_GetNrOfChan() == 2; });
+    }
+
+    // Samples of channel 0 that KRV has written into the service.
+    static long long SamplesWritten()
+    {
+        ZQ_ChanStatus status{};
+        return ZQ_GetChanStatus(0, &status) == ZQ_OK ? status.written : 0;
     }
 
     static void Stop(QProcess& krv, int signalNumber)
@@ -118,7 +120,9 @@ TEST_F(TerminationTest, SigtermClosesARecordingWithItsHeader)
     ASSERT_TRUE(line.startsWith("recording ")) << line.toStdString();
     const QString path = line.mid(10);
     EXPECT_TRUE(path.startsWith(QString::fromStdString(m_env.Root())));
-    QTest::qWait(700); // about 30000 frames
+    // Every frame written into the service from now on is recorded too.
+    const long long writtenAtStart = SamplesWritten();
+    ASSERT_TRUE(WaitUntil([&] { return SamplesWritten() - writtenAtStart > 3 * 4096; }));
     Stop(krv, SIGTERM);
     ExpectServiceReleased();
 

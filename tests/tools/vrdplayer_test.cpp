@@ -3,6 +3,7 @@
 // takes it out as KRV's views do (freeze, length of channel 0, every channel).
 #include "acquisition/recordfile.h"
 #include "support/testenvironment.h"
+#include "support/waituntil.h"
 #include "vrdprogram.h"
 #include "zq.h"
 
@@ -265,7 +266,10 @@ TEST_F(VrdPlayerTest, SigtermStopsALoopAndReleasesTheService)
     while (ZQ_GetNrOfChan() == 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(5ms);
     ASSERT_EQ(ZQ_GetNrOfChan(), kChannels) << Stderr();
-    std::this_thread::sleep_for(300ms); // past the end at least once
+    EXPECT_TRUE(WaitUntil([] { // past the end at least once
+        ZQ_ChanStatus status{};
+        return ZQ_GetChanStatus(0, &status) == ZQ_OK && status.written > kRate / 4;
+    }));
     ASSERT_EQ(ZQ_GetNrOfChan(), kChannels) << "the loop ended";
     kill(m_play, SIGTERM);
     EXPECT_EQ(WaitPlay(), 0) << Stderr();

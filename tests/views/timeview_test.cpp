@@ -12,6 +12,7 @@
 #include "platform/appmessage.h"
 #include "platform/messagebox.h"
 #include "support/testenvironment.h"
+#include "support/waituntil.h"
 #include "views/paneldlg.h"
 #include "views/timepanel.h"
 #include "widgets/cursorwnd.h"
@@ -455,11 +456,7 @@ protected:
         writer.setArguments(arguments);
         writer.start();
         ASSERT_TRUE(writer.waitForStarted());
-        QElapsedTimer timer;
-        timer.start();
-        while (ZQ_GetNrOfChan() != channels && timer.elapsed() < 20000)
-            QTest::qWait(20);
-        ASSERT_EQ(ZQ_GetNrOfChan(), channels);
+        ASSERT_TRUE(WaitUntil([channels] { return ZQ_GetNrOfChan() == channels; }));
     }
     // Ticks every 10 ms until count records or the timeout.
     void Run(int count, int timeoutMs)

@@ -1,9 +1,8 @@
 #include "writerprocess.h"
 
 #include "support/testenvironment.h"
+#include "support/waituntil.h"
 #include "zq.h"
-
-#include <QThread>
 
 WriterProcess::WriterProcess(int channels, double rate, const QString& unit)
 {
@@ -15,9 +14,7 @@ WriterProcess::WriterProcess(int channels, double rate, const QString& unit)
     if (m_process.readLine().trimmed() != "ready")
         return;
     // The definition is in the service once the writer says so; take it up.
-    for (int i = 0; i < 1000 && ZQ_GetNrOfChan() != channels; ++i)
-        QThread::msleep(2);
-    m_ready = ZQ_GetNrOfChan() == channels;
+    m_ready = WaitUntil([channels] { return ZQ_GetNrOfChan() == channels; });
 }
 
 WriterProcess::~WriterProcess()

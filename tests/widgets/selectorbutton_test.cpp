@@ -7,6 +7,7 @@
 #include "widgets/numericdrum.h"
 #include "widgets/scalecolor.h"
 #include "widgets/selectorbutton.h"
+#include "support/waituntil.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -332,8 +333,7 @@ TEST_F(SelectorTest, TimersKeepRunningWhileTheDrumIsOpen)
     tick.start(10);
     WidgetTest::WithDrum([&] { QTest::mouseClick(m_selector, Qt::LeftButton); },
                          [&](CNumericDrum* d) {
-                             QTest::qWait(60);
-                             EXPECT_GT(ticks, 1);
+                             EXPECT_TRUE(WaitUntil([&] { return ticks > 1; }));
                              EXPECT_TRUE(d->isVisible());
                              d->Accept();
                          });
