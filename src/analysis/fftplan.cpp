@@ -71,8 +71,9 @@ template <class V>
         float* i = im + base;
         for (int j = 0; j < L; j += W) {
             const V w1r = Load<V>(twr + L + j), w1i = Load<V>(twi + L + j);
+            // The stage-2L twiddle of j + L is −i times that of j.
             const V w2r = Load<V>(twr + 2 * L + j), w2i = Load<V>(twi + 2 * L + j);
-            const V w3r = Load<V>(twr + 3 * L + j), w3i = Load<V>(twi + 3 * L + j);
+            const V w3r = w2i, w3i = -w2r;
             const V a0r = Load<V>(r + j), a0i = Load<V>(i + j);
             V tr, ti;
             Multiply(Load<V>(r + L + j), Load<V>(i + L + j), w1r, w1i, tr, ti);
