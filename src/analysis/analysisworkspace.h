@@ -28,9 +28,9 @@ public:
     float* Scratch(int index) { return m_scratch[index].data(); }
     SegmentAverager& Averager() { return m_averager; }
 
-    // WindowedFft with the prepared window of N samples into slot `slot`: the
-    // result of copying them into its real part and clearing its imaginary
-    // part first, without that copy. `samples` may be Re(slot).
+    // WindowedFft of N real samples with the prepared window into bins
+    // 0 … N/2 of slot `slot` (the measurements use bins below N/2).
+    // `samples` may be Re(slot).
     void TransformSegment(int slot, const float* samples, bool scale);
 
 private:

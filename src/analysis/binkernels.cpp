@@ -261,22 +261,16 @@ constexpr int kLanes = 16;
     return energy;
 }
 
-[[gnu::always_inline]] inline void MultiplyConjugateBody(float* __restrict ar, float* __restrict ai,
-                                                         const float* __restrict br, const float* __restrict bi,
-                                                         int n)
+[[gnu::always_inline]] inline void CorrelationProductsBody(float* __restrict ar, float* __restrict ai,
+                                                           const float* __restrict br,
+                                                           const float* __restrict bi, int n, double factor)
 {
     for (int k = 0; k < n; ++k) {
         const double a = ar[k], b = ai[k], c = br[k], d = bi[k];
-        ar[k] = static_cast<float>(a * c + b * d);
-        ai[k] = static_cast<float>(b * c - a * d);
+        const double f = (k & 1) ? -factor : factor;
+        ar[k] = static_cast<float>((a * c + b * d) * f);
+        ai[k] = static_cast<float>((a * d - b * c) * f);
     }
-}
-
-[[gnu::always_inline]] inline void ScaleValuesBody(const float* __restrict in, int n, float factor,
-                                                   float* __restrict out)
-{
-    for (int k = 0; k < n; ++k)
-        out[k] = in[k] * factor;
 }
 
 // One function per target for each body; the public functions choose.
@@ -329,9 +323,9 @@ KRV_BIN_KERNEL(void, AddPolarProducts,
 
 KRV_BIN_KERNEL(float, LargestValue, (const float* values, int n), (values, n))
 KRV_BIN_KERNEL(double, SubtractMean, (const float* in, int n, float* out), (in, n, out))
-KRV_BIN_KERNEL(void, MultiplyConjugate, (float* ar, float* ai, const float* br, const float* bi, int n),
-               (ar, ai, br, bi, n))
-KRV_BIN_KERNEL(void, ScaleValues, (const float* in, int n, float factor, float* out), (in, n, factor, out))
+KRV_BIN_KERNEL(void, CorrelationProducts,
+               (float* ar, float* ai, const float* br, const float* bi, int n, double factor),
+               (ar, ai, br, bi, n, factor))
 
 #undef KRV_BIN_KERNEL
 
@@ -394,9 +388,7 @@ float LargestValue(const float* values, int n) { return LargestValueDispatch(val
 
 double SubtractMean(const float* in, int n, float* out) { return n > 0 ? SubtractMeanDispatch(in, n, out) : 0.0; }
 
-void MultiplyConjugate(float* ar, float* ai, const float* br, const float* bi, int n)
+void CorrelationProducts(float* ar, float* ai, const float* br, const float* bi, int n, double factor)
 {
-    MultiplyConjugateDispatch(ar, ai, br, bi, n);
+    CorrelationProductsDispatch(ar, ai, br, bi, n, factor);
 }
-
-void ScaleValues(const float* in, int n, float factor, float* out) { ScaleValuesDispatch(in, n, factor, out); }

@@ -66,8 +66,8 @@ float LargestValue(const float* values, int n);
 // in double. out may be in.
 double SubtractMean(const float* in, int n, float* out);
 
-// (ar + i·ai) ← (ar + i·ai)·conj(br + i·bi), products in double.
-void MultiplyConjugate(float* ar, float* ai, const float* br, const float* bi, int n);
-
-// out[k] = in[k]·factor.
-void ScaleValues(const float* in, int n, float factor, float* out);
+// (ar + i·ai) ← factor·(−1)^k·conj(ar + i·ai)·(br + i·bi), products in
+// double: the cross spectrum whose inverse transform is the correlation
+// Σ_t a(t)·b(t + m), scaled and, by the alternating sign, rotated by half
+// the transform length.
+void CorrelationProducts(float* ar, float* ai, const float* br, const float* bi, int n, double factor);

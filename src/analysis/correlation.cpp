@@ -24,19 +24,19 @@ bool Correlate(AnalysisWorkspace& work, const float* x, const float* y, float* o
         return true;
     }
 
+    // Q[k] = conj(A[k])·B[k] for the bins 0 … N/2 of the two real spectra;
+    // its inverse at m is N·Σ_t a(t)·b(t + m). Bin 0 is cleared (the means
+    // are gone already; this drops their rounding). The factor h and the
+    // sign (−1)^k, which moves lag 0 from index 0 to N/2, go into Q, so that
+    // the inverse writes the output as it is shown.
     const FftPlan& plan = work.Plan();
     plan.TransformReal(ar, ar, ai, nullptr, 1.0f);
     plan.TransformReal(br, br, bi, nullptr, 1.0f);
-    MultiplyConjugate(ar, ai, br, bi, n);
+    const int bins = n / 2 + 1;
+    CorrelationProducts(ar, ai, br, bi, bins, 1.0 / (n * energy));
     ar[0] = 0.0f;
     ai[0] = 0.0f;
-    plan.Transform(ar, ai);
-
-    // Lag 0 moves to the middle: out[i] = h·result[(i + n − n/2) mod n].
-    const float h = static_cast<float>(1.0 / (n * energy));
-    const int half = n / 2;
-    ScaleValues(ar + half, n - half, h, out);
-    ScaleValues(ar, half, h, out + (n - half));
+    plan.TransformRealInverse(ar, ai, out);
     return true;
 }
 

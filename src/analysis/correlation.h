@@ -14,8 +14,9 @@
 // τ = i − N/2 (lag 0 at out[N/2], lag step dt) is Σ_t a(t)·b(t + τ), indices
 // modulo N; with `normalise` it is divided by √(Σa²·Σb²), giving correlation
 // coefficients in [−1, 1]. A normalised segment of zero energy (a constant)
-// gives 0 everywhere. Uses three transforms; allocates only when the
-// workspace's length changes. Returns false for an invalid N.
+// gives 0 everywhere. Uses three real-input transforms of N points (two
+// forward, one inverse); allocates only when the workspace's length changes.
+// out must not overlap the workspace. Returns false for an invalid N.
 bool Correlate(AnalysisWorkspace& work, const float* x, const float* y, float* out, int n, bool normalise);
 
 // The same with work memory of its own (allocates per call).

@@ -1,5 +1,6 @@
 #pragma once
-// Tables for the in-place complex FFT of one length, made once per length.
+// Tables for the FFT of one length, complex or of real input, made once per
+// length.
 
 #include "analysis/simdkernel.h"
 
@@ -48,24 +49,46 @@ public:
     void TransformWeighted(float* re, float* im, const float* window, float scale) const;
 
     // The transform of the real signal x[i]·w[i]·scale (window null:
-    // x[i]·scale) into re and im, read from x in the first pass over the
-    // data: no copy of the input and no clearing of im beforehand. x may be
-    // re itself; otherwise it must not overlap re or im. Any thread.
+    // x[i]·scale): bins 0 … N/2 into re[0 … N/2] and im[0 … N/2]; the other
+    // bins are their mirror, X[N − k] = conj X[k], and are not written. It
+    // runs as the complex transform of N/2 points on the pairs
+    // x[2i] + i·x[2i+1] (weighted as they are read, no copy of the input),
+    // followed by the split pass that separates the spectra of the even and
+    // the odd samples. im[0] and im[N/2] are 0. Both arrays hold N floats:
+    // im[N/2+1 …] serves as work memory, and re[N/2+1 …] is left as it was.
+    // x may be re itself; otherwise it must not overlap re or im. Any thread.
     void TransformReal(const float* x, float* re, float* im, const float* window, float scale) const;
 
+    // The unnormalised inverse of a real signal's spectrum:
+    // x[t] = Σ_{k=0}^{N−1} X[k]·e^(+2πi·kt/N), t = 0 … N−1, from bins
+    // 0 … N/2 in re and im and X[N − k] = conj X[k] (so a round trip with
+    // TransformReal multiplies by N). re and im are used as work memory and
+    // left undefined; x must not overlap them. Any thread.
+    void TransformRealInverse(float* re, float* im, float* x) const;
+
 private:
-    void Run(float* re, float* im, const float* window, float scale, bool weighted, const float* source) const;
+    // The bit-reversal permutation of one length: index pairs (i, j), i < j,
+    // swapped for the short transforms; the long ones permute in tiles of
+    // 16 × 16 with the reversal of the middle index bits and of four bits.
+    struct Permutation {
+        std::vector<std::uint32_t> swaps;
+        std::vector<std::uint32_t> middleReverse;
+        void Prepare(int n, int log2n);
+    };
+
+    void RunComplex(float* re, float* im, const float* window, float scale, bool weighted) const;
 
     int m_n = 0;
     int m_log2 = 0;
     Kernel m_kernel = Kernel::Best;
-    // Index pairs (i, j), i < j, swapped by the bit-reversal permutation of
-    // the short transforms; the long ones permute in tiles of 16 × 16 with
-    // the reversal of the middle index bits and of four bits.
-    std::vector<std::uint32_t> m_swaps;
-    std::vector<std::uint32_t> m_middleReverse;
+    Permutation m_full;   // of N, for the complex transform
+    Permutation m_half;   // of N/2, for the real transforms
     std::array<std::uint8_t, 16> m_tileReverse{};
-    // Twiddles of the stage with half-size L at [L … 2L−1], entry L + (m − 1).
+    // Twiddles of the stage with half-size L at [L … 2L−1], entry L + (m − 1);
+    // the transform of N/2 points uses the first half.
     std::vector<float> m_twiddleRe;
     std::vector<float> m_twiddleIm;
+    // ½·e^(−2πi·k/N), k = 0 … N/4, of the split pass of the real transforms.
+    std::vector<float> m_splitRe;
+    std::vector<float> m_splitIm;
 };

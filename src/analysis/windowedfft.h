@@ -16,8 +16,10 @@
 void WindowedFft(const FftPlan& plan, const WindowTable& window, float* re, float* im, bool scale);
 
 // The same for N real samples read from `samples` (not changed; it may be re
-// itself): the result as if they were copied into re and im cleared, without
-// that copy. Does not allocate; any thread.
+// itself), by the real-input transform: bins 0 … N/2 of the result of
+// copying them into re and clearing im, within float rounding, without that
+// copy. Bins above N/2 (their mirror) are not written. Does not allocate;
+// any thread.
 void WindowedFft(const FftPlan& plan, const WindowTable& window, const float* samples, float* re, float* im,
                  bool scale);
 

@@ -608,6 +608,54 @@ TEST(CorrelationTest, AutoCrossConstantAndSilent)
     }
 }
 
+TEST(CorrelationTest, EveryLengthAgainstTheDirectSum)
+{
+    // Σ_t a(t)·b(t + τ) of the mean-free segments, summed directly in double,
+    // at lag τ = i − N/2; normalised by √(Σa²·Σb²). y is x delayed by d
+    // plus independent noise, so that the peak sits at N/2 + d but is below 1.
+    AnalysisWorkspace work;
+    for (int log2n = 1; log2n <= 16; ++log2n) {
+        const int n = 1 << log2n;
+        const int d = n / 3;
+        const std::vector<float> x = Noise(n, 20 + log2n), e = Noise(n, 40 + log2n);
+        std::vector<float> y(n);
+        for (int i = 0; i < n; ++i)
+            y[i] = x[((i - d) % n + n) % n] + 0.5f * e[i];
+        std::vector<double> a(x.begin(), x.end()), b(y.begin(), y.end());
+        for (auto* v : {&a, &b}) {
+            double mean = 0;
+            for (double s : *v)
+                mean += s;
+            for (double& s : *v)
+                s -= mean / n;
+        }
+        double ea = 0, eb = 0;
+        for (int t = 0; t < n; ++t)
+            ea += a[t] * a[t], eb += b[t] * b[t];
+        for (const bool normalise : {false, true}) {
+            std::vector<float> out(n + 1, 777.0f);
+            ASSERT_TRUE(Correlate(work, x.data(), y.data(), out.data(), n, normalise));
+            EXPECT_EQ(out[n], 777.0f);
+            const double h = normalise ? 1.0 / std::sqrt(ea * eb) : 1.0;
+            const double tolerance = 2e-6 * log2n * std::sqrt(ea * eb) * h;
+            std::vector<int> indices{n / 2 + d};
+            for (int i = 0; i < n; i += std::max(1, n / 64))
+                indices.push_back(i);
+            for (const int i : indices) {
+                const int lag = i - n / 2;
+                double sum = 0;
+                for (int t = 0; t < n; ++t)
+                    sum += a[t] * b[((t + lag) % n + n) % n];
+                ASSERT_NEAR(out[i], sum * h, tolerance) << "N = " << n << ", i = " << i;
+            }
+            if (n >= 16) {
+                const auto peak = std::max_element(out.begin(), out.begin() + n) - out.begin();
+                EXPECT_EQ(peak, n / 2 + d) << "N = " << n;
+            }
+        }
+    }
+}
+
 TEST(SpectrogramTest, RowsPerSegment)
 {
     const int n = 256;
