@@ -126,7 +126,7 @@ void Mapping::Close()
 
 std::string SizeText(size_t bytes)
 {
-    if (bytes < (size_t(1) << 20))
+    if (bytes < (size_t(10) << 20))
         return std::to_string((bytes + 1023) >> 10) + " KiB";
     return std::to_string((bytes + (size_t(1) << 20) - 1) >> 20) + " MiB";
 }

@@ -235,7 +235,8 @@ int Writer::CompleteDefinition()
     // Reserve the ring memory now: a full /dev/shm gives an error here
     // instead of SIGBUS on a later write.
     if (!m_map.Reserve(kPoolOffset + total * sizeof(float))) {
-        DebugLine("zq: the rings of " + std::to_string(n) + " channels do not fit: " + m_map.Error());
+        DebugLine("zq: the rings of " + std::to_string(n) + (n == 1 ? " channel" : " channels") +
+                  " do not fit: " + m_map.Error());
         return ZQ_E_SEGMENT;
     }
     h = H(); // the mapping may have moved
