@@ -34,7 +34,7 @@ int Cleaner::Run()
     while (const dirent* entry = ::readdir(folder)) {
         const std::string file = entry->d_name;
         struct stat st {};
-        if (file == "." || file == ".." ||
+        if (file == "." || file == ".." || file.compare(0, m_prefix.size(), m_prefix) != 0 ||
             ::fstatat(::dirfd(folder), file.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
             st.st_uid != self)
             continue;

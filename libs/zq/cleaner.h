@@ -6,6 +6,7 @@
 // layout.h), never by pids alone.
 
 #include <string>
+#include <utility>
 
 namespace zq {
 
@@ -13,7 +14,11 @@ class Cleaner {
 public:
     using Report = void (*)(const char* path, const char* what, void* user);
 
-    Cleaner(Report report, void* user) : m_report(report), m_user(user) {}
+    // Only objects whose name (without the leading '/') begins with prefix.
+    Cleaner(std::string prefix, Report report, void* user)
+        : m_prefix(std::move(prefix)), m_report(report), m_user(user)
+    {
+    }
 
     // Objects removed, or -1 when /dev/shm cannot be listed.
     int Run();
@@ -22,6 +27,7 @@ private:
     bool RemoveDeadSegment(const std::string& name);
     void Removed(const std::string& name, const std::string& what);
 
+    std::string m_prefix;
     Report m_report;
     void* m_user;
 };

@@ -138,9 +138,9 @@ int ZQ_GetReaderStatus(int slot, ZQ_ReaderStatus* status)
     return 1;
 }
 
-int ZQ_CleanStale(ZQ_CleanReport report, void* user)
+int ZQ_CleanStale(const char* prefix, ZQ_CleanReport report, void* user)
 {
-    const int removed = zq::Cleaner(report, user).Run();
+    const int removed = zq::Cleaner(prefix ? prefix : "", report, user).Run();
     return removed < 0 ? ZQ_E_SEGMENT : removed;
 }
 

@@ -181,14 +181,15 @@ int ZQ_GetChanStatus(int index, ZQ_ChanStatus* status);
 int ZQ_GetReaderStatus(int slot, ZQ_ReaderStatus* status);
 
 /* Removes from /dev/shm what this library left there that nothing uses, in
- * every namespace of the calling user: the channel segments of writers that
+ * every namespace of the calling user whose name begins with prefix (all of
+ * them for null or ""; prefix without the leading '/'): the channel segments of writers that
  * died (not yet taken over by a next writer) and reader tables that no
  * process has open. Objects are recognised by name, length and the
  * library's magic number; nothing else is touched. Calls report (when not
  * null) with the path of each object removed and what it was. Returns the
  * number removed, ZQ_E_SEGMENT when /dev/shm cannot be listed. */
 typedef void (*ZQ_CleanReport)(const char* path, const char* what, void* user);
-int ZQ_CleanStale(ZQ_CleanReport report, void* user);
+int ZQ_CleanStale(const char* prefix, ZQ_CleanReport report, void* user);
 
 #ifdef __cplusplus
 }

@@ -412,13 +412,15 @@ TEST_F(ZqProcess, CleanRemovesWhatDeadProcessesLeftAndNothingElse)
 
     // Live users keep theirs: a writer and a reader table open in this
     // process, in a namespace of their own.
-    TestEnvironment live;
+    const std::string liveName = m_env.ZqName() + "-live";
+    m_env.SetEnv("ZQ_NAME", liveName);
     ASSERT_EQ(ZQ_SetNrOfChan(1), ZQ_OK);
     ASSERT_EQ(ZQ_SetChanDef(0, 1, "1", "live", "V", "+", 1e-3, -1, 1, -1, 1, 0), ZQ_OK);
     ASSERT_EQ(ZQ_Register(2, nullptr), ZQ_OK);
-    const std::string liveSegment = "/dev/shm/" + live.ZqName();
+    const std::string liveSegment = "/dev/shm/" + liveName;
 
-    Child& clean = Start("zq-stat", {"--clean"});
+    // Limited to this test's names: other programs' tests share /dev/shm.
+    Child& clean = Start("zq-stat", {"--clean", "--name", m_env.ZqName()});
     ASSERT_EQ(Wait(clean), 0) << Slurp(clean.err);
     const std::string out = Slurp(clean.out);
     EXPECT_NE(out.find("removed " + segment + " (channel segment of writer " +
@@ -431,9 +433,9 @@ TEST_F(ZqProcess, CleanRemovesWhatDeadProcessesLeftAndNothingElse)
     for (const std::string& kept : {foreign, foreign + ".readers", foreign + "-data", liveSegment, liveSegment + ".readers"})
         EXPECT_TRUE(Exists(kept)) << kept << "\n" << out;
     EXPECT_EQ(ZQ_GetNrOfChan(), 1);
-    for (const std::string& file : {foreign, foreign + ".readers", foreign + "-data"})
-        unlink(file.c_str());
     ZQ_ReleaseWriter();
+    for (const std::string& file : {foreign, foreign + ".readers", foreign + "-data", liveSegment + ".readers"})
+        unlink(file.c_str());
 }
 
 // The next writer does not reuse a dead writer's segment, whose rings may be

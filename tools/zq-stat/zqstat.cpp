@@ -22,7 +22,8 @@ void PrintUsage(FILE* out)
                "      --name NAME   namespace to show (default: ZQ_NAME, else one per user)\n"
                "      --clean       remove from /dev/shm, in every namespace of this user, the\n"
                "                    channel segments of writers that died and the reader tables\n"
-               "                    no process uses, and print each one removed\n"
+               "                    no process uses, and print each one removed; with --name,\n"
+               "                    only those whose name begins with NAME\n"
                "  -h, --help        show this help\n"
                "\n"
                "Exit status: 0 ok, 1 no segment in the namespace (or /dev/shm cannot be\n"
@@ -69,9 +70,9 @@ void PrintRemoved(const char* path, const char* what, void*)
     std::printf("removed %s (%s)\n", path, what);
 }
 
-int Clean()
+int Clean(const char* prefix)
 {
-    const int removed = ZQ_CleanStale(PrintRemoved, nullptr);
+    const int removed = ZQ_CleanStale(prefix, PrintRemoved, nullptr);
     if (removed < 0) {
         std::fprintf(stderr, "zq-stat: cannot list /dev/shm\n");
         return kExitFailure;
@@ -85,6 +86,7 @@ int Clean()
 int main(int argc, char** argv)
 {
     bool clean = false;
+    const char* name = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
@@ -100,7 +102,8 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "zq-stat: option '--name' needs a value\n");
                 return kExitUsage;
             }
-            setenv("ZQ_NAME", argv[++i], 1);
+            name = argv[++i];
+            setenv("ZQ_NAME", name, 1);
             continue;
         }
         std::fprintf(stderr, "zq-stat: unknown option '%s'\nTry 'zq-stat --help'.\n", arg.c_str());
@@ -108,7 +111,7 @@ int main(int argc, char** argv)
     }
 
     if (clean)
-        return Clean();
+        return Clean(name);
     ZQ_WriterStatus status;
     if (ZQ_GetWriterStatus(&status) != ZQ_OK || !status.segmentPresent) {
         std::printf("segment: %s (none)\n", status.segmentName);
