@@ -10,7 +10,12 @@
 //
 // Reader segment "<name>.readers": one slot per reader client of any
 // process, mapped read-write by every reader so that zq-stat can show
-// positions and losses. All zeros is its valid empty state.
+// positions and losses. All zeros is its valid empty state; the first reader
+// stamps its magic. Every process that has it open holds a shared flock on
+// it, so that one that gets an exclusive lock knows nobody uses it.
+//
+// The channel segment's writer holds an exclusive flock on it for as long as
+// it is the writer: a segment that can be locked has no live writer.
 //
 // Generation protocol (a seqlock over the definitions): the writer makes
 // the generation odd before it touches a definition and even again once the
@@ -106,7 +111,7 @@ struct Header {
     uint64_t size;                      // kPoolOffset: bytes before the rings
     std::atomic<int32_t> writerPid;     // 0: no writer
     std::atomic<uint64_t> writerStart;  // start time of writerPid (clock ticks since boot)
-    std::atomic<uint64_t> heartbeatNs;  // CLOCK_MONOTONIC of the writer's last sign of life
+    std::atomic<uint64_t> heartbeatNs;  // CLOCK_MONOTONIC(_COARSE) of the writer's last sign of life
     std::atomic<uint32_t> generation;
     std::atomic<int32_t> nrOfChan;      // guarded by generation
     SharedDef defs[kMaxChannels];       // guarded by generation
@@ -136,7 +141,10 @@ struct alignas(64) ReaderSlot {
     std::atomic<uint64_t> lost[kMaxChannels];
 };
 
+constexpr uint32_t kReaderMagic = 0x52535A4B; // "KZSR"
+
 struct ReaderTable {
+    alignas(64) std::atomic<uint32_t> magic; // 0 until the first reader stamps it
     ReaderSlot slots[kReaderSlots];
 };
 

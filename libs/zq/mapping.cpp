@@ -13,6 +13,7 @@ namespace zq {
 bool Mapping::OpenExisting(const std::string& name, Mode mode, size_t minSize)
 {
     Close();
+    m_name = name;
     const int flags = (mode == Mode::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;
     m_fd = ::shm_open(name.c_str(), flags, 0);
     if (m_fd < 0) {
@@ -28,26 +29,17 @@ bool Mapping::OpenExisting(const std::string& name, Mode mode, size_t minSize)
     return MapFd(mode, size_t(st.st_size));
 }
 
-bool Mapping::OpenOrCreate(const std::string& name, size_t size)
+bool Mapping::OpenObject(const std::string& name, bool create)
 {
     Close();
-    m_fd = ::shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    m_name = name;
+    m_fd = ::shm_open(name.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0600);
     if (m_fd < 0) {
         m_error = name + ": " + std::strerror(errno);
         return false;
     }
-    struct stat st {};
-    if (::fstat(m_fd, &st) != 0) {
-        m_error = name + ": " + std::strerror(errno);
-        Close();
-        return false;
-    }
-    if (size_t(st.st_size) < size && ::ftruncate(m_fd, off_t(size)) != 0) {
-        m_error = name + ": cannot size the segment: " + std::strerror(errno);
-        Close();
-        return false;
-    }
-    return MapFd(Mode::ReadWrite, std::max(size, size_t(st.st_size)));
+    m_mode = Mode::ReadWrite;
+    return true;
 }
 
 bool Mapping::Reserve(size_t size)
@@ -57,15 +49,29 @@ bool Mapping::Reserve(size_t size)
         // No reservation on this file system: growing is all we can do.
         struct stat st {};
         if (::fstat(m_fd, &st) != 0 || (size_t(st.st_size) < size && ::ftruncate(m_fd, off_t(size)) != 0)) {
-            m_error = std::string("cannot size the segment: ") + std::strerror(errno);
+            m_error = m_name + ": cannot size the segment: " + std::strerror(errno);
             return false;
         }
     } else if (err != 0) {
-        m_error = std::string("cannot reserve ") + std::to_string((size + (1 << 20) - 1) >> 20) +
-                  " MiB of shared memory: " + std::strerror(err);
+        m_error = "/dev/shm cannot hold " + m_name.substr(1) + " (" + SizeText(size) +
+                  " of shared memory needed): " + std::strerror(err);
         return false;
     }
+    if (!m_base)
+        return MapFd(Mode::ReadWrite, std::max(size, ObjectSize()));
     return Remap();
+}
+
+size_t Mapping::ObjectSize() const
+{
+    struct stat st {};
+    return m_fd >= 0 && ::fstat(m_fd, &st) == 0 ? size_t(st.st_size) : 0;
+}
+
+bool Mapping::Unlinked() const
+{
+    struct stat st {};
+    return m_fd >= 0 && ::fstat(m_fd, &st) == 0 && st.st_nlink == 0;
 }
 
 bool Mapping::Remap()
@@ -116,6 +122,13 @@ void Mapping::Close()
     m_base = nullptr;
     m_size = 0;
     m_fd = -1;
+}
+
+std::string SizeText(size_t bytes)
+{
+    if (bytes < (size_t(10) << 20))
+        return std::to_string((bytes + 1023) >> 10) + " KiB";
+    return std::to_string((bytes + (size_t(1) << 20) - 1) >> 20) + " MiB";
 }
 
 } // namespace zq

@@ -14,8 +14,9 @@ namespace zq {
 
 namespace {
 
-constexpr uint64_t kOpenRetryNs = 100'000'000;  // retry a missing segment every 100 ms
-constexpr uint64_t kLiveCheckNs = 50'000'000;   // re-check the writer's process every 50 ms
+// The writer's process is looked at again every 50 ms: a writer that dies
+// without releasing takes its channels along within that time.
+constexpr uint64_t kLiveCheckNs = uint64_t(ZQ_LIVE_CHECK_MS) * 1'000'000;
 
 enum class Copy { Ok, Overwritten, Redefined };
 
@@ -68,8 +69,6 @@ void Reader::Detach()
     m_map.Close();
     m_slots.ReleaseAll();
     m_pool = nullptr;
-    m_nextOpenTry = 0;
-    m_nextLinkCheck = 0;
     m_nextLiveCheck = 0;
     m_livePid = 0;
     m_liveStart = 0;
@@ -88,21 +87,20 @@ void Reader::Refresh()
         Detach();
     if (const uint32_t epoch = Writer::LocalEpoch(); epoch != m_localEpoch) {
         m_localEpoch = epoch;
-        m_nextOpenTry = m_nextLinkCheck = m_nextLiveCheck = 0;
+        m_nextLiveCheck = 0;
     }
     // Two passes: when this call finds the segment's writer gone, the next
     // writer's segment is looked for at once, so that the first call after a
     // change of writer already sees the new channels.
     for (int pass = 0; pass < 2; ++pass) {
-        DropUnlinkedSegment(now);
-        if (!OpenSegment(now))
+        DropUnlinkedSegment();
+        if (!OpenSegment())
             return;
         const bool wasAlive = m_writerAlive;
         if (CheckWriter(now))
             break;
         if (!wasAlive || pass == 1)
             return;
-        m_nextLinkCheck = 0;
     }
     const uint32_t g = H()->generation.load(std::memory_order_acquire);
     if ((g & 1u) != 0)
@@ -115,33 +113,31 @@ void Reader::Refresh()
     m_count = m_snapCount;
 }
 
-void Reader::DropUnlinkedSegment(uint64_t now)
+void Reader::DropUnlinkedSegment()
 {
-    if (!m_map.IsOpen() || m_writerAlive || now < m_nextLinkCheck)
+    // Looked at on every call while there is no live writer (an fstat), so
+    // that the first call after a new writer defined channels sees them.
+    if (!m_map.IsOpen() || m_writerAlive)
         return;
-    // A writer that ends unlinks the segment; the next one makes a new one.
-    m_nextLinkCheck = now + kOpenRetryNs;
-    struct stat st {};
-    if (::fstat(m_map.Fd(), &st) == 0 && st.st_nlink == 0) {
+    // A writer that ends unlinks the segment, the next writer removes a
+    // dead one's; either way the next one makes a new one.
+    if (m_map.Unlinked()) {
         m_map.Close();
         m_haveSnapshot = false;
-        m_nextOpenTry = 0;
         // Counts in the next segment start afresh, whatever its generation.
         for (Client& c : m_clients)
             c.hasGeneration = false;
     }
 }
 
-bool Reader::OpenSegment(uint64_t now)
+bool Reader::OpenSegment()
 {
+    // Looked for on every call while there is none (a failed shm_open, a
+    // few microseconds): no call after a writer appeared misses it.
     if (m_map.IsOpen())
         return true;
-    if (now < m_nextOpenTry)
+    if (!m_map.OpenExisting(SegmentName(), Mapping::Mode::ReadOnly, kPoolOffset))
         return false;
-    if (!m_map.OpenExisting(SegmentName(), Mapping::Mode::ReadOnly, kPoolOffset)) {
-        m_nextOpenTry = now + kOpenRetryNs;
-        return false;
-    }
     m_pool = reinterpret_cast<const float*>(static_cast<const char*>(m_map.Base()) + kPoolOffset);
     return true;
 }
@@ -346,7 +342,18 @@ int Reader::GetChanPChan(int index)
 
 int Reader::Register(int client)
 {
-    return ResetBuffer(client, -1);
+    if (!ValidClient(client))
+        return ZQ_E_ARGUMENT;
+    std::lock_guard lock(m_lock);
+    Refresh();
+    const bool attached = m_clients[client].attached;
+    Client& c = Use(client);
+    // Another try at a table that could not be made before (a /dev/shm
+    // that was full may have room now).
+    if (attached && c.slot < 0)
+        c.slot = m_slots.Claim(client);
+    ResetLocked(c, -1);
+    return c.slot < 0 && m_slots.TableFailed() ? ZQ_E_SEGMENT : ZQ_OK;
 }
 
 int Reader::ResetBuffer(int client, int channel)
@@ -355,7 +362,11 @@ int Reader::ResetBuffer(int client, int channel)
         return ZQ_E_ARGUMENT;
     std::lock_guard lock(m_lock);
     Refresh();
-    Client& c = Use(client);
+    return ResetLocked(Use(client), channel);
+}
+
+int Reader::ResetLocked(Client& c, int channel)
+{
     if (channel >= m_count)
         return ZQ_E_NOCHANNEL;
     const int first = channel < 0 ? 0 : channel;

@@ -61,14 +61,15 @@ private:
     void Detach();
     void Refresh();
     // Closes the mapping of a segment its ended writer has unlinked.
-    void DropUnlinkedSegment(uint64_t now);
+    void DropUnlinkedSegment();
     // Maps the segment of the current name unless mapped; false without one.
-    bool OpenSegment(uint64_t now);
+    bool OpenSegment();
     bool CheckWriter(uint64_t now);
     int CopyFrozen(int client, int channel, unsigned char* dest, int count);
     int CopySinceReset(int client, int channel, unsigned char* dest, int count);
     bool Snapshot(uint32_t generation);
     Client& Use(int client);
+    int ResetLocked(Client& c, int channel);
     void MoveAll(Client& c, bool toZero);
     void PublishSlot(Client& c);
     uint64_t Written(int channel) const;
@@ -84,8 +85,6 @@ private:
     bool m_haveEnvName = false;
     Mapping m_map;
     const float* m_pool = nullptr;
-    uint64_t m_nextOpenTry = 0;
-    uint64_t m_nextLinkCheck = 0;
     uint32_t m_localEpoch = 0;
     uint64_t m_nextLiveCheck = 0;
     int32_t m_livePid = 0;

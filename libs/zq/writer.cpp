@@ -1,6 +1,7 @@
 #include "writer.h"
 
 #include "process.h"
+#include "readerslots.h"
 
 #include <cerrno>
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <ctime>
 
 namespace zq {
 
@@ -39,6 +41,34 @@ uint64_t RingCapacity(double interval)
     return capacity;
 }
 
+// Header of the segment of name as it is now; pid 0 when there is none.
+int WriterPidOf(const std::string& name)
+{
+    Mapping current;
+    if (!current.OpenExisting(name, Mapping::Mode::ReadOnly, kPoolOffset))
+        return 0;
+    const Header* h = static_cast<const Header*>(current.Base());
+    return h->magic.load(std::memory_order_acquire) == kMagic ? h->writerPid.load(std::memory_order_acquire) : 0;
+}
+
+// The writer's lock of the segment. A live writer holds it for good; a
+// cleaner or another would-be writer that found no live writer holds it
+// only for a moment, which is waited out (up to 200 ms) instead of
+// reported as a live writer.
+bool LockSoon(int fd, const std::string& name)
+{
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        const int pid = WriterPidOf(name);
+        if (pid > 0 && ProcessAlive(pid, 0))
+            return false;
+        const timespec pause{0, 1'000'000};
+        ::nanosleep(&pause, nullptr);
+    }
+    return false;
+}
+
 } // namespace
 
 // clang before 15 cannot evaluate libstdc++'s constexpr std::string
@@ -52,44 +82,64 @@ constinit Writer Writer::s_instance;
 
 Writer::~Writer() { Release(); }
 
-int Writer::Claim()
+int Writer::OpenFresh(const std::string& name)
 {
-    const std::string name = SegmentName();
-    if (m_map.IsOpen()) {
-        if (name == m_name)
-            return ZQ_OK;
-        // The namespace changed (tests do): give up the old one first.
-        ReleaseLocked();
-    }
-    for (int attempt = 0;; ++attempt) {
-        if (!m_map.OpenOrCreate(name, kPoolOffset)) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        if (!m_map.OpenObject(name, true)) {
             DebugLine("zq: cannot open the channel segment " + m_map.Error());
             return ZQ_E_SEGMENT;
         }
         // The lock dies with its holder, so a crashed writer never blocks the next.
-        if (::flock(m_map.Fd(), LOCK_EX | LOCK_NB) != 0) {
-            const Header* h = H();
-            const int pid =
-                h->magic.load(std::memory_order_acquire) == kMagic ? h->writerPid.load(std::memory_order_acquire) : 0;
+        if (!LockSoon(m_map.Fd(), name)) {
+            const int pid = WriterPidOf(name);
             DebugLine("zq: " + name + " already has a live writer" +
                       (pid > 0 ? " (pid " + std::to_string(pid) + ")" : std::string()) +
                       "; this process cannot publish channels");
             m_map.Close();
             return ZQ_E_BUSY;
         }
-        // A writer that released the segment unlinked it before unlocking:
-        // if we opened that old one, open the name again.
-        struct stat st {};
-        if (::fstat(m_map.Fd(), &st) == 0 && st.st_nlink > 0) {
-            m_name = name;
-            break;
+        // A writer that released the segment unlinked it before unlocking
+        // (and a cleaner may have removed it): then open the name again.
+        if (m_map.Unlinked()) {
+            m_map.Close();
+            continue;
         }
+        if (m_map.ObjectSize() == 0)
+            return ZQ_OK;
+        // The segment of a writer that died: its rings may be far larger
+        // than the next definition needs, so it is not reused but removed
+        // (its readers let go of it once they see the name gone).
+        ::shm_unlink(name.c_str());
         m_map.Close();
-        if (attempt == 8) {
-            DebugLine("zq: " + name + " keeps disappearing");
-            return ZQ_E_SEGMENT;
-        }
     }
+    DebugLine("zq: " + name + " keeps disappearing");
+    return ZQ_E_SEGMENT;
+}
+
+int Writer::Claim()
+{
+    const std::string name = SegmentName();
+    if (m_map.IsOpen()) {
+        if (name == m_name && m_owner == SelfPid())
+            return ZQ_OK;
+        // The namespace changed (tests do), or this is a forked child of
+        // the writer: give up the old one first.
+        ReleaseLocked();
+    }
+    if (const int result = OpenFresh(name); result != ZQ_OK)
+        return result;
+    // Reserved before the first store: in a full /dev/shm a store into a
+    // page that is not there is SIGBUS.
+    if (!m_map.Reserve(kPoolOffset)) {
+        DebugLine("zq: the channel segment cannot be made: " + m_map.Error());
+        ::shm_unlink(name.c_str()); // empty, and still locked by this process
+        m_map.Close();
+        return ZQ_E_SEGMENT;
+    }
+    m_name = name;
+    m_owner = SelfPid();
+    // A reader table nobody uses any more goes with the dead writer's segment.
+    ReaderSlots::RemoveUnused(name + ".readers");
     Header* h = H();
     if (h->magic.load(std::memory_order_relaxed) != kMagic || h->version != kVersion || h->size != kPoolOffset) {
         // Unknown contents: start from a clean header. Readers of a foreign
@@ -107,7 +157,8 @@ int Writer::Claim()
     h->writerPid.store(0, std::memory_order_relaxed);
     h->writerStart.store(SelfStartTime(), std::memory_order_relaxed);
     h->writerPid.store(SelfPid(), std::memory_order_release);
-    Beat();
+    m_beatStamp = &h->heartbeatNs;
+    m_heartbeat.Beat(*m_beatStamp);
     return ZQ_OK;
 }
 
@@ -184,7 +235,8 @@ int Writer::CompleteDefinition()
     // Reserve the ring memory now: a full /dev/shm gives an error here
     // instead of SIGBUS on a later write.
     if (!m_map.Reserve(kPoolOffset + total * sizeof(float))) {
-        DebugLine("zq: the rings of " + std::to_string(n) + " channels do not fit: " + m_map.Error());
+        DebugLine("zq: the rings of " + std::to_string(n) + (n == 1 ? " channel" : " channels") +
+                  " do not fit: " + m_map.Error());
         return ZQ_E_SEGMENT;
     }
     h = H(); // the mapping may have moved
@@ -192,14 +244,16 @@ int Writer::CompleteDefinition()
     for (int i = 0; i < n; ++i) {
         StoreDef(h->defs[i], m_defs[i]);
         h->counters[i].written.store(0, std::memory_order_relaxed);
-        m_rings[i] = Ring{pool + m_defs[i].offset, m_defs[i].capacity - 1, 0, &h->counters[i].written};
+        m_rings[i] = Ring{pool + m_defs[i].offset, m_defs[i].capacity - 1, 0, &h->counters[i].written,
+                          Heartbeat::CheckMask(m_defs[i].interval)};
     }
+    m_beatStamp = &h->heartbeatNs;
     h->nrOfChan.store(n, std::memory_order_relaxed);
     const uint32_t g = h->generation.load(std::memory_order_relaxed);
     h->generation.store((g | 1u) + 1, std::memory_order_release);
     m_pending = -1;
     m_live = n;
-    Beat();
+    m_heartbeat.Beat(*m_beatStamp);
     s_epoch.fetch_add(1, std::memory_order_acq_rel);
     return ZQ_OK;
 }
@@ -214,6 +268,14 @@ int Writer::ReleaseLocked()
 {
     if (!m_map.IsOpen())
         return ZQ_OK;
+    if (m_owner != SelfPid()) {
+        // A forked child shares the parent's segment and lock: it only
+        // lets go of its mapping, the parent stays the writer.
+        m_pending = -1;
+        m_live = 0;
+        m_map.Close();
+        return ZQ_OK;
+    }
     Header* h = H();
     BeginDefinition();
     h->nrOfChan.store(0, std::memory_order_relaxed);
@@ -264,7 +326,7 @@ int Writer::WriteFrames(const float* frames, int frameCount)
             ring.counter->store(ring.written, std::memory_order_release);
         }
     }
-    Beat();
+    m_heartbeat.Check(*m_beatStamp);
     return frameCount;
 }
 
@@ -273,12 +335,6 @@ int Writer::WriteError(int index, const int* value) const
     if (index < 0 || index >= kMaxChannels || value == nullptr)
         return ZQ_E_ARGUMENT;
     return ZQ_E_NOCHANNEL;
-}
-
-void Writer::Beat()
-{
-    if (m_map.IsOpen())
-        H()->heartbeatNs.store(MonotonicNs(), std::memory_order_relaxed);
 }
 
 } // namespace zq

@@ -5,6 +5,7 @@
 // Threading: the definition calls and Write come from one thread (the
 // caller's writer thread); Release may also run at process exit.
 
+#include "heartbeat.h"
 #include "layout.h"
 #include "mapping.h"
 
@@ -47,10 +48,8 @@ public:
         StoreSample(&ring.data[n & ring.mask], sample);
         ring.written = n + 1;
         ring.counter->store(n + 1, std::memory_order_release);
-        // Heartbeat every 16384 samples of a channel; a per-channel test
-        // keeps a shared counter out of the sample path.
-        if (((n + 1) & 0x3FFF) == 0)
-            Beat();
+        // A per-channel test keeps a shared counter out of the sample path.
+        m_heartbeat.OnSample(n + 1, ring.beatMask, *m_beatStamp);
         return ZQ_OK;
     }
 
@@ -63,14 +62,17 @@ private:
         uint64_t mask = 0;
         uint64_t written = 0;
         std::atomic<uint64_t>* counter = nullptr;
+        uint64_t beatMask = 0; // see Heartbeat::CheckMask
     };
 
     int Claim();
+    // Opens and locks the object of name, made afresh: a dead writer's
+    // leftover is removed first.
+    int OpenFresh(const std::string& name);
     int ReleaseLocked();
     void BeginDefinition();
     int CompleteDefinition();
     int WriteError(int index, const int* value) const;
-    void Beat();
     Header* H() const { return static_cast<Header*>(m_map.Base()); }
 
     static Writer s_instance; // constant-initialised: no guard on the sample path
@@ -79,6 +81,9 @@ private:
     std::mutex m_lock; // definition calls against Release at exit
     Mapping m_map;
     std::string m_name; // namespace claimed
+    int m_owner = 0;    // the process holding the claim (not a forked child)
+    Heartbeat m_heartbeat{CoarseMonotonicNs};
+    std::atomic<uint64_t>* m_beatStamp = nullptr; // in the header while channels are live
     int m_pending = -1; // channel count being defined, -1 when none
     uint64_t m_definedMask = 0;
     ChannelDef m_defs[kMaxChannels]{}; // the definition being made

@@ -3,6 +3,7 @@
 #include "zq.h"
 #pragma GCC visibility pop
 
+#include "cleaner.h"
 #include "layout.h"
 #include "mapping.h"
 #include "process.h"
@@ -135,6 +136,12 @@ int ZQ_GetReaderStatus(int slot, ZQ_ReaderStatus* status)
         status->lost[c] = static_cast<long long>(s.lost[c].load(std::memory_order_relaxed));
     }
     return 1;
+}
+
+int ZQ_CleanStale(const char* prefix, ZQ_CleanReport report, void* user)
+{
+    const int removed = zq::Cleaner(prefix ? prefix : "", report, user).Run();
+    return removed < 0 ? ZQ_E_SEGMENT : removed;
 }
 
 } // extern "C"

@@ -21,14 +21,18 @@ typedef int ZQCLIENT;
 
 #define ZQ_OK 0
 #define ZQ_E_ARGUMENT (-1)   /* index, count or client out of range, null pointer */
-#define ZQ_E_SEGMENT (-2)    /* the shared segment cannot be created or mapped */
+#define ZQ_E_SEGMENT (-2)    /* the shared segment cannot be created or mapped (e.g. /dev/shm is full) */
 #define ZQ_E_BUSY (-3)       /* another live writer owns the namespace */
 #define ZQ_E_NOCHANNEL (-4)  /* channel not defined */
 #define ZQ_E_SEQUENCE (-5)   /* call out of order (definition before ZQ_SetNrOfChan) */
 
 /* Writer side. One writer per namespace: the first ZQ_SetNrOfChan of a
  * process claims it (ZQ_E_BUSY and a "*** ..." line on stderr while another
- * live process holds it; a writer that died is taken over). A definition is
+ * live process holds it). The segment of a writer that died is removed and
+ * made afresh, and a reader table nobody has open goes with it. A
+ * ZQ_SetNrOfChan that cannot reserve the segment's header (about 20 KiB) in
+ * /dev/shm gives ZQ_E_SEGMENT and a "*** ..." line naming /dev/shm and the
+ * size needed, and leaves nothing behind. A definition is
  * ZQ_SetNrOfChan(n) followed by ZQ_SetChanDef for each index 0 .. n-1 (texts
  * must not be null, the sample interval at least ZQ_MIN_INTERVAL seconds);
  * readers see it only once complete, and a new definition replaces the old
@@ -50,7 +54,19 @@ int ZQ_WriteChanOneFloatValue(int index, int* value);
 
 /* Reader side. Clients 1 .. ZQ_MAX_CLIENTS-1 exist in every process, each
  * with its own position per channel; ZQ_Register is optional (it resets the
- * client like ZQ_ResetBuffer(client, -1)). A client used for the first time
+ * client like ZQ_ResetBuffer(client, -1)). Each client takes a slot in the
+ * namespace's reader table in /dev/shm (ZQ_MAX_READER_SLOTS of about 1 KiB),
+ * where zq-stat shows its position; when /dev/shm cannot hold the table,
+ * ZQ_Register gives ZQ_E_SEGMENT (and a "*** ..." line naming /dev/shm and
+ * the size needed) and the client reads all the same, unseen by zq-stat.
+ * The table is removed when the last process using it lets it go.
+ *
+ * Every reader call looks for the writer's segment while it has none, and
+ * looks at once again when the writer it saw has gone: the first call after
+ * a writer completed a definition sees it, however soon. A writer that
+ * dies without releasing is noticed within ZQ_LIVE_CHECK_MS.
+ *
+ * A client used for the first time
  * starts with the samples that arrive from then on; a new definition starts
  * every client at its first sample.
  *
@@ -77,6 +93,7 @@ int ZQ_WriteChanOneFloatValue(int index, int* value);
  * channels appeared, has no samples: 0, and nothing is copied. A block
  * redefined away between freeze and read also gives 0, with the floats it
  * would have copied set to 0. */
+#define ZQ_LIVE_CHECK_MS 50
 int ZQ_Register(ZQCLIENT client, void* window);
 int ZQ_ResetBuffer(ZQCLIENT client, int channel);
 int ZQ_FreezeBuffers(ZQCLIENT client);
@@ -131,7 +148,8 @@ typedef struct ZQ_WriterStatus {
     int segmentPresent;           /* 1 when the segment exists and is valid */
     int writerPid;                /* 0 when no writer has claimed it */
     int writerAlive;              /* 1 when that process still runs */
-    double heartbeatAge;          /* seconds since the writer's last sign of life */
+    double heartbeatAge;          /* seconds since the writer's last sign of life: it
+                                     renews it every 50 ms while it writes samples */
     unsigned generation;          /* definition generation, even when complete */
     int nrOfChan;                 /* channels of the complete definition */
 } ZQ_WriterStatus;
@@ -161,6 +179,17 @@ int ZQ_GetWriterStatus(ZQ_WriterStatus* status);
 int ZQ_GetChanStatus(int index, ZQ_ChanStatus* status);
 /* 1 when the slot holds a reader client, 0 when it is free. */
 int ZQ_GetReaderStatus(int slot, ZQ_ReaderStatus* status);
+
+/* Removes from /dev/shm what this library left there that nothing uses, in
+ * every namespace of the calling user whose name begins with prefix (all of
+ * them for null or ""; prefix without the leading '/'): the channel segments of writers that
+ * died (not yet taken over by a next writer) and reader tables that no
+ * process has open. Objects are recognised by name, length and the
+ * library's magic number; nothing else is touched. Calls report (when not
+ * null) with the path of each object removed and what it was. Returns the
+ * number removed, ZQ_E_SEGMENT when /dev/shm cannot be listed. */
+typedef void (*ZQ_CleanReport)(const char* path, const char* what, void* user);
+int ZQ_CleanStale(const char* prefix, ZQ_CleanReport report, void* user);
 
 #ifdef __cplusplus
 }

@@ -18,6 +18,12 @@ Samples are float32 numpy arrays in the channel's unit. A reader client
 (1 .. 15) keeps its own position per channel in this process; KRV itself
 uses clients 1, 2 and 3 in its own process, so any client number is fine in
 another one.
+
+Timing: every call looks for the writer's channels while it has none, so
+``channels()`` right after a writer (in any process) completed its
+definition already lists them; a writer that dies without releasing is
+noticed within 50 ms. A full /dev/shm gives ZqError (code E_SEGMENT) with
+the size needed, never a crash.
 """
 
 import ctypes
@@ -212,6 +218,20 @@ def _call_with_message(function, *arguments):
     return result, "; ".join(line[4:] for line in messages)
 
 
+_INT_MIN, _INT_MAX = -(1 << 31), (1 << 31) - 1
+
+
+def _c_int(value, what):
+    """value as an int that a C int holds; ValueError otherwise (ctypes
+    would silently cut it to its low 32 bits)."""
+    if isinstance(value, bool) or not isinstance(value, (int, np.integer)):
+        raise TypeError("%s is an int, not %r" % (what, value))
+    value = int(value)
+    if not _INT_MIN <= value <= _INT_MAX:
+        raise ValueError("%s %d does not fit a C int" % (what, value))
+    return value
+
+
 def _check(result, what, message=""):
     if result >= 0:
         return result
@@ -252,14 +272,15 @@ class Reader:
             raise ValueError("a reader client is 1 to %d, not %r" % (MAX_CLIENTS - 1, client))
         self.client = client
         self._lib = load_library()
-        _check(self._lib.ZQ_Register(client, None), "ZQ_Register")
+        result, message = _call_with_message(self._lib.ZQ_Register, client, None)
+        _check(result, "ZQ_Register", message)
 
     def channels(self):
         return channels()
 
     def reset(self, channel=-1):
         """Drops the unread samples of every channel (or of one)."""
-        _check(self._lib.ZQ_ResetBuffer(self.client, channel), "ZQ_ResetBuffer")
+        _check(self._lib.ZQ_ResetBuffer(self.client, _c_int(channel, "a channel index")), "ZQ_ResetBuffer")
 
     def freeze(self):
         """Fixes per channel the block that arrived since the previous
@@ -269,14 +290,16 @@ class Reader:
 
     def available(self, channel):
         """Length of the channel's frozen block."""
-        return _check(self._lib.ZQ_CheckChan(self.client, channel), "ZQ_CheckChan")
+        return _check(self._lib.ZQ_CheckChan(self.client, _c_int(channel, "a channel index")), "ZQ_CheckChan")
 
     def read_channel(self, channel, count=None):
         """The frozen block of a channel (its newest count samples when
         count is shorter) as a float32 array."""
+        channel = _c_int(channel, "a channel index")
         if count is None:
             count = self.available(channel)
-        out = np.empty(count, dtype=np.float32)
+        count = _c_int(count, "a count")
+        out = np.empty(max(count, 0), dtype=np.float32)
         got = _check(self._lib.ZQ_ReadChan(self.client, channel, out.ctypes.data, count), "ZQ_ReadChan")
         return out[:got]
 
@@ -307,7 +330,7 @@ class Reader:
         because it fell more than a ring behind."""
         if channel is None:
             return [self.lost(c) for c in range(self._lib.ZQ_GetNrOfChan())]
-        return _check(self._lib.ZQ_GetChanLost(self.client, channel), "ZQ_GetChanLost")
+        return _check(self._lib.ZQ_GetChanLost(self.client, _c_int(channel, "a channel index")), "ZQ_GetChanLost")
 
 
 def _text_argument(text, what):
@@ -350,6 +373,8 @@ class Writer:
     def write(self, frames):
         """Appends frames: an array of frames x channels (a 1-D array is one
         value per channel for each frame in turn, frame after frame)."""
+        if self._count == 0:
+            raise ZqError("ZQ_WriteFrames: this writer was released; define channels again first", E_NOCHANNEL)
         values = np.ascontiguousarray(frames, dtype=np.float32).reshape(-1)
         if values.size % self._count:
             raise ValueError("%d values are no whole number of frames of %d channels" % (values.size, self._count))
@@ -377,9 +402,7 @@ def _channel_spec(channel):
         number, name, unit, dt = channel.number, channel.name, channel.unit, channel.dt
     else:
         number, name, unit, dt = channel
-    if not isinstance(number, (int, np.integer)):
-        raise TypeError("a channel number is an int, not %r" % (number,))
-    return int(number), name, unit, float(dt)
+    return _c_int(number, "a channel number"), name, unit, float(dt)
 
 
 @dataclass

@@ -34,7 +34,8 @@ QString ServiceFailureText(int result)
                               "End it and press Setup again, or restart KRV to show its channels.")
             .arg(HolderText());
     case ZQ_E_SEGMENT:
-        return QStringLiteral("Cannot define the channels: the channel buffer service cannot be opened.");
+        return QStringLiteral("Cannot define the channels: the channel buffer service cannot be opened.\n"
+                              "The shared memory (/dev/shm) may be full: free some and press Setup again.");
     default:
         return QStringLiteral("Cannot define the channels: the channel buffer service refused them (error %1).")
             .arg(result);

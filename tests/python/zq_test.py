@@ -52,17 +52,20 @@ def test_reads_what_zq_gen_writes_without_gaps(processes):
 
 
 def test_a_stalled_reader_is_told_its_loss(processes):
-    # At 250 kHz a ring of 2^19 samples lasts 2.1 s: a stall of 3.5 s loses.
+    # At 250 kHz a ring of 2^19 samples lasts 2.1 s: a reader that stalls
+    # longer than that loses.
     rate = 250000
     reader = zq.Reader(client=5)
     processes(tool("zq-gen"), "-s", "counter", "-n", "1", "-r", rate, "-q")
     first = collect(reader, rate // 10)[0][0]
     assert reader.lost(0) == 0
     np.testing.assert_array_equal(first, np.arange(first.size))
-    time.sleep(3.5)
+    # Read nothing until the writer is well over a ring past this reader.
+    ring = zq.status().channels[0].capacity
+    assert wait_for(lambda: zq.status().channels[0].written > first.size + ring + ring // 8, timeout=60)
     after = reader.read()[0]
     lost = reader.lost(0)
-    assert lost > rate
+    assert lost > ring // 8
     # The samples skipped are exactly those counted; what is read is whole.
     assert after[0] == first[-1] + 1 + lost
     np.testing.assert_array_equal(np.diff(after), 1)
@@ -125,3 +128,56 @@ def test_writer_publishes_and_a_second_writer_gets_the_librarys_reason():
     assert caught.value.code == zq.E_ARGUMENT
     with pytest.raises(ValueError):
         zq.Reader(client=16)
+
+
+def test_a_released_writer_and_numbers_a_c_int_cannot_hold_give_clear_errors():
+    writer = zq.Writer([(1, "x", "V", 1e-3)])
+    writer.write(np.zeros(4))
+    writer.release()
+    with pytest.raises(zq.ZqError) as caught:
+        writer.write(np.zeros(4))
+    assert "released" in str(caught.value)
+    # Cut to its low 32 bits, 2^40 + 7 would have become channel number 7.
+    for number in (2 ** 40 + 7, 2 ** 31, -2 ** 31 - 1):
+        with pytest.raises(ValueError, match="does not fit a C int"):
+            zq.Writer([(number, "x", "V", 1e-3)])
+    assert zq.channels() == []
+    with zq.Writer([(2 ** 31 - 1, "top", "V", 1e-3)]):
+        assert [c.number for c in zq.channels()] == [2 ** 31 - 1]
+    reader = zq.Reader(client=3)
+    for call in (lambda: reader.read_channel(2 ** 32), lambda: reader.available(2 ** 40),
+                 lambda: reader.lost(2 ** 32 + 1), lambda: reader.reset(2 ** 33),
+                 lambda: reader.read_channel(0, 2 ** 32 + 5)):
+        with pytest.raises(ValueError):
+            call()
+
+
+FULL_SHM = textwrap.dedent("""
+    import krv.zq as zq
+    for make in (lambda: zq.Reader(client=1), lambda: zq.Writer([(1, "x", "V", 1e-3)])):
+        try:
+            make()
+            print("no error")
+        except zq.ZqError as error:
+            print(error.code, error)
+""")
+
+
+def test_a_full_dev_shm_gives_errors_not_a_crash():
+    # A 4 KiB tmpfs over /dev/shm in a mount namespace of the child's own.
+    script = ("mount --make-rprivate / && mount -t tmpfs -o size=4k krvtest /dev/shm || exit 42; "
+              "exec \"$0\" -c \"$1\"")
+    try:
+        result = subprocess.run(["unshare", "--mount", "sh", "-c", script, PYTHON, FULL_SHM],
+                                capture_output=True, text=True, timeout=60)
+    except FileNotFoundError:
+        pytest.skip("no unshare program")
+    if result.returncode == 42 or "unshare failed" in result.stderr:
+        pytest.skip("cannot mount a small /dev/shm here: " + result.stderr)
+    assert result.returncode == 0, "ended by signal %d: %s" % (-result.returncode, result.stderr)
+    lines = result.stdout.splitlines()
+    assert len(lines) == 2, result.stdout
+    for line, what in zip(lines, (".readers", "")):
+        assert line.startswith("%d " % zq.E_SEGMENT), line
+        assert "/dev/shm cannot hold %s%s (" % (os.environ["ZQ_NAME"], what) in line
+        assert "KiB of shared memory needed" in line

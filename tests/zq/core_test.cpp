@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -410,6 +412,34 @@ TEST_F(ZqCore, RingsHoldTwoSecondsUpToTheHighestRate)
     // Faster than a ring of 2 s can be promised for: refused.
     ASSERT_EQ(ZQ_SetNrOfChan(1), ZQ_OK);
     EXPECT_EQ(ZQ_SetChanDef(0, 1, "1", "a", "V", "+", ZQ_MIN_INTERVAL / 2, -1, 1, -1, 1, 0), ZQ_E_ARGUMENT);
+}
+
+// A slow writer shows a fresh heartbeat: it beats by the clock, not once in
+// many thousand samples.
+TEST_F(ZqCore, HeartbeatOfAOneKilohertzWriterFollowsTheClock)
+{
+    using Clock = std::chrono::steady_clock;
+    Define(1, 1.0 / 1000);
+    auto beatTime = [] { // when the writer last beat, in seconds of Clock
+        ZQ_WriterStatus status{};
+        EXPECT_EQ(ZQ_GetWriterStatus(&status), ZQ_OK);
+        return std::chrono::duration<double>(Clock::now().time_since_epoch()).count() - status.heartbeatAge;
+    };
+    const double defined = beatTime();
+    // Samples at the pace of the clock, 1 per ms, until the beat moves on.
+    const auto start = Clock::now();
+    int written = 0;
+    while (beatTime() < defined + 0.02 && Clock::now() < start + std::chrono::seconds(30)) {
+        const auto due = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        for (; written < due; ++written) {
+            float v = 0;
+            ZQ_WriteChanOneFloatValue(0, reinterpret_cast<int*>(&v));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_GE(beatTime(), defined + 0.02);
+    // Renewed once 50 ms of samples went by; a second is generous for a slow machine.
+    EXPECT_LT(written, 1000);
 }
 
 TEST_F(ZqCore, SixtyFourChannelsAtTheHighestRateFit)

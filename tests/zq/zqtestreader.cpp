@@ -4,7 +4,8 @@
 //
 //   zq_test_reader CLIENT FRAMES TIMEOUT_S [STALL_S [OUTFILE]]
 //
-// STALL_S: sleep that long after the first block (to fall behind).
+// STALL_S: after the first block, read nothing until the writer has written
+// more than a ring beyond it (to fall behind), for at most STALL_S seconds.
 // OUTFILE: every frame's channel values as raw floats.
 // Prints "frames F first V channels C consistent 0|1 gaps G gapsamples S lost L"
 // and exits 0 when the frames arrived, 1 on timeout.
@@ -13,6 +14,11 @@
 //
 // Waits until CLOCK_REALTIME reaches AT_NS, registers clients 1 .. CLIENTS
 // (each takes a reader slot), prints "claimed" and stays HOLD_S seconds.
+//
+//   zq_test_reader register CLIENT
+//
+// Registers the client, freezes and reads it once, prints "register R"
+// with ZQ_Register's result and exits 0.
 
 #include "zq.h"
 
@@ -47,10 +53,33 @@ int Claim(int clients, long long atNs, double hold)
     return 0;
 }
 
+// Waits until channel 0's writer is more than a ring (and a margin) past
+// where it was, or timeout seconds passed.
+void FallBehind(double timeout)
+{
+    ZQ_ChanStatus chan{};
+    if (ZQ_GetChanStatus(0, &chan) != ZQ_OK)
+        return;
+    const long long target = chan.written + chan.capacity + chan.capacity / 8;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout);
+    while (std::chrono::steady_clock::now() < deadline && ZQ_GetChanStatus(0, &chan) == ZQ_OK &&
+           chan.written < target)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "register") == 0) {
+        const int client = std::atoi(argv[2]);
+        const int result = ZQ_Register(client, nullptr);
+        float sample = 0;
+        ZQ_FreezeBuffers(client);
+        ZQ_ReadChan(client, 0, reinterpret_cast<unsigned char*>(&sample), 1);
+        std::printf("register %d\n", result);
+        return 0;
+    }
     if (argc == 5 && std::strcmp(argv[1], "claim") == 0)
         return Claim(std::atoi(argv[2]), std::atoll(argv[3]), std::atof(argv[4]));
     if (argc < 4)
@@ -106,7 +135,7 @@ int main(int argc, char** argv)
         got += n;
         if (!stalled && stall > 0) {
             stalled = true;
-            std::this_thread::sleep_for(std::chrono::duration<double>(stall));
+            FallBehind(stall);
         }
     }
     if (out)

@@ -20,9 +20,14 @@ void PrintUsage(FILE* out)
                "channels and every reader client's position and loss count.\n"
                "\n"
                "      --name NAME   namespace to show (default: ZQ_NAME, else one per user)\n"
+               "      --clean       remove from /dev/shm, in every namespace of this user, the\n"
+               "                    channel segments of writers that died and the reader tables\n"
+               "                    no process uses, and print each one removed; with --name,\n"
+               "                    only those whose name begins with NAME\n"
                "  -h, --help        show this help\n"
                "\n"
-               "Exit status: 0 ok, 1 no segment in the namespace, 2 bad arguments.\n",
+               "Exit status: 0 ok, 1 no segment in the namespace (or /dev/shm cannot be\n"
+               "read with --clean), 2 bad arguments.\n",
                out);
 }
 
@@ -60,28 +65,53 @@ void PrintReaders(int count)
         std::printf("readers: none\n");
 }
 
+void PrintRemoved(const char* path, const char* what, void*)
+{
+    std::printf("removed %s (%s)\n", path, what);
+}
+
+int Clean(const char* prefix)
+{
+    const int removed = ZQ_CleanStale(prefix, PrintRemoved, nullptr);
+    if (removed < 0) {
+        std::fprintf(stderr, "zq-stat: cannot list /dev/shm\n");
+        return kExitFailure;
+    }
+    std::printf("%d removed\n", removed);
+    return kExitOk;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    bool clean = false;
+    const char* name = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
             PrintUsage(stdout);
             return kExitOk;
         }
+        if (arg == "--clean") {
+            clean = true;
+            continue;
+        }
         if (arg == "--name") {
             if (i + 1 >= argc || argv[i + 1][0] == '\0') {
                 std::fprintf(stderr, "zq-stat: option '--name' needs a value\n");
                 return kExitUsage;
             }
-            setenv("ZQ_NAME", argv[++i], 1);
+            name = argv[++i];
+            setenv("ZQ_NAME", name, 1);
             continue;
         }
         std::fprintf(stderr, "zq-stat: unknown option '%s'\nTry 'zq-stat --help'.\n", arg.c_str());
         return kExitUsage;
     }
 
+    if (clean)
+        return Clean(name);
     ZQ_WriterStatus status;
     if (ZQ_GetWriterStatus(&status) != ZQ_OK || !status.segmentPresent) {
         std::printf("segment: %s (none)\n", status.segmentName);
