@@ -559,7 +559,20 @@ TEST_F(VrdTest, WriterKilledAtAHundredRandomMomentsLeavesRepairableFiles)
                 if (state != "closed") {
                     EXPECT_NE(info.out.find("vrd repair"), std::string::npos) << context << ": " << info.out;
                 }
+                // Killed inside its first block: no whole block to keep, and
+                // the bytes there cannot be told from a wrong block length,
+                // so repair refuses and leaves both files as they are.
+                const std::string before = ReadAll(path);
+                const std::string sideBefore = ReadAll(path + ".hdr");
                 const VrdRun repair = Vrd("repair " + path);
+                const bool inFirstBlock = before.size() > 32 && before.size() - 32 < 3 * size_t(blockFrames) * 4;
+                if (inFirstBlock && repair.status != 0) {
+                    EXPECT_NE(repair.out.find("ended inside its first block"), std::string::npos) << context;
+                    EXPECT_EQ(ReadAll(path), before) << context;
+                    EXPECT_EQ(ReadAll(path + ".hdr"), sideBefore) << context;
+                    ++states["inside its first block"];
+                    continue;
+                }
                 ASSERT_EQ(repair.status, 0) << context << ": " << repair.out;
             }
             ExpectWholeCounterFile(path, f, blockFrames, context);

@@ -99,6 +99,19 @@ TEST(VrdRepairTest, ASideRecordThatDoesNotFitTheDataIsRefusedAndNothingTouched)
     EXPECT_FALSE(std::filesystem::exists(path + ".hdr"));
 }
 
+// A writer killed while its first block was going to disk leaves part of
+// that block: no whole block to keep, and its bytes cannot be told from a
+// side record with a wrong block length, so repair refuses and keeps them.
+TEST(VrdRepairTest, AFirstBlockCutShortIsRefusedAndKept)
+{
+    TestEnvironment env;
+    const std::string path = env.Root() + "/torn.vrd";
+    RecordAndDie(path, 3, 1000, 1500);
+    ASSERT_EQ(std::filesystem::file_size(path), 32u + 3 * 1000 * 4);
+    std::filesystem::resize_file(path, 4096); // the write torn at a page
+    ExpectRefusedUntouched(path, "ended inside its first block", "first block cut short");
+}
+
 // Fills the file system: a file grown until the disk is full.
 void Fill(const std::string& path)
 {

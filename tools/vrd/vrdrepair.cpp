@@ -136,7 +136,8 @@ bool SideRecordFits(const VrdFile& file, std::string& error)
     if (dataBytes > 0 && dataBytes < blockBytes) {
         error = prefix + "one block of " + Number(side.channels.size()) + " channels x " +
                 std::to_string(side.blockFrames) + " frames is " + Number(blockBytes) + " bytes, more than the " +
-                Number(dataBytes) + " bytes of data" + suffix;
+                Number(dataBytes) + " bytes of data (a recording that ended inside its first block holds no whole "
+                "block either)" + suffix;
         return false;
     }
     const uint64_t frames = uint64_t(file.Frames());
