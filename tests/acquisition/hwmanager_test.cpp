@@ -9,14 +9,13 @@
 #include "context/appcontext.h"
 #include "simcontrol.h"
 #include "support/testenvironment.h"
+#include "support/waituntil.h"
 #include "zq.h"
 
 #include <gtest/gtest.h>
 
 #include <QProcess>
 
-#include <chrono>
-#include <thread>
 
 namespace {
 
@@ -148,9 +147,7 @@ TEST_F(HwManagerTest, SoundCardChannelsAndScaledFrames)
 
     // Two device buffers of 4096 frames: a ramp, left = i, right = -i.
     WaveInSimulated::Advance(8192);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (manager.Sound()->HandoverCount() < 16384 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    WaitUntil([&] { return manager.Sound()->HandoverCount() >= 16384; });
     manager.Poll();
     manager.Poll(); // nothing new: no frames added
     recording.Close();
@@ -188,9 +185,7 @@ TEST_F(HwManagerTest, SoundRecordingAcrossBlocks)
     // Frames of whole device buffers (4096 frames), taken in one poll.
     auto take = [&](int frames) {
         WaveInSimulated::Advance(frames);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (manager.Sound()->HandoverCount() < 2 * frames && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        WaitUntil([&] { return manager.Sound()->HandoverCount() >= 2 * frames; });
         ASSERT_EQ(manager.Sound()->HandoverCount(), 2 * frames);
         manager.Poll();
     };
@@ -244,9 +239,7 @@ TEST_F(HwManagerTest, AnotherLiveWriterFailsTheDefinitionAndIsNamed)
     QProcess generator;
     generator.start(QString::fromStdString(TestEnvironment::BinDir() + "/zq-gen"), {"-n", "3", "-r", "1000", "-q"});
     ASSERT_TRUE(generator.waitForStarted());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (ZQ_GetNrOfChan() != 3 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    WaitUntil([] { return ZQ_GetNrOfChan() == 3; });
     ASSERT_EQ(ZQ_GetNrOfChan(), 3);
     const QString holder = QStringLiteral("process %1 (zq-gen)").arg(generator.processId());
 
@@ -277,9 +270,7 @@ TEST_F(HwManagerTest, AnotherLiveWriterFailsTheDefinitionAndIsNamed)
     m_boxes.Clear();
     // This process's reader finds the new segment of the name within a while.
     auto channelsSoon = [](int count) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (ZQ_GetNrOfChan() != count && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        WaitUntil([count] { return ZQ_GetNrOfChan() == count; });
         return ZQ_GetNrOfChan();
     };
     {
