@@ -1,0 +1,42 @@
+#include "context/zqchannelsource.h"
+
+#include "zq.h"
+
+#include <algorithm>
+
+int ZqChannelSource::ChannelCount() { return std::max(0, ZQ_GetNrOfChan()); }
+
+const char* ZqChannelSource::Name(int channel) { return ZQ_GetChanName(channel); }
+
+const char* ZqChannelSource::Unit(int channel) { return ZQ_GetChanUnit(channel); }
+
+double ZqChannelSource::SampleInterval(int channel) { return ZQ_GetChanClkrate(channel); }
+
+int ZqChannelSource::ChannelNumber(int channel) { return ZQ_GetChanPChan(channel); }
+
+void ZqChannelSource::RegisterClient(int client, void* window) { ZQ_Register(client, window); }
+
+void ZqChannelSource::ResetClient(int client, int channel) { ZQ_ResetBuffer(client, channel); }
+
+void ZqChannelSource::Freeze(int client) { ZQ_FreezeBuffers(client); }
+
+int ZqChannelSource::Available(int client, int channel) { return std::max(0, ZQ_CheckChan(client, channel)); }
+
+int ZqChannelSource::Read(int client, int channel, float* dest, int count)
+{
+    return std::max(0, ZQ_ReadChan(client, channel, reinterpret_cast<unsigned char*>(dest), count));
+}
+
+long long ZqChannelSource::Lost(int client, int channel) { return std::max(0LL, ZQ_GetChanLost(client, channel)); }
+
+namespace {
+ChannelSource* g_replacement = nullptr;
+}
+
+ChannelSource& Channels()
+{
+    static ZqChannelSource service;
+    return g_replacement ? *g_replacement : service;
+}
+
+void SetChannels(ChannelSource* source) { g_replacement = source; }
