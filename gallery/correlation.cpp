@@ -83,24 +83,16 @@ Signals ChirpAndLateTone()
     return s;
 }
 
-void SetRecord(AnalysisRecord& record, Signals& s, int points, int hop)
+void SetRecord(StubMainFrame& frame, Signals& s, int points, int hop)
 {
-    record.captureArea[0] = s.a.data();
-    record.captureArea[1] = s.b.data();
-    record.captureLength = kLength;
-    record.captureChannels = 2;
-    record.captureTime = 1.0 / kRate;
-    record.captureWord = 0;
+    frame.SetCapture({s.a, s.b}, 1.0 / kRate);
+    AnalysisRecord& record = frame.record;
     record.points = points;
     record.hop = hop;
     record.averages = 0;
 }
 
-void ClearRecord(AnalysisRecord& record)
-{
-    record.captureArea[0] = record.captureArea[1] = nullptr;
-    record.captureLength = 0;
-}
+void ClearRecord(StubMainFrame& frame) { frame.ClearCapture(); }
 
 // A view of type View on the frame's window beside its panel, analysed.
 template <class View> View* Place(CorrelationFrame& frame)
@@ -134,25 +126,25 @@ GALLERY_RENDERER(correlation_views)
         const QString name = QString::fromLatin1(kSchemes[scheme]);
         {
             CorrelationFrame frame;
-            SetRecord(frame.record, delayed, 1024, 512);
+            SetRecord(frame, delayed, 1024, 512);
             CCcrView* view = Place<CCcrView>(frame);
             out.Save(&frame.window, QStringLiteral("ccr_delayed_copy_%1").arg(name));
             delete view;
-            ClearRecord(frame.record);
+            ClearRecord(frame);
         }
         {
             CorrelationFrame frame;
-            SetRecord(frame.record, tones, 1024, 512);
+            SetRecord(frame, tones, 1024, 512);
             CAcrView* view = Place<CAcrView>(frame);
             out.Save(&frame.window, QStringLiteral("acr_tone_and_pulses_%1").arg(name));
             delete view;
-            ClearRecord(frame.record);
+            ClearRecord(frame);
         }
         for (int slotCount : {2, 1}) {
             CorrelationFrame frame;
             if (slotCount == 1)
                 frame.channels = {0, -1};
-            SetRecord(frame.record, chirp, 256, 128);
+            SetRecord(frame, chirp, 256, 128);
             CSpgView* view = Place<CSpgView>(frame);
             for (int map = 0; map < 4; ++map) {
                 Ctx().colours.BuildColourMap(map);
@@ -162,7 +154,7 @@ GALLERY_RENDERER(correlation_views)
                          QStringLiteral("spg_%1_%2_%3").arg(form, QString::fromLatin1(kMaps[map]), name));
             }
             delete view;
-            ClearRecord(frame.record);
+            ClearRecord(frame);
             Ctx().colours.Apply(scheme);
         }
     }

@@ -89,12 +89,8 @@ void Render(GalleryOutput& out, const QString& name, int scheme, int hop, int av
     Ctx().colours.Apply(scheme);
     SpectrumFrame frame;
     const Signals& s = KnownSignals();
+    frame.SetCapture({s.input, s.output}, 1.0 / kRate);
     AnalysisRecord& record = frame.record;
-    record.captureArea[0] = const_cast<float*>(s.input.data());
-    record.captureArea[1] = const_cast<float*>(s.output.data());
-    record.captureLength = kLength;
-    record.captureChannels = 2;
-    record.captureTime = 1.0 / kRate;
     record.points = 1024;
     record.hop = hop;
     record.averages = averages;

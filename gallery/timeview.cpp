@@ -55,13 +55,8 @@ GALLERY_RENDERER(time_view)
         Ctx().colours.Apply(scheme);
         StubMainFrame frame;
         frame.channels = {0, 1};
+        frame.SetCapture({sine, pulse}, dt, pre);
         AnalysisRecord& record = frame.record;
-        record.captureArea[0] = sine.data();
-        record.captureArea[1] = pulse.data();
-        record.captureLength = length;
-        record.captureChannels = 2;
-        record.captureTime = dt;
-        record.captureWord = pre;
         record.points = 256;
         record.hop = 128;
         record.averages = 0;
@@ -75,7 +70,6 @@ GALLERY_RENDERER(time_view)
         panel->Selector(CTimePanel::IdPos)->SelectText("25%");
         panel->Selector(CTimePanel::IdTrg)->SelectKey(CTimePanel::TriggerLevel, false);
         panel->Selector(CTimePanel::IdSlope)->SelectKey(CTimePanel::SlopeRising, false);
-        view->Reinit();
         view->Show(true);
         view->Analyse();
         panel->Selector(CTimePanel::IdLevel)->SetNumeric(0.4, 0.4);
@@ -89,8 +83,7 @@ GALLERY_RENDERER(time_view)
         Click(view, QPoint(view->XTransform().Pixel(0.0225), plot.center().y()));
         QApplication::processEvents();
         out.Save(&frame.window, QStringLiteral("time_view_%1").arg(QString::fromLatin1(kSchemes[scheme])));
-        record.captureArea[0] = record.captureArea[1] = nullptr;
-        record.captureLength = 0;
+        frame.ClearCapture();
         delete view;
     }
     ZQ_ReleaseWriter();

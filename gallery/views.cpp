@@ -11,6 +11,7 @@
 #include "views/graphwnd.h"
 #include "zq.h"
 
+#include <memory>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -80,7 +81,9 @@ void FillSpectra(GalleryGraph& g, StubMainFrame& frame, int segments, int bins)
 {
     frame.record.averages = segments;
     frame.record.hop = 1024;
-    frame.record.captureTime = 1.0 / 48000;
+    auto capture = std::make_shared<CaptureRecord>();
+    capture->sampleInterval = 1.0 / 48000;
+    frame.record.capture = capture;
     g.Points(segments * bins, 0.0, 24000.0 / bins);
     g.SizeDisplay(bins, false);
     for (int s = 0; s < segments; ++s)

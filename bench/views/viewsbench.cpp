@@ -11,6 +11,7 @@
 #include "views/decimateminmax.h"
 #include "views/graphwnd.h"
 
+#include <memory>
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
@@ -141,7 +142,9 @@ void BM_Spectrogram8192x32768(benchmark::State& state)
     AnalysisRecord record;
     record.averages = segments;
     record.hop = 32768;
-    record.captureTime = 1.0 / 65536;
+    auto capture = std::make_shared<CaptureRecord>();
+    capture->sampleInterval = 1.0 / 65536;
+    record.capture = capture;
     BenchGraph graph;
     // A plot of 1200 x 700: 120 + 16 and 40 + 40 around it.
     graph.resize(1200 + 136, 700 + 80);

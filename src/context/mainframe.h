@@ -7,6 +7,7 @@
 #include <QString>
 
 class QWidget;
+class AnalysisPool;
 class CHwManager;
 struct AnalysisRecord;
 
@@ -36,6 +37,9 @@ public:
         (void)slot;
         return -1;
     }
+    // The workers the views' analyses run on; null: a view analyses at once
+    // on the calling thread (a view without the main window).
+    virtual AnalysisPool* AnalysisWorkers() { return nullptr; }
     // Opens the main menu with its top left corner at the global point.
     virtual void ShowMainMenu(const QPoint& globalPos) = 0;
 };

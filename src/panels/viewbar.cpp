@@ -217,16 +217,34 @@ void CViewBar::RequireAutoAveraging()
     m_frame->AveragesChanged();
 }
 
-void CViewBar::TickViews(int pageIndex)
+void CViewBar::TickViews()
 {
-    // Only the first page's time view reads the service; it feeds every
-    // page through the main window.
-    if (pageIndex == 0 && View(ViewKind::Time))
-        View(ViewKind::Time)->Tick();
     if (CGraphWnd* octave = View(ViewKind::Oct))
         octave->Tick();
     if (CGraphWnd* multimeter = View(ViewKind::Dmm))
         multimeter->Tick();
+}
+
+bool CViewBar::AdoptAnalyses()
+{
+    bool adopted = false;
+    for (ViewKind kind : kRecordViews)
+        if (CGraphWnd* view = View(kind))
+            adopted = view->AdoptResults() || adopted;
+    return adopted;
+}
+
+void CViewBar::FlushRepaints()
+{
+    for (CGraphWnd* view : m_views)
+        if (view)
+            view->FlushRepaint();
+}
+
+bool CViewBar::ShowsThreadedView() const
+{
+    const CGraphWnd* octave = View(ViewKind::Oct);
+    return octave && octave->IsActive();
 }
 
 void CViewBar::RecomputeViews()

@@ -40,9 +40,15 @@ public:
     // What a click on the kind's tab does: hides every view, shows that
     // one and lights its tab. Nothing for a kind without a view.
     void SelectView(ViewKind kind);
-    // The main tick for page pageIndex: the views that read the channel
-    // buffer service themselves.
-    void TickViews(int pageIndex);
+    // The main tick: the views that read the channels themselves (octave,
+    // multimeter).
+    void TickViews();
+    // Takes over the finished analyses of the page's views; every tick.
+    bool AdoptAnalyses();
+    // Repaints the views that asked for it; at most once per display frame.
+    void FlushRepaints();
+    // The view shown analyses continuously on a thread of its own (octave).
+    bool ShowsThreadedView() const;
     // New data or a new channel choice: the record-based views analyse.
     void RecomputeViews();
     // The channel set changed.

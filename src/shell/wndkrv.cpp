@@ -10,8 +10,10 @@
 #include "platform/companionbus.h"
 #include "platform/messagebox.h"
 #include "context/appcontext.h"
+#include "context/channelsource.h"
 #include "context/readerclients.h"
 #include "platform/textarchive.h"
+#include "views/timeview.h"
 #include "shell/settingssetfiles.h"
 #include "shell/shelloptions.h"
 #include "shell/windowplacement.h"
@@ -20,10 +22,17 @@
 #include <QCloseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QTimerEvent>
 
-CWndKRV::CWndKRV() : m_timers(this)
+CWndKRV::CWndKRV() : m_capture(Channels(), kTimeClient), m_timers(this)
 {
+    m_capture.OnRecord([this](const std::shared_ptr<const CaptureRecord>& record) {
+        m_record.capture = record;
+        if (m_record.single)
+            RunStop();
+        NotifyAnalysis();
+    });
     setObjectName(QStringLiteral("CWndKRV"));
     setWindowTitle(QStringLiteral("KRV"));
     // Bar and pages cover the client area, so there is nothing to erase.
@@ -41,6 +50,7 @@ CWndKRV::~CWndKRV()
     SaveWindowPlacement(this);
     WriteShellOptions({m_colourScheme, m_autoSetup});
     SetPageCount(0);
+    m_workers.Shutdown();
     if (Ctx().mainWindow == this) {
         Ctx().mainWindow = nullptr;
         Ctx().mainFrame = nullptr;
@@ -213,6 +223,7 @@ void CWndKRV::ChannelsChosen() { NotifyAnalysis(); }
 
 void CWndKRV::RefreshChannels()
 {
+    m_capture.Restart();
     if (m_bar)
         m_bar->RefillChannelSelectors();
     for (int i = 0; i < m_pageCount; ++i)
@@ -250,11 +261,45 @@ void CWndKRV::Tick()
 {
     m_hardware.Poll();
     for (int client : kReaderClients)
-        ZQ_FreezeBuffers(client);
-    for (int i = 0; i < m_pageCount; ++i)
-        m_pages[i]->TickViews(i);
+        Channels().Freeze(client);
+    CaptureRecords();
+    int threadedViews = 0;
+    for (int i = 0; i < m_pageCount; ++i) {
+        m_pages[i]->TickViews();
+        threadedViews += m_pages[i]->ShowsThreadedView() ? 1 : 0;
+    }
+    // The octave filtering's threads count against the analysis workers.
+    m_workers.Reserve(threadedViews);
+    AdoptAnalyses();
+    if (!m_frameClock.isValid() || m_frameClock.elapsed() >= kFrameMs) {
+        m_frameClock.start();
+        for (int i = 0; i < m_pageCount; ++i)
+            m_pages[i]->FlushRepaints();
+    }
     if (++Ctx().tickCounter % 20 == 0 && m_bar)
         m_bar->BlinkRecord();
+}
+
+void CWndKRV::CaptureRecords()
+{
+    auto* time = m_pageCount > 0 ? qobject_cast<CTimeView*>(m_pages[0]->View(ViewKind::Time)) : nullptr;
+    if (!m_record.run || !time)
+        return;
+    m_capture.SetRecording(m_record.recording != 0);
+    m_capture.Tick(time->CaptureSettingsNow(), m_record.single != 0);
+    if (const std::optional<QString> path = m_capture.TakeOpenFailure()) {
+        // The box is shown after the tick, not inside the capture step.
+        QTimer::singleShot(0, this, [this, file = *path] {
+            ShowMessageBox(this, QStringLiteral("Cannot open the trigger recording file\n%1").arg(file), QString(),
+                           MsgIcon::Error);
+        });
+    }
+}
+
+void CWndKRV::AdoptAnalyses()
+{
+    for (int i = 0; i < m_pageCount; ++i)
+        m_pages[i]->AdoptAnalyses();
 }
 
 void CWndKRV::timerEvent(QTimerEvent* event)

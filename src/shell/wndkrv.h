@@ -1,14 +1,20 @@
 #pragma once
 // The one top-level window: owns the main bar, the pages, the analysis
-// record and the hardware manager, and runs the 10 ms tick that moves new
-// samples into the channel buffer service and lets the views read.
+// record, the hardware manager, the capture engine and the analysis
+// workers, and runs the 10 ms tick: new samples into the channel buffer
+// service, the capture (a completed record goes to every shown view's
+// analysis), the continuous views' reads, the adoption of finished
+// analyses, and at most one repaint per display frame.
 
 #include "acquisition/hwmanager.h"
+#include "capture/analysispool.h"
+#include "capture/captureengine.h"
 #include "platform/windowtimers.h"
 #include "context/analysisrecord.h"
 #include "context/mainframe.h"
 #include "shell/mainmenu.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -36,6 +42,7 @@ public:
     QWidget* Window() override { return this; }
     AnalysisRecord& Record() override { return m_record; }
     CHwManager& Hardware() override { return m_hardware; }
+    AnalysisPool* AnalysisWorkers() override { return &m_workers; }
     void SetPageCount(int count) override;
     int PageCount() const override { return m_pageCount; }
     void RunStop() override;
@@ -77,6 +84,7 @@ public:
     void Tick();
 
     CControlBar* Bar() const { return m_bar; }
+    const CCaptureEngine& CaptureEngine() const { return m_capture; }
     CMainMenu* MainMenu() const { return m_menu; }
     const QString& P0Text() const { return m_p0Text; }
     CViewBar* Page(int index) const;
@@ -99,6 +107,12 @@ private:
     void Layout();
     void RecomputeHop();
     void ResetReaderClients();
+    // The capture step of the tick; a completed record goes to the views.
+    void CaptureRecords();
+    void AdoptAnalyses();
+
+    // Repaints wait this long after the last (one display frame).
+    static constexpr int kFrameMs = 16;
 
     CControlBar* m_bar = nullptr;
     CMainMenu* m_menu = nullptr;
@@ -106,6 +120,9 @@ private:
     int m_pageCount = 0;
     AnalysisRecord m_record;
     CHwManager m_hardware;
+    AnalysisPool m_workers;
+    CCaptureEngine m_capture;
+    QElapsedTimer m_frameClock;
     int m_colourScheme = 1;
     bool m_autoSetup = false;
     std::array<QString, 4> m_setNames;

@@ -5,7 +5,6 @@
 #include "platform/appmessage.h"
 #include "views/acrpanel.h"
 #include "views/correlationaxis.h"
-#include "views/recordlayout.h"
 
 namespace {
 constexpr int kDivisionIds[2] = {CAcrPanel::IdYDiv1, CAcrPanel::IdYDiv2};
@@ -27,24 +26,34 @@ void CAcrView::StorePanel(TextArchive& archive) { m_acrPanel->SerializePanel(arc
 
 void CAcrView::LoadPanel(TextArchive& archive) { m_acrPanel->SerializePanel(archive); }
 
-void CAcrView::Analyse()
+CGraphWnd::AnalysisJob CAcrView::MakeAnalysis()
 {
-    if (!m_active || !m_record || !RecordLayout::Analysable(*m_record))
-        return;
-    const SegmentLayout layout = RecordLayout::Segments(*m_record);
-    const int n = layout.points;
     const bool normed = m_acrPanel->Normed();
-    SizeDisplay(n, false);
-    for (int slot = 0; slot < 2; ++slot) {
-        const float* samples = RecordLayout::Channel(*m_record, SlotChannel(slot));
-        m_slotActive[slot] = samples
-                             && Correlate(m_work, samples + layout.start, samples + layout.start, Display(slot), n,
-                                          normed);
-        m_customUnit[slot] = normed ? CorrelationAxis::NormedUnit() : QString();
-    }
-    m_xStep = float(layout.dt);
-    m_xStart = CorrelationAxis::Origin(n, layout.dt);
-    MarkDisplayChanged();
+    return [input = Input(), normed, work = m_work](ViewData& out) {
+        if (!input.Analysable())
+            return;
+        const SegmentLayout layout = input.Segments();
+        const int n = layout.points;
+        out.Size(n, false);
+        for (int slot = 0; slot < 2; ++slot) {
+            const float* samples = input.Samples(slot);
+            out.slotActive[size_t(slot)] =
+                samples && Correlate(*work, samples + layout.start, samples + layout.start,
+                                     out.display[size_t(slot)].data(), n, normed);
+        }
+        out.pointCount = n;
+        out.xStep = float(layout.dt);
+        out.xStart = CorrelationAxis::Origin(n, layout.dt);
+        out.normed = normed;
+        out.outcome = ViewData::Outcome::Made;
+    };
+}
+
+void CAcrView::AdoptAnalysis(ViewData& data)
+{
+    CGraphWnd::AdoptAnalysis(data);
+    for (int slot = 0; slot < 2; ++slot)
+        m_customUnit[size_t(slot)] = data.normed ? CorrelationAxis::NormedUnit() : QString();
     RescaleFirstOrRepaint();
 }
 
@@ -70,10 +79,7 @@ void CAcrView::OnPanelNotify(int code)
     switch (code) {
     case PanelXScale:
     case PanelWindow: Analyse(); break;
-    case PanelDisplayMode:
-        Analyse();
-        Rescale(-1);
-        break;
+    case PanelDisplayMode: AnalyseAndRescale(); break;
     case PanelYDiv1: m_acrPanel->RegridOffset(CAcrPanel::IdOff1, CAcrPanel::IdYDiv1); break;
     case PanelYDiv2: m_acrPanel->RegridOffset(CAcrPanel::IdOff2, CAcrPanel::IdYDiv2); break;
     case PanelXOffset: m_acrPanel->RegridOffset(CAcrPanel::IdXPos, CAcrPanel::IdXDiv); break;

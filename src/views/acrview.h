@@ -15,7 +15,8 @@ public:
     explicit CAcrView(MainFrame* frame, QWidget* parent = nullptr);
 
     void Rescale(int slot) override;
-    void Analyse() override;
+    AnalysisJob MakeAnalysis() override;
+    void AdoptAnalysis(ViewData& data) override;
     void CreatePanel() override;
     void DrawContent(QPainter& painter) override;
     void StorePanel(TextArchive& archive) override;
@@ -32,5 +33,5 @@ private:
     void OnPanelNotify(int code) override;
 
     CAcrPanel* m_acrPanel = nullptr;
-    AnalysisWorkspace m_work;
+    std::shared_ptr<AnalysisWorkspace> m_work = std::make_shared<AnalysisWorkspace>();
 };

@@ -5,7 +5,6 @@
 #include "platform/appmessage.h"
 #include "views/ccrpanel.h"
 #include "views/correlationaxis.h"
-#include "views/recordlayout.h"
 #include "widgets/selectorbutton.h"
 
 CCcrView::CCcrView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, parent)
@@ -25,22 +24,32 @@ void CCcrView::LoadPanel(TextArchive& archive) { m_ccrPanel->SerializePanel(arch
 
 int CCcrView::CursorMode() { return m_ccrPanel ? m_ccrPanel->CursorMode() : 0; }
 
-void CCcrView::Analyse()
+CGraphWnd::AnalysisJob CCcrView::MakeAnalysis()
 {
-    if (!m_active || !m_record || !RecordLayout::Analysable(*m_record))
-        return;
-    const SegmentLayout layout = RecordLayout::Segments(*m_record);
-    const int n = layout.points;
-    const float* x = RecordLayout::Channel(*m_record, SlotChannel(0));
-    const float* y = RecordLayout::Channel(*m_record, SlotChannel(1));
-    SizeDisplay(n, false);
-    const bool shown = x && y && Correlate(m_work, x + layout.start, y + layout.start, Display(0), n,
-                                           m_ccrPanel->Normed());
-    m_slotActive = {shown, false};
-    m_xStep = float(layout.dt);
-    m_xStart = CorrelationAxis::Origin(n, layout.dt);
-    m_customUnit[0] = m_ccrPanel->Normed() ? CorrelationAxis::NormedUnit() : QString();
-    MarkDisplayChanged();
+    const bool normed = m_ccrPanel->Normed();
+    return [input = Input(), normed, work = m_work](ViewData& out) {
+        if (!input.Analysable())
+            return;
+        const SegmentLayout layout = input.Segments();
+        const int n = layout.points;
+        const float* x = input.Samples(0);
+        const float* y = input.Samples(1);
+        out.Size(n, false);
+        const bool shown =
+            x && y && Correlate(*work, x + layout.start, y + layout.start, out.display[0].data(), n, normed);
+        out.slotActive = {shown, false};
+        out.pointCount = n;
+        out.xStep = float(layout.dt);
+        out.xStart = CorrelationAxis::Origin(n, layout.dt);
+        out.normed = normed;
+        out.outcome = ViewData::Outcome::Made;
+    };
+}
+
+void CCcrView::AdoptAnalysis(ViewData& data)
+{
+    CGraphWnd::AdoptAnalysis(data);
+    m_customUnit[0] = data.normed ? CorrelationAxis::NormedUnit() : QString();
     FollowMaxima();
     RescaleFirstOrRepaint();
 }
@@ -65,10 +74,7 @@ void CCcrView::OnPanelNotify(int code)
 {
     switch (code) {
     case PanelWindow: Analyse(); break;
-    case PanelDisplayMode:
-        Analyse();
-        Rescale(-1);
-        break;
+    case PanelDisplayMode: AnalyseAndRescale(); break;
     case PanelYDiv1: m_ccrPanel->RegridOffset(CCcrPanel::IdOff1, CCcrPanel::IdYDiv1); break;
     case PanelXOffset: m_ccrPanel->RegridOffset(CCcrPanel::IdXPos, CCcrPanel::IdXDiv); break;
     case PanelCursorMode: FollowMaxima(); break;

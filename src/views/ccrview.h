@@ -18,7 +18,8 @@ public:
     // The panel's "Curs": 0 manual, 1 cursors follow the maximum.
     int CursorMode() override;
     void Rescale(int slot) override;
-    void Analyse() override;
+    AnalysisJob MakeAnalysis() override;
+    void AdoptAnalysis(ViewData& data) override;
     void CreatePanel() override;
     void DrawContent(QPainter& painter) override;
     void StorePanel(TextArchive& archive) override;
@@ -34,5 +35,5 @@ private:
     void OnPanelNotify(int code) override;
 
     CCcrPanel* m_ccrPanel = nullptr;
-    AnalysisWorkspace m_work;
+    std::shared_ptr<AnalysisWorkspace> m_work = std::make_shared<AnalysisWorkspace>();
 };

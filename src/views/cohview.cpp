@@ -28,20 +28,23 @@ void CCohView::OnPanelNotify(int code)
         CFrequencyView::OnPanelNotify(code);
 }
 
-void CCohView::Analyse()
+CGraphWnd::AnalysisJob CCohView::MakeAnalysis()
 {
-    SegmentLayout layout;
-    if (!BeginAnalysis(layout))
-        return;
-    const float *x, *y;
-    if (!BothSlotSamples(x, y))
-        return;
-    SizeForRows(layout, 1, false, AverageMode::Linear);
-    const MeasurementResult result = Coherence(m_work, x, y, layout, WindowType(CohPanel()->Window()),
-                                               std::span<float>(Display(0), size_t(layout.Bins())));
-    m_slotActive = {result.computed, false};
-    m_levelsInDb = false;
-    FinishAnalysis(layout, false);
+    const WindowType window = WindowType(CohPanel()->Window());
+    return [input = Input(), window, work = m_work](ViewData& out) {
+        SegmentLayout layout;
+        if (!BeginAnalysis(input, layout))
+            return;
+        const float *x, *y;
+        if (!BothSlotSamples(input, out, x, y))
+            return;
+        SizeForRows(out, layout, 1, false, AverageMode::Linear);
+        const MeasurementResult result =
+            Coherence(*work, x, y, layout, window, std::span<float>(out.display[0].data(), size_t(layout.Bins())));
+        out.slotActive = {result.computed, false};
+        out.levelsInDb = false;
+        FinishAnalysis(out, layout);
+    };
 }
 
 void CCohView::Rescale(int slot)

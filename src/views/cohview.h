@@ -13,7 +13,8 @@ public:
     CCohView(MainFrame* frame, QWidget* parent = nullptr);
 
     void Rescale(int slot) override;
-    void Analyse() override;
+    AnalysisJob MakeAnalysis() override;
+    bool FollowsMaxima() const override { return false; }
     void CreatePanel() override;
     void DrawContent(QPainter& painter) override;
 

@@ -32,25 +32,29 @@ void CCrsView::OnPanelNotify(int code)
     }
 }
 
-void CCrsView::Analyse()
+CGraphWnd::AnalysisJob CCrsView::MakeAnalysis()
 {
-    SegmentLayout layout;
-    if (!BeginAnalysis(layout))
-        return;
-    const float *x, *y;
-    if (!BothSlotSamples(x, y))
-        return;
     const CCrsPanel* panel = CrsPanel();
-    SizeForRows(layout, 1, false, AverageMode::Linear);
-    const size_t bins = size_t(layout.Bins());
-    const MeasurementResult result =
-        CrossSpectrum(m_work, x, y, layout, WindowType(panel->Window()), panel->Density(), ChannelUnit(0),
-                      std::span<float>(Display(0), bins), std::span<float>(Display(1), bins));
-    m_slotActive = {result.computed, result.computed};
-    SetUnit(0, result.firstUnit);
-    SetUnit(1, result.secondUnit);
-    m_levelsInDb = false;
-    FinishAnalysis(layout, false);
+    const WindowType window = WindowType(panel->Window());
+    const bool density = panel->Density();
+    return [input = Input(), window, density, work = m_work](ViewData& out) {
+        SegmentLayout layout;
+        if (!BeginAnalysis(input, layout))
+            return;
+        const float *x, *y;
+        if (!BothSlotSamples(input, out, x, y))
+            return;
+        SizeForRows(out, layout, 1, false, AverageMode::Linear);
+        const size_t bins = size_t(layout.Bins());
+        const MeasurementResult result =
+            CrossSpectrum(*work, x, y, layout, window, density, input.Unit(0),
+                          std::span<float>(out.display[0].data(), bins), std::span<float>(out.display[1].data(), bins));
+        out.slotActive = {result.computed, result.computed};
+        out.SetUnit(0, result.firstUnit);
+        out.SetUnit(1, result.secondUnit);
+        out.levelsInDb = false;
+        FinishAnalysis(out, layout);
+    };
 }
 
 void CCrsView::Rescale(int slot)

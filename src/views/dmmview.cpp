@@ -6,7 +6,7 @@
 #include "views/dmmpanel.h"
 #include "views/plotlayout.h"
 
-#include "zq.h"
+#include "context/channelsource.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -36,10 +36,10 @@ double CDmmView::Value(int channel) const
 
 void CDmmView::Reinit()
 {
-    const int channels = ZQ_GetNrOfChan();
+    const int channels = Channels().ChannelCount();
     if (!m_dmmPanel || channels <= 0)
         return;
-    m_lastDt = ZQ_GetChanClkrate(0);
+    m_lastDt = Channels().SampleInterval(0);
     m_window = MultimeterWindow(m_dmmPanel->WindowSeconds(), m_lastDt);
     // Sizes settle here; the tick only appends and evaluates.
     m_rings.resize(size_t(channels));
@@ -53,10 +53,10 @@ void CDmmView::Tick()
 {
     if (!m_active)
         return;
-    const int channels = ZQ_GetNrOfChan();
+    const int channels = Channels().ChannelCount();
     if (channels == 0)
         return;
-    const double dt = ZQ_GetChanClkrate(0);
+    const double dt = Channels().SampleInterval(0);
     if (dt != m_lastDt || m_rings.size() != size_t(channels) || m_rings[0].Capacity() == 0)
         Reinit();
     if (m_window == 0)
@@ -68,20 +68,20 @@ void CDmmView::Tick()
         m_slotActive[slot] = slotChannels[slot] >= 0;
     if (slotChannels[0] < 0 && slotChannels[1] < 0)
         return;
-    int n = ZQ_CheckChan(kClient, slotChannels[0] >= 0 ? slotChannels[0] : slotChannels[1]);
+    int n = Channels().Available(kClient, slotChannels[0] >= 0 ? slotChannels[0] : slotChannels[1]);
     if (n <= 0)
         return;
     std::vector<float>& buffer = Ctx().readBuffer;
     n = std::min(n, int(buffer.size()));
     for (int i = 0; i < channels; ++i) {
-        const int read = ZQ_ReadChan(kClient, i, reinterpret_cast<unsigned char*>(buffer.data()), n);
+        const int read = Channels().Read(kClient, i, buffer.data(), n);
         if (read > 0)
             m_rings[size_t(i)].Append(buffer.data(), read);
     }
     if (m_rings[0].ValidCount() < m_window)
         return;
     Evaluate();
-    update();
+    RequestRepaint();
 }
 
 void CDmmView::Evaluate()
@@ -115,7 +115,7 @@ void CDmmView::DrawContent(QPainter& painter)
         if (!m_slotActive[slot] || channel < 0)
             continue;
         values[slot] = QString::asprintf("%7.3f", Value(channel));
-        units[slot] = QString::fromUtf8(ZQ_GetChanUnit(channel));
+        units[slot] = Channels().UnitText(channel);
     }
     QFont digits(QStringLiteral("Arial"));
     int pixels = std::max(1, h * 4 / 5);

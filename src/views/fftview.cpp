@@ -34,11 +34,8 @@ void CFftView::OnPanelNotify(int code)
     }
 }
 
-void CFftView::Analyse()
+CGraphWnd::AnalysisJob CFftView::MakeAnalysis()
 {
-    SegmentLayout layout;
-    if (!BeginAnalysis(layout))
-        return;
     const CFftPanel* panel = FftPanel();
     AmplitudeSettings settings;
     settings.window = WindowType(panel->Window());
@@ -49,25 +46,36 @@ void CFftView::Analyse()
     // segment alone: nothing to average, nothing to draw in rows.
     settings.average = settings.display == FftDisplay::Magnitude ? AverageMode(panel->AverageKey())
                                                                  : AverageMode::Linear;
-    const int rows = KeepsRows(settings.average) ? layout.count : 1;
-    SizeForRows(layout, rows, true, settings.average);
+    return [input = Input(), settings, work = m_work](ViewData& out) {
+        SegmentLayout layout;
+        if (!BeginAnalysis(input, layout))
+            return;
+        const int rows = KeepsRows(settings.average) ? layout.count : 1;
+        SizeForRows(out, layout, rows, true, settings.average);
+        const size_t bins = size_t(layout.Bins());
+        for (int slot = 0; slot < 2; ++slot) {
+            const float* samples = input.Samples(slot);
+            if (!samples)
+                continue;
+            TraceArrays arrays{std::span<float>(out.display[size_t(slot)].data(), bins * size_t(rows)),
+                               std::span<float>(out.display[size_t(slot + 2)].data(), bins)};
+            const MeasurementResult result =
+                AmplitudeSpectrum(*work, samples, layout, settings, input.Unit(slot), arrays);
+            out.slotActive[size_t(slot)] = result.computed;
+            out.SetUnit(slot, result.firstUnit);
+            out.SetUnit(slot + 2, result.secondUnit);
+        }
+        out.levelsInDb = false;
+        out.variant = int(settings.display);
+        out.split = out.variant == 0 ? SplitFull : SplitUpper;
+        FinishAnalysis(out, layout);
+    };
+}
 
-    const size_t bins = size_t(layout.Bins());
-    for (int slot = 0; slot < 2; ++slot) {
-        const float* samples = SlotSamples(slot);
-        m_slotActive[size_t(slot)] = false;
-        if (!samples)
-            continue;
-        TraceArrays out{std::span<float>(Display(slot), bins * size_t(rows)), std::span<float>(Display(slot + 2), bins)};
-        const MeasurementResult result = AmplitudeSpectrum(m_work, samples, layout, settings, ChannelUnit(slot), out);
-        m_slotActive[size_t(slot)] = result.computed;
-        SetUnit(slot, result.firstUnit);
-        SetUnit(slot + 2, result.secondUnit);
-    }
-    m_levelsInDb = false;
-    m_analysedDisplay = int(settings.display);
-    m_split = m_analysedDisplay == 0 ? SplitFull : SplitUpper;
-    FinishAnalysis(layout, true);
+void CFftView::AdoptAnalysis(ViewData& data)
+{
+    m_analysedDisplay = data.variant;
+    CFrequencyView::AdoptAnalysis(data);
 }
 
 void CFftView::Rescale(int slot)

@@ -17,7 +17,7 @@ public:
 
     int CursorMode() override;
     void Rescale(int slot) override;
-    void Analyse() override;
+    AnalysisJob MakeAnalysis() override;
     void CreatePanel() override;
     void DrawContent(QPainter& painter) override;
 
@@ -25,6 +25,7 @@ public:
 
 protected:
     void OnPanelNotify(int code) override;
+    void AdoptAnalysis(ViewData& data) override;
 
 private:
     // The display the arrays hold since the last analysis.

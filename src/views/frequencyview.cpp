@@ -1,10 +1,8 @@
 #include "views/frequencyview.h"
 
-#include "context/analysisrecord.h"
 #include "platform/appmessage.h"
 #include "views/plotlayout.h"
 #include "views/frequencypanel.h"
-#include "zq.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,24 +30,20 @@ void CFrequencyView::OnPanelNotify(int code)
     }
 }
 
-bool CFrequencyView::BeginAnalysis(SegmentLayout& layout)
+bool CFrequencyView::BeginAnalysis(const AnalysisInput& input, SegmentLayout& layout)
 {
-    if (!m_active || !m_record || !m_panel || m_record->captureLength <= 0 || m_record->captureTime <= 0.0)
+    if (!input.Analysable())
         return false;
-    const AnalysisRecord& r = *m_record;
-    layout = MakeSegmentLayout(r.captureLength, r.captureWord, r.points, r.hop, r.averages, r.captureTime);
-    return layout.points >= 2 && RecordHoldsSegments(layout);
+    layout = input.Segments();
+    return true;
 }
 
-void CFrequencyView::SizeForRows(const SegmentLayout& layout, int rows, bool second, AverageMode mode)
+void CFrequencyView::SizeForRows(ViewData& out, const SegmentLayout& layout, int rows, bool second, AverageMode mode)
 {
-    m_rows = std::max(1, rows);
-    SizeWorkArrays(layout.Bins(), second, m_rows);
-    const bool cascade = mode == AverageMode::Cascade;
-    const bool colourMap = mode == AverageMode::Spectrogram;
-    m_cascade = cascade;
-    m_colourMapDrawing = colourMap;
-    PlaceLegends();
+    out.rows = std::max(1, rows);
+    out.Size(layout.Bins() * out.rows, second);
+    out.cascade = mode == AverageMode::Cascade;
+    out.colourMap = mode == AverageMode::Spectrogram;
 }
 
 void CFrequencyView::PlaceLegends()
@@ -66,52 +60,31 @@ void CFrequencyView::resizeEvent(QResizeEvent* event)
     PlaceLegends();
 }
 
-const float* CFrequencyView::SlotSamples(int slot) const
+bool CFrequencyView::BothSlotSamples(const AnalysisInput& input, ViewData& out, const float*& x, const float*& y)
 {
-    const int channel = SlotChannel(slot);
-    if (!m_record || channel < 0 || channel >= m_record->captureChannels
-        || channel >= AnalysisRecord::kMaxCaptureChannels)
-        return nullptr;
-    return m_record->captureArea[channel];
-}
-
-bool CFrequencyView::BothSlotSamples(const float*& x, const float*& y)
-{
-    x = SlotSamples(0);
-    y = SlotSamples(1);
+    x = input.Samples(0);
+    y = input.Samples(1);
     if (x && y)
         return true;
-    m_slotActive = {false, false};
-    update();
+    out.outcome = ViewData::Outcome::HideTraces;
     return false;
 }
 
-std::string_view CFrequencyView::ChannelUnit(int slot) const
-{
-    const int channel = SlotChannel(slot);
-    if (channel < 0 || channel >= ZQ_GetNrOfChan())
-        return {};
-    const char* unit = ZQ_GetChanUnit(channel);
-    return unit ? std::string_view(unit) : std::string_view();
-}
-
-void CFrequencyView::SetUnit(int array, const std::string& text)
-{
-    std::string& source = m_unitSource[size_t(array & 3)];
-    if (source == text)
-        return;
-    source = text;
-    m_customUnit[size_t(array & 3)] = QString::fromStdString(text);
-}
-
-void CFrequencyView::FinishAnalysis(const SegmentLayout& layout, bool followMaxima)
+void CFrequencyView::FinishAnalysis(ViewData& out, const SegmentLayout& layout)
 {
     const int bins = layout.Bins();
-    m_pointCount = bins;
-    m_xStep = float(0.5 / layout.dt / bins);
-    m_xStart = 0.0;
-    MarkDisplayChanged();
-    if (followMaxima)
+    out.pointCount = bins;
+    out.xStep = float(0.5 / layout.dt / bins);
+    out.xStart = 0.0;
+    out.outcome = ViewData::Outcome::Made;
+}
+
+void CFrequencyView::AdoptAnalysis(ViewData& data)
+{
+    CGraphWnd::AdoptAnalysis(data);
+    m_rows = std::max(1, data.rows);
+    PlaceLegends();
+    if (FollowsMaxima())
         FollowMaxima();
     RescaleFirstOrRepaint();
 }

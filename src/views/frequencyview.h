@@ -7,10 +7,12 @@
 // with the panel's scales. The derived views supply the measurement and
 // their differences.
 //
-// Analyse computes into the display arrays only; DrawContent only draws
-// them. The measurement work memory lives in the view and is re-made only
-// when the transform length or the window changes, so analysing a record of
-// settled size allocates nothing. UI thread only.
+// The analysis is a job of the record and a copy of the panel's settings
+// that fills a ViewData on a worker; the view adopts it and draws it. The
+// measurement work memory is the view's, handed to its jobs (one runs at a
+// time) and re-made only when the transform length or the window changes,
+// so analysing a record of settled size allocates nothing. The view itself:
+// UI thread only.
 
 #include "analysis/analysisworkspace.h"
 #include "analysis/segmentlayout.h"
@@ -18,6 +20,7 @@
 
 #include <array>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -52,27 +55,24 @@ protected:
     // A panel notification; the view repaints afterwards. The base handles
     // the division and x offset re-gridding (15, 16, 19) and "Curs" (28).
     void OnPanelNotify(int code) override;
+    // Rows, legends, automatic cursors (where FollowsMaxima) and the first
+    // rescale.
+    void AdoptAnalysis(ViewData& data) override;
+    // Cursors follow the maxima after an analysis.
+    virtual bool FollowsMaxima() const { return true; }
 
-    // Common step 1 and 2: false when the view is hidden, there is no
-    // record or it is too short for its segments (the traces then stay as
-    // they were). Fills layout.
-    bool BeginAnalysis(SegmentLayout& layout);
-    // Common step 3: display arrays for `rows` rows of N/2 bins, the
-    // cascade and colour-map flags for the averaging mode.
-    void SizeForRows(const SegmentLayout& layout, int rows, bool second, AverageMode mode);
-    // Samples of the record for the channel chosen for a slot, null when the
-    // slot has no channel or the record lacks it.
-    const float* SlotSamples(int slot) const;
+    // ---- Steps of the jobs (any thread) ----
+    // False when the view is hidden, there is no record or it is too short
+    // for its segments (the traces then stay as they were). Fills layout.
+    static bool BeginAnalysis(const AnalysisInput& input, SegmentLayout& layout);
+    // Display arrays for `rows` rows of N/2 bins, the cascade and
+    // colour-map flags for the averaging mode.
+    static void SizeForRows(ViewData& out, const SegmentLayout& layout, int rows, bool second, AverageMode mode);
     // Both slots' samples for the two-channel measurements; when either
-    // slot lacks them both traces are hidden (repainted) and false returned.
-    bool BothSlotSamples(const float*& x, const float*& y);
-    // The unit of the channel chosen for a slot (UTF-8), empty without one.
-    std::string_view ChannelUnit(int slot) const;
-    // Unit text of a display array; converts only when it changed.
-    void SetUnit(int array, const std::string& text);
-    // Common steps 4 (x step), 6 (automatic cursors) and 7 (first rescale or
-    // repaint); marks the display as changed.
-    void FinishAnalysis(const SegmentLayout& layout, bool followMaxima);
+    // slot lacks them both traces are hidden and false returned.
+    static bool BothSlotSamples(const AnalysisInput& input, ViewData& out, const float*& x, const float*& y);
+    // x step and the made outcome.
+    static void FinishAnalysis(ViewData& out, const SegmentLayout& layout);
 
     // Division and offset of a trace by the 1-2-5 rule over count values,
     // written to the panel.
@@ -88,12 +88,10 @@ protected:
     // axis.
     void DrawSpectrum(QPainter& painter);
 
-    // The measurements' tables and work memory.
-    AnalysisWorkspace m_work;
+    // The measurements' tables and work memory, lent to one job at a time.
+    std::shared_ptr<AnalysisWorkspace> m_work = std::make_shared<AnalysisWorkspace>();
     int m_rows = 1;
 
 private:
     void PlaceLegends();
-
-    std::array<std::string, 4> m_unitSource;
 };

@@ -35,32 +35,39 @@ void CFrfView::OnPanelNotify(int code)
     }
 }
 
-void CFrfView::Analyse()
+CGraphWnd::AnalysisJob CFrfView::MakeAnalysis()
 {
-    SegmentLayout layout;
-    if (!BeginAnalysis(layout))
-        return;
-    const float *x, *y;
-    if (!BothSlotSamples(x, y))
-        return;
     const CFrfPanel* panel = FrfPanel();
     FrfSettings settings;
     settings.window = WindowType(panel->Window());
     settings.display = FrfDisplay(panel->DisplayKey());
     settings.estimator = FrfEstimator(panel->EstimatorKey());
     settings.level = FrfLevel(panel->LevelKey());
-    SizeForRows(layout, 1, false, AverageMode::Linear);
+    return [input = Input(), settings, work = m_work](ViewData& out) {
+        SegmentLayout layout;
+        if (!BeginAnalysis(input, layout))
+            return;
+        const float *x, *y;
+        if (!BothSlotSamples(input, out, x, y))
+            return;
+        SizeForRows(out, layout, 1, false, AverageMode::Linear);
+        const size_t bins = size_t(layout.Bins());
+        const MeasurementResult result = FrequencyResponse(*work, x, y, layout, settings, input.Unit(0),
+                                                           std::span<float>(out.display[0].data(), bins),
+                                                           std::span<float>(out.display[1].data(), bins));
+        out.slotActive = {result.computed, result.computed};
+        out.SetUnit(0, result.firstUnit);
+        out.SetUnit(1, result.secondUnit);
+        out.levelsInDb = result.levelsInDb;
+        out.variant = int(settings.display);
+        FinishAnalysis(out, layout);
+    };
+}
 
-    const size_t bins = size_t(layout.Bins());
-    const MeasurementResult result =
-        FrequencyResponse(m_work, x, y, layout, settings, ChannelUnit(0), std::span<float>(Display(0), bins),
-                          std::span<float>(Display(1), bins));
-    m_slotActive = {result.computed, result.computed};
-    SetUnit(0, result.firstUnit);
-    SetUnit(1, result.secondUnit);
-    m_levelsInDb = result.levelsInDb;
-    m_analysedDisplay = int(settings.display);
-    FinishAnalysis(layout, false);
+void CFrfView::AdoptAnalysis(ViewData& data)
+{
+    m_analysedDisplay = data.variant;
+    CFrequencyView::AdoptAnalysis(data);
 }
 
 void CFrfView::Rescale(int slot)

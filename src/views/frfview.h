@@ -15,7 +15,9 @@ public:
     CFrfView(MainFrame* frame, QWidget* parent = nullptr);
 
     void Rescale(int slot) override;
-    void Analyse() override;
+    AnalysisJob MakeAnalysis() override;
+    void AdoptAnalysis(ViewData& data) override;
+    bool FollowsMaxima() const override { return false; }
     void CreatePanel() override;
     void DrawContent(QPainter& painter) override;
 

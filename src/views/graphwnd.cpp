@@ -19,7 +19,7 @@
 #include "widgets/cursorwnd.h"
 #include "widgets/deltabox.h"
 #include "widgets/zoomband.h"
-#include "zq.h"
+#include "context/channelsource.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -179,7 +179,140 @@ void CGraphWnd::Rescale(int slot)
     update();
 }
 
-void CGraphWnd::Analyse() {}
+void CGraphWnd::Analyse()
+{
+    // Hidden views do not analyse; they catch up when shown.
+    if (!m_active || !m_panel)
+        return;
+    AnalysisJob made = MakeAnalysis();
+    if (!made)
+        return;
+    AnalysisJob job = [made = std::move(made)](ViewData& out) {
+        out.Begin();
+        made(out);
+    };
+    // A request for the record already asked for comes from a changed
+    // setting: results made before it are stale.
+    const std::uint64_t record = m_record && m_record->capture ? m_record->capture->sequence : 0;
+    if (record == m_requestedRecord)
+        ++m_settingsGeneration;
+    m_requestedRecord = record;
+    const AnalysisTag tag{record, m_settingsGeneration};
+    AnalysisPool* workers = m_frame ? m_frame->AnalysisWorkers() : nullptr;
+    if (!workers || AnalysesAtOnce()) {
+        job(m_inlineData);
+        Adopt(m_inlineData, tag);
+        return;
+    }
+    if (!m_lane)
+        m_lane = std::make_unique<AnalysisLane<ViewData>>(*workers);
+    m_lane->Request(tag, std::move(job));
+}
+
+void CGraphWnd::AnalyseAndRescale()
+{
+    m_rescalePending = true;
+    m_rescaleGeneration = 0;
+    Analyse();
+    if (!Pipelined()) {
+        m_rescalePending = false; // adopted (and rescaled) at once, or nothing to analyse
+        return;
+    }
+    m_rescaleGeneration = m_settingsGeneration;
+}
+
+AnalysisInput CGraphWnd::Input() const
+{
+    AnalysisInput input;
+    if (!m_record || !m_record->capture)
+        return input;
+    input.record = m_record->capture;
+    input.points = m_record->points;
+    input.hop = m_record->hop;
+    input.averages = m_record->averages;
+    input.channels = {SlotChannel(0), SlotChannel(1)};
+    return input;
+}
+
+bool CGraphWnd::Pipelined() const { return m_frame && m_frame->AnalysisWorkers(); }
+
+void CGraphWnd::RequestRepaint()
+{
+    if (Pipelined())
+        m_repaintWanted = true;
+    else
+        update();
+}
+
+CGraphWnd::AnalysisJob CGraphWnd::MakeAnalysis() { return {}; }
+
+bool CGraphWnd::AdoptResults()
+{
+    if (!m_lane)
+        return false;
+    AnalysisTag tag;
+    std::unique_ptr<ViewData> result = m_lane->Take(tag);
+    if (!result)
+        return false;
+    const bool stale = tag.settings < m_settingsGeneration || tag.record < m_adoptedRecord;
+    if (!stale)
+        Adopt(*result, tag);
+    m_lane->Recycle(std::move(result));
+    return !stale;
+}
+
+void CGraphWnd::Adopt(ViewData& data, AnalysisTag tag)
+{
+    if (data.outcome == ViewData::Outcome::Unchanged)
+        return;
+    if (data.outcome == ViewData::Outcome::HideTraces) {
+        m_slotActive = {false, false};
+        RequestRepaint();
+        return;
+    }
+    if (tag.record > m_adoptedRecord || m_analysedRecords == 0)
+        ++m_analysedRecords;
+    m_adoptedRecord = tag.record;
+    AdoptAnalysis(data);
+    if (m_rescalePending && tag.settings >= m_rescaleGeneration) {
+        m_rescalePending = false;
+        Rescale(-1);
+    }
+}
+
+void CGraphWnd::AdoptAnalysis(ViewData& data)
+{
+    for (int i = 0; i < kDisplayArrays; ++i)
+        m_display[size_t(i)].swap(data.display[size_t(i)]);
+    m_pointCount = data.pointCount;
+    m_displayRows = std::max(1, data.rows);
+    m_xStep = data.xStep;
+    m_xStart = data.xStart;
+    m_slotActive = data.slotActive;
+    for (int i = 0; i < kDisplayArrays; ++i) {
+        if (!data.unitSet[size_t(i)] || m_unitSource[size_t(i)] == data.units[size_t(i)])
+            continue;
+        m_unitSource[size_t(i)] = data.units[size_t(i)];
+        m_customUnit[size_t(i)] = QString::fromStdString(data.units[size_t(i)]);
+    }
+    for (int slot = 0; slot < 2; ++slot)
+        if (!data.slotNames[size_t(slot)].empty())
+            m_slotName[size_t(slot)] = QString::fromStdString(data.slotNames[size_t(slot)]);
+    m_levelsInDb = data.levelsInDb;
+    m_cascade = data.cascade;
+    m_colourMapDrawing = data.colourMap;
+    m_split = data.split;
+    MarkDisplayChanged();
+}
+
+bool CGraphWnd::FlushRepaint()
+{
+    if (!m_repaintWanted)
+        return false;
+    m_repaintWanted = false;
+    update();
+    return true;
+}
 
 void CGraphWnd::Reinit() {}
 
@@ -283,7 +416,7 @@ QString CGraphWnd::SlotUnit(int slot) const
     if (!m_customUnit[slot].isEmpty() || !m_channelUnits)
         return m_customUnit[slot];
     const int channel = SlotChannel(slot & 1);
-    return channel >= 0 ? QString::fromUtf8(ZQ_GetChanUnit(channel)) : QString();
+    return channel >= 0 ? Channels().UnitText(channel) : QString();
 }
 
 void CGraphWnd::SizeWorkArrays(int points, bool second, int factor)
@@ -711,10 +844,11 @@ void CGraphWnd::OnDeltaMode(int command)
 
 int CGraphWnd::RecordSegmentCount() const
 {
-    if (!m_record)
+    const CaptureRecord* capture = Capture();
+    if (!capture)
         return 1;
-    return std::max(1, SegmentCount(m_record->captureLength, m_record->captureWord, m_record->points,
-                                    m_record->hop, m_record->averages));
+    return std::max(1, SegmentCount(capture->length, capture->startOffset, m_record->points, m_record->hop,
+                                    m_record->averages));
 }
 
 void CGraphWnd::SlotRange(int slot, double division, double offset)
@@ -1128,7 +1262,7 @@ void CGraphWnd::DrawSpectrogram(QPainter& painter, const double divisions[2], co
     const bool two = m_slotActive[0] && m_slotActive[1];
     const QRect plot = PlotRect();
     const int segments = m_displayRows;
-    const double segmentTime = m_record ? m_record->hop * m_record->captureTime : 0.0;
+    const double segmentTime = Capture() ? m_record->hop * Capture()->sampleInterval : 0.0;
     const double duration = segmentTime * segments;
     if (!m_xZoomed) {
         m_x.min = xStart;
@@ -1197,8 +1331,8 @@ void CGraphWnd::DrawLegend(QPainter& painter, bool centred)
         if (channel < 0)
             return QString();
         return QStringLiteral("[%1] %2 %3")
-            .arg(ZQ_GetChanPChan(channel))
-            .arg(QString::fromUtf8(ZQ_GetChanName(channel)), QString::fromUtf8(ZQ_GetChanUnit(channel)));
+            .arg(Channels().ChannelNumber(channel))
+            .arg(Channels().NameText(channel), Channels().UnitText(channel));
     };
     painter.save();
     painter.setFont(m_font);
@@ -1250,6 +1384,6 @@ void CGraphWnd::RescaleFirstOrRepaint()
         Rescale(-1);
         m_first = false;
     } else {
-        update();
+        RequestRepaint();
     }
 }

@@ -23,9 +23,13 @@
 // buffer is a QImage at the window's device pixel ratio, so drawing is sharp
 // on HiDPI screens while the layout stays in logical pixels.
 
+#include "capture/analysislane.h"
+#include "context/analysisrecord.h"
+#include "views/analysisinput.h"
 #include "views/axistransform.h"
 #include "views/colourmapimage.h"
 #include "views/tracepolyline.h"
+#include "views/viewdata.h"
 
 #include <QFont>
 #include <QHash>
@@ -37,6 +41,9 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 class CCursorWnd;
@@ -45,7 +52,6 @@ class CZoomBand;
 class MainFrame;
 class QPainter;
 class TextArchive;
-struct AnalysisRecord;
 
 class CGraphWnd : public QWidget {
     Q_OBJECT
@@ -91,6 +97,11 @@ public:
     virtual void SetCursorX(int cursor, int pixelX);
     // slot 0 or 1, -1 both: resets the y zoom, and with -1 the x zoom.
     virtual void Rescale(int slot);
+    // The analysis of the latest record with the view's settings now: the
+    // job of MakeAnalysis runs on the frame's analysis workers and its
+    // result is adopted at a later AdoptResults; without workers (a view on
+    // its own, in tests) it runs and is adopted at once. The octave and
+    // multimeter views, which analyse continuously, override it.
     virtual void Analyse();
     virtual void Reinit();
     virtual void Tick();
@@ -114,6 +125,41 @@ public:
     virtual void LoadPanel(TextArchive& archive);
     // A panel's notification code (WM_PANEL_NOTIFY); the view repaints after it.
     virtual void OnPanelNotify(int code);
+
+    // ---- The analysis stage ----
+    using AnalysisJob = std::function<void(ViewData&)>;
+    // User-interface thread: a copy of what the analysis needs (record
+    // snapshot, settings from the selectors) bound into a job that any
+    // thread may run; empty when the view has nothing to analyse (hidden,
+    // no record).
+    virtual AnalysisJob MakeAnalysis();
+    // Takes over a made result: the base swaps the arrays in and takes the
+    // scales and units; views add what their drawing needs.
+    virtual void AdoptAnalysis(ViewData& data);
+    // Views whose analysis is a copy cheaper than a hand-over run it at
+    // once even in the pipeline, so that they show every record.
+    virtual bool AnalysesAtOnce() const { return false; }
+    // The record and the main bar's choices an analysis reads now; no
+    // record when none was published yet.
+    AnalysisInput Input() const;
+    // Analyse, and rescale fully once the result is adopted.
+    void AnalyseAndRescale();
+    // Adopts the newest finished result, unless it is older than what is
+    // shown or made with settings changed since; true when one was adopted.
+    bool AdoptResults();
+    // Results adopted for records newer than the one shown before.
+    std::uint64_t AnalysedRecords() const { return m_analysedRecords; }
+    // Nothing of the view's analysis is running, waiting or untaken.
+    bool AnalysisIdle() const { return !m_lane || m_lane->Idle(); }
+    // Repaints wait for FlushRepaint, which the frame calls at most once per
+    // display frame, so that adoptions and ticks between frames paint once.
+    // Without workers (a view on its own) a request repaints at once.
+    void RequestRepaint();
+    // The view runs in the main window's pipeline (analysis workers,
+    // adoption at the tick, paced repaints).
+    bool Pipelined() const;
+    // Repaints when one was requested; true when it did.
+    bool FlushRepaint();
 
     // ---- Non-virtual operations ----
     // Channel index chosen for slot 0 ("Ch1") or 1 ("Ch2"); -1 for "nc" and
@@ -190,6 +236,8 @@ public:
     const QRect& ResetButton(int which) const { return m_resetButton[which & 1]; }
     const QRect& AutoButton(int axis) const { return m_autoButton[axis & 1]; }
     int ColourMapType() const { return m_colourMapType; }
+    // The record shown: the latest published unless the view has none.
+    const CaptureRecord* Capture() const { return m_record ? m_record->capture.get() : nullptr; }
     // The mouse shape number for a client point: 139, 140 or 0 (arrow).
     int MouseShapeAt(const QPoint& point) const;
 
@@ -299,6 +347,19 @@ protected:
     std::array<ColourMapImage, 2> m_spectrogram;
 
 private:
+    void Adopt(ViewData& data, AnalysisTag tag);
+
+    std::unique_ptr<AnalysisLane<ViewData>> m_lane;
+    ViewData m_inlineData; // the result of an analysis run at once, without workers
+    std::uint64_t m_requestedRecord = ~std::uint64_t(0);
+    std::uint64_t m_settingsGeneration = 0;
+    std::uint64_t m_adoptedRecord = 0;
+    std::uint64_t m_analysedRecords = 0;
+    std::uint64_t m_rescaleGeneration = 0;
+    bool m_rescalePending = false;
+    bool m_repaintWanted = false;
+    std::array<std::string, 4> m_unitSource;
+
     void OnCursorMoved(int cursor, int pixelX);
     void OnCursorCommand(int cursor, int command);
     void OnZoomDone(bool accepted);

@@ -6,7 +6,7 @@
 #include "views/octpanel.h"
 #include "views/strokeaxisaligned.h"
 
-#include "zq.h"
+#include "context/channelsource.h"
 
 #include <QPainter>
 #include <QPolygonF>
@@ -62,9 +62,9 @@ void COctView::LoadPanel(TextArchive& archive) { m_octPanel->SerializePanel(arch
 
 void COctView::Reinit()
 {
-    if (!m_octPanel || ZQ_GetNrOfChan() == 0)
+    if (!m_octPanel || Channels().ChannelCount() == 0)
         return;
-    const double dt = ZQ_GetChanClkrate(0);
+    const double dt = Channels().SampleInterval(0);
     if (dt <= 0.0)
         return;
     const OctaveAnalyser::Weighting weighting = ToWeighting(m_octPanel->Weighting());
@@ -108,10 +108,10 @@ void COctView::Show(bool show)
 
 void COctView::Tick()
 {
-    if (!m_active || ZQ_GetNrOfChan() == 0)
+    if (!m_active || Channels().ChannelCount() == 0)
         return;
     // A new channel set-up with another sample interval needs new filters.
-    if (!m_designed || ZQ_GetChanClkrate(0) != m_designDt)
+    if (!m_designed || Channels().SampleInterval(0) != m_designDt)
         Reinit();
     if (!m_designed)
         return;
@@ -119,22 +119,22 @@ void COctView::Tick()
     UpdateSlots();
     if (channels[0] < 0 && channels[1] < 0)
         return;
-    int n = ZQ_CheckChan(kClient, channels[0] >= 0 ? channels[0] : channels[1]);
+    int n = Channels().Available(kClient, channels[0] >= 0 ? channels[0] : channels[1]);
     if (n <= 0)
         return;
     std::vector<float>& buffer = Ctx().readBuffer;
     n = std::min(n, int(buffer.size()));
     // Every channel is read (also those not shown), so that each keeps pace.
-    const int count = ZQ_GetNrOfChan();
+    const int count = Channels().ChannelCount();
     for (int r = 0; r < count; ++r) {
-        const int read = ZQ_ReadChan(kClient, r, reinterpret_cast<unsigned char*>(buffer.data()), n);
+        const int read = Channels().Read(kClient, r, buffer.data(), n);
         if (read <= 0)
             continue;
         for (int trace = 0; trace < 2; ++trace)
             if (channels[trace] == r)
                 m_worker->Submit(trace, buffer.data(), read);
     }
-    update();
+    RequestRepaint();
 }
 
 void COctView::OnPanelNotify(int code)
@@ -149,7 +149,7 @@ void COctView::OnPanelNotify(int code)
         Reinit();
         break;
     case PanelTimeWeighting:
-        if (ZQ_GetNrOfChan() > 0)
+        if (Channels().ChannelCount() > 0)
             ApplyTimeWeighting();
         break;
     case PanelYDiv1:

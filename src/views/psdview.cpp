@@ -30,46 +30,52 @@ void CPsdView::OnPanelNotify(int code)
     case PanelDisplayMode: Analyse(); break;
     case PanelLevelScale: {
         // A linear scale and a decibel scale need different divisions.
-        const int before = m_lastScale;
         const int chosen = PsdPanel()->ScaleKey();
-        Analyse();
-        const bool analysed = m_lastScale == chosen;
-        if (analysed && (before == kLinearRms || chosen == kLinearRms))
-            Rescale(-1);
+        if (m_lastScale == kLinearRms || chosen == kLinearRms)
+            AnalyseAndRescale();
+        else
+            Analyse();
         break;
     }
     default: CFrequencyView::OnPanelNotify(code); break;
     }
 }
 
-void CPsdView::Analyse()
+CGraphWnd::AnalysisJob CPsdView::MakeAnalysis()
 {
-    SegmentLayout layout;
-    if (!BeginAnalysis(layout))
-        return;
     const CPsdPanel* panel = PsdPanel();
     PsdSettings settings;
     settings.window = WindowType(panel->Window());
     settings.average = AverageMode(panel->AverageKey());
     settings.scale = LevelScale(panel->ScaleKey());
     settings.density = panel->Density();
-    const int rows = KeepsRows(settings.average) ? layout.count : 1;
-    SizeForRows(layout, rows, false, settings.average);
+    return [input = Input(), settings, work = m_work](ViewData& out) {
+        SegmentLayout layout;
+        if (!BeginAnalysis(input, layout))
+            return;
+        const int rows = KeepsRows(settings.average) ? layout.count : 1;
+        SizeForRows(out, layout, rows, false, settings.average);
+        const size_t values = size_t(layout.Bins()) * size_t(rows);
+        for (int slot = 0; slot < 2; ++slot) {
+            const float* samples = input.Samples(slot);
+            if (!samples)
+                continue;
+            const MeasurementResult result =
+                PowerSpectralDensity(*work, samples, layout, settings, input.Unit(slot),
+                                     std::span<float>(out.display[size_t(slot)].data(), values));
+            out.slotActive[size_t(slot)] = result.computed;
+            out.SetUnit(slot, result.firstUnit);
+        }
+        out.levelsInDb = IsDecibelScale(settings.scale);
+        out.variant = int(settings.scale);
+        FinishAnalysis(out, layout);
+    };
+}
 
-    const size_t values = size_t(layout.Bins()) * size_t(rows);
-    for (int slot = 0; slot < 2; ++slot) {
-        const float* samples = SlotSamples(slot);
-        m_slotActive[size_t(slot)] = false;
-        if (!samples)
-            continue;
-        const MeasurementResult result = PowerSpectralDensity(m_work, samples, layout, settings, ChannelUnit(slot),
-                                                              std::span<float>(Display(slot), values));
-        m_slotActive[size_t(slot)] = result.computed;
-        SetUnit(slot, result.firstUnit);
-    }
-    m_levelsInDb = IsDecibelScale(settings.scale);
-    m_lastScale = int(settings.scale);
-    FinishAnalysis(layout, true);
+void CPsdView::AdoptAnalysis(ViewData& data)
+{
+    m_lastScale = data.variant;
+    CFrequencyView::AdoptAnalysis(data);
 }
 
 void CPsdView::Rescale(int slot)

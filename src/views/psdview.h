@@ -16,7 +16,8 @@ public:
 
     int CursorMode() override;
     void Rescale(int slot) override;
-    void Analyse() override;
+    AnalysisJob MakeAnalysis() override;
+    void AdoptAnalysis(ViewData& data) override;
     void CreatePanel() override;
     void DrawContent(QPainter& painter) override;
 

@@ -1,9 +1,7 @@
 #include "views/spgview.h"
 
 #include "analysis/correlation.h"
-#include "context/analysisrecord.h"
 #include "platform/appmessage.h"
-#include "views/recordlayout.h"
 #include "views/spgpanel.h"
 #include "widgets/selectorbutton.h"
 
@@ -40,37 +38,43 @@ const float* CSpgView::Row(int slot, int row) const
     return Display(slot & 1) + size_t(row) * size_t(m_pointCount);
 }
 
-void CSpgView::Analyse()
+CGraphWnd::AnalysisJob CSpgView::MakeAnalysis()
 {
-    if (!m_active || !m_record || !RecordLayout::Analysable(*m_record))
-        return;
-    const SegmentLayout layout = RecordLayout::Segments(*m_record);
-    if (layout.count < 2)
-        return;
-    const int bins = layout.Bins();
-    const size_t values = size_t(layout.count) * size_t(bins);
-    m_colourMapDrawing = true;
-    // Only the two arrays of rows: no second quantity, no N-sized rows.
-    SizeWorkArrays(bins, false, layout.count);
     const WindowType window = m_spgPanel->AnalysisWindow();
     const LevelScale scale = m_spgPanel->Scale();
-    for (int slot = 0; slot < 2; ++slot) {
-        const float* samples = RecordLayout::Channel(*m_record, SlotChannel(slot));
-        m_slotActive[slot] = samples
-                             && SpectrogramRows(m_work, samples, layout, window, scale,
-                                                std::span<float>(m_display[slot].data(), values));
-    }
-    m_pointCount = bins;
-    m_xStep = float(0.5 / layout.dt / bins);
-    m_xStart = 0.0;
-    // The unit follows the scale; made again only when the scale changes.
-    if (!m_unitsMade || scale != m_lastScale) {
-        const QString unit = QString::fromStdString(SpectrogramUnit(scale));
-        m_customUnit[0] = m_customUnit[1] = unit;
-        m_unitsMade = true;
-    }
-    m_lastScale = scale;
-    MarkDisplayChanged();
+    return [input = Input(), window, scale, work = m_work](ViewData& out) {
+        if (!input.Analysable())
+            return;
+        const SegmentLayout layout = input.Segments();
+        if (layout.count < 2)
+            return;
+        const int bins = layout.Bins();
+        const size_t values = size_t(layout.count) * size_t(bins);
+        // Only the two arrays of rows: no second quantity, no N-sized rows.
+        out.rows = layout.count;
+        out.Size(int(values), false);
+        for (int slot = 0; slot < 2; ++slot) {
+            const float* samples = input.Samples(slot);
+            out.slotActive[size_t(slot)] =
+                samples && SpectrogramRows(*work, samples, layout, window, scale,
+                                           std::span<float>(out.display[size_t(slot)].data(), values));
+        }
+        out.pointCount = bins;
+        out.xStep = float(0.5 / layout.dt / bins);
+        out.xStart = 0.0;
+        out.SetUnit(0, SpectrogramUnit(scale));
+        out.SetUnit(1, SpectrogramUnit(scale));
+        out.colourMap = true;
+        out.levelsInDb = true;
+        out.variant = int(scale);
+        out.outcome = ViewData::Outcome::Made;
+    };
+}
+
+void CSpgView::AdoptAnalysis(ViewData& data)
+{
+    CGraphWnd::AdoptAnalysis(data);
+    m_lastScale = LevelScale(data.variant);
     FollowMaxima();
     RescaleFirstOrRepaint();
 }
@@ -147,13 +151,12 @@ void CSpgView::OnPanelNotify(int code)
     case PanelXScale:
     case PanelWindow:
     case PanelDisplayMode: Analyse(); break;
-    case PanelLevelScale: {
-        const LevelScale before = m_lastScale;
-        Analyse();
-        if (before == LevelScale::LinearRms || m_spgPanel->Scale() == LevelScale::LinearRms)
-            Rescale(-1);
+    case PanelLevelScale:
+        if (m_lastScale == LevelScale::LinearRms || m_spgPanel->Scale() == LevelScale::LinearRms)
+            AnalyseAndRescale();
+        else
+            Analyse();
         break;
-    }
     case PanelYDiv1: m_spgPanel->RegridOffset(CSpgPanel::IdOff1, CSpgPanel::IdYDiv1); break;
     case PanelYDiv2: m_spgPanel->RegridOffset(CSpgPanel::IdOff2, CSpgPanel::IdYDiv2); break;
     case PanelXOffset: m_spgPanel->RegridOffset(CSpgPanel::IdXPos, CSpgPanel::IdXDiv); break;

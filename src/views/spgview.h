@@ -19,7 +19,8 @@ public:
     explicit CSpgView(MainFrame* frame, QWidget* parent = nullptr);
 
     void Rescale(int slot) override;
-    void Analyse() override;
+    AnalysisJob MakeAnalysis() override;
+    void AdoptAnalysis(ViewData& data) override;
     void CreatePanel() override;
     void DrawContent(QPainter& painter) override;
     void StorePanel(TextArchive& archive) override;
@@ -50,7 +51,6 @@ private:
     void RescaleFrequency();
 
     CSpgPanel* m_spgPanel = nullptr;
-    AnalysisWorkspace m_work;
+    std::shared_ptr<AnalysisWorkspace> m_work = std::make_shared<AnalysisWorkspace>();
     LevelScale m_lastScale = LevelScale::LogReference;
-    bool m_unitsMade = false;
 };

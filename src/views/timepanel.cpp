@@ -3,7 +3,7 @@
 #include "context/appcontext.h"
 #include "views/panellists.h"
 #include "widgets/selectorbutton.h"
-#include "zq.h"
+#include "context/channelsource.h"
 
 namespace {
 using P = CTimePanel;
@@ -113,9 +113,9 @@ void CTimePanel::RefillTriggerSources()
     CSelectorButton& source = *Selector(IdTrgSrc);
     const QString kept = source.CurrentText();
     source.ClearItems();
-    const int count = std::max(0, ZQ_GetNrOfChan());
+    const int count = std::max(0, Channels().ChannelCount());
     for (int i = 0; i < count; ++i)
-        source.AddItem(QString::number(ZQ_GetChanPChan(i)), i);
+        source.AddItem(QString::number(Channels().ChannelNumber(i)), i);
     if (count > 0)
         source.SelectText(kept);
     source.update();

@@ -1,19 +1,15 @@
 #include "timeview.h"
 
-#include "context/analysisrecord.h"
-#include "context/appcontext.h"
+#include "capture/captureengine.h"
 #include "context/formatwithprefix.h"
 #include "context/mainframe.h"
 #include "platform/appmessage.h"
-#include "platform/messagebox.h"
 #include "views/timepanel.h"
 #include "widgets/cursorwnd.h"
 #include "widgets/deltabox.h"
 #include "widgets/selectorbutton.h"
-#include "zq.h"
 
 #include <QPainter>
-#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -23,29 +19,9 @@ CTimeView::CTimeView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, paren
     m_xUnit = QStringLiteral("sec");
 }
 
-CTimeView::~CTimeView()
-{
-    // The record must not keep pointing into this view's arrays.
-    if (!m_record)
-        return;
-    bool ours = false;
-    for (int c = 0; c < kMaxTraces; ++c)
-        ours = ours || (m_record->captureArea[c] && m_record->captureArea[c] == m_capture[size_t(c)].data());
-    if (!ours)
-        return;
-    for (float*& area : m_record->captureArea)
-        area = nullptr;
-    m_record->captureLength = 0;
-    m_record->captureChannels = 0;
-}
-
 CTimePanel* CTimeView::TimePanel() const { return static_cast<CTimePanel*>(m_panel); }
 
-void CTimeView::CreatePanel()
-{
-    m_panel = new CTimePanel(this);
-    Reinit();
-}
+void CTimeView::CreatePanel() { m_panel = new CTimePanel(this); }
 
 void CTimeView::StorePanel(TextArchive& archive) { TimePanel()->SerializePanel(archive); }
 
@@ -137,15 +113,9 @@ void CTimeView::OnPanelNotify(int code)
     switch (code) {
     case PanelOffset1:
     case PanelOffset2: break;
-    case PanelTriggerSource:
-        RecomputeTriggerSteps();
-        m_slopeState = 0;
-        break;
-    case PanelTriggerSlope: m_slopeState = 0; break;
-    case PanelTriggerPos:
-        Reinit();
-        m_slopeState = 0;
-        break;
+    case PanelTriggerSource: RecomputeTriggerSteps(); break;
+    case PanelTriggerSlope:
+    case PanelTriggerPos: break;
     case PanelYDiv1:
     case PanelYDiv2: {
         const int slot = code == PanelYDiv1 ? 0 : 1;
@@ -162,369 +132,60 @@ void CTimeView::OnPanelNotify(int code)
         break;
     case PanelCursorMode: FollowMaxima(); break;
     case PanelTrigger: ClampTriggerLevel(); break;
-    default: Reinit(); break;
+    default: break;
     }
     update();
 }
 
-// ---------------------------------------------------------------------------
-// Rings and the slope machine
+void CTimeView::RefreshChannelList() { TimePanel()->RefillTriggerSources(); }
 
-bool CTimeView::SlopeStep(int slope, float g, float lo, float hi, int& state)
+CaptureSettings CTimeView::CaptureSettingsNow() const
 {
-    switch (slope) {
-    case 1: // rising
-        if (state == 0) {
-            if (g < lo)
-                state = 1;
-        } else if (state == 1) {
-            if (g > lo)
-                state = 2;
-        } else if (g < lo) {
-            state = 1;
-        } else if (g > hi) {
-            return true;
-        }
-        return false;
-    case 0: // falling
-        if (state == 0) {
-            if (g > hi)
-                state = 1;
-        } else if (state == 1) {
-            if (g < hi)
-                state = 2;
-        } else if (g > hi) {
-            state = 1;
-        } else if (g < lo) {
-            return true;
-        }
-        return false;
-    default: // leaving the window
-        if (state == 0) {
-            if (lo < g && g < hi)
-                state = 1;
-            return false;
-        }
-        return g <= lo || g >= hi;
-    }
-}
-
-void CTimeView::RingAppend(Trace& ring, const float* values, int k)
-{
-    const int m = ring.capacity;
-    if (k <= 0 || m <= 0)
-        return;
-    float* data = ring.data.data();
-    if (k > m) {
-        std::memcpy(data, values + (k - m), size_t(m) * sizeof(float));
-        ring.length = 0;
-        ring.filled = true;
-        return;
-    }
-    const int first = std::min(k, m - ring.length);
-    std::memcpy(data + ring.length, values, size_t(first) * sizeof(float));
-    if (first < k) {
-        std::memcpy(data, values + first, size_t(k - first) * sizeof(float));
-        ring.length = k - first;
-        ring.filled = true;
-        return;
-    }
-    ring.length += first;
-    if (ring.length == m) {
-        ring.length = 0;
-        ring.filled = true;
-    }
-}
-
-void CTimeView::RingReadLast(const Trace& ring, float* out, int k)
-{
-    const int p = ring.length;
-    const float* data = ring.data.data();
-    const int older = k - p; // from the end of the array
-    if (older > 0) {
-        std::memcpy(out, data + (ring.capacity - older), size_t(older) * sizeof(float));
-        std::memcpy(out + older, data, size_t(p) * sizeof(float));
-    } else {
-        std::memcpy(out, data + (p - k), size_t(k) * sizeof(float));
-    }
-}
-
-// ---------------------------------------------------------------------------
-// Capture
-
-void CTimeView::Reinit()
-{
-    const int channels = std::clamp(ZQ_GetNrOfChan(), 0, int(kMaxTraces));
-    const double dt = channels > 0 ? ZQ_GetChanClkrate(0) : 0.0;
-    // Truncated, but a quotient a rounding error short of a whole number
-    // (0.01 s / 2e-5 s) counts as that number.
-    const double samples = dt > 0.0 ? 10.0 * TimePerDivision() / dt : 0.0;
-    m_recordLength = int(samples * (1.0 + 1e-9));
-    m_preTrigger = int(TriggerPercent() * m_recordLength * 0.01);
-    m_postTrigger = m_recordLength - m_preTrigger;
-    m_traceCapacity = m_recordLength;
-    SetTraceCount(channels);
-    m_countdown = -1;
-}
-
-void CTimeView::RefreshChannelList()
-{
-    m_traceCapacity = m_recordLength;
-    SetTraceCount(std::clamp(ZQ_GetNrOfChan(), 0, int(kMaxTraces)));
-    m_countdown = -1;
-    TimePanel()->RefillTriggerSources();
-}
-
-const float* CTimeView::ReadChannel(int channel, int n)
-{
-    float* buffer = Ctx().readBuffer.data();
-    ZQ_ReadChan(kClient, channel, reinterpret_cast<unsigned char*>(buffer), n);
-    return buffer;
-}
-
-void CTimeView::ReadChannelInto(int channel, int n)
-{
-    Trace& ring = m_traces[size_t(channel)];
-    ZQ_ReadChan(kClient, channel, reinterpret_cast<unsigned char*>(ring.data.data() + ring.length), n);
-    ring.length += n;
-    if (ring.length == ring.capacity) {
-        ring.length = 0;
-        ring.filled = true;
-    }
-}
-
-void CTimeView::Tick()
-{
-    if (!m_record || !m_record->run)
-        return;
-    const int channels = std::min(ZQ_GetNrOfChan(), int(kMaxTraces));
-    if (channels <= 0)
-        return;
-    const double dt = ZQ_GetChanClkrate(0);
-    if (dt != m_lastDt || m_recordLength == 0 || channels != m_traceCount)
-        Reinit();
-    m_lastDt = dt;
-    if (m_recordLength <= 0)
-        return;
-    int n = ZQ_CheckChan(kClient, 0);
-    if (n <= 0)
-        return;
-    n = std::min({n, int(kMaxRead), int(Ctx().readBuffer.size())});
-
-    if (TriggerMode() == CTimePanel::TriggerNone)
-        CaptureFreeRunning(n);
-    else if (m_countdown < 0)
-        CaptureArmed(n);
-    else
-        CaptureCollect(n);
-}
-
-// Records follow each other without a gap: the samples of a block behind a
-// finished record start the next one.
-void CTimeView::CaptureFreeRunning(int n)
-{
-    const double dt = m_lastDt;
-    int start = 0;
-    while (start < n) {
-        const int take = std::min(n - start, m_recordLength - Valid(m_traces[0]));
-        const bool completes = Valid(m_traces[0]) + take >= m_recordLength;
-        if (completes)
-            EnsureCapture(m_recordLength, m_traceCount);
-        for (int c = 0; c < m_traceCount; ++c) {
-            Trace& ring = m_traces[size_t(c)];
-            if (start == 0 && take == n && !ring.filled && ring.length + n <= ring.capacity)
-                ReadChannelInto(c, n); // the whole block fits: no staging copy
-            else
-                RingAppend(ring, ReadChannel(c, n) + start, take);
-            if (completes) {
-                CopyToCapture(c);
-                RingEmpty(m_traces[size_t(c)]);
-            }
-        }
-        start += take;
-        if (!completes)
-            return;
-        FinishRecord(dt);
-        // A single shot stops after its record; the rest of the block stays unread.
-        if (!m_record->run)
-            return;
-    }
-}
-
-void CTimeView::CaptureArmed(int n)
-{
-    const int source = std::clamp(TriggerSource(), 0, m_traceCount - 1);
-    Trace& ring = m_traces[size_t(source)];
-    const float* block = ReadChannel(source, n);
-    const int valid = Valid(ring);
-    const int slope = TriggerSlope();
-    int trigger = -1;
-    for (int i = 0; i < n; ++i) {
-        if (m_preTrigger >= i + valid)
-            continue;
-        if (SlopeStep(slope, block[i], m_lowerLevel, m_upperLevel, m_slopeState)) {
-            trigger = i;
-            m_slopeState = 0;
-            break;
-        }
-    }
-
-    if (TriggerMode() == CTimePanel::TriggerAuto) {
-        if (valid > m_recordLength / 2) {
-            const float* data = ring.data.data();
-            const auto [lo, hi] = std::minmax_element(data, data + valid);
-            if (m_lowerLevel < *lo || m_lowerLevel > *hi)
-                m_lowerLevel = (*lo + *hi) / 2.0f;
-            // A band of no width at the middle: "+" and "-" trigger where
-            // the signal crosses it, whatever "Level" mode left behind.
-            m_upperLevel = m_lowerLevel;
-        }
-    } else {
-        const double level = TimePanel()->Selector(CTimePanel::IdLevel)->NumericValue();
-        const CSelectorButton* window = TimePanel()->Selector(CTimePanel::IdWindow);
-        const double halfWidth = window->IsNumeric() ? window->NumericValue() : 0.0;
-        m_lowerLevel = float(level - halfWidth);
-        m_upperLevel = float(level + halfWidth);
-    }
-
-    int taken = n;
-    if (trigger >= 0) {
-        m_countdown = trigger + m_postTrigger - n;
-        if (m_countdown < 0) {
-            m_countdown = 0;
-            taken = trigger + m_postTrigger;
-        }
-    }
-    RingAppend(ring, block, taken);
-    for (int c = 0; c < m_traceCount; ++c)
-        if (c != source)
-            RingAppend(m_traces[size_t(c)], ReadChannel(c, n), taken);
-}
-
-void CTimeView::CaptureCollect(int n)
-{
-    if (n < m_countdown) {
-        for (int c = 0; c < m_traceCount; ++c)
-            RingAppend(m_traces[size_t(c)], ReadChannel(c, n), n);
-        m_countdown -= n;
-        return;
-    }
-    EnsureCapture(m_preTrigger + m_postTrigger, m_traceCount);
-    for (int c = 0; c < m_traceCount; ++c) {
-        RingAppend(m_traces[size_t(c)], ReadChannel(c, n), m_countdown);
-        CopyToCapture(c);
-        RingEmpty(m_traces[size_t(c)]);
-    }
-    m_countdown = -1;
-    FinishRecord(m_lastDt);
-}
-
-void CTimeView::EnsureCapture(int length, int channels)
-{
-    if (m_record->captureLength == length && m_record->captureChannels == channels
-        && m_record->captureArea[0] == m_capture[0].data())
-        return;
-    for (int c = 0; c < kMaxTraces; ++c) {
-        std::vector<float>& area = m_capture[size_t(c)];
-        if (c < channels) {
-            area.assign(size_t(length), 0.0f);
-            m_record->captureArea[c] = area.data();
-        } else {
-            std::vector<float>().swap(area);
-            m_record->captureArea[c] = nullptr;
-        }
-    }
-    m_record->captureLength = length;
-    m_record->captureChannels = channels;
-}
-
-void CTimeView::CopyToCapture(int channel)
-{
-    Trace& ring = m_traces[size_t(channel)];
-    std::vector<float>& capture = m_capture[size_t(channel)];
-    // A ring filled exactly to its end holds the record in order: it becomes
-    // the capture area, and the previous area is the ring's store for the
-    // next record (it is emptied before it is written again).
-    if (ring.filled && ring.length == 0 && ring.capacity == m_record->captureLength
-        && ring.data.size() == capture.size() && capture.size() == size_t(m_record->captureLength)
-        && m_record->captureArea[channel] == capture.data()) {
-        ring.data.swap(capture);
-        m_record->captureArea[channel] = capture.data();
-        return;
-    }
-    const int length = std::min(m_record->captureLength, Valid(ring));
-    float* area = m_record->captureArea[channel];
-    // A ring short of a full record (never after a complete capture) leaves
-    // zeros in front.
-    std::fill(area, area + (m_record->captureLength - length), 0.0f);
-    RingReadLast(ring, area + (m_record->captureLength - length), length);
-}
-
-void CTimeView::FinishRecord(double dt)
-{
-    m_record->captureTime = dt;
-    m_record->captureWord = m_preTrigger;
-    m_shownCount = m_preTrigger + m_postTrigger;
-    if (m_record->single && m_frame)
-        m_frame->RunStop();
-    if (TriggerMode() != CTimePanel::TriggerNone && m_record->recording)
-        SaveTriggerRecord();
-    if (m_frame)
-        m_frame->NotifyAnalysis();
-}
-
-void CTimeView::SaveTriggerRecord()
-{
-    const int channels = m_record->captureChannels;
-    const int length = m_record->captureLength;
-    if (!m_triggerFile.Prepare(channels, length))
-        return;
-    for (int c = 0; c < channels; ++c)
-        m_triggerFile.DefineChannel(c, ZQ_GetChanPChan(c), QString::fromUtf8(ZQ_GetChanName(c)),
-                                    QString::fromUtf8(ZQ_GetChanUnit(c)), m_record->captureTime);
-    const QString path = m_triggerFile.MakeFileName(true);
-    if (!m_triggerFile.Open(path)) {
-        // The record still goes to the analysis; the user hears of the
-        // failure once, and again only after a later save has worked. The
-        // box is shown after the tick, not inside the capture step.
-        if (!m_openFailureTold) {
-            m_openFailureTold = true;
-            QWidget* parent = m_frame ? m_frame->Window() : this;
-            QTimer::singleShot(0, parent, [parent, path] {
-                ShowMessageBox(parent, QStringLiteral("Cannot open the trigger recording file\n%1").arg(path),
-                               QString(), MsgIcon::Error);
-            });
-        }
-        return;
-    }
-    m_openFailureTold = false;
-    for (int c = 0; c < channels; ++c)
-        m_triggerFile.WriteChannelBlock(m_record->captureArea[c], length);
-    m_triggerFile.Close();
+    CaptureSettings settings;
+    settings.trigger = TriggerMode();
+    settings.source = TriggerSource();
+    settings.slope = TriggerSlope();
+    settings.level = TimePanel()->Selector(CTimePanel::IdLevel)->NumericValue();
+    const CSelectorButton* window = TimePanel()->Selector(CTimePanel::IdWindow);
+    settings.halfWindow = window->IsNumeric() ? window->NumericValue() : 0.0;
+    settings.timePerDivision = TimePerDivision();
+    settings.triggerPercent = TriggerPercent();
+    return settings;
 }
 
 // ---------------------------------------------------------------------------
 // Display
 
-void CTimeView::Analyse()
+CGraphWnd::AnalysisJob CTimeView::MakeAnalysis()
 {
-    if (!m_active || !m_record || m_record->captureLength == 0)
-        return;
-    const int count = std::min(m_recordLength > 0 ? m_recordLength : m_record->captureLength,
-                               m_record->captureLength);
-    SizeDisplay(count, false);
-    for (int slot = 0; slot < 2; ++slot) {
-        const int channel = SlotChannel(slot);
-        m_slotActive[size_t(slot)] = channel >= 0 && channel < m_record->captureChannels
-                                     && m_record->captureArea[channel] != nullptr;
-        if (!m_slotActive[size_t(slot)])
-            continue;
-        m_slotName[size_t(slot)] = QString::fromUtf8(ZQ_GetChanName(channel));
-        std::memcpy(m_display[size_t(slot)].data(), m_record->captureArea[channel], size_t(count) * sizeof(float));
-    }
-    m_xStep = float(ZQ_GetNrOfChan() > 0 ? ZQ_GetChanClkrate(0) : m_record->captureTime);
-    m_xStart = -m_record->captureWord * double(m_xStep);
-    MarkDisplayChanged();
+    const AnalysisInput input = Input();
+    if (!input.record || input.record->length == 0)
+        return {};
+    // A record of another length than the time base gives now (the base
+    // changed since it was captured) shows as much as the base holds.
+    const int expected = CCaptureEngine::RecordLengthFor(TimePerDivision(), input.record->sampleInterval);
+    return [input, expected](ViewData& out) {
+        const CaptureRecord& record = *input.record;
+        const int count = std::min(expected > 0 ? expected : record.length, record.length);
+        out.Size(count, false);
+        for (int slot = 0; slot < 2; ++slot) {
+            const float* samples = input.Samples(slot);
+            out.slotActive[size_t(slot)] = samples != nullptr;
+            if (!samples)
+                continue;
+            out.slotNames[size_t(slot)] = record.Name(input.channels[size_t(slot)]);
+            std::memcpy(out.display[size_t(slot)].data(), samples, size_t(count) * sizeof(float));
+        }
+        out.pointCount = count;
+        out.xStep = float(record.sampleInterval);
+        out.xStart = -record.startOffset * double(out.xStep);
+        out.outcome = ViewData::Outcome::Made;
+    };
+}
+
+void CTimeView::AdoptAnalysis(ViewData& data)
+{
+    CGraphWnd::AdoptAnalysis(data);
     FollowMaxima();
     RescaleFirstOrRepaint();
 }
@@ -581,7 +242,7 @@ void CTimeView::DrawTriggerLine(QPainter& painter, const QRect& plot)
 
 void CTimeView::DrawSegmentBars(QPainter& painter, const QRect& plot)
 {
-    if (!m_record || m_record->captureLength == 0)
+    if (!Capture())
         return;
     const double dt = m_xStep;
     const int segments = RecordSegmentCount();

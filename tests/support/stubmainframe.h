@@ -8,6 +8,8 @@
 
 #include <QWidget>
 #include <array>
+#include <cstdint>
+#include <vector>
 
 class StubMainFrame : public MainFrame {
 public:
@@ -24,9 +26,19 @@ public:
     int pageCount = 1;
     // The hardware manager a test owns; Hardware() aborts without one.
     CHwManager* hardware = nullptr;
+    // Analysis workers a test owns; without them views analyse at once.
+    AnalysisPool* workers = nullptr;
+
+    // Publishes a record of these channels (all of one length) as the
+    // capture would: the next sequence number, names and units from the
+    // process's channel source where it defines the channel.
+    void SetCapture(std::vector<std::vector<float>> channels, double dt, int start = 0);
+    // No record.
+    void ClearCapture() { record.capture.reset(); }
 
     QWidget* Window() override { return m_choice == WithWindow ? &window : nullptr; }
     AnalysisRecord& Record() override { return record; }
+    AnalysisPool* AnalysisWorkers() override { return workers; }
     CHwManager& Hardware() override;
     void SetPageCount(int) override {}
     int PageCount() const override { return pageCount; }
@@ -44,4 +56,5 @@ public:
 
 private:
     WindowChoice m_choice;
+    std::uint64_t m_sequence = 0;
 };

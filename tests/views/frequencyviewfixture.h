@@ -66,16 +66,9 @@ protected:
     // offset, transform length, hop and averages (0 "Auto").
     void Capture(std::vector<std::vector<float>> channels, double dt, int points, int hop, int averages, int start = 0)
     {
-        m_channels = std::move(channels);
+        m_channels = channels;
+        m_frame.SetCapture(std::move(channels), dt, start);
         AnalysisRecord& r = m_frame.record;
-        for (float*& area : r.captureArea)
-            area = nullptr;
-        for (size_t c = 0; c < m_channels.size(); ++c)
-            r.captureArea[c] = m_channels[c].data();
-        r.captureChannels = int(m_channels.size());
-        r.captureLength = m_channels.empty() ? 0 : int(m_channels[0].size());
-        r.captureTime = dt;
-        r.captureWord = start;
         r.points = points;
         r.hop = hop;
         r.averages = averages;

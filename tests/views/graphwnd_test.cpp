@@ -235,7 +235,9 @@ TEST_F(GraphTest, WheelOverTheColourScaleStepsTheMapOfTheProcess)
 {
     AnalysisRecord record;
     record.hop = 512;
-    record.captureTime = 1.0 / 1024;
+    auto capture = std::make_shared<CaptureRecord>();
+    capture->sampleInterval = 1.0 / 1024;
+    record.capture = capture;
     record.averages = 4;
     graph->SetRecord(&record);
     graph->SetColourMapDrawing(true);

@@ -48,13 +48,11 @@ protected:
     {
         samples[0] = std::move(a);
         samples[1] = std::move(b);
+        std::vector<std::vector<float>> channels{samples[0]};
+        if (!samples[1].empty())
+            channels.push_back(samples[1]);
+        frame.SetCapture(std::move(channels), dt, start);
         AnalysisRecord& r = frame.record;
-        r.captureChannels = samples[1].empty() ? 1 : 2;
-        r.captureArea[0] = samples[0].data();
-        r.captureArea[1] = samples[1].empty() ? nullptr : samples[1].data();
-        r.captureLength = int(samples[0].size());
-        r.captureTime = dt;
-        r.captureWord = start;
         r.points = points;
         r.hop = hop;
         r.averages = averages;
