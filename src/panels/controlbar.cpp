@@ -5,8 +5,6 @@
 #include "platform/dialogtemplate.h"
 #include "platform/messagebox.h"
 #include "platform/textarchive.h"
-#include "panels/viewbar.h"
-#include "views/graphwnd.h"
 #include "views/paneldlg.h"
 #include "views/panellists.h"
 #include "context/analysisrecord.h"
@@ -88,7 +86,7 @@ CControlBar::CControlBar(MainFrame* frame, QWidget* parent) : QWidget(parent), m
     PercentList(*Selector(IdOverlap), QStringLiteral("50%"));
     ConnectClicks(this, [this](int id) { OnControl(id); });
 
-    m_frame->AveragesChanged();
+    m_frame->AveragesChanged(AveragesChoice());
     MirrorRunState();
 }
 
@@ -113,16 +111,11 @@ int CControlBar::OverlapChoice() const
     return text.toInt();
 }
 
-void CControlBar::RescaleAllViews()
+void CControlBar::ChooseAutoAveraging()
 {
-    for (CViewBar* page : m_frame->Window()->findChildren<CViewBar*>(QString(), Qt::FindDirectChildrenOnly)) {
-        for (int kind = 0; kind < kViewKindCount; ++kind) {
-            if (ViewKind(kind) == ViewKind::Oct || ViewKind(kind) == ViewKind::Dmm)
-                continue;
-            if (CGraphWnd* view = page->View(ViewKind(kind)))
-                view->Rescale(-1);
-        }
-    }
+    CSelectorButton* averages = Selector(IdAverages);
+    averages->SelectKey(0, true);
+    averages->update();
 }
 
 void CControlBar::SerializePanel(TextArchive& archive)
@@ -162,11 +155,11 @@ void CControlBar::OnControl(int id)
         StopRecording();
         m_frame->AutoSetup();
         break;
-    case IdAuto: RescaleAllViews(); break;
+    case IdAuto: m_frame->RescaleAllViews(); break;
     case IdViews: m_frame->SetPageCount(Selector(IdViews)->CurrentText().toInt()); break;
-    case IdPoints: m_frame->PointsChanged(); break;
-    case IdAverages: m_frame->AveragesChanged(); break;
-    case IdOverlap: m_frame->OverlapChanged(); break;
+    case IdPoints: m_frame->PointsChanged(PointsChoice()); break;
+    case IdAverages: m_frame->AveragesChanged(AveragesChoice()); break;
+    case IdOverlap: m_frame->OverlapChanged(OverlapChoice()); break;
     case IdMenu: {
         CToggleButton* button = Control(IdMenu);
         m_frame->ShowMainMenu(button->mapToGlobal(button->rect().bottomLeft()));

@@ -182,25 +182,37 @@ void CWndKRV::RecomputeHop()
     NotifyAnalysis();
 }
 
-void CWndKRV::PointsChanged()
+void CWndKRV::PointsChanged(int points)
 {
-    if (m_bar)
-        m_record.points = m_bar->PointsChoice();
+    m_record.points = points;
     RecomputeHop();
 }
 
-void CWndKRV::AveragesChanged()
+void CWndKRV::AveragesChanged(int averages)
 {
-    if (m_bar)
-        m_record.averages = m_bar->AveragesChoice();
+    m_record.averages = averages;
     RecomputeHop();
 }
 
-void CWndKRV::OverlapChanged()
+void CWndKRV::OverlapChanged(int overlapPercent)
 {
-    if (m_bar)
-        m_record.overlap = m_bar->OverlapChoice();
+    m_record.overlap = overlapPercent;
     RecomputeHop();
+}
+
+void CWndKRV::ChooseAutoAveraging()
+{
+    // Through the bar, which passes the choice back as the user's.
+    if (m_bar)
+        m_bar->ChooseAutoAveraging();
+    else
+        AveragesChanged(0);
+}
+
+void CWndKRV::RescaleAllViews()
+{
+    for (int i = 0; i < m_pageCount; ++i)
+        m_pages[i]->RescaleViews();
 }
 
 void CWndKRV::NotifyAnalysis()
