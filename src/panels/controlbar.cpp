@@ -9,12 +9,12 @@
 #include "views/panellists.h"
 #include "context/analysisrecord.h"
 #include "context/appcontext.h"
+#include "context/channelsource.h"
 #include "context/mainframe.h"
 #include "context/readerclients.h"
 #include "widgets/selectorbutton.h"
 #include "widgets/togglebutton.h"
 #include "widgets/widgetcontrols.h"
-#include "zq.h"
 
 #include <QPainter>
 
@@ -193,12 +193,13 @@ void CControlBar::RefillChannelSelectors()
     const int index1 = m_ch1->CurrentIndex();
     const int index2 = m_ch2->CurrentIndex();
 
-    const int count = std::max(0, ZQ_GetNrOfChan());
+    ChannelSource& channels = Channels();
+    const int count = channels.ChannelCount();
     for (CSelectorButton* channel : {m_ch1, m_ch2}) {
         channel->ClearItems();
         channel->AddItem(QStringLiteral("nc"), -1);
         for (int i = 0; i < count; ++i)
-            channel->AddItem(QString::number(ZQ_GetChanPChan(i)), i);
+            channel->AddItem(QString::number(channels.ChannelNumber(i)), i);
     }
     // Position p holds the item with key p - 1.
     auto [new1, new2] = RefillSelection(count, text1, index1, text2, index2);
@@ -208,7 +209,7 @@ void CControlBar::RefillChannelSelectors()
     m_ch2->update();
 
     for (int client : kReaderClients)
-        ZQ_ResetBuffer(client, -1);
+        channels.ResetClient(client, -1);
 }
 
 void CControlBar::SetSetupCaption(const QString& text) { Control(IdSetup)->setText(text); }

@@ -2,6 +2,7 @@
 
 #include "context/analysisrecord.h"
 #include "context/appcontext.h"
+#include "context/channelsource.h"
 #include "context/mainframe.h"
 #include "panels/attentiondlg.h"
 #include "platform/dialogtemplate.h"
@@ -10,7 +11,6 @@
 #include "views/timeview.h"
 #include "widgets/togglebutton.h"
 #include "widgets/widgetcontrols.h"
-#include "zq.h"
 
 #include <QPainter>
 
@@ -189,7 +189,7 @@ void CViewBar::SelectView(ViewKind kind)
     DeactivateAll();
     // The octave and multimeter views start from fresh samples.
     if (kind == ViewKind::Oct || kind == ViewKind::Dmm)
-        ZQ_ResetBuffer(kOctaveClient, -1);
+        Channels().ResetClient(kOctaveClient, -1);
     view->Show(true);
     Tab(kind)->SetState(true);
     if (kind != ViewKind::Time && kind != ViewKind::Oct && kind != ViewKind::Dmm)
@@ -240,7 +240,7 @@ void CViewBar::ChannelsChanged()
     if (auto* time = qobject_cast<CTimeView*>(View(ViewKind::Time)))
         time->RefreshChannelList();
     else if (CGraphWnd* other = View(ViewKind::Time))
-        other->SetTraceCount(ZQ_GetNrOfChan());
+        other->SetTraceCount(Channels().ChannelCount());
     if (CGraphWnd* octave = View(ViewKind::Oct))
         octave->Reinit();
 }

@@ -10,12 +10,12 @@
 #include "platform/companionbus.h"
 #include "platform/messagebox.h"
 #include "context/appcontext.h"
+#include "context/channelsource.h"
 #include "context/readerclients.h"
 #include "platform/textarchive.h"
 #include "shell/settingssetfiles.h"
 #include "shell/shelloptions.h"
 #include "shell/windowplacement.h"
-#include "zq.h"
 
 #include <QCloseEvent>
 #include <QPaintEvent>
@@ -50,9 +50,10 @@ CWndKRV::~CWndKRV()
 void CWndKRV::Create()
 {
     ApplyColourScheme(m_colourScheme);
+    ChannelSource& channels = Channels();
     for (int client : kReaderClients) {
-        ZQ_Register(client, this);
-        ZQ_ResetBuffer(client, -1);
+        channels.RegisterClient(client, this);
+        channels.ResetClient(client, -1);
     }
     Ctx().sharedSource = false;
 
@@ -60,7 +61,7 @@ void CWndKRV::Create()
     m_bar->show();
     SetPageCount(1);
 
-    if (ZQ_GetNrOfChan() != 0) {
+    if (channels.ChannelCount() != 0) {
         Ctx().sharedSource = true;
         m_bar->SetSetupCaption(QStringLiteral("Quorel"));
         RefreshChannels();
@@ -146,7 +147,7 @@ void CWndKRV::paintEvent(QPaintEvent* event)
 void CWndKRV::ResetReaderClients()
 {
     for (int client : kReaderClients)
-        ZQ_ResetBuffer(client, -1);
+        Channels().ResetClient(client, -1);
 }
 
 void CWndKRV::RunStop()
@@ -168,7 +169,7 @@ void CWndKRV::SingleShot()
     m_record.run = 1;
     if (m_bar)
         m_bar->MirrorRunState();
-    ZQ_ResetBuffer(kTimeClient, -1);
+    Channels().ResetClient(kTimeClient, -1);
 }
 
 int CWndKRV::HopFor(int points, int overlapPercent)
@@ -262,7 +263,7 @@ void CWndKRV::Tick()
 {
     m_hardware.Poll();
     for (int client : kReaderClients)
-        ZQ_FreezeBuffers(client);
+        Channels().Freeze(client);
     for (int i = 0; i < m_pageCount; ++i)
         m_pages[i]->TickViews(i);
     if (++Ctx().tickCounter % 20 == 0 && m_bar)

@@ -6,6 +6,7 @@
 #include "acquisition/hwmanager.h"
 #include "context/analysisrecord.h"
 #include "context/appcontext.h"
+#include "context/channelsource.h"
 #include "context/mainframe.h"
 #include "platform/textarchive.h"
 #include "support/testenvironment.h"
@@ -43,6 +44,26 @@ public:
     void AutoSetup() override { log << "AutoSetup"; }
     void RefreshChannels() override {}
     void ShowMainMenu(const QPoint&) override {}
+};
+
+// Channels numbered on their hardware from firstNumber on; logs the resets.
+class NumberedChannels : public ChannelSource {
+public:
+    int count = 0;
+    int firstNumber = 0;
+    QStringList resets;
+
+    int ChannelCount() override { return count; }
+    const char* Name(int) override { return ""; }
+    const char* Unit(int) override { return ""; }
+    double SampleInterval(int) override { return 0; }
+    int ChannelNumber(int channel) override { return firstNumber + channel; }
+    void RegisterClient(int, void*) override {}
+    void ResetClient(int client, int channel) override { resets << QStringLiteral("%1:%2").arg(client).arg(channel); }
+    void Freeze(int) override {}
+    int Available(int, int) override { return 0; }
+    int Read(int, int, float*, int) override { return 0; }
+    long long Lost(int, int) override { return 0; }
 };
 
 class ControlBarTest : public testing::Test {
@@ -151,6 +172,20 @@ TEST_F(ControlBarTest, RefillKeepsOrSetsTheChannelChoices)
     bar->RefillChannelSelectors();
     EXPECT_EQ(bar->Channel1()->CurrentText(), "3");
     EXPECT_EQ(bar->Channel2()->CurrentText(), "4");
+}
+
+TEST_F(ControlBarTest, RefillReadsTheChannelSourceAndEmptiesEachReaderClient)
+{
+    NumberedChannels channels;
+    channels.count = 3;
+    channels.firstNumber = 7;
+    SetChannels(&channels);
+    bar->RefillChannelSelectors();
+    SetChannels(nullptr);
+    EXPECT_EQ(bar->Channel1()->Items(), (QStringList{"nc", "7", "8", "9"}));
+    EXPECT_EQ(bar->Channel1()->CurrentText(), "7");
+    EXPECT_EQ(bar->Channel2()->CurrentText(), "8");
+    EXPECT_EQ(channels.resets, (QStringList{"2:-1", "3:-1", "1:-1"}));
 }
 
 } // namespace
