@@ -246,11 +246,11 @@ void RunSpectra(int points, int overlapPercent, const char* timeBase, double sec
     bar->Channel1()->SelectKey(0, true);
     bar->Channel2()->SelectKey(1, true);
     bar->Selector(CControlBar::IdPoints)->SelectText(QString::number(points));
-    window.PointsChanged();
+    window.PointsChanged(points);
     bar->Selector(CControlBar::IdAverages)->SelectKey(0, false);
-    window.AveragesChanged();
+    window.AveragesChanged(0);
     bar->Selector(CControlBar::IdOverlap)->SelectText(QStringLiteral("%1%").arg(overlapPercent));
-    window.OverlapChanged();
+    window.OverlapChanged(overlapPercent);
     const ViewKind shown[] = {ViewKind::Fft, ViewKind::Psd, ViewKind::Frf, ViewKind::Coh, ViewKind::Crs,
                               ViewKind::Time};
     for (int i = 0; i < 6; ++i) {

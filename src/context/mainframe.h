@@ -23,9 +23,11 @@ public:
     virtual int PageCount() const = 0;
     virtual void RunStop() = 0;
     virtual void SingleShot() = 0;
-    virtual void PointsChanged() = 0;
-    virtual void AveragesChanged() = 0;
-    virtual void OverlapChanged() = 0;
+    // The main bar's analysis choices, as the user made them: FFT points,
+    // averages (0 "Auto") and overlap percent.
+    virtual void PointsChanged(int points) = 0;
+    virtual void AveragesChanged(int averages) = 0;
+    virtual void OverlapChanged(int overlapPercent) = 0;
     virtual void NotifyAnalysis() = 0;
     virtual void ChannelsChosen() = 0;
     virtual void AutoSetup() = 0;
@@ -40,6 +42,12 @@ public:
     // The workers the views' analyses run on; null: a view analyses at once
     // on the calling thread (a view without the main window).
     virtual AnalysisPool* AnalysisWorkers() { return nullptr; }
+    // Chooses "Auto" averaging as if the user had chosen it on the main bar;
+    // a frame without a bar takes the choice at once.
+    virtual void ChooseAutoAveraging() { AveragesChanged(0); }
+    // "A" on the main bar: every page's views rescale; nothing on a frame
+    // without pages.
+    virtual void RescaleAllViews() {}
     // Opens the main menu with its top left corner at the global point.
     virtual void ShowMainMenu(const QPoint& globalPos) = 0;
 };

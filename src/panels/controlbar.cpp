@@ -5,18 +5,16 @@
 #include "platform/dialogtemplate.h"
 #include "platform/messagebox.h"
 #include "platform/textarchive.h"
-#include "panels/viewbar.h"
-#include "views/graphwnd.h"
 #include "views/paneldlg.h"
 #include "views/panellists.h"
 #include "context/analysisrecord.h"
 #include "context/appcontext.h"
+#include "context/channelsource.h"
 #include "context/mainframe.h"
 #include "context/readerclients.h"
 #include "widgets/selectorbutton.h"
 #include "widgets/togglebutton.h"
 #include "widgets/widgetcontrols.h"
-#include "zq.h"
 
 #include <QPainter>
 
@@ -88,7 +86,7 @@ CControlBar::CControlBar(MainFrame* frame, QWidget* parent) : QWidget(parent), m
     PercentList(*Selector(IdOverlap), QStringLiteral("50%"));
     ConnectClicks(this, [this](int id) { OnControl(id); });
 
-    m_frame->AveragesChanged();
+    m_frame->AveragesChanged(AveragesChoice());
     MirrorRunState();
 }
 
@@ -113,16 +111,11 @@ int CControlBar::OverlapChoice() const
     return text.toInt();
 }
 
-void CControlBar::RescaleAllViews()
+void CControlBar::ChooseAutoAveraging()
 {
-    for (CViewBar* page : m_frame->Window()->findChildren<CViewBar*>(QString(), Qt::FindDirectChildrenOnly)) {
-        for (int kind = 0; kind < kViewKindCount; ++kind) {
-            if (ViewKind(kind) == ViewKind::Oct || ViewKind(kind) == ViewKind::Dmm)
-                continue;
-            if (CGraphWnd* view = page->View(ViewKind(kind)))
-                view->Rescale(-1);
-        }
-    }
+    CSelectorButton* averages = Selector(IdAverages);
+    averages->SelectKey(0, true);
+    averages->update();
 }
 
 void CControlBar::SerializePanel(TextArchive& archive)
@@ -162,11 +155,11 @@ void CControlBar::OnControl(int id)
         StopRecording();
         m_frame->AutoSetup();
         break;
-    case IdAuto: RescaleAllViews(); break;
+    case IdAuto: m_frame->RescaleAllViews(); break;
     case IdViews: m_frame->SetPageCount(Selector(IdViews)->CurrentText().toInt()); break;
-    case IdPoints: m_frame->PointsChanged(); break;
-    case IdAverages: m_frame->AveragesChanged(); break;
-    case IdOverlap: m_frame->OverlapChanged(); break;
+    case IdPoints: m_frame->PointsChanged(PointsChoice()); break;
+    case IdAverages: m_frame->AveragesChanged(AveragesChoice()); break;
+    case IdOverlap: m_frame->OverlapChanged(OverlapChoice()); break;
     case IdMenu: {
         CToggleButton* button = Control(IdMenu);
         m_frame->ShowMainMenu(button->mapToGlobal(button->rect().bottomLeft()));
@@ -200,12 +193,13 @@ void CControlBar::RefillChannelSelectors()
     const int index1 = m_ch1->CurrentIndex();
     const int index2 = m_ch2->CurrentIndex();
 
-    const int count = std::max(0, ZQ_GetNrOfChan());
+    ChannelSource& channels = Channels();
+    const int count = channels.ChannelCount();
     for (CSelectorButton* channel : {m_ch1, m_ch2}) {
         channel->ClearItems();
         channel->AddItem(QStringLiteral("nc"), -1);
         for (int i = 0; i < count; ++i)
-            channel->AddItem(QString::number(ZQ_GetChanPChan(i)), i);
+            channel->AddItem(QString::number(channels.ChannelNumber(i)), i);
     }
     // Position p holds the item with key p - 1.
     auto [new1, new2] = RefillSelection(count, text1, index1, text2, index2);
@@ -215,7 +209,7 @@ void CControlBar::RefillChannelSelectors()
     m_ch2->update();
 
     for (int client : kReaderClients)
-        ZQ_ResetBuffer(client, -1);
+        channels.ResetClient(client, -1);
 }
 
 void CControlBar::SetSetupCaption(const QString& text) { Control(IdSetup)->setText(text); }

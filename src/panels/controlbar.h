@@ -2,8 +2,8 @@
 // The strip across the top of the main window with the controls that act on
 // the whole program: channel choice, run state, automatic scaling, page
 // count, FFT points, averages and overlap, hardware setup, recording and the
-// main menu. The views read the channel choice from its selectors, the main
-// window the analysis choices.
+// main menu. The views read the channel choice from its selectors; the main
+// window is told the analysis choices as they change.
 
 #include <QWidget>
 
@@ -25,7 +25,7 @@ public:
 
     CControlBar(MainFrame* frame, QWidget* parent);
 
-    // Rebuilds "Ch1"/"Ch2" from the channel buffer service, keeps or sets
+    // Rebuilds "Ch1"/"Ch2" from the channel source, keeps or sets
     // the selections, then drops the unread samples of clients 2, 3 and 1.
     void RefillChannelSelectors();
     void SetSetupCaption(const QString& text);
@@ -41,11 +41,14 @@ public:
     CToggleButton* Control(int id) const;
     CSelectorButton* Selector(int id) const;
 
-    // The analysis choices the main window reads into the record: FFT
-    // points, averages (0 "Auto") and overlap percent.
+    // The analysis choices, passed to the main window with each change:
+    // FFT points, averages (0 "Auto") and overlap percent.
     int PointsChoice() const;
     int AveragesChoice() const;
     int OverlapChoice() const;
+    // "Avg" to "Auto", as if the user had chosen it: the main window hears
+    // of it as of any choice.
+    void ChooseAutoAveraging();
 
     // "Views:", "FFTpts:", "AvgCnt:", "Ovl:"; each loaded line runs its
     // selector's action at once.
@@ -65,9 +68,6 @@ protected:
 private:
     void OnControl(int id);
     void StopRecording();
-    // "A": every view but the octave and multimeter views rescales both
-    // traces and resets its zoom.
-    void RescaleAllViews();
     void EndRecording();
 
     MainFrame* m_frame;

@@ -2,17 +2,15 @@
 
 #include "context/analysisrecord.h"
 #include "context/appcontext.h"
+#include "context/channelsource.h"
 #include "context/mainframe.h"
 #include "panels/attentiondlg.h"
-#include "panels/controlbar.h"
 #include "platform/dialogtemplate.h"
 #include "platform/textarchive.h"
 #include "views/graphwnd.h"
 #include "views/timeview.h"
-#include "widgets/selectorbutton.h"
 #include "widgets/togglebutton.h"
 #include "widgets/widgetcontrols.h"
-#include "zq.h"
 
 #include <QPainter>
 
@@ -191,7 +189,7 @@ void CViewBar::SelectView(ViewKind kind)
     DeactivateAll();
     // The octave and multimeter views start from fresh samples.
     if (kind == ViewKind::Oct || kind == ViewKind::Dmm)
-        ZQ_ResetBuffer(kOctaveClient, -1);
+        Channels().ResetClient(kOctaveClient, -1);
     view->Show(true);
     Tab(kind)->SetState(true);
     if (kind != ViewKind::Time && kind != ViewKind::Oct && kind != ViewKind::Dmm)
@@ -200,21 +198,21 @@ void CViewBar::SelectView(ViewKind kind)
 
 void CViewBar::RequireAutoAveraging()
 {
-    // The main bar's "Avg" is the choice; without a bar the record holds it.
-    auto* bar = m_frame->Window()->findChild<CControlBar*>(QString(), Qt::FindDirectChildrenOnly);
-    CSelectorButton* averages = bar ? bar->Selector(CControlBar::IdAverages) : nullptr;
-    const int choice = averages ? averages->CurrentKey() : m_frame->Record().averages;
-    if (choice == 0)
+    // The record holds the main bar's "Avg" choice, passed on with each change.
+    if (m_frame->Record().averages == 0)
         return;
     CAttentionDlg::Show(m_frame->Window(), QStringLiteral("Set avg must to auto"), kAutoNoticeMs);
-    // Through the main bar, as if the user had chosen "Auto" there.
-    if (averages) {
-        averages->SelectKey(0, true);
-        averages->update();
-        return;
+    m_frame->ChooseAutoAveraging();
+}
+
+void CViewBar::RescaleViews()
+{
+    for (int kind = 0; kind < kViewKindCount; ++kind) {
+        if (ViewKind(kind) == ViewKind::Oct || ViewKind(kind) == ViewKind::Dmm)
+            continue;
+        if (CGraphWnd* view = View(ViewKind(kind)))
+            view->Rescale(-1);
     }
-    m_frame->Record().averages = 0;
-    m_frame->AveragesChanged();
 }
 
 void CViewBar::TickViews()
@@ -260,7 +258,7 @@ void CViewBar::ChannelsChanged()
     if (auto* time = qobject_cast<CTimeView*>(View(ViewKind::Time)))
         time->RefreshChannelList();
     else if (CGraphWnd* other = View(ViewKind::Time))
-        other->SetTraceCount(ZQ_GetNrOfChan());
+        other->SetTraceCount(Channels().ChannelCount());
     if (CGraphWnd* octave = View(ViewKind::Oct))
         octave->Reinit();
 }

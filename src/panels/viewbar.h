@@ -53,6 +53,9 @@ public:
     void RecomputeViews();
     // The channel set changed.
     void ChannelsChanged();
+    // "A" on the main bar: every view but the octave and multimeter views
+    // rescales both traces and resets its zoom.
+    void RescaleViews();
     // The page's block of a settings set: one block per view.
     void SerializePanel(TextArchive& archive);
 

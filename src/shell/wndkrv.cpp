@@ -17,7 +17,6 @@
 #include "shell/settingssetfiles.h"
 #include "shell/shelloptions.h"
 #include "shell/windowplacement.h"
-#include "zq.h"
 
 #include <QCloseEvent>
 #include <QPaintEvent>
@@ -60,9 +59,10 @@ CWndKRV::~CWndKRV()
 void CWndKRV::Create()
 {
     ApplyColourScheme(m_colourScheme);
+    ChannelSource& channels = Channels();
     for (int client : kReaderClients) {
-        ZQ_Register(client, this);
-        ZQ_ResetBuffer(client, -1);
+        channels.RegisterClient(client, this);
+        channels.ResetClient(client, -1);
     }
     Ctx().sharedSource = false;
 
@@ -70,7 +70,7 @@ void CWndKRV::Create()
     m_bar->show();
     SetPageCount(1);
 
-    if (ZQ_GetNrOfChan() != 0) {
+    if (channels.ChannelCount() != 0) {
         Ctx().sharedSource = true;
         m_bar->SetSetupCaption(QStringLiteral("Quorel"));
         RefreshChannels();
@@ -156,7 +156,7 @@ void CWndKRV::paintEvent(QPaintEvent* event)
 void CWndKRV::ResetReaderClients()
 {
     for (int client : kReaderClients)
-        ZQ_ResetBuffer(client, -1);
+        Channels().ResetClient(client, -1);
 }
 
 void CWndKRV::RunStop()
@@ -178,7 +178,7 @@ void CWndKRV::SingleShot()
     m_record.run = 1;
     if (m_bar)
         m_bar->MirrorRunState();
-    ZQ_ResetBuffer(kTimeClient, -1);
+    Channels().ResetClient(kTimeClient, -1);
 }
 
 int CWndKRV::HopFor(int points, int overlapPercent)
@@ -192,25 +192,37 @@ void CWndKRV::RecomputeHop()
     NotifyAnalysis();
 }
 
-void CWndKRV::PointsChanged()
+void CWndKRV::PointsChanged(int points)
 {
-    if (m_bar)
-        m_record.points = m_bar->PointsChoice();
+    m_record.points = points;
     RecomputeHop();
 }
 
-void CWndKRV::AveragesChanged()
+void CWndKRV::AveragesChanged(int averages)
 {
-    if (m_bar)
-        m_record.averages = m_bar->AveragesChoice();
+    m_record.averages = averages;
     RecomputeHop();
 }
 
-void CWndKRV::OverlapChanged()
+void CWndKRV::OverlapChanged(int overlapPercent)
 {
-    if (m_bar)
-        m_record.overlap = m_bar->OverlapChoice();
+    m_record.overlap = overlapPercent;
     RecomputeHop();
+}
+
+void CWndKRV::ChooseAutoAveraging()
+{
+    // Through the bar, which passes the choice back as the user's.
+    if (m_bar)
+        m_bar->ChooseAutoAveraging();
+    else
+        AveragesChanged(0);
+}
+
+void CWndKRV::RescaleAllViews()
+{
+    for (int i = 0; i < m_pageCount; ++i)
+        m_pages[i]->RescaleViews();
 }
 
 void CWndKRV::NotifyAnalysis()

@@ -47,14 +47,16 @@ public:
     int PageCount() const override { return m_pageCount; }
     void RunStop() override;
     void SingleShot() override;
-    void PointsChanged() override;
-    void AveragesChanged() override;
-    void OverlapChanged() override;
+    void PointsChanged(int points) override;
+    void AveragesChanged(int averages) override;
+    void OverlapChanged(int overlapPercent) override;
     void NotifyAnalysis() override;
     void ChannelsChosen() override;
     void AutoSetup() override;
     void RefreshChannels() override;
     int ChosenChannel(int slot) const override;
+    void ChooseAutoAveraging() override;
+    void RescaleAllViews() override;
     void ShowMainMenu(const QPoint& globalPos) override;
 
     // MenuCommandTarget: the menu's commands.

@@ -7,7 +7,6 @@
 #include "context/mainframe.h"
 #include "acquisition/hwmanager.h"
 #include "panels/attentiondlg.h"
-#include "panels/controlbar.h"
 #include "platform/dialogtemplate.h"
 #include "platform/modaldialog.h"
 #include "platform/textarchive.h"
@@ -48,9 +47,14 @@ public:
     int PageCount() const override { return 1; }
     void RunStop() override {}
     void SingleShot() override {}
-    void PointsChanged() override {}
-    void AveragesChanged() override { ++averagesChanged; }
-    void OverlapChanged() override {}
+    void PointsChanged(int) override {}
+    // As the main window: the record takes the choice.
+    void AveragesChanged(int averages) override
+    {
+        record.averages = averages;
+        ++averagesChanged;
+    }
+    void OverlapChanged(int) override {}
     void NotifyAnalysis() override {}
     void ChannelsChosen() override {}
     void AutoSetup() override {}
@@ -297,9 +301,9 @@ TEST_F(PageTest, SpectrogramAsksForAutomaticAveraging)
     EXPECT_EQ(VisibleViews(*page), std::vector<ViewKind>{ViewKind::Spg});
 }
 
-// With the main bar: its "Avg" goes to "Auto" and tells the main window,
-// the notice closes itself, then the spectrogram analyses.
-TEST_F(PageTest, SpectrogramSwitchesTheMainBarsAveragesToAuto)
+// The notice closes itself, the main window takes "Auto", then the
+// spectrogram analyses.
+TEST_F(PageTest, SpectrogramNoticeClosesItselfBeforeTheViewAnalyses)
 {
     DialogRecorder dialogs;
     QString notice;
@@ -308,20 +312,16 @@ TEST_F(PageTest, SpectrogramSwitchesTheMainBarsAveragesToAuto)
         // Closes by itself after its second.
         EXPECT_TRUE(WaitUntil([&dialog] { return !dialog.isVisible(); }));
     });
-    auto* bar = new CControlBar(&m_frame, &m_frame.window);
-    CSelectorButton& averages = *bar->Selector(CControlBar::IdAverages);
-    averages.SelectText(QStringLiteral("4"));
     m_frame.record.averages = 4;
     auto page = MakePage(AllTestViews());
     CTestView::Log().clear();
-    const int changesBefore = m_frame.averagesChanged;
 
     QTest::mouseClick(page->Tab(ViewKind::Spg), Qt::LeftButton);
     ASSERT_EQ(dialogs.Runs().size(), 1u);
     EXPECT_EQ(dialogs.Runs()[0].result, QDialog::Accepted);
     EXPECT_EQ(notice, "Set avg must to auto");
-    EXPECT_EQ(averages.CurrentText(), "Auto");
-    EXPECT_EQ(m_frame.averagesChanged, changesBefore + 1);
+    EXPECT_EQ(m_frame.record.averages, 0);
+    EXPECT_EQ(m_frame.averagesChanged, 1);
     EXPECT_EQ(VisibleViews(*page), std::vector<ViewKind>{ViewKind::Spg});
     ASSERT_FALSE(CTestView::Log().isEmpty());
     EXPECT_EQ(CTestView::Log().last(), "SPG.Analyse");
@@ -330,7 +330,6 @@ TEST_F(PageTest, SpectrogramSwitchesTheMainBarsAveragesToAuto)
     QTest::mouseClick(page->Tab(ViewKind::Time), Qt::LeftButton);
     QTest::mouseClick(page->Tab(ViewKind::Spg), Qt::LeftButton);
     EXPECT_EQ(dialogs.Runs().size(), 1u);
-    delete bar;
 }
 
 TEST_F(PageTest, ChoosingOctaveOrMultimeterDropsTheOctaveClientsUnreadSamples)

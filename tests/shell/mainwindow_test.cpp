@@ -222,6 +222,34 @@ TEST_F(MainWindowTest, BarChoicesReachTheRecordAndTheHop)
     EXPECT_EQ(window->Record().hop, 2048);
 }
 
+// The spectrogram needs automatic averaging: choosing it on a page turns
+// the bar's "Avg" to "Auto", which reaches the record as the user's choice.
+TEST_F(MainWindowTest, SpectrogramTabTurnsTheBarsAveragesToAuto)
+{
+    auto window = MakeWindow();
+    CSelectorButton* averages = window->Bar()->Selector(CControlBar::IdAverages);
+    averages->SelectText(QStringLiteral("4"));
+    emit averages->clicked();
+    window->Bar()->Selector(CControlBar::IdOverlap)->SelectText(QStringLiteral("75%"));
+    emit window->Bar()->Selector(CControlBar::IdOverlap)->clicked();
+    ASSERT_EQ(window->Record().averages, 4);
+    window->Record().hop = -1; // to see that the choice recomputes it
+
+    CViewBar* page = window->Page(0);
+    QTest::mouseClick(page->Tab(ViewKind::Spg), Qt::LeftButton);
+    ASSERT_EQ(m_dialogs.Runs().size(), 1u);
+    EXPECT_EQ(m_dialogs.Runs()[0].title, "Attention");
+    EXPECT_EQ(averages->CurrentText(), "Auto");
+    EXPECT_EQ(window->Record().averages, 0);
+    EXPECT_EQ(window->Record().hop, 256);
+    EXPECT_EQ(page->ActiveKind(), int(ViewKind::Spg));
+
+    // Already "Auto": no notice the next time.
+    QTest::mouseClick(page->Tab(ViewKind::Time), Qt::LeftButton);
+    QTest::mouseClick(page->Tab(ViewKind::Spg), Qt::LeftButton);
+    EXPECT_EQ(m_dialogs.Runs().size(), 1u);
+}
+
 TEST_F(MainWindowTest, AutoSetupThatDefinesNoChannelsSaysNoHardwareAndBroadcastsNothing)
 {
     // A recorder module whose channel setup is not accepted defines nothing.

@@ -44,9 +44,9 @@ public:
     int PageCount() const override { return pageCount; }
     void RunStop() override {}
     void SingleShot() override {}
-    void PointsChanged() override {}
-    void AveragesChanged() override {}
-    void OverlapChanged() override {}
+    void PointsChanged(int) override {}
+    void AveragesChanged(int) override {}
+    void OverlapChanged(int) override {}
     void NotifyAnalysis() override {}
     void ChannelsChosen() override {}
     void AutoSetup() override {}

@@ -50,9 +50,9 @@ public:
         record.single = 0;
     }
     void SingleShot() override {}
-    void PointsChanged() override {}
-    void AveragesChanged() override {}
-    void OverlapChanged() override {}
+    void PointsChanged(int) override {}
+    void AveragesChanged(int) override {}
+    void OverlapChanged(int) override {}
     void NotifyAnalysis() override
     {
         ++notified;
