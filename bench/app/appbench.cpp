@@ -27,6 +27,7 @@
 #include "platform/companionbus.h"
 #include "platform/profile.h"
 #include "shell/wndkrv.h"
+#include "timedapplication.h"
 #include "views/paneldlg.h"
 #include "views/timepanel.h"
 #include "views/timeview.h"
@@ -287,7 +288,7 @@ int main(int argc, char** argv)
     qputenv("ZQ_NAME", name);
     const QString config = QDir::tempPath() + "/" + QString::fromLatin1(name);
     qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
-    QApplication app(argc, argv);
+    TimedApplication app(argc, argv);
     double seconds = 20.0;
     int onlyPages = 0;
     bool onlyOctave = false, spectrogramOnly = false;
