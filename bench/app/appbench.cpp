@@ -12,7 +12,14 @@
 // 65536 points with 75 % overlap: NotifyAnalysis p50 and max, tick p99.
 // Then the octave scenario (octavescenario.h).
 //
+// Then, before the octave scenario, the pipeline scenarios
+// (pipelinescenario.h): six pages of spectrograms, then six spectral views,
+// timing every outermost event delivery on the user-interface thread and
+// counting each view's analysed records; 30 s each unless --seconds is given.
+//
 //   bench_app [--seconds S] [--pages N | --octave | --spectrogram-only]
+//   bench_app --pipeline | --pipeline-spectrogram | --pipeline-spectra
+//             [--seconds S (default 30)] [--warm-up S (default 3)]
 //   (other arguments, such as Google Benchmark's, are ignored)
 
 #include "analysis/fftplan.h"
@@ -21,12 +28,14 @@
 #include "benchloop.h"
 #include "context/appcontext.h"
 #include "octavescenario.h"
+#include "pipelinescenario.h"
 #include "panels/controlbar.h"
 #include "panels/viewbar.h"
 #include "platform/appmessage.h"
 #include "platform/companionbus.h"
 #include "platform/profile.h"
 #include "shell/wndkrv.h"
+#include "timedapplication.h"
 #include "views/paneldlg.h"
 #include "views/timepanel.h"
 #include "views/timeview.h"
@@ -287,20 +296,30 @@ int main(int argc, char** argv)
     qputenv("ZQ_NAME", name);
     const QString config = QDir::tempPath() + "/" + QString::fromLatin1(name);
     qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
-    QApplication app(argc, argv);
-    double seconds = 20.0;
+    TimedApplication app(argc, argv);
+    double seconds = 0.0, warmUp = 3.0;
     int onlyPages = 0;
-    bool onlyOctave = false, spectrogramOnly = false;
+    bool onlyOctave = false, spectrogramOnly = false, pipelineSpectrogram = false, pipelineSpectra = false;
     for (int i = 1; i < argc; ++i) {
-        onlyOctave = onlyOctave || QByteArray(argv[i]) == "--octave";
-        spectrogramOnly = spectrogramOnly || QByteArray(argv[i]) == "--spectrogram-only";
+        const QByteArray arg(argv[i]);
+        onlyOctave = onlyOctave || arg == "--octave";
+        spectrogramOnly = spectrogramOnly || arg == "--spectrogram-only";
+        pipelineSpectrogram = pipelineSpectrogram || arg == "--pipeline-spectrogram" || arg == "--pipeline";
+        pipelineSpectra = pipelineSpectra || arg == "--pipeline-spectra" || arg == "--pipeline";
     }
     for (int i = 1; i + 1 < argc; ++i) {
         if (QByteArray(argv[i]) == "--seconds")
             seconds = std::max(1.0, QByteArray(argv[i + 1]).toDouble());
+        if (QByteArray(argv[i]) == "--warm-up")
+            warmUp = std::max(0.0, QByteArray(argv[i + 1]).toDouble());
         if (QByteArray(argv[i]) == "--pages")
             onlyPages = QByteArray(argv[i + 1]).toInt();
     }
+    const bool pipeline = pipelineSpectrogram || pipelineSpectra;
+    // The pipeline scenarios need several 5 s records.
+    const double pipelineSeconds = seconds > 0.0 ? seconds : 30.0;
+    if (seconds <= 0.0)
+        seconds = 20.0;
 
     Profile::SetRegistryKey(QStringLiteral("Zentrik"));
     Profile::SetProgramName(QStringLiteral("krv"));
@@ -325,9 +344,10 @@ int main(int argc, char** argv)
         writer.kill();
         return 1;
     }
-    std::printf("bench_app: 24 channels at 50 kHz from zq-gen, %.0f s per run, time view on every page\n",
-                seconds);
-    const bool everything = !onlyOctave && !spectrogramOnly && onlyPages == 0;
+    const bool everything = !onlyOctave && !spectrogramOnly && !pipeline && onlyPages == 0;
+    std::printf("bench_app: 24 channels at 50 kHz from zq-gen, %.0f s per run with the time view on every page, "
+                "%.0f s per pipeline scenario\n",
+                seconds, pipelineSeconds);
     for (int pages : {1, 3, 6})
         if (everything || onlyPages == pages)
             Run(pages, seconds);
@@ -337,10 +357,15 @@ int main(int argc, char** argv)
         RunSpectra(1024, 75, "0.1s", seconds);
         RunSpectra(65536, 75, "0.2s", seconds);
     }
+    bool ran = true;
+    if (everything || pipelineSpectrogram)
+        ran = RunPipelineScenario(app, PipelineScenario::Spectrogram, pipelineSeconds, warmUp) && ran;
+    if (everything || pipelineSpectra)
+        ran = RunPipelineScenario(app, PipelineScenario::Spectra, pipelineSeconds, warmUp) && ran;
     writer.terminate();
     writer.waitForFinished(5000);
     if ((everything || onlyOctave) && !RunOctaveScenario(seconds))
         return 1;
     QDir(config).removeRecursively();
-    return 0;
+    return ran ? 0 : 1;
 }

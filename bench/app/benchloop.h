@@ -25,3 +25,20 @@ inline double Percentile(std::vector<double> values, double p)
     std::sort(values.begin(), values.end());
     return values[std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5))];
 }
+
+// Runs the event loop until condition holds or deadlineMs has passed, checking
+// after every batch of events (and at least every 20 ms); true when it held.
+template <class Condition> bool RunEventLoopUntil(Condition condition, int deadlineMs)
+{
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (condition())
+            loop.quit();
+    });
+    check.start(20);
+    QTimer::singleShot(deadlineMs, &loop, &QEventLoop::quit);
+    if (!condition())
+        loop.exec();
+    return condition();
+}
