@@ -73,17 +73,17 @@ public:
         CWndKRV::NotifyAnalysis();
         notifyMs.push_back(double(timer.nsecsElapsed()) * 1e-6);
         recordThisTick = true;
-        const AnalysisRecord& r = Record();
-        if (!measuring || r.captureLength <= 0 || !r.captureArea[0])
+        const CaptureRecord* r = Record().capture.get();
+        if (!measuring || !r || r->length <= 0)
             return;
-        const double first = r.captureArea[0][0];
+        const double first = r->samples[0][0];
         if (first == lastFirst)
             return; // not a new record (a choice changed)
         lastFirst = first;
         if (firstSample < 0.0)
             firstSample = first;
-        lastSample = r.captureArea[0][r.captureLength - 1];
-        recordLength = r.captureLength;
+        lastSample = r->samples[0][size_t(r->length - 1)];
+        recordLength = r->length;
         ++records;
     }
     bool measuring = false;
@@ -197,12 +197,12 @@ void RunSpectrogram()
     CGraphWnd* view = page->View(ViewKind::Spg);
     QApplication::processEvents();
     AnalysisRecord& record = window.Record();
-    record.captureArea[0] = channels[0].data();
-    record.captureArea[1] = channels[1].data();
-    record.captureLength = length;
-    record.captureChannels = 2;
-    record.captureTime = 1.0 / rate;
-    record.captureWord = 0;
+    auto capture = std::make_shared<CaptureRecord>();
+    capture->samples = {channels[0], channels[1]};
+    capture->length = length;
+    capture->sampleInterval = 1.0 / rate;
+    capture->sequence = 1;
+    record.capture = capture;
     record.averages = 0;
     std::printf("spectrogram page: 10 s record of 50 kHz, two channels, %dx%d view\n", view->width(),
                 view->height());
@@ -219,7 +219,10 @@ void RunSpectrogram()
         for (int run = 0; run < 3; ++run) {
             QElapsedTimer timer;
             timer.start();
+            // On the workers: the time until the result is adopted.
             view->Analyse();
+            window.AnalysisWorkers()->WaitIdle();
+            view->AdoptResults();
             analyse.push_back(double(timer.nsecsElapsed()) * 1e-6);
             timer.restart();
             view->repaint();
@@ -236,9 +239,7 @@ void RunSpectrogram()
     }
     std::printf("spectrogram page: user-interface thread held at most %.0f ms (Analyse and paint of one record)\n",
                 worst);
-    for (float*& area : record.captureArea)
-        area = nullptr;
-    record.captureLength = 0;
+    record.capture.reset();
 }
 
 // Six pages showing FFT, PSD, FRF, COH, CRS and the time view, "Ch1" and
@@ -278,8 +279,8 @@ void RunSpectra(int points, int overlapPercent, const char* timeBase, double sec
     const AnalysisRecord& r = window.Record();
     std::printf("spectra N=%d overlap %d%% (%d segments of a %d-sample record): NotifyAnalysis p50 %.3f ms  max "
                 "%.3f ms  (%zu calls); tick p99 %.3f ms  max %.3f ms; records %d\n",
-                r.points, r.overlap, SegmentCount(r.captureLength, r.captureWord, r.points, r.hop, r.averages),
-                r.captureLength, Percentile(window.notifyMs, 0.5), Percentile(window.notifyMs, 1.0),
+                r.points, r.overlap, SegmentCount(r.capture ? r.capture->length : 0, r.capture ? r.capture->startOffset : 0, r.points, r.hop, r.averages),
+                r.capture ? r.capture->length : 0, Percentile(window.notifyMs, 0.5), Percentile(window.notifyMs, 1.0),
                 window.notifyMs.size(), Percentile(window.tickMs, 0.99), Percentile(window.tickMs, 1.0),
                 window.records);
     std::fflush(stdout);

@@ -82,15 +82,13 @@ public:
 
     void NotifyAnalysis() override
     {
-        const AnalysisRecord& r = Record();
-        const bool fresh = r.captureLength > 0 && r.captureArea[0] && r.captureArea[0][0] != m_lastFirst;
+        const CaptureRecord* r = Record().capture.get();
+        const bool fresh = r && r->length > 0 && r->samples[0][0] != m_lastFirst;
         if (fresh) {
-            m_lastFirst = r.captureArea[0][0];
-            OnNewRecord(m_lastFirst, r.captureLength);
+            m_lastFirst = r->samples[0][0];
+            OnNewRecord(m_lastFirst, r->length);
         }
         CWndKRV::NotifyAnalysis();
-        if (fresh)
-            NoteRecordAnalysed(*this);
     }
 
 private:
@@ -182,12 +180,12 @@ bool SetUpBar(CWndKRV& window, const Setup& setup)
     }
     if (!Choose(bar->Selector(CControlBar::IdPoints), QString::number(setup.points), "Pts"))
         return false;
-    window.PointsChanged();
+    window.PointsChanged(bar->PointsChoice());
     bar->Selector(CControlBar::IdAverages)->SelectKey(0, false); // "Auto", which the spectrogram needs
-    window.AveragesChanged();
+    window.AveragesChanged(0);
     if (!Choose(bar->Selector(CControlBar::IdOverlap), QString::fromLatin1(setup.overlap), "OVL"))
         return false;
-    window.OverlapChanged();
+    window.OverlapChanged(bar->OverlapChoice());
     return true;
 }
 

@@ -14,15 +14,16 @@ AnalysisPool::AnalysisPool(int threads)
 
 AnalysisPool::~AnalysisPool() { Shutdown(); }
 
-void AnalysisPool::Submit(std::function<void()> task)
+bool AnalysisPool::Submit(std::function<void()> task)
 {
     {
         std::lock_guard lock(m_mutex);
         if (m_stopping)
-            return;
+            return false;
         m_queue.push_back(std::move(task));
     }
     m_wake.notify_one();
+    return true;
 }
 
 void AnalysisPool::Reserve(int threads)

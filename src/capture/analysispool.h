@@ -23,8 +23,8 @@ public:
     AnalysisPool(const AnalysisPool&) = delete;
     AnalysisPool& operator=(const AnalysisPool&) = delete;
 
-    // Queues a task. After Shutdown the task is dropped unrun.
-    void Submit(std::function<void()> task);
+    // Queues a task; false (the task dropped unrun) after Shutdown began.
+    bool Submit(std::function<void()> task);
     // Threads that other work holds: at most Threads() − reserved tasks run
     // at once, never fewer than one.
     void Reserve(int threads);

@@ -96,7 +96,7 @@ TEST_F(MainWindowTest, CreationDefaults)
     EXPECT_EQ(record.run, 1);
     EXPECT_EQ(record.single, 0);
     EXPECT_EQ(record.recording, 0);
-    EXPECT_EQ(record.captureLength, 0);
+    EXPECT_EQ(record.capture, nullptr);
     // The bar's initialisation reads the averages once, which sets the hop.
     EXPECT_EQ(record.hop, 512);
     EXPECT_EQ(window->Bar()->Channel1()->CurrentText(), "nc");
@@ -537,11 +537,12 @@ TEST_F(MainWindowTest, AutoScaleButtonRescalesTheTimeViewsOfEveryPage)
         dip[size_t(i)] = float(-0.4 * i / (length - 1));
     }
     AnalysisRecord& record = window->Record();
-    record.captureArea[0] = ramp.data();
-    record.captureArea[1] = dip.data();
-    record.captureLength = length;
-    record.captureChannels = 2;
-    record.captureTime = 1e-3;
+    auto capture = std::make_shared<CaptureRecord>();
+    capture->samples = {ramp, dip};
+    capture->length = length;
+    capture->sampleInterval = 1e-3;
+    capture->sequence = 1;
+    record.capture = capture;
 
     auto timeView = [&](int page) { return static_cast<CTimeView*>(window->Page(page)->View(ViewKind::Time)); };
     auto selector = [&](int page, int id) { return timeView(page)->TimePanel()->Selector(id); };
@@ -560,9 +561,6 @@ TEST_F(MainWindowTest, AutoScaleButtonRescalesTheTimeViewsOfEveryPage)
         EXPECT_NEAR(ParseWithPrefix(selector(page, CTimePanel::IdYDiv2)->CurrentText()), 0.05, 1e-12) << page;
         EXPECT_NEAR(selector(page, CTimePanel::IdOff2)->NumericValue(), 0.25, 1e-12) << page;
     }
-    for (float*& area : record.captureArea)
-        area = nullptr;
-    record.captureLength = 0;
     ZQ_ReleaseWriter();
 }
 
