@@ -17,7 +17,10 @@
 // timing every outermost event delivery on the user-interface thread and
 // counting each view's analysed records; 30 s each unless --seconds is given.
 //
-//   bench_app [--seconds S] [--pages N | --octave | --spectrogram-only]
+// Then the analysis stage at saturation with one and with two workers
+// (saturationscenario.h).
+//
+//   bench_app [--seconds S] [--pages N | --octave | --spectrogram-only | --saturation]
 //   bench_app --pipeline | --pipeline-spectrogram | --pipeline-spectra
 //             [--seconds S (default 30)] [--warm-up S (default 3)]
 //   (other arguments, such as Google Benchmark's, are ignored)
@@ -28,6 +31,7 @@
 #include "benchloop.h"
 #include "context/appcontext.h"
 #include "octavescenario.h"
+#include "saturationscenario.h"
 #include "pipelinescenario.h"
 #include "panels/controlbar.h"
 #include "panels/viewbar.h"
@@ -300,13 +304,15 @@ int main(int argc, char** argv)
     TimedApplication app(argc, argv);
     double seconds = 0.0, warmUp = 3.0;
     int onlyPages = 0;
-    bool onlyOctave = false, spectrogramOnly = false, pipelineSpectrogram = false, pipelineSpectra = false;
+    bool onlyOctave = false, spectrogramOnly = false, pipelineSpectrogram = false, pipelineSpectra = false,
+         saturation = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         onlyOctave = onlyOctave || arg == "--octave";
         spectrogramOnly = spectrogramOnly || arg == "--spectrogram-only";
         pipelineSpectrogram = pipelineSpectrogram || arg == "--pipeline-spectrogram" || arg == "--pipeline";
         pipelineSpectra = pipelineSpectra || arg == "--pipeline-spectra" || arg == "--pipeline";
+        saturation = saturation || arg == "--saturation";
     }
     for (int i = 1; i + 1 < argc; ++i) {
         if (QByteArray(argv[i]) == "--seconds")
@@ -316,7 +322,7 @@ int main(int argc, char** argv)
         if (QByteArray(argv[i]) == "--pages")
             onlyPages = QByteArray(argv[i + 1]).toInt();
     }
-    const bool pipeline = pipelineSpectrogram || pipelineSpectra;
+    const bool pipeline = pipelineSpectrogram || pipelineSpectra || saturation;
     // The pipeline scenarios need several 5 s records.
     const double pipelineSeconds = seconds > 0.0 ? seconds : 30.0;
     if (seconds <= 0.0)
@@ -365,6 +371,8 @@ int main(int argc, char** argv)
         ran = RunPipelineScenario(app, PipelineScenario::Spectra, pipelineSeconds, warmUp) && ran;
     writer.terminate();
     writer.waitForFinished(5000);
+    if (everything || saturation)
+        RunSaturation(10);
     if ((everything || onlyOctave) && !RunOctaveScenario(seconds))
         return 1;
     QDir(config).removeRecursively();
