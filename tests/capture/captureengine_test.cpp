@@ -3,16 +3,8 @@
 // process (exact blocks) and against zq-gen in another process, single
 // shot, countdown across ticks, a dt change, and trigger recordings read
 // back by vrd.
-#include "capture/captureengine.h"
-
-#include "capture/analysislane.h"
-#include "capture/analysispool.h"
-#include "context/appcontext.h"
-#include "context/channelsource.h"
-#include "context/readerclients.h"
-#include "support/testenvironment.h"
+#include "capturefixture.h"
 #include "support/waituntil.h"
-#include "zq.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -28,88 +20,6 @@
 #include <vector>
 
 namespace {
-
-// Channels 0 … count-1 at one sample interval, written from this process.
-void Define(int count, double dt)
-{
-    ZQ_SetNrOfChan(count);
-    for (int i = 0; i < count; ++i) {
-        const QByteArray number = QByteArray::number(i + 1);
-        ZQ_SetChanDef(i, i + 1, number.constData(), ("In " + number).constData(), "V", "+", dt, -10, 10, -99, 99,
-                      0);
-    }
-    ASSERT_EQ(ZQ_GetNrOfChan(), count);
-    // The client takes the samples written from here on.
-    ZQ_ResetBuffer(kTimeClient, -1);
-    ZQ_FreezeBuffers(kTimeClient);
-}
-
-class CaptureEngineTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        ResetContext();
-        engine.OnRecord([this](const std::shared_ptr<const CaptureRecord>& record) {
-            ++notified;
-            if (onRecord)
-                onRecord(*record);
-            else
-                records.push_back(record);
-        });
-    }
-    void TearDown() override { ZQ_ReleaseWriter(); }
-
-    // Ten divisions of perDivision seconds, percent before the trigger.
-    void TimeBase(double perDivision, int percent = 0)
-    {
-        settings.timePerDivision = perDivision;
-        settings.triggerPercent = percent;
-    }
-    // Trigger "Level" with a band level ± window.
-    void LevelTrigger(int slope, double level, double window)
-    {
-        settings.trigger = CaptureSettings::TriggerLevel;
-        settings.slope = slope;
-        settings.level = level;
-        settings.halfWindow = window;
-    }
-    // Takes the settings without new samples.
-    void Apply()
-    {
-        ZQ_FreezeBuffers(kTimeClient);
-        engine.Tick(settings, false);
-    }
-    // Writes frames (channel 0 from values, channel 1 the running sample
-    // number), freezes the client and runs one tick.
-    void Block(const std::vector<float>& values)
-    {
-        std::vector<float> frames;
-        for (float v : values) {
-            frames.push_back(v);
-            frames.push_back(float(m_written++));
-        }
-        ZQ_WriteFrames(frames.data(), int(values.size()));
-        ZQ_FreezeBuffers(kTimeClient);
-        const bool wasSingle = single;
-        if (engine.Tick(settings, single) > 0 && wasSingle)
-            single = false;
-    }
-    std::vector<float> Capture(int channel) const
-    {
-        const CaptureRecord& r = *engine.Latest();
-        return std::vector<float>(r.samples[size_t(channel)].begin(), r.samples[size_t(channel)].end());
-    }
-
-    TestEnvironment env;
-    CCaptureEngine engine{Channels(), kTimeClient};
-    CaptureSettings settings;
-    bool single = false;
-    int notified = 0;
-    std::vector<std::shared_ptr<const CaptureRecord>> records;
-    // When set, records are checked as they come instead of kept.
-    std::function<void(const CaptureRecord&)> onRecord;
-    long m_written = 0;
-};
 
 TEST_F(CaptureEngineTest, RecordLengthAndPreTriggerFollowTimeBaseAndPosition)
 {
@@ -376,51 +286,6 @@ TEST_F(CaptureEngineTest, TriggerRecordingEqualsTheCaptureAndAFailedOpenIsToldOn
     }
     EXPECT_EQ(notified, 4);
     EXPECT_EQ(told, 1);
-}
-
-// Records analysed on workers while the engine fills the next ones from
-// its pool: a record a worker reads is never one the engine writes into
-// (each analysis sees one record's counter run), and the last record
-// published is the last one analysed.
-TEST_F(CaptureEngineTest, PublishedRecordsStayWholeWhileWorkersReadThem)
-{
-    Define(2, 1e-4);
-    TimeBase(0.001); // 100 samples
-    Apply();
-    AnalysisPool pool(2);
-    AnalysisLane<std::pair<std::uint64_t, bool>> lane(pool); // (sequence, whole)
-    std::uint64_t lastSequence = 0, lastTaken = 0;
-    int taken = 0;
-    auto take = [&] {
-        AnalysisTag tag;
-        if (auto result = lane.Take(tag)) {
-            EXPECT_TRUE(result->second) << "record " << result->first;
-            lastTaken = result->first;
-            ++taken;
-            lane.Recycle(std::move(result));
-        }
-    };
-    onRecord = [&](const CaptureRecord&) {
-        std::shared_ptr<const CaptureRecord> record = engine.Latest();
-        lastSequence = record->sequence;
-        lane.Request({record->sequence, 0}, [record](std::pair<std::uint64_t, bool>& out) {
-            const std::vector<float>& numbers = record->samples[1];
-            bool whole = record->length == 100;
-            for (int i = 1; i < record->length; ++i)
-                whole = whole && numbers[size_t(i)] == numbers[0] + float(i);
-            out = {record->sequence, whole};
-        });
-    };
-    for (int block = 0; block < 300; ++block) {
-        Block(std::vector<float>(130, 0.0f));
-        take();
-    }
-    ASSERT_TRUE(WaitUntil([&] {
-        take();
-        return lastTaken == lastSequence;
-    }));
-    EXPECT_EQ(lastSequence, 390u); // 300 × 130 samples, 100 a record
-    EXPECT_GT(taken, 0);
 }
 
 // zq-gen in another process.
