@@ -8,11 +8,12 @@ FUZZ_SECONDS ?= 60
 # and fuzzing builds need the second list too.
 RUN_PACKAGES = cmake ninja-build g++ make pkg-config qt6-base-dev libgl-dev libasound2-dev libdw1
 TEST_PACKAGES = libgtest-dev libgmock-dev googletest libbenchmark-dev libfftw3-dev \
-                dbus-daemon dbus-bin clang libclang-rt-14-dev python3-numpy python3-pytest
+                dbus-daemon dbus-bin clang libclang-rt-14-dev python3-numpy python3-pytest \
+                desktop-file-utils appstream dpkg-dev file
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps deps-test configure build run test test-stress test-tsan test-asan bench gallery fuzz clean
+.PHONY: deps deps-test configure build run package test test-stress test-tsan test-asan bench gallery fuzz clean
 
 define install_missing
 	@missing=""; \
@@ -42,6 +43,10 @@ build: configure
 run: build
 	cd $(BUILD)/bin && LD_LIBRARY_PATH=$(CURDIR)/$(BUILD)/bin$${LD_LIBRARY_PATH:+:$$LD_LIBRARY_PATH} \
 	  VELMOR_SIM_MODULE=$${VELMOR_SIM_MODULE-Halvek} ./krv
+
+# The Debian package of what `cmake --install` installs (build/krv_*.deb).
+package: build
+	cmake --build $(BUILD) -j$(JOBS) --target package
 
 # configure-tests BUILD_DIR EXTRA_FLAGS
 define configure_tests

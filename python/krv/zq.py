@@ -4,7 +4,8 @@ The library is found through the environment variable KRV_ZQ_LIB (its
 path), else beside the KRV tools (KRV_BIN_DIR, or the folder of ``vrd``,
 ``zq-gen`` or ``krv`` on PATH), else in the build folder of the source tree
 this package lies in, else by the system's library search
-(LD_LIBRARY_PATH). The namespace is the one libzq takes from ZQ_NAME.
+(LD_LIBRARY_PATH), last as the versioned libzq.so.1 of an installed KRV.
+The namespace is the one libzq takes from ZQ_NAME.
 
 Reading a live channel::
 
@@ -135,6 +136,9 @@ _PROTOTYPES = {
 _library = None
 _library_lock = threading.Lock()
 _LIBRARY_NAME = "libzq.so"
+# The run-time name of an installed libzq (its soname); an installed KRV has
+# no unversioned libzq.so unless the development link was installed too.
+_INSTALLED_NAME = "libzq.so.1"
 
 
 def _candidates():
@@ -149,6 +153,18 @@ def _candidates():
             yield folder.parent / "lib" / _LIBRARY_NAME
     # Run from the source tree: python/krv/zq.py -> build/bin.
     yield Path(__file__).resolve().parents[2] / "build" / "bin" / _LIBRARY_NAME
+
+
+def _load_from_search_path(tried):
+    """libzq.so by the system's library search, else, as the last resort,
+    the versioned library of an installed KRV; None when neither loads."""
+    for name in (_LIBRARY_NAME, _INSTALLED_NAME):
+        tried.append(name + " on the library search path")
+        try:
+            return ctypes.CDLL(name)
+        except OSError:
+            pass
+    return None
 
 
 def load_library(path=None):
@@ -173,12 +189,10 @@ def load_library(path=None):
                     library = ctypes.CDLL(str(candidate))
                     break
             if library is None:
-                tried.append(_LIBRARY_NAME + " on the library search path")
-                try:
-                    library = ctypes.CDLL(_LIBRARY_NAME)
-                except OSError:
-                    raise LibraryNotFound("cannot find the channel buffer library %s (tried %s); set KRV_ZQ_LIB "
-                                          "to its path" % (_LIBRARY_NAME, ", ".join(tried))) from None
+                library = _load_from_search_path(tried)
+            if library is None:
+                raise LibraryNotFound("cannot find the channel buffer library %s (tried %s); set KRV_ZQ_LIB "
+                                      "to its path" % (_LIBRARY_NAME, ", ".join(tried)))
         for name, (result, arguments) in _PROTOTYPES.items():
             function = getattr(library, name)
             function.restype = result

@@ -102,7 +102,10 @@ void* OpenLibrary(const std::string& fileName, std::string& tried)
         return OpenLibraryFile(name);
     if (void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL))
         return handle;
-    return OpenLibraryFile(Ctx().programDirectory.toStdString() + name);
+    const std::string programDirectory = Ctx().programDirectory.toStdString();
+    if (void* handle = OpenLibraryFile(programDirectory + name))
+        return handle;
+    return OpenLibraryFile(RecorderPrivateFolder(programDirectory) + name);
 }
 
 // Binds the version groups; false when a group that applies is incomplete.
@@ -160,6 +163,11 @@ RecorderApi& Vel()
 {
     static RecorderApi api;
     return api;
+}
+
+std::string RecorderPrivateFolder(const std::string& programDirectory)
+{
+    return programDirectory + KRV_PRIVATE_LIBRARY_FOLDER "/";
 }
 
 uint32_t RecorderVersionNumber(const char* text)

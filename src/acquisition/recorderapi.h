@@ -81,11 +81,18 @@ RecorderApi& Vel();
 // required entry point is bound, -1 when the library could not be loaded,
 // -2 when a required entry point is missing (binding stops there; what was
 // bound stays bound). "Velmor4API.dll" means libVelmor4API.so, looked up by
-// the normal library search and then in the program directory; the
-// environment variable KRV_RECORDER_LIB names another file.
+// the normal library search, then in the program directory, last in the
+// private library folder of an installed KRV; the environment variable
+// KRV_RECORDER_LIB names another file.
 int LoadRecorderApi(const std::string& fileName);
 // The same into a table of the caller's.
 int LoadRecorderApi(const std::string& fileName, RecorderApi& api);
+
+// Where an installed KRV keeps the recorder simulator, given the program
+// directory (with its trailing '/'): a folder of its own below the library
+// folder, so that the simulator never shadows a recorder library on the
+// normal search path. Ends in '/'.
+std::string RecorderPrivateFolder(const std::string& programDirectory);
 
 // The version number of a text "a.b.c.d": each part's value truncated to
 // 8 bits, shifted in from the right.

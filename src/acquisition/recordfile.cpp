@@ -113,7 +113,9 @@ QString CRecordFile::SideRecordPath(const QString& path) { return path + QString
 QString CRecordFile::MakeFileName(bool trigger) const
 {
     QString folder = Ctx().chosenDataPath;
-    if (folder.isEmpty())
+    if (folder.isEmpty() && !Ctx().dataDirectory.isEmpty())
+        folder = Ctx().dataDirectory + '/';
+    else if (folder.isEmpty())
         folder = Ctx().programDirectory + "data/";
     else if (!folder.endsWith('/'))
         folder += '/';

@@ -53,7 +53,8 @@ public:
     void DefineChannel(int index, int channelNumber, const QString& name, const QString& unit,
                        double samplePeriod);
     // "<folder>YYYYMMDD_hhmmss_mmm[_trg].vrd" in UTC. The folder is the
-    // chosen data path if one is set, else the program folder's "data/".
+    // chosen data path if one is set, else the data directory (the program
+    // folder's "data/" before start-up has set one).
     // A name already taken (two records in one millisecond) gets "_2",
     // "_3" … before ".vrd", since opening truncates.
     QString MakeFileName(bool trigger) const;

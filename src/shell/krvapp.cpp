@@ -6,9 +6,11 @@
 #include "platform/terminationsignals.h"
 #include "context/appcontext.h"
 #include "crash/crashreport.h"
+#include "shell/programfolders.h"
 #include "shell/wndkrv.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <csignal>
 
@@ -31,9 +33,18 @@ void CKrvApp::MakeDataDirectory()
 {
     const QString data = Ctx().dataDirectory;
     if (!QFileInfo::exists(data))
-        QDir().mkdir(data);
+        QDir().mkpath(data);
     if (!QFileInfo(data).isDir())
         ShowMessageBox(nullptr, QStringLiteral("No data path: %1\nRecording data to media is impossible").arg(data));
+}
+
+void CKrvApp::PrepareCrashLog(const QString& path)
+{
+    // The signal handler only opens the file; its folder must exist before.
+    const QString folder = path.left(path.lastIndexOf('/') + 1);
+    if (!folder.isEmpty())
+        QDir().mkpath(folder);
+    CCrashReport::SetLogPath(QFile::encodeName(path).constData());
 }
 
 void CKrvApp::InitInstance()
@@ -45,12 +56,13 @@ void CKrvApp::InitInstance()
     // (EFBIG), which stops it with its whole blocks kept, instead of the
     // signal ending the program with the recording unclosed.
     std::signal(SIGXFSZ, SIG_IGN);
-    Profile::SetRegistryKey(QStringLiteral("Zentrik"));
+    const QString company = QStringLiteral("Zentrik");
+    Profile::SetRegistryKey(company);
     Profile::SetProgramName(QStringLiteral("krv"));
     Ctx().companionMessage = CompanionBus::Instance().RegisterMessage(QStringLiteral("Ostrane"));
-    CCrashReport::SetLogPath("Korvimo.Elg");
     Ctx().programDirectory = ProgramDirectory();
-    Ctx().dataDirectory = Ctx().programDirectory + QStringLiteral("data");
+    PrepareCrashLog(ProgramFolders::CrashLogPath(Ctx().programDirectory, company));
+    Ctx().dataDirectory = ProgramFolders::DataDirectory(Ctx().programDirectory, company);
     MakeDataDirectory();
 
     m_mainWindow = std::make_unique<CWndKRV>();

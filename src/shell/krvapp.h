@@ -23,9 +23,13 @@ public:
 
     // The folder of the executable with its trailing '/'.
     static QString ProgramDirectory();
-    // Makes programDirectory + "data" unless something of that name exists;
-    // tells the user when no such folder exists afterwards.
+    // Makes the data directory (and its missing parents) unless something
+    // of that name exists; tells the user when no such folder exists
+    // afterwards.
     static void MakeDataDirectory();
+    // Makes the folder of the crash log and hands its path to the crash
+    // reporter, which keeps it in a buffer of its own for the signal handler.
+    static void PrepareCrashLog(const QString& path);
 
 private:
     void EndOnSignal();

@@ -5,6 +5,7 @@
 #include "platform/profile.h"
 #include "platform/regularfile.h"
 #include "platform/textarchive.h"
+#include "shell/programfolders.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -42,19 +43,12 @@ bool MakeFolder(const QString& folder, QString* reason)
     return true;
 }
 
-bool IsWritableFolder(const QString& folder)
-{
-    if (folder.isEmpty())
-        return false;
-    return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
-}
-
 } // namespace
 
 QString SettingsSetFiles::Folder()
 {
     const QString program = Ctx().programDirectory;
-    if (IsWritableFolder(program))
+    if (ProgramFolders::IsWritable(program))
         return program.endsWith(QLatin1Char('/')) ? program : program + QLatin1Char('/');
     return QFileInfo(Profile::FilePath()).absolutePath() + QLatin1Char('/');
 }

@@ -1,10 +1,12 @@
 #include "acquisition/recorderapi.h"
+#include "context/appcontext.h"
 #include "platform/messagebox.h"
 #include "support/fifowatchdog.h"
 #include "support/testenvironment.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -162,6 +164,37 @@ TEST(RecorderApiBinding, DefaultNameFindsTheLibraryOnTheSearchPath)
     const LoadResult r = LoadVariant("", api);
     EXPECT_EQ(r.result, 0);
     EXPECT_TRUE(r.boxes.empty());
+}
+
+// An installed KRV keeps the simulator in a private folder below the library
+// folder: found there only when neither the library search nor the program
+// folder has the library.
+TEST(RecorderApiBinding, PrivateFolderIsLookedInAfterTheProgramFolder)
+{
+    namespace fs = std::filesystem;
+    TestEnvironment env;
+    env.SetEnv("KRV_RECORDER_LIB", "");
+    ResetContext();
+    Ctx().programDirectory = QString::fromStdString(env.ProgramDir());
+    const std::string privateFolder = RecorderPrivateFolder(env.ProgramDir());
+    EXPECT_EQ(privateFolder.rfind(env.ProgramDir() + "../", 0), 0u) << privateFolder;
+    EXPECT_TRUE(privateFolder.ends_with("/krv/")) << privateFolder;
+    fs::create_directories(privateFolder);
+    const std::string bin = TestEnvironment::BinDir() + "/";
+    fs::copy_file(bin + "libVelmor4API_v1520.so", privateFolder + "libKrvPrivateOnly.so");
+    fs::copy_file(bin + "libVelmor4API_v1520.so", privateFolder + "libKrvBoth.so");
+    fs::copy_file(bin + "libVelmor4API_v1265.so", env.ProgramDir() + "libKrvBoth.so");
+
+    MessageBoxRecorder boxes;
+    testing::internal::CaptureStderr();
+    RecorderApi privateOnly, both;
+    EXPECT_EQ(LoadRecorderApi("KrvPrivateOnly.dll", privateOnly), 0);
+    EXPECT_EQ(LoadRecorderApi("KrvBoth.dll", both), 0);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(privateOnly.version, RecorderVersion(1, 5, 2, 0));
+    EXPECT_EQ(both.version, RecorderVersion(1, 9, 0, 0)) << "the program folder's copy comes first";
+    EXPECT_TRUE(boxes.Boxes().empty());
+    ResetContext();
 }
 
 } // namespace

@@ -181,3 +181,31 @@ def test_a_full_dev_shm_gives_errors_not_a_crash():
         assert line.startswith("%d " % zq.E_SEGMENT), line
         assert "/dev/shm cannot hold %s%s (" % (os.environ["ZQ_NAME"], what) in line
         assert "KiB of shared memory needed" in line
+
+
+LOADED_NAME = "import krv.zq as zq; print(zq.load_library()._name)"
+
+
+def test_the_versioned_library_of_an_installed_krv_is_the_last_resort(tmp_path):
+    # A copy of the package outside the source tree, no KRV tools on PATH and
+    # no KRV_ZQ_LIB: only the system's library search is left, which holds
+    # the soname alone, as an installed KRV does.
+    import shutil
+    package = tmp_path / "site"
+    shutil.copytree(os.path.dirname(zq.__file__), package / "krv")
+    libs = tmp_path / "lib"
+    libs.mkdir()
+    shutil.copy(os.path.realpath(tool("libzq.so")), libs / "libzq.so.1")
+    env = {"PATH": "/usr/bin:/bin", "PYTHONPATH": str(package), "LD_LIBRARY_PATH": str(libs),
+           "ZQ_NAME": os.environ["ZQ_NAME"], "PYTHONDONTWRITEBYTECODE": "1"}
+    result = subprocess.run([PYTHON, "-c", LOADED_NAME], env=env, capture_output=True, text=True, timeout=120)
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.strip() == "libzq.so.1"
+
+    # An unversioned library on the search path, or KRV_ZQ_LIB, comes first.
+    shutil.copy(libs / "libzq.so.1", libs / "libzq.so")
+    result = subprocess.run([PYTHON, "-c", LOADED_NAME], env=env, capture_output=True, text=True, timeout=120)
+    assert result.stdout.strip() == "libzq.so", result.stderr
+    env["KRV_ZQ_LIB"] = os.path.realpath(tool("libzq.so"))
+    result = subprocess.run([PYTHON, "-c", LOADED_NAME], env=env, capture_output=True, text=True, timeout=120)
+    assert result.stdout.strip() == env["KRV_ZQ_LIB"], result.stderr

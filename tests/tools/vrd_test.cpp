@@ -324,6 +324,18 @@ TEST_F(VrdTest, DamagedFilesGetAOneLineReasonNeverACrash)
     EXPECT_EQ(Vrd("wav " + Path("good.vrd")).status, 2);
     EXPECT_EQ(Vrd("info " + Path("good.vrd") + " -c 0").status, 2);
     EXPECT_EQ(Vrd("repair " + Path("good.vrd") + " -c 2 -b 4").status, 2);
+    EXPECT_EQ(Vrd("--version extra").status, 2);
+}
+
+TEST_F(VrdTest, HelpAndVersionSucceed)
+{
+    const auto help = Vrd("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: vrd info FILE", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("vrd play FILE"), std::string::npos);
+    const auto version = Vrd("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.starts_with("vrd ") && version.out.ends_with("\n")) << version.out;
 }
 
 TEST_F(VrdTest, HostileCountsAreBoundedByTheFileSize)

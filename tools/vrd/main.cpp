@@ -7,6 +7,7 @@
 // -c and -b read a file that has no text header (its recording was never
 // closed); only its whole blocks are read. repair gives such a file its
 // header from the side record the writer kept beside it.
+//   vrd --help | --version
 // Exit 0 on success, 1 with a one-line reason on stderr, 2 for bad usage,
 // 3 when play finds the channel buffer service held by another writer.
 
@@ -36,15 +37,32 @@ constexpr uint64_t kMaxWavChannels = 0xFFFF / sizeof(float);
 // any time a user waits for.
 constexpr double kMinSpeed = 1e-3, kMaxSpeed = 1e6;
 
+constexpr const char* kUsage = "usage: vrd info FILE [-c CHANNELS -b BLOCKFRAMES]\n"
+                                "       vrd csv FILE [OUT.csv] [-c CHANNELS -b BLOCKFRAMES]\n"
+                                "       vrd wav FILE OUT.wav [-c CHANNELS -b BLOCKFRAMES]\n"
+                                "       vrd repair FILE\n"
+                                "       vrd play FILE [--speed X] [--loop] [--channels LIST] [--from S] [--to S]\n"
+                                "       vrd --help | --version\n";
+
 int Usage()
 {
-    std::fprintf(stderr,
-                 "usage: vrd info FILE [-c CHANNELS -b BLOCKFRAMES]\n"
-                 "       vrd csv FILE [OUT.csv] [-c CHANNELS -b BLOCKFRAMES]\n"
-                 "       vrd wav FILE OUT.wav [-c CHANNELS -b BLOCKFRAMES]\n"
-                 "       vrd repair FILE\n"
-                 "       vrd play FILE [--speed X] [--loop] [--channels LIST] [--from S] [--to S]\n");
+    std::fputs(kUsage, stderr);
     return 2;
+}
+
+// "--help" and "--version" alone: the usage or the version on stdout.
+bool AnswersAboutItself(int argc, char** argv, int& status)
+{
+    if (argc != 2)
+        return false;
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)
+        std::fputs(kUsage, stdout);
+    else if (std::strcmp(argv[1], "--version") == 0)
+        std::printf("vrd %s\n", KRV_VERSION);
+    else
+        return false;
+    status = 0;
+    return true;
 }
 
 int Error(const std::string& message)
@@ -402,6 +420,8 @@ int Repair(VrdFile& file)
 
 int main(int argc, char** argv)
 {
+    if (int status = 0; AnswersAboutItself(argc, argv, status))
+        return status;
     if (argc >= 2 && std::strcmp(argv[1], "play") == 0)
         return Play(argc, argv);
     Arguments args;
