@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 # and fuzzing builds need the second list too.
 RUN_PACKAGES = cmake ninja-build g++ make pkg-config qt6-base-dev libgl-dev libasound2-dev libdw1
 TEST_PACKAGES = libgtest-dev libgmock-dev googletest libbenchmark-dev libfftw3-dev \
-                dbus-daemon dbus-bin clang libclang-rt-14-dev python3-numpy python3-pytest
+                dbus-daemon dbus-bin clang libclang-rt-14-dev python3-numpy python3-pytest pybind11-dev python3-dev python3-dask python3-distributed python3-pandas
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
