@@ -26,6 +26,7 @@ Example::
     psd.x, psd.values, psd.unit       # Hz, dB, "dB"
 """
 
+import functools
 import glob
 import importlib.util
 import os
@@ -90,6 +91,7 @@ class OctaveLevels:
     unit: str
 
 
+@functools.lru_cache(maxsize=256)
 def _key(value, names, what):
     if isinstance(value, (int, np.integer)):
         if not 0 <= value < len(names):
@@ -131,8 +133,13 @@ def _hop(points, hop, overlap):
     return points if hop is None else int(hop)
 
 
+# The axes are shared by the results of equal settings (read-only): making
+# them costs more than a short transform.
+@functools.lru_cache(maxsize=64)
 def _frequencies(points, dt):
-    return np.arange(points // 2) / (points * dt)
+    axis = np.arange(points // 2) / (points * dt)
+    axis.flags.writeable = False
+    return axis
 
 
 def _segments(points, dt, hop, overlap, averages, start):
@@ -196,8 +203,11 @@ def cross_spectrum(x, y, dt, points=1024, *, hop=None, overlap=None, averages=0,
     return Trace(_frequencies(points, dt), magnitude, unit1, phase, unit2)
 
 
+@functools.lru_cache(maxsize=64)
 def _lags(points, dt):
-    return (np.arange(points) - points // 2) * dt
+    axis = (np.arange(points) - points // 2) * dt
+    axis.flags.writeable = False
+    return axis
 
 
 def cross_correlation(x, y, dt, points=1024, *, start=0, normalise=True):
