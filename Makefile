@@ -9,7 +9,8 @@ FUZZ_SECONDS ?= 60
 RUN_PACKAGES = cmake ninja-build g++ make pkg-config qt6-base-dev libgl-dev libasound2-dev libdw1
 TEST_PACKAGES = libgtest-dev libgmock-dev googletest libbenchmark-dev libfftw3-dev \
                 dbus-daemon dbus-bin clang libclang-rt-14-dev python3-numpy python3-pytest \
-                desktop-file-utils appstream dpkg-dev file
+                desktop-file-utils appstream dpkg-dev file \
+                pybind11-dev python3-dev python3-dask python3-distributed python3-pandas
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -90,6 +91,7 @@ bench: deps-test
 	$(call configure_tests,$(BUILD),)
 	@for b in $(BUILD)/bin/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_min_time=0.2 || exit 1; done
 	@KRV_BIN_DIR=$(CURDIR)/$(BUILD)/bin /usr/bin/python3 bench/python/vrdread_bench.py
+	@KRV_BIN_DIR=$(CURDIR)/$(BUILD)/bin /usr/bin/python3 bench/python/analysis_bench.py
 
 # The parsers of outside input under libFuzzer (clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer), each target for FUZZ_SECONDS. New inputs go to

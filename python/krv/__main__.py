@@ -1,4 +1,4 @@
-"""python -m krv: thin command lines over krv.vrd and krv.zq.
+"""python -m krv: thin command lines over krv.vrd, krv.zq and krv.batch.
 
 Exit status: 0 done, 1 failure (a file that is no readable recording, no
 library), 2 bad arguments (one line on stderr).
@@ -32,7 +32,51 @@ def _parser():
                         description="Shows the channel buffer service of the namespace (ZQ_NAME): the "
                                     "writer, its channels and every reader client's position and loss "
                                     "count.")
+    psd = commands.add_parser("psd", help="PSD of every chosen channel of recordings, as a CSV table",
+                              description="Computes the PSD of KRV's PSD view for every chosen channel of "
+                                          "each recording (in parallel with Dask) and writes one CSV row per "
+                                          "recording, channel and frequency.")
+    psd.add_argument("files", metavar="FILE", nargs="+", help="the recordings")
+    psd.add_argument("--channels", type=_channel_list, default=None,
+                     help="channel indices as vrd info lists them, e.g. 0,2 (default: all)")
+    psd.add_argument("--points", type=int, default=4096, help="transform length, a power of two (default 4096)")
+    psd.add_argument("--overlap", type=float, default=0.5, help="segment overlap, 0 to below 1 (default 0.5)")
+    psd.add_argument("--averages", type=int, default=0, help="segments averaged, 0 = as many as fit (default)")
+    psd.add_argument("--window", default="hann", help="Rectangle, Bartlett, Hann (default), Hamming, Blackman, "
+                                                       "Flattop or \"Low sidelobe\"")
+    psd.add_argument("--scale", default="linear", help="linear (default, mean square), db, dbmax, dbv or dbu")
+    psd.add_argument("--density", action="store_true", help="per Hz")
+    psd.add_argument("--scheduler", metavar="ADDRESS",
+                     help="a dask.distributed scheduler (tcp://host:8786); default: threads of this process")
+    psd.add_argument("--out", metavar="CSV", help="the table's file (default: standard output)")
     return parser
+
+
+def _channel_list(text):
+    try:
+        return [int(c) for c in text.split(",") if c.strip()]
+    except ValueError:
+        raise argparse.ArgumentTypeError("channels are indices separated by commas, not %r" % text) from None
+
+
+def _psd(args):
+    from . import batch, vrd
+    settings = dict(points=args.points, overlap=args.overlap, averages=args.averages, window=args.window,
+                    scale=args.scale, density=args.density)
+    client = None
+    try:
+        if args.scheduler:
+            from dask.distributed import Client
+            client = Client(args.scheduler)
+        table = batch.psd_table(args.files, channels=args.channels, **settings)
+    except (vrd.VrdError, ValueError, IndexError, OSError) as error:
+        sys.stderr.write("python -m krv: %s\n" % error)
+        return EXIT_FAILURE
+    finally:
+        if client is not None:
+            client.close()
+    table.to_csv(args.out if args.out else sys.stdout, index=False)
+    return 0
 
 
 def _info(path, stats):
@@ -94,9 +138,11 @@ def main(argv=None):
     parser = _parser()
     args = parser.parse_args(argv)
     if args.command is None:
-        parser.error("a command is needed: info or stat")
+        parser.error("a command is needed: info, stat or psd")
     if args.command == "info":
         return _info(args.file, args.stats)
+    if args.command == "psd":
+        return _psd(args)
     return _stat()
 
 

@@ -30,7 +30,7 @@ from dataclasses import dataclass
 
 import numpy as np
 
-__all__ = ["Channel", "Recording", "VrdError", "NoHeaderError", "read"]
+__all__ = ["Channel", "Recording", "VrdError", "NoHeaderError", "read", "to_dask"]
 
 HEAD_BYTES = 32
 MAGIC = b"Vorn64"
@@ -637,3 +637,67 @@ def read(path, channels=None, copy=False):
     the reason for a file that is no recording or is damaged.
     """
     return Recording(path, _File(path), channels, copy)
+
+
+# Frames per task of to_dask by default: whole blocks adding up to about
+# this many bytes per channel read.
+_DASK_CHUNK_BYTES = 32 << 20
+
+
+def _read_frames(path, count, block_frames, indices, first, end):
+    """Frames first … end - 1 of the channels `indices` of a recording with
+    `count` channels in blocks of `block_frames`, as a frames x channels
+    float32 array. Runs in a Dask worker: it maps the file itself, so that
+    a task carries only the path and numbers, never samples."""
+    first_block, last_block = first // block_frames, (end - 1) // block_frames
+    blocks = last_block - first_block + 1
+    offset = HEAD_BYTES + first_block * count * block_frames * 4
+    mapped = np.memmap(path, dtype="<f4", mode="r", offset=offset, shape=(blocks, count, block_frames))
+    out = np.empty((end - first, len(indices)), dtype=np.float32, order="F")
+    for b in range(blocks):
+        block_start = (first_block + b) * block_frames
+        lo, hi = max(first, block_start), min(end, block_start + block_frames)
+        for j, i in enumerate(indices):
+            out[lo - first:hi - first, j] = mapped[b, i, lo - block_start:hi - block_start]
+    return out
+
+
+def _dask_array(path, channels, chunk_frames):
+    import dask.array as da
+    from dask.base import tokenize
+
+    rec = read(path, channels)
+    indices = list(rec._indices)
+    k = len(indices)
+    if chunk_frames is None:
+        chunk_frames = max(1, _DASK_CHUNK_BYTES // (4 * max(k, 1) * rec.block_frames)) * rec.block_frames
+    elif chunk_frames < 1:
+        raise ValueError("chunk_frames must be >= 1")
+    starts = list(range(0, rec.frames, int(chunk_frames)))
+    stat_ = os.stat(rec.path)
+    name = "vrd-" + tokenize(rec.path, stat_.st_mtime_ns, stat_.st_size, indices, chunk_frames)
+    graph = {}
+    sizes = []
+    for n, first in enumerate(starts):
+        end = min(rec.frames, first + int(chunk_frames))
+        graph[(name, n, 0)] = (_read_frames, rec.path, rec._count, rec.block_frames, indices, first, end)
+        sizes.append(end - first)
+    if not sizes:
+        return da.zeros((0, k), dtype=np.float32, chunks=((0,), (k,)))
+    return da.Array(graph, name, chunks=(tuple(sizes), (k,)), dtype=np.float32)
+
+
+def to_dask(paths, channels=None, chunk_frames=None):
+    """Recordings as lazy Dask arrays of frames x channels (float32), as
+    ``read(path, channels).data`` holds them: one array for one path, a list
+    of arrays (one per recording, lengths differ) for a list of paths.
+
+    Headers are read now; the samples only when computed. Each task reads
+    ``chunk_frames`` frames (by default whole blocks adding up to about
+    32 MB) by mapping the file in the worker, so that only the path travels
+    to it: the files must be reachable under the same path on every worker
+    of a cluster. Raises as read does for a damaged file.
+    """
+    if isinstance(paths, (str, os.PathLike)):
+        return _dask_array(os.fspath(paths), channels, chunk_frames)
+    return [_dask_array(os.fspath(p), channels, chunk_frames) for p in paths]
