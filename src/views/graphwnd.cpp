@@ -95,27 +95,30 @@ void CGraphWnd::UpdateCursorReadouts()
         CCursorWnd* cursor = m_cursors[i];
         bool moved = false;
         for (int slot = 0; slot < 2; ++slot) {
-            if (!m_slotActive[slot] || m_pointCount <= 0) {
+            if (!m_data.SlotShown(slot) || m_data.PointCount() <= 0) {
                 cursor->SetSlot(slot, false, 0.0, 0, QString());
                 continue;
             }
-            const float* array = m_display[DrawArray(slot)].data();
+            const float* array = m_data.Display(DrawArray(slot));
             double value;
             QString unit;
-            if (cursor->PeakTracking() && int(m_display[slot].size()) >= m_pointCount) {
+            if (cursor->PeakTracking() && int(m_data.ArraySize(slot)) >= m_data.PointCount()) {
                 value = PeakNearCursor(i, slot);
                 moved = true;
             } else {
-                const int index = m_xStep != 0.0f ? int((cursor->XValue() - m_xStart) / m_xStep) : -1;
-                if (index < 0 || index >= m_pointCount || int(m_display[DrawArray(slot)].size()) < m_pointCount) {
+                const int index
+                    = m_data.XStep() != 0.0f ? int((cursor->XValue() - m_data.XStart()) / m_data.XStep()) : -1;
+                if (index < 0 || index >= m_data.PointCount()
+                    || int(m_data.ArraySize(DrawArray(slot))) < m_data.PointCount()) {
                     cursor->SetSlot(slot, false, 0.0, 0, QString());
                     continue;
                 }
                 value = array[index];
                 unit = SlotUnit(slot);
             }
-            const int index = std::clamp(m_xStep != 0.0f ? int((cursor->XValue() - m_xStart) / m_xStep) : 0, 0,
-                                         std::max(0, m_pointCount - 1));
+            const int index
+                = std::clamp(m_data.XStep() != 0.0f ? int((cursor->XValue() - m_data.XStart()) / m_data.XStep()) : 0, 0,
+                             std::max(0, m_data.PointCount() - 1));
             const double heightValue = cursor->PeakTracking() ? array[index] : value;
             const int height = int(std::clamp(m_y[slot].PixelF(heightValue) - plot.y(), -1e6, 1e6));
             cursor->SetSlot(slot, true, value, height, unit);
@@ -125,7 +128,7 @@ void CGraphWnd::UpdateCursorReadouts()
             }
         }
         cursor->SetAlternativeForm(cursor->PeakTracking());
-        cursor->SetXValue(cursor->XValue(), m_xUnit);
+        cursor->SetXValue(cursor->XValue(), m_data.XUnit());
         if (moved)
             PlaceCursors();
         cursor->update();
@@ -133,9 +136,9 @@ void CGraphWnd::UpdateCursorReadouts()
     if (!m_deltaBox || m_cursorCount < 2)
         return;
     m_deltaBox->SetTitle(QStringLiteral("X")
-                         + FormatWithPrefix(m_cursors[1]->XValue() - m_cursors[0]->XValue(), 5, m_xUnit));
+                         + FormatWithPrefix(m_cursors[1]->XValue() - m_cursors[0]->XValue(), 5, m_data.XUnit()));
     for (int slot = 0; slot < 2; ++slot) {
-        if (!m_slotActive[slot] || !shown[0][slot] || !shown[1][slot]) {
+        if (!m_data.SlotShown(slot) || !shown[0][slot] || !shown[1][slot]) {
             m_deltaBox->SetSlotTexts(slot, QString(), QString());
             continue;
         }
@@ -164,7 +167,7 @@ void CGraphWnd::SetCursorX(int cursor, int pixelX)
 {
     if (cursor < 0 || cursor >= m_cursorCount)
         return;
-    m_cursors[cursor]->SetXValue(m_x.Value(pixelX), m_xUnit);
+    m_cursors[cursor]->SetXValue(m_x.Value(pixelX), m_data.XUnit());
     UpdateCursorReadouts();
 }
 
@@ -266,7 +269,7 @@ void CGraphWnd::Adopt(ViewData& data, AnalysisTag tag)
     if (data.outcome == ViewData::Outcome::Unchanged)
         return;
     if (data.outcome == ViewData::Outcome::HideTraces) {
-        m_slotActive = {false, false};
+        m_data.SetSlotsShown(false, false);
         RequestRepaint();
         return;
     }
@@ -280,30 +283,7 @@ void CGraphWnd::Adopt(ViewData& data, AnalysisTag tag)
     }
 }
 
-void CGraphWnd::AdoptAnalysis(ViewData& data)
-{
-    for (int i = 0; i < kDisplayArrays; ++i)
-        m_display[size_t(i)].swap(data.display[size_t(i)]);
-    m_pointCount = data.pointCount;
-    m_displayRows = std::max(1, data.rows);
-    m_xStep = data.xStep;
-    m_xStart = data.xStart;
-    m_slotActive = data.slotActive;
-    for (int i = 0; i < kDisplayArrays; ++i) {
-        if (!data.unitSet[size_t(i)] || m_unitSource[size_t(i)] == data.units[size_t(i)])
-            continue;
-        m_unitSource[size_t(i)] = data.units[size_t(i)];
-        m_customUnit[size_t(i)] = QString::fromStdString(data.units[size_t(i)]);
-    }
-    for (int slot = 0; slot < 2; ++slot)
-        if (!data.slotNames[size_t(slot)].empty())
-            m_slotName[size_t(slot)] = QString::fromStdString(data.slotNames[size_t(slot)]);
-    m_levelsInDb = data.levelsInDb;
-    m_cascade = data.cascade;
-    m_colourMapDrawing = data.colourMap;
-    m_split = data.split;
-    MarkDisplayChanged();
-}
+void CGraphWnd::AdoptAnalysis(ViewData& data) { m_data.Adopt(data); }
 
 bool CGraphWnd::FlushRepaint()
 {
@@ -338,7 +318,7 @@ void CGraphWnd::CreatePanel() {}
 
 void CGraphWnd::DrawContent(QPainter&) {}
 
-QRect CGraphWnd::PlotRect() const { return PlotLayout::Plot(rect(), m_split, m_cascade); }
+QRect CGraphWnd::PlotRect() const { return PlotLayout::Plot(rect(), m_data.Split(), m_data.Cascade()); }
 
 void CGraphWnd::StorePanel(TextArchive&) {}
 
@@ -359,7 +339,7 @@ int CGraphWnd::SlotChannel(int slot) const
     return m_frame->ChosenChannel(slot);
 }
 
-int CGraphWnd::ActiveSlotCount() const { return int(m_slotActive[0]) + int(m_slotActive[1]); }
+int CGraphWnd::ActiveSlotCount() const { return int(m_data.SlotShown(0)) + int(m_data.SlotShown(1)); }
 
 void CGraphWnd::SetTraceCount(int count)
 {
@@ -377,44 +357,33 @@ void CGraphWnd::SetTraceCount(int count)
     m_traceCount = count;
 }
 
-void CGraphWnd::SizeDisplay(int points, bool second)
-{
-    points = std::max(0, points);
-    const int arrays = second ? 4 : 2;
-    for (int i = 0; i < arrays; ++i)
-        if (int(m_display[i].size()) < points) {
-            std::vector<float>().swap(m_display[i]);
-            m_display[i].resize(size_t(points));
-        }
-    m_pointCount = points;
-    m_displayRows = 1;
-    ++m_displayGeneration;
-}
+void CGraphWnd::SizeDisplay(int points, bool second) { m_data.Size(points, second); }
 
 double CGraphWnd::PeakNearCursor(int cursor, int array)
 {
-    if (cursor < 0 || cursor >= m_cursorCount || array < 0 || array >= kDisplayArrays || m_xStep == 0.0f
-        || int(m_display[array].size()) < m_pointCount || m_pointCount < 2)
+    if (cursor < 0 || cursor >= m_cursorCount || array < 0 || array >= kDisplayArrays || m_data.XStep() == 0.0f
+        || int(m_data.ArraySize(array)) < m_data.PointCount() || m_data.PointCount() < 2)
         return 0.0;
     CCursorWnd* c = m_cursors[cursor];
     const int x = m_x.Pixel(c->XValue());
-    int lo = int((m_x.Value(x - 4) - m_xStart) / m_xStep);
-    int hi = int((m_x.Value(x + 4) - m_xStart) / m_xStep);
-    PeakSearch::Span(lo, hi, m_pointCount);
-    const PeakSearch::Peak peak = PeakSearch::Find(m_display[array].data(), m_pointCount, lo, hi, m_levelsInDb);
+    int lo = int((m_x.Value(x - 4) - m_data.XStart()) / m_data.XStep());
+    int hi = int((m_x.Value(x + 4) - m_data.XStart()) / m_data.XStep());
+    PeakSearch::Span(lo, hi, m_data.PointCount());
+    const PeakSearch::Peak peak
+        = PeakSearch::Find(m_data.Display(array), m_data.PointCount(), lo, hi, m_data.LevelsInDb());
     if (peak.index < 0)
         return 0.0;
-    const double peakX = m_xStart + peak.index * double(m_xStep);
-    c->SetXValue(peakX, m_xUnit);
-    return PeakSearch::Quality(peakX, m_xStep, peak);
+    const double peakX = m_data.XStart() + peak.index * double(m_data.XStep());
+    c->SetXValue(peakX, m_data.XUnit());
+    return PeakSearch::Quality(peakX, m_data.XStep(), peak);
 }
 
 QString CGraphWnd::SlotUnit(int slot) const
 {
     if (slot < 0 || slot > 3)
         return QString();
-    if (!m_customUnit[slot].isEmpty() || !m_channelUnits)
-        return m_customUnit[slot];
+    if (!m_data.CustomUnit(slot).isEmpty() || !m_channelUnits)
+        return m_data.CustomUnit(slot);
     const int channel = SlotChannel(slot & 1);
     return channel >= 0 ? Channels().UnitText(channel) : QString();
 }
@@ -422,7 +391,7 @@ QString CGraphWnd::SlotUnit(int slot) const
 void CGraphWnd::SizeWorkArrays(int points, bool second, int factor)
 {
     SizeDisplay(points * factor, second);
-    m_displayRows = std::max(1, factor);
+    m_data.SetRows(factor);
     points = std::max(0, points);
     for (std::vector<float>& work : m_work)
         if (int(work.size()) < points)
@@ -434,11 +403,11 @@ void CGraphWnd::FollowMaxima()
     if (CursorMode() != 1)
         return;
     for (int slot = 0; slot < 2; ++slot) {
-        if (!m_slotActive[slot] || slot >= m_cursorCount)
+        if (!m_data.SlotShown(slot) || slot >= m_cursorCount)
             continue;
-        const int index = MaxIndex(slot);
+        const int index = m_data.MaxIndex(slot);
         if (index >= 0)
-            m_cursors[slot]->SetXValue(m_xStart + index * double(m_xStep), m_xUnit);
+            m_cursors[slot]->SetXValue(m_data.XStart() + index * double(m_data.XStep()), m_data.XUnit());
     }
     PlaceCursors();
     UpdateCursorReadouts();
@@ -614,7 +583,7 @@ void CGraphWnd::mousePressEvent(QMouseEvent* event)
         m_rubberBand = nullptr;
         return;
     }
-    if (m_pointCount <= 0)
+    if (m_data.PointCount() <= 0)
         return;
     const QPoint pos = event->position().toPoint();
     if (m_showAutoButtons)
@@ -637,7 +606,7 @@ void CGraphWnd::mouseMoveEvent(QMouseEvent* event)
     const QPoint pos = event->position().toPoint();
     setFocus(Qt::MouseFocusReason);
     UpdateMouseShape(pos);
-    if (!(event->buttons() & Qt::LeftButton) || !m_pressedInPlot || m_rubberBand || m_pointCount <= 0)
+    if (!(event->buttons() & Qt::LeftButton) || !m_pressedInPlot || m_rubberBand || m_data.PointCount() <= 0)
         return;
     StartRubberBand(pos);
 }
@@ -668,7 +637,7 @@ void CGraphWnd::StartRubberBand(const QPoint& mouse)
 
 void CGraphWnd::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton || m_pointCount <= 0)
+    if (event->button() != Qt::LeftButton || m_data.PointCount() <= 0)
         return;
     const QPoint pos = event->position().toPoint();
     const bool pressedInPlot = m_pressedInPlot;
@@ -729,7 +698,7 @@ void CGraphWnd::AddCursor(int pixelX)
     auto* cursor = new CCursorWnd(m_cursorCount, this);
     cursor->SetMessageTarget(this);
     cursor->setGeometry(pixelX - CCursorWnd::kWidth / 2, 0, CCursorWnd::kWidth, height());
-    cursor->SetXValue(m_x.Value(pixelX), m_xUnit);
+    cursor->SetXValue(m_x.Value(pixelX), m_data.XUnit());
     cursor->SetPeakTracking(m_initialPeakTracking);
     cursor->SetBackBuffer(&m_backBuffer);
     cursor->SetPlotRect(PlotRect());
@@ -775,22 +744,6 @@ void CGraphWnd::DeleteCursor(int cursor)
 
 void CGraphWnd::OnCursorMoved(int cursor, int pixelX) { SetCursorX(cursor, pixelX); }
 
-int CGraphWnd::MaxIndex(int array) const
-{
-    if (m_pointCount <= 0 || int(m_display[array].size()) < m_pointCount)
-        return -1;
-    const float* values = m_display[array].data();
-    return int(std::max_element(values, values + m_pointCount) - values);
-}
-
-int CGraphWnd::MinIndex(int array) const
-{
-    if (m_pointCount <= 0 || int(m_display[array].size()) < m_pointCount)
-        return -1;
-    const float* values = m_display[array].data();
-    return int(std::min_element(values, values + m_pointCount) - values);
-}
-
 void CGraphWnd::OnCursorCommand(int cursor, int command)
 {
     if (cursor < 0 || cursor >= m_cursorCount)
@@ -799,15 +752,15 @@ void CGraphWnd::OnCursorCommand(int cursor, int command)
     // Cursor n searches display array n; from cursor 4 on, or when that
     // array holds nothing, the array of its slot (n & 1).
     int array = cursor < kDisplayArrays ? cursor : (cursor & 1);
-    if (int(m_display[array].size()) < m_pointCount)
+    if (int(m_data.ArraySize(array)) < m_data.PointCount())
         array = cursor & 1;
     switch (command) {
     case 0: DeleteCursor(cursor); return;
     case 2:
     case 3: {
-        const int index = command == 2 ? MaxIndex(array) : MinIndex(array);
+        const int index = command == 2 ? m_data.MaxIndex(array) : m_data.MinIndex(array);
         if (index >= 0)
-            c->SetXValue(m_xStart + index * double(m_xStep), m_xUnit);
+            c->SetXValue(m_data.XStart() + index * double(m_data.XStep()), m_data.XUnit());
         break;
     }
     case 4: c->SetPeakTracking(!c->PeakTracking()); break;
@@ -862,7 +815,7 @@ void CGraphWnd::SlotRange(int slot, double division, double offset)
 QString CGraphWnd::AxisUnit(int slot) const
 {
     // The lower split plot shows each slot's second quantity.
-    const QString& custom = m_customUnit[size_t(DrawArray(slot))];
+    const QString& custom = m_data.CustomUnit(size_t(DrawArray(slot)));
     if (!custom.isEmpty())
         return custom;
     // A combined legend relates the second channel to the first: the
@@ -1145,17 +1098,17 @@ void CGraphWnd::DrawSlotAxes(QPainter& painter, const QRect& plot, const double 
                              const double offsets[2])
 {
     for (int slot = 0; slot < 2; ++slot)
-        if (m_slotActive[slot])
+        if (m_data.SlotShown(slot))
             SlotRange(slot, divisions[slot], offsets[slot]);
     const int l = plot.x(), t = plot.y(), r = Right(plot), b = Bottom(plot);
-    if (m_slotActive[0] && m_slotActive[1] && m_y[0].min == m_y[1].min && m_y[0].max == m_y[1].max) {
+    if (m_data.SlotShown(0) && m_data.SlotShown(1) && m_y[0].min == m_y[1].min && m_y[0].max == m_y[1].max) {
         DrawYAxis(painter, l - 4, t, r, b, float(m_y[1].min), float(m_y[1].max), divisions[1], divisions[1] * 0.1,
                   Ctx().colours.graphText, AxisUnit(1), false, 1, kAxisLine);
         m_y[0] = m_y[1];
         return;
     }
     for (int slot = 0; slot < 2; ++slot)
-        if (m_slotActive[slot])
+        if (m_data.SlotShown(slot))
             DrawYAxis(painter, slot == 0 ? l - 64 : l - 4, t, r, b, float(m_y[slot].min), float(m_y[slot].max),
                       divisions[slot], divisions[slot] * 0.1, SlotColour(slot), AxisUnit(slot), false, slot,
                       kAxisLine);
@@ -1163,7 +1116,8 @@ void CGraphWnd::DrawSlotAxes(QPainter& painter, const QRect& plot, const double 
 
 void CGraphWnd::DrawTrace(QPainter& painter, int slot, const float* values, int count, const QRect& plot)
 {
-    const int n = m_polyline.Build(values, count, m_xStart, m_xStep, m_x, m_y[slot], plot.x(), Right(plot));
+    const int n
+        = m_polyline.Build(values, count, m_data.XStart(), m_data.XStep(), m_x, m_y[slot], plot.x(), Right(plot));
     if (n < 1)
         return;
     painter.setPen(QPen(SlotColour(slot), 1, Qt::SolidLine));
@@ -1173,11 +1127,11 @@ void CGraphWnd::DrawTrace(QPainter& painter, int slot, const float* values, int 
 void CGraphWnd::DrawDivisionPlot(QPainter& painter, const double divisions[2], const double offsets[2],
                                  double xStart, double xPerDivision)
 {
-    if (m_cascade) {
+    if (m_data.Cascade()) {
         DrawCascade(painter, divisions, offsets, xStart, xPerDivision);
         return;
     }
-    if (m_colourMapDrawing) {
+    if (m_data.ColourMap()) {
         DrawSpectrogram(painter, divisions, offsets, xStart, xPerDivision);
         return;
     }
@@ -1190,14 +1144,14 @@ void CGraphWnd::DrawDivisionPlot(QPainter& painter, const double divisions[2], c
         m_x.max = xStart + 10.0 * xPerDivision;
     }
     DrawXAxis(painter, plot.x(), plot.y(), Right(plot), Bottom(plot), float(m_x.min), float(m_x.max), xPerDivision,
-              xPerDivision * 0.1, m_xUnit, false);
+              xPerDivision * 0.1, m_data.XUnit(), false);
 
     painter.save();
     ClipToPlot(painter, &plot);
     for (int slot = 0; slot < 2; ++slot) {
         const int array = DrawArray(slot);
-        if (m_slotActive[slot] && int(m_display[array].size()) >= m_pointCount)
-            DrawTrace(painter, slot, m_display[array].data(), m_pointCount, plot);
+        if (m_data.SlotShown(slot) && int(m_data.ArraySize(array)) >= m_data.PointCount())
+            DrawTrace(painter, slot, m_data.Display(array), m_data.PointCount(), plot);
     }
     ClipToPlot(painter, nullptr);
     painter.restore();
@@ -1210,7 +1164,7 @@ void CGraphWnd::DrawCascade(QPainter& painter, const double divisions[2], const 
 {
     if (ActiveSlotCount() == 0)
         return;
-    const int segments = m_displayRows;
+    const int segments = m_data.Rows();
     const QRect front = PlotRect();
     DrawSlotAxes(painter, front, divisions, offsets);
     if (!m_xZoomed) {
@@ -1235,15 +1189,16 @@ void CGraphWnd::DrawCascade(QPainter& painter, const double divisions[2], const 
     const std::array<AxisTransform, 2> frontY = m_y;
     for (int slot = 0; slot < 2; ++slot) {
         const int array = DrawArray(slot);
-        if (!m_slotActive[slot] || m_pointCount <= 0
-            || m_display[array].size() < size_t(segments) * size_t(m_pointCount))
+        if (!m_data.SlotShown(slot) || m_data.PointCount() <= 0
+            || m_data.ArraySize(array) < size_t(segments) * size_t(m_data.PointCount()))
             continue;
         for (int j = 0; j < segments; ++j) {
             const QRect segment = PlotLayout::CascadeSegment(front, j, segments);
             ClipToPlot(painter, &segment);
             m_x = AxisTransform::Horizontal(frontX.min, frontX.max, segment.x(), Right(segment));
             m_y[slot] = AxisTransform::Vertical(frontY[slot].min, frontY[slot].max, segment.y(), Bottom(segment));
-            DrawTrace(painter, slot, m_display[array].data() + size_t(j) * m_pointCount, m_pointCount, segment);
+            DrawTrace(painter, slot, m_data.Display(array) + size_t(j) * m_data.PointCount(), m_data.PointCount(),
+                      segment);
         }
     }
     // Cursors and zoom work on the front plot.
@@ -1259,9 +1214,9 @@ void CGraphWnd::DrawSpectrogram(QPainter& painter, const double divisions[2], co
 {
     if (ActiveSlotCount() == 0)
         return;
-    const bool two = m_slotActive[0] && m_slotActive[1];
+    const bool two = m_data.SlotShown(0) && m_data.SlotShown(1);
     const QRect plot = PlotRect();
-    const int segments = m_displayRows;
+    const int segments = m_data.Rows();
     const double segmentTime = Capture() ? m_record->hop * Capture()->sampleInterval : 0.0;
     const double duration = segmentTime * segments;
     if (!m_xZoomed) {
@@ -1274,7 +1229,7 @@ void CGraphWnd::DrawSpectrogram(QPainter& painter, const double divisions[2], co
     const ColourScheme& colours = Ctx().colours;
     for (int slot = 0; slot < 2; ++slot) {
         m_colourScaleArea[slot] = QRect();
-        if (!m_slotActive[slot])
+        if (!m_data.SlotShown(slot))
             continue;
         const QRect part = PlotLayout::SpectrogramPart(plot, two ? slot : 0, two);
         m_legendStrip[slot] = PlotLayout::SpectrogramLegend(part);
@@ -1289,17 +1244,17 @@ void CGraphWnd::DrawSpectrogram(QPainter& painter, const double divisions[2], co
                       QStringLiteral("sec"), false);
 
         const int array = DrawArray(slot);
-        if (m_pointCount > 0 && m_display[array].size() >= size_t(segments) * size_t(m_pointCount)) {
+        if (m_data.PointCount() > 0 && m_data.ArraySize(array) >= size_t(segments) * size_t(m_data.PointCount())) {
             ColourMapImage::Input input;
-            input.values = m_display[array].data();
+            input.values = m_data.Display(array);
             input.segments = segments;
-            input.bins = m_pointCount;
-            input.binStart = m_xStart;
-            input.binStep = m_xStep;
+            input.bins = m_data.PointCount();
+            input.binStart = m_data.XStart();
+            input.binStep = m_data.XStep();
             input.levelMin = levelMin;
             input.levelMax = levelMax;
             input.frequency = frequency;
-            input.generation = m_displayGeneration;
+            input.generation = m_data.Generation();
             const QImage& image = m_spectrogram[slot].Render(input, part, painter.device()->devicePixelRatioF(),
                                                              colours.colourMap, colours.colourMapCount,
                                                              colours.graphBackground);
@@ -1341,13 +1296,13 @@ void CGraphWnd::DrawLegend(QPainter& painter, bool centred)
     const int leftSlot = m_combinedLegend ? 1 : 0;
     for (int strip = 0; strip < 2; ++strip) {
         const int slot = strip == 0 ? leftSlot : 1 - leftSlot;
-        if (!m_slotActive[slot])
+        if (!m_data.SlotShown(slot))
             continue;
         const Qt::Alignment horizontal = centred ? Qt::AlignHCenter : (strip == 0 ? Qt::AlignRight : Qt::AlignLeft);
         painter.setPen(SlotColour(slot));
         DrawAxisLabel(painter, m_legendStrip[strip], horizontal | Qt::AlignVCenter, legendText(slot));
     }
-    if (m_combinedLegend && m_slotActive[0] && m_slotActive[1]) {
+    if (m_combinedLegend && m_data.SlotShown(0) && m_data.SlotShown(1)) {
         const int l = Right(m_legendStrip[0]), r = m_legendStrip[1].x();
         painter.setPen(Ctx().colours.graphText);
         painter.drawText(FromEdges(l, m_legendStrip[0].y(), r, Bottom(m_legendStrip[0])), Qt::AlignCenter,

@@ -30,6 +30,7 @@
 #include "views/colourmapimage.h"
 #include "views/tracepolyline.h"
 #include "views/viewdata.h"
+#include "views/viewdisplay.h"
 
 #include <QFont>
 #include <QHash>
@@ -71,7 +72,11 @@ public:
     static constexpr int kAxisRight = 2;
     static constexpr int kAxisLine = 4;
 
-    enum Split { SplitFull = 0, SplitUpper = 1, SplitLower = 2 };
+    enum Split {
+        SplitFull = ViewDisplay::SplitFull,
+        SplitUpper = ViewDisplay::SplitUpper,
+        SplitLower = ViewDisplay::SplitLower
+    };
 
     // A per-channel sample buffer of the views that keep their own history.
     struct Trace {
@@ -216,9 +221,12 @@ public:
     MainFrame* Frame() const { return m_frame; }
     AnalysisRecord* Record() const { return m_record; }
     QWidget* Panel() const { return m_panel; }
-    int PointCount() const { return m_pointCount; }
-    float* Display(int array) { return m_display[array].data(); }
-    const float* Display(int array) const { return m_display[array].data(); }
+    // What the view shows: display arrays, scales, slots, units.
+    ViewDisplay& Data() { return m_data; }
+    const ViewDisplay& Data() const { return m_data; }
+    int PointCount() const { return m_data.PointCount(); }
+    float* Display(int array) { return m_data.Display(array); }
+    const float* Display(int array) const { return m_data.Display(array); }
     int CursorCount() const { return m_cursorCount; }
     CCursorWnd* Cursor(int index) const;
     CDeltaBox* DeltaBox() const { return m_deltaBox; }
@@ -260,13 +268,13 @@ protected:
     // The y range of a slot from its division and offset unless y is zoomed.
     void SlotRange(int slot, double division, double offset);
     // The display array a slot draws from (slot + 2 in the lower split).
-    int DrawArray(int slot) const { return m_split == SplitLower ? slot + 2 : slot; }
+    int DrawArray(int slot) const { return m_data.DrawArray(slot); }
     // The unit text an axis of a slot shows.
     QString AxisUnit(int slot) const;
     QColor SlotColour(int slot) const;
     // Views that rewrite the display arrays without SizeDisplay call this,
     // so that kept renderings (the spectrogram image) are made again.
-    void MarkDisplayChanged() { ++m_displayGeneration; }
+    void MarkDisplayChanged() { m_data.MarkChanged(); }
     // Segments of the record: SegmentCount of the analysis record, 1 without one.
     int RecordSegmentCount() const;
     // The y axes of the active slots along a plot: one shared axis when the
@@ -282,16 +290,6 @@ protected:
     std::array<Trace, kMaxTraces> m_traces;
     int m_traceCount = 0;
     int m_traceCapacity = 0;
-    std::array<std::vector<float>, kDisplayArrays> m_display;
-    int m_pointCount = 0;
-    // Rows held by the display arrays (SizeWorkArrays' factor): the cascade
-    // and the spectrogram draw the rows last analysed, not those the record
-    // would give now.
-    int m_displayRows = 1;
-    float m_xStep = 1.0f;
-    double m_xStart = 0.0;
-    std::array<bool, 2> m_slotActive{};
-    std::array<QString, 2> m_slotName;
     QFont m_font;
     AxisTransform m_x;
     std::array<AxisTransform, 2> m_y;
@@ -307,8 +305,6 @@ protected:
     QImage m_backBuffer;
     int m_colourMapType = 0;
     QWidget* m_panel = nullptr;
-    std::array<QString, 4> m_customUnit; // per slot (0, 1) and second quantity (2, 3)
-    QString m_xUnit;
     std::array<QRect, 2> m_legendStrip;
     QRect m_xScaleStrip;
     std::array<QRect, 2> m_autoButton;
@@ -316,19 +312,14 @@ protected:
     std::array<QRect, 2> m_colourScaleArea;
     bool m_showAutoButtons = false;
     bool m_yPrefixes = true;
-    bool m_cascade = false;
-    bool m_colourMapDrawing = false;
     bool m_combinedLegend = false;
     // An empty custom unit falls back to the channel's unit; views whose
     // quantity has no unit (coherence) clear this.
     bool m_channelUnits = true;
-    bool m_levelsInDb = false;
     bool m_first = true;
     bool m_initialPeakTracking = false;
-    int m_split = SplitFull;
     // Work arrays of SizeWorkArrays: two pairs.
     std::array<std::vector<float>, 4> m_work;
-    unsigned m_displayGeneration = 0;
     TracePolyline m_polyline;
     // Laid-out axis labels in m_axisLabelFont; see DrawAxisLabel.
     QHash<QString, QStaticText> m_axisLabels;
@@ -349,6 +340,8 @@ protected:
 private:
     void Adopt(ViewData& data, AnalysisTag tag);
 
+    ViewDisplay m_data;
+
     std::unique_ptr<AnalysisLane<ViewData>> m_lane;
     ViewData m_inlineData; // the result of an analysis run at once, without workers
     std::uint64_t m_requestedRecord = ~std::uint64_t(0);
@@ -358,7 +351,6 @@ private:
     std::uint64_t m_rescaleGeneration = 0;
     bool m_rescalePending = false;
     bool m_repaintWanted = false;
-    std::array<std::string, 4> m_unitSource;
 
     void OnCursorMoved(int cursor, int pixelX);
     void OnCursorCommand(int cursor, int command);
@@ -372,6 +364,4 @@ private:
     void UpdateMouseShape(const QPoint& point);
     void PlacePanel();
     void EnsureBackBuffer();
-    int MaxIndex(int array) const;
-    int MinIndex(int array) const;
 };
