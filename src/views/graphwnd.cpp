@@ -6,7 +6,6 @@
 #include "context/formatwithprefix.h"
 #include "context/mainframe.h"
 #include "context/parsewithprefix.h"
-#include "context/windowalpha.h"
 #include "platform/appmessage.h"
 #include "platform/textarchive.h"
 #include "views/decimateminmax.h"
@@ -18,7 +17,6 @@
 #include "views/axislabels.h"
 #include "widgets/cursorwnd.h"
 #include "widgets/deltabox.h"
-#include "widgets/zoomband.h"
 #include "context/channelsource.h"
 
 #include <QMouseEvent>
@@ -29,7 +27,7 @@
 
 using PlotLayout::FromEdges;
 
-CGraphWnd::CGraphWnd(MainFrame* frame, QWidget* parent) : QWidget(parent), m_frame(frame)
+CGraphWnd::CGraphWnd(MainFrame* frame, QWidget* parent) : QWidget(parent), m_frame(frame), m_zoom(this)
 {
     setObjectName(QStringLiteral("Unit"));
     // Painting copies the whole back buffer: no separate erase.
@@ -40,14 +38,7 @@ CGraphWnd::CGraphWnd(MainFrame* frame, QWidget* parent) : QWidget(parent), m_fra
     m_font = QFont(QStringLiteral("Arial"), 9);
 }
 
-CGraphWnd::~CGraphWnd()
-{
-    for (int i = 0; i < m_cursorCount; ++i)
-        delete m_cursors[i];
-    delete m_deltaBox;
-    delete m_rubberBand;
-    delete m_panel;
-}
+CGraphWnd::~CGraphWnd() { delete m_panel; }
 
 void CGraphWnd::Create()
 {
@@ -65,23 +56,7 @@ int CGraphWnd::CursorMode() { return 0; }
 
 void CGraphWnd::ZoomToRect(int left, int top, int right, int bottom)
 {
-    const QRect plot = PlotRect();
-    if (left > plot.x() || right < Right(plot)) {
-        if (!m_xZoomed)
-            m_unzoomedX = {m_x.min, m_x.max};
-        const double min = m_x.Value(left), max = m_x.Value(right);
-        m_x.min = min;
-        m_x.max = max;
-        m_xZoomed = true;
-    }
-    if (top > plot.y() || bottom < Bottom(plot)) {
-        for (AxisTransform& y : m_y) {
-            const double min = y.Value(bottom), max = y.Value(top);
-            y.min = min;
-            y.max = max;
-        }
-        m_yZoomed = true;
-    }
+    m_zoom.ZoomTo(FromEdges(left, top, right, bottom), PlotRect(), m_x, m_y);
     update();
 }
 
@@ -91,8 +66,8 @@ void CGraphWnd::UpdateCursorReadouts()
     // Values of cursors 0 and 1 per slot, for the delta box.
     double values[2][2] = {};
     bool shown[2][2] = {};
-    for (int i = 0; i < m_cursorCount; ++i) {
-        CCursorWnd* cursor = m_cursors[i];
+    for (int i = 0; i < m_zoom.Count(); ++i) {
+        CCursorWnd* cursor = m_zoom.At(i);
         bool moved = false;
         for (int slot = 0; slot < 2; ++slot) {
             if (!m_data.SlotShown(slot) || m_data.PointCount() <= 0) {
@@ -133,52 +108,49 @@ void CGraphWnd::UpdateCursorReadouts()
             PlaceCursors();
         cursor->update();
     }
-    if (!m_deltaBox || m_cursorCount < 2)
+    if (!m_zoom.DeltaBox() || m_zoom.Count() < 2)
         return;
-    m_deltaBox->SetTitle(QStringLiteral("X")
-                         + FormatWithPrefix(m_cursors[1]->XValue() - m_cursors[0]->XValue(), 5, m_data.XUnit()));
+    m_zoom.DeltaBox()->SetTitle(QStringLiteral("X")
+                                + FormatWithPrefix(m_zoom.At(1)->XValue() - m_zoom.At(0)->XValue(), 5, m_data.XUnit()));
     for (int slot = 0; slot < 2; ++slot) {
         if (!m_data.SlotShown(slot) || !shown[0][slot] || !shown[1][slot]) {
-            m_deltaBox->SetSlotTexts(slot, QString(), QString());
+            m_zoom.DeltaBox()->SetSlotTexts(slot, QString(), QString());
             continue;
         }
         const QString text = QStringLiteral("Y") + FormatWithPrefix(values[1][slot] - values[0][slot], 5, SlotUnit(slot));
-        m_deltaBox->SetSlotTexts(slot, text, text);
+        m_zoom.DeltaBox()->SetSlotTexts(slot, text, text);
     }
-    m_deltaBox->update();
+    m_zoom.DeltaBox()->update();
 }
 
 void CGraphWnd::PlaceCursors()
 {
     const QRect plot = PlotRect();
-    for (int i = 0; i < m_cursorCount; ++i) {
-        CCursorWnd* cursor = m_cursors[i];
+    for (int i = 0; i < m_zoom.Count(); ++i) {
+        CCursorWnd* cursor = m_zoom.At(i);
         const double px = m_x.PixelF(cursor->XValue());
         const int x = int(std::clamp(px, -1e6, 1e6));
         cursor->SetPlotRect(plot);
         cursor->PlaceAt(x);
         cursor->SetInsidePlot(m_active && px >= plot.x() && px <= Right(plot));
     }
-    if (m_deltaBox)
-        m_deltaBox->Place();
+    if (m_zoom.DeltaBox())
+        m_zoom.DeltaBox()->Place();
 }
 
 void CGraphWnd::SetCursorX(int cursor, int pixelX)
 {
-    if (cursor < 0 || cursor >= m_cursorCount)
+    if (cursor < 0 || cursor >= m_zoom.Count())
         return;
-    m_cursors[cursor]->SetXValue(m_x.Value(pixelX), m_data.XUnit());
+    m_zoom.At(cursor)->SetXValue(m_x.Value(pixelX), m_data.XUnit());
     UpdateCursorReadouts();
 }
 
 void CGraphWnd::Rescale(int slot)
 {
-    if (slot == -1 && m_xZoomed) {
-        m_x.min = m_unzoomedX[0];
-        m_x.max = m_unzoomedX[1];
-        m_xZoomed = false;
-    }
-    m_yZoomed = false;
+    if (slot == -1)
+        m_zoom.ResetX(m_x);
+    m_zoom.ResetY();
     update();
 }
 
@@ -307,11 +279,10 @@ void CGraphWnd::Show(bool show)
     if (show) {
         PlaceCursors();
     } else {
-        for (int i = 0; i < m_cursorCount; ++i)
-            m_cursors[i]->hide();
+        m_zoom.HideAll();
     }
-    if (m_deltaBox)
-        m_deltaBox->setVisible(show);
+    if (m_zoom.DeltaBox())
+        m_zoom.DeltaBox()->setVisible(show);
 }
 
 void CGraphWnd::CreatePanel() {}
@@ -361,10 +332,10 @@ void CGraphWnd::SizeDisplay(int points, bool second) { m_data.Size(points, secon
 
 double CGraphWnd::PeakNearCursor(int cursor, int array)
 {
-    if (cursor < 0 || cursor >= m_cursorCount || array < 0 || array >= kDisplayArrays || m_data.XStep() == 0.0f
+    if (cursor < 0 || cursor >= m_zoom.Count() || array < 0 || array >= kDisplayArrays || m_data.XStep() == 0.0f
         || int(m_data.ArraySize(array)) < m_data.PointCount() || m_data.PointCount() < 2)
         return 0.0;
-    CCursorWnd* c = m_cursors[cursor];
+    CCursorWnd* c = m_zoom.At(cursor);
     const int x = m_x.Pixel(c->XValue());
     int lo = int((m_x.Value(x - 4) - m_data.XStart()) / m_data.XStep());
     int hi = int((m_x.Value(x + 4) - m_data.XStart()) / m_data.XStep());
@@ -403,11 +374,11 @@ void CGraphWnd::FollowMaxima()
     if (CursorMode() != 1)
         return;
     for (int slot = 0; slot < 2; ++slot) {
-        if (!m_data.SlotShown(slot) || slot >= m_cursorCount)
+        if (!m_data.SlotShown(slot) || slot >= m_zoom.Count())
             continue;
         const int index = m_data.MaxIndex(slot);
         if (index >= 0)
-            m_cursors[slot]->SetXValue(m_data.XStart() + index * double(m_data.XStep()), m_data.XUnit());
+            m_zoom.At(slot)->SetXValue(m_data.XStart() + index * double(m_data.XStep()), m_data.XUnit());
     }
     PlaceCursors();
     UpdateCursorReadouts();
@@ -452,10 +423,7 @@ void CGraphWnd::Serialize(TextArchive& archive)
     LoadPanel(archive);
 }
 
-CCursorWnd* CGraphWnd::Cursor(int index) const
-{
-    return index >= 0 && index < m_cursorCount ? m_cursors[index] : nullptr;
-}
+CCursorWnd* CGraphWnd::Cursor(int index) const { return m_zoom.At(index); }
 
 int CGraphWnd::MouseShapeAt(const QPoint& point) const
 {
@@ -502,8 +470,7 @@ void CGraphWnd::EnsureBackBuffer()
     m_backBuffer = QImage(pixels.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
     m_backBuffer.setDevicePixelRatio(dpr);
     m_backBuffer.fill(Ctx().colours.graphBackground);
-    for (int i = 0; i < m_cursorCount; ++i)
-        m_cursors[i]->SetBackBuffer(&m_backBuffer);
+    m_zoom.SetBackBuffer(&m_backBuffer);
 }
 
 void CGraphWnd::RenderBackBuffer()
@@ -526,7 +493,7 @@ void CGraphWnd::paintEvent(QPaintEvent*)
     // Cursor windows show the plot under them from the back buffer: only
     // while there are cursors is the plot drawn there and copied over; else
     // it is drawn straight into the widget, saving a copy of every pixel.
-    if (m_cursorCount > 0) {
+    if (m_zoom.Count() > 0) {
         RenderBackBuffer();
         QPainter painter(this);
         painter.drawImage(0, 0, m_backBuffer);
@@ -578,11 +545,8 @@ void CGraphWnd::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    if (m_rubberBand) {
-        m_rubberBand->deleteLater();
-        m_rubberBand = nullptr;
+    if (m_zoom.DropRubberBand())
         return;
-    }
     if (m_data.PointCount() <= 0)
         return;
     const QPoint pos = event->position().toPoint();
@@ -593,12 +557,11 @@ void CGraphWnd::mousePressEvent(QMouseEvent* event)
                 return;
             }
     const QRect plot = PlotRect();
-    m_press = pos;
-    m_pressedInPlot = plot.contains(pos);
+    m_zoom.Press(pos, plot.contains(pos));
     // A press on the x scale keeps the range "X-xpnd" returns to; while
     // zoomed the range to return to is already kept.
-    if (pos.y() >= Bottom(plot) && !m_xZoomed)
-        m_unzoomedX = {m_x.min, m_x.max};
+    if (pos.y() >= Bottom(plot))
+        m_zoom.KeepUnzoomedX(m_x);
 }
 
 void CGraphWnd::mouseMoveEvent(QMouseEvent* event)
@@ -606,33 +569,10 @@ void CGraphWnd::mouseMoveEvent(QMouseEvent* event)
     const QPoint pos = event->position().toPoint();
     setFocus(Qt::MouseFocusReason);
     UpdateMouseShape(pos);
-    if (!(event->buttons() & Qt::LeftButton) || !m_pressedInPlot || m_rubberBand || m_data.PointCount() <= 0)
+    if (!(event->buttons() & Qt::LeftButton) || !m_zoom.PressedInPlot() || m_zoom.RubberBand()
+        || m_data.PointCount() <= 0)
         return;
-    StartRubberBand(pos);
-}
-
-void CGraphWnd::StartRubberBand(const QPoint& mouse)
-{
-    const QRect plot = PlotRect();
-    QRect band;
-    if (!PlotLayout::RubberBand(m_press, mouse, plot, &band))
-        return;
-    m_pressedInPlot = false;
-    m_rubberBand = new CZoomBand(this, band, plot);
-    m_rubberBand->SetMessageTarget(this);
-    ToggleWindowAlpha(m_rubberBand, 100);
-    m_rubberBand->show();
-    // The band takes over the drag at the handle under the mouse.
-    const bool right = mouse.x() >= m_press.x(), down = mouse.y() >= m_press.y();
-    int code;
-    if (band.height() == plot.height() && band.width() != plot.width())
-        code = right ? CZoomBand::Right : CZoomBand::Left;
-    else if (band.width() == plot.width() && band.height() != plot.height())
-        code = down ? CZoomBand::Bottom : CZoomBand::Top;
-    else
-        code = right ? (down ? CZoomBand::BottomRight : CZoomBand::TopRight)
-                     : (down ? CZoomBand::BottomLeft : CZoomBand::TopLeft);
-    m_rubberBand->StartDrag(mouse, code);
+    m_zoom.StartRubberBand(pos, PlotRect());
 }
 
 void CGraphWnd::mouseReleaseEvent(QMouseEvent* event)
@@ -640,22 +580,20 @@ void CGraphWnd::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton || m_data.PointCount() <= 0)
         return;
     const QPoint pos = event->position().toPoint();
-    const bool pressedInPlot = m_pressedInPlot;
-    m_pressedInPlot = false;
-    if (m_xZoomed && m_resetButton[0].contains(pos)) {
-        m_x.min = m_unzoomedX[0];
-        m_x.max = m_unzoomedX[1];
-        m_xZoomed = false;
+    const bool pressedInPlot = m_zoom.TakePressInPlot();
+    if (m_zoom.XZoomed() && m_resetButton[0].contains(pos)) {
+        m_zoom.ResetX(m_x);
         update();
         return;
     }
-    if (m_yZoomed && m_resetButton[1].contains(pos)) {
-        m_yZoomed = false;
+    if (m_zoom.YZoomed() && m_resetButton[1].contains(pos)) {
+        m_zoom.ResetY();
         update();
         return;
     }
-    if (pressedInPlot && !m_rubberBand && std::abs(pos.x() - m_press.x()) < 4)
-        AddCursor(m_press.x());
+    const QPoint press = m_zoom.PressPoint();
+    if (pressedInPlot && !m_zoom.RubberBand() && std::abs(pos.x() - press.x()) < 4)
+        AddCursor(press.x());
 }
 
 void CGraphWnd::wheelEvent(QWheelEvent* event)
@@ -665,11 +603,7 @@ void CGraphWnd::wheelEvent(QWheelEvent* event)
     if (delta == 0)
         return;
     if (m_xScaleStrip.contains(pos)) {
-        if (!m_xZoomed) {
-            m_unzoomedX = {m_x.min, m_x.max};
-            m_xZoomed = true;
-        }
-        m_x.WheelZoom(delta, m_x.Value(pos.x()));
+        m_zoom.WheelZoomX(m_x, delta, pos.x());
         update();
     } else if (m_colourScaleArea[0].contains(pos) || m_colourScaleArea[1].contains(pos)) {
         m_colourMapType = (m_colourMapType + (delta > 0 ? -1 : 1) + 4) % 4;
@@ -693,52 +627,16 @@ void CGraphWnd::UpdateMouseShape(const QPoint& point)
 
 void CGraphWnd::AddCursor(int pixelX)
 {
-    if (m_cursorCount >= kMaxCursors)
+    if (!m_zoom.Add(pixelX, m_x.Value(pixelX), m_data.XUnit(), &m_backBuffer, PlotRect(), m_active || isVisible()))
         return;
-    auto* cursor = new CCursorWnd(m_cursorCount, this);
-    cursor->SetMessageTarget(this);
-    cursor->setGeometry(pixelX - CCursorWnd::kWidth / 2, 0, CCursorWnd::kWidth, height());
-    cursor->SetXValue(m_x.Value(pixelX), m_data.XUnit());
-    cursor->SetPeakTracking(m_initialPeakTracking);
-    cursor->SetBackBuffer(&m_backBuffer);
-    cursor->SetPlotRect(PlotRect());
-    m_cursors[m_cursorCount++] = cursor;
-    if (m_cursorCount == 2)
-        CreateDeltaBox();
     PlaceCursors();
     UpdateCursorReadouts();
     update();
 }
 
-void CGraphWnd::CreateDeltaBox()
-{
-    if (m_deltaBox)
-        return;
-    const QRect plot = PlotRect();
-    const int right = Right(plot), bottom = Bottom(plot);
-    m_deltaBox = new CDeltaBox(this);
-    m_deltaBox->SetMessageTarget(this);
-    m_deltaBox->setCursor(Qt::ArrowCursor);
-    m_deltaBox->SetFractions(right > 0 ? double(right - 120) / right : 0.0,
-                             bottom > 0 ? double(bottom - 99) / bottom : 0.0);
-    m_deltaBox->Place();
-    ToggleWindowAlpha(m_deltaBox, 180);
-    m_deltaBox->setVisible(m_active || isVisible());
-}
-
 void CGraphWnd::DeleteCursor(int cursor)
 {
-    // The cursor's own label posted the command: nothing of it is on the stack.
-    delete m_cursors[cursor];
-    for (int i = cursor; i + 1 < m_cursorCount; ++i) {
-        m_cursors[i] = m_cursors[i + 1];
-        m_cursors[i]->SetNumber(i);
-    }
-    m_cursors[--m_cursorCount] = nullptr;
-    if (m_cursorCount < 2 && m_deltaBox) {
-        delete m_deltaBox;
-        m_deltaBox = nullptr;
-    }
+    m_zoom.Delete(cursor);
     update();
 }
 
@@ -746,9 +644,9 @@ void CGraphWnd::OnCursorMoved(int cursor, int pixelX) { SetCursorX(cursor, pixel
 
 void CGraphWnd::OnCursorCommand(int cursor, int command)
 {
-    if (cursor < 0 || cursor >= m_cursorCount)
+    if (cursor < 0 || cursor >= m_zoom.Count())
         return;
-    CCursorWnd* c = m_cursors[cursor];
+    CCursorWnd* c = m_zoom.At(cursor);
     // Cursor n searches display array n; from cursor 4 on, or when that
     // array holds nothing, the array of its slot (n & 1).
     int array = cursor < kDisplayArrays ? cursor : (cursor & 1);
@@ -772,13 +670,8 @@ void CGraphWnd::OnCursorCommand(int cursor, int command)
 
 void CGraphWnd::OnZoomDone(bool accepted)
 {
-    if (!m_rubberBand)
-        return;
-    const QRect band = m_rubberBand->Band();
-    m_rubberBand->hide();
-    m_rubberBand->deleteLater();
-    m_rubberBand = nullptr;
-    if (accepted)
+    QRect band;
+    if (m_zoom.FinishRubberBand(band) && accepted)
         ZoomToRect(band.x(), band.y(), Right(band), Bottom(band));
 }
 
@@ -786,8 +679,8 @@ void CGraphWnd::OnDeltaMode(int command)
 {
     if (command != CDeltaBox::kModeA && command != CDeltaBox::kModeB)
         return;
-    if (m_deltaBox)
-        m_deltaBox->SetMode(command);
+    if (m_zoom.DeltaBox())
+        m_zoom.DeltaBox()->SetMode(command);
     PlaceCursors();
     UpdateCursorReadouts();
 }
@@ -806,7 +699,7 @@ int CGraphWnd::RecordSegmentCount() const
 
 void CGraphWnd::SlotRange(int slot, double division, double offset)
 {
-    if (m_yZoomed)
+    if (m_zoom.YZoomed())
         return;
     m_y[slot].min = -5.0 * division - offset;
     m_y[slot].max = 5.0 * division - offset;
@@ -1139,7 +1032,7 @@ void CGraphWnd::DrawDivisionPlot(QPainter& painter, const double divisions[2], c
         return;
     const QRect plot = PlotRect();
     DrawSlotAxes(painter, plot, divisions, offsets);
-    if (!m_xZoomed) {
+    if (!m_zoom.XZoomed()) {
         m_x.min = xStart;
         m_x.max = xStart + 10.0 * xPerDivision;
     }
@@ -1167,7 +1060,7 @@ void CGraphWnd::DrawCascade(QPainter& painter, const double divisions[2], const 
     const int segments = m_data.Rows();
     const QRect front = PlotRect();
     DrawSlotAxes(painter, front, divisions, offsets);
-    if (!m_xZoomed) {
+    if (!m_zoom.XZoomed()) {
         m_x.min = xStart;
         m_x.max = xStart + 10.0 * xPerDivision;
     }
@@ -1219,7 +1112,7 @@ void CGraphWnd::DrawSpectrogram(QPainter& painter, const double divisions[2], co
     const int segments = m_data.Rows();
     const double segmentTime = Capture() ? m_record->hop * Capture()->sampleInterval : 0.0;
     const double duration = segmentTime * segments;
-    if (!m_xZoomed) {
+    if (!m_zoom.XZoomed()) {
         m_x.min = xStart;
         m_x.max = xStart + 10.0 * xPerDivision;
     }
@@ -1314,7 +1207,7 @@ void CGraphWnd::DrawLegend(QPainter& painter, bool centred)
 void CGraphWnd::DrawResetButtons(QPainter& painter)
 {
     const QRect plot = PlotRect();
-    const bool zoomed[2] = {m_xZoomed, m_yZoomed};
+    const bool zoomed[2] = {m_zoom.XZoomed(), m_zoom.YZoomed()};
     const QString texts[2] = {QStringLiteral("X-xpnd"), QStringLiteral("Y-xpnd")};
     painter.save();
     painter.setFont(m_font);

@@ -28,6 +28,7 @@
 #include "views/analysisinput.h"
 #include "views/axistransform.h"
 #include "views/colourmapimage.h"
+#include "views/cursorzoom.h"
 #include "views/tracepolyline.h"
 #include "views/viewdata.h"
 #include "views/viewdisplay.h"
@@ -58,7 +59,7 @@ class CGraphWnd : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kMaxTraces = 32;
-    static constexpr int kMaxCursors = 100;
+    static constexpr int kMaxCursors = CursorZoom::kMaxCursors;
     static constexpr int kDisplayArrays = 4;
     // Private messages from the pop-ups, above WM_USER.
     static constexpr int kMsgCursorMoved = 102;
@@ -227,17 +228,17 @@ public:
     int PointCount() const { return m_data.PointCount(); }
     float* Display(int array) { return m_data.Display(array); }
     const float* Display(int array) const { return m_data.Display(array); }
-    int CursorCount() const { return m_cursorCount; }
+    int CursorCount() const { return m_zoom.Count(); }
     CCursorWnd* Cursor(int index) const;
-    CDeltaBox* DeltaBox() const { return m_deltaBox; }
-    CZoomBand* RubberBand() const { return m_rubberBand; }
+    CDeltaBox* DeltaBox() const { return m_zoom.DeltaBox(); }
+    CZoomBand* RubberBand() const { return m_zoom.RubberBand(); }
     const QImage& BackBuffer() const { return m_backBuffer; }
     const AxisTransform& XTransform() const { return m_x; }
     const AxisTransform& YTransform(int slot) const { return m_y[slot & 1]; }
-    bool XZoomed() const { return m_xZoomed; }
-    bool YZoomed() const { return m_yZoomed; }
-    double UnzoomedXMin() const { return m_unzoomedX[0]; }
-    double UnzoomedXMax() const { return m_unzoomedX[1]; }
+    bool XZoomed() const { return m_zoom.XZoomed(); }
+    bool YZoomed() const { return m_zoom.YZoomed(); }
+    double UnzoomedXMin() const { return m_zoom.UnzoomedXMin(); }
+    double UnzoomedXMax() const { return m_zoom.UnzoomedXMax(); }
     const QRect& XScaleStrip() const { return m_xScaleStrip; }
     const QRect& ColourScaleArea(int slot) const { return m_colourScaleArea[slot & 1]; }
     const QRect& LegendStrip(int slot) const { return m_legendStrip[slot & 1]; }
@@ -293,15 +294,6 @@ protected:
     QFont m_font;
     AxisTransform m_x;
     std::array<AxisTransform, 2> m_y;
-    std::array<double, 2> m_unzoomedX{};
-    bool m_xZoomed = false;
-    bool m_yZoomed = false;
-    QPoint m_press;
-    bool m_pressedInPlot = false;
-    CZoomBand* m_rubberBand = nullptr;
-    std::array<CCursorWnd*, kMaxCursors> m_cursors{};
-    int m_cursorCount = 0;
-    CDeltaBox* m_deltaBox = nullptr;
     QImage m_backBuffer;
     int m_colourMapType = 0;
     QWidget* m_panel = nullptr;
@@ -317,7 +309,6 @@ protected:
     // quantity has no unit (coherence) clear this.
     bool m_channelUnits = true;
     bool m_first = true;
-    bool m_initialPeakTracking = false;
     // Work arrays of SizeWorkArrays: two pairs.
     std::array<std::vector<float>, 4> m_work;
     TracePolyline m_polyline;
@@ -341,6 +332,7 @@ private:
     void Adopt(ViewData& data, AnalysisTag tag);
 
     ViewDisplay m_data;
+    CursorZoom m_zoom;
 
     std::unique_ptr<AnalysisLane<ViewData>> m_lane;
     ViewData m_inlineData; // the result of an analysis run at once, without workers
@@ -358,8 +350,6 @@ private:
     void OnDeltaMode(int command);
     void AddCursor(int pixelX);
     void DeleteCursor(int cursor);
-    void CreateDeltaBox();
-    void StartRubberBand(const QPoint& mouse);
     void LayoutLegendStrips();
     void UpdateMouseShape(const QPoint& point);
     void PlacePanel();

@@ -304,10 +304,10 @@ void CTimeView::DrawLevelLines(QPainter& painter, const QRect& plot)
 void CTimeView::UpdateCursorReadouts()
 {
     CGraphWnd::UpdateCursorReadouts();
-    if (!m_deltaBox || m_cursorCount < 2 || Data().PointCount() <= 0 || Data().XStep() <= 0.0f)
+    if (!DeltaBox() || CursorCount() < 2 || Data().PointCount() <= 0 || Data().XStep() <= 0.0f)
         return;
-    const double x0 = m_cursors[0]->XValue(), x1 = m_cursors[1]->XValue();
-    m_deltaBox->SetTitle(QStringLiteral("x ") + FormatWithPrefix(x1 - x0, 5, QStringLiteral("s")));
+    const double x0 = Cursor(0)->XValue(), x1 = Cursor(1)->XValue();
+    DeltaBox()->SetTitle(QStringLiteral("x ") + FormatWithPrefix(x1 - x0, 5, QStringLiteral("s")));
     auto index
         = [this](double x) { return std::clamp(int((x - Data().XStart()) / Data().XStep()), 0, Data().PointCount()); };
     const int first = std::min(index(x0), index(x1));
@@ -320,10 +320,10 @@ void CTimeView::UpdateCursorReadouts()
             - values[std::min(index(x0), Data().PointCount() - 1)];
         const QString unit = SlotUnit(slot);
         m_cursorRms[size_t(slot)] = RmsBetween(values, first, last);
-        m_deltaBox->SetSlotTexts(slot, QStringLiteral("y ") + FormatWithPrefix(difference, 5, unit),
+        DeltaBox()->SetSlotTexts(slot, QStringLiteral("y ") + FormatWithPrefix(difference, 5, unit),
                                  QStringLiteral("rms ") + FormatWithPrefix(m_cursorRms[size_t(slot)], 5, unit));
     }
-    m_deltaBox->update();
+    DeltaBox()->update();
 }
 
 double CTimeView::RmsBetween(const float* values, int first, int last)
