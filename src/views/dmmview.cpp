@@ -146,7 +146,6 @@ void CDmmView::DrawContent(QPainter& painter)
     painter.restore();
     // The legend stands in the strip above the first row.
     const auto strips = PlotLayout::LegendStrips(PlotLayout::FromEdges(left, top + 20, right, bottom));
-    m_legendStrip[0] = strips[0];
-    m_legendStrip[1] = strips[1];
+    SetLegendStrips({strips[0], strips[1]});
     DrawLegend(painter, false);
 }

@@ -51,8 +51,9 @@ void CFrequencyView::PlaceLegends()
     // The waterfall's legends go above its last row, where no trace runs;
     // the colour map places its own when it draws.
     const QRect plot = PlotRect();
-    m_legendStrip
+    const auto strips
         = PlotLayout::LegendStrips(Data().Cascade() ? PlotLayout::CascadeSegment(plot, m_rows - 1, m_rows) : plot);
+    SetLegendStrips({strips[0], strips[1]});
 }
 
 void CFrequencyView::resizeEvent(QResizeEvent* event)

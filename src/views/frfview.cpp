@@ -14,7 +14,7 @@ constexpr double kPhaseDivision = 40.0;
 CFrfView::CFrfView(MainFrame* frame, QWidget* parent) : CFrequencyView(frame, parent)
 {
     setObjectName(QStringLiteral("FRF"));
-    m_combinedLegend = true;
+    SetCombinedLegend(true);
 }
 
 CFrfPanel* CFrfView::FrfPanel() const { return static_cast<CFrfPanel*>(m_panel); }

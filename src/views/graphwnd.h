@@ -29,6 +29,7 @@
 #include "views/axistransform.h"
 #include "views/colourmapimage.h"
 #include "views/cursorzoom.h"
+#include "views/plotrenderer.h"
 #include "views/tracepolyline.h"
 #include "views/viewdata.h"
 #include "views/viewdisplay.h"
@@ -233,22 +234,26 @@ public:
     CDeltaBox* DeltaBox() const { return m_zoom.DeltaBox(); }
     CZoomBand* RubberBand() const { return m_zoom.RubberBand(); }
     const QImage& BackBuffer() const { return m_backBuffer; }
-    const AxisTransform& XTransform() const { return m_x; }
-    const AxisTransform& YTransform(int slot) const { return m_y[slot & 1]; }
+    const AxisTransform& XTransform() const { return m_renderer.X(); }
+    const AxisTransform& YTransform(int slot) const { return m_renderer.Y()[size_t(slot & 1)]; }
     bool XZoomed() const { return m_zoom.XZoomed(); }
     bool YZoomed() const { return m_zoom.YZoomed(); }
     double UnzoomedXMin() const { return m_zoom.UnzoomedXMin(); }
     double UnzoomedXMax() const { return m_zoom.UnzoomedXMax(); }
-    const QRect& XScaleStrip() const { return m_xScaleStrip; }
-    const QRect& ColourScaleArea(int slot) const { return m_colourScaleArea[slot & 1]; }
-    const QRect& LegendStrip(int slot) const { return m_legendStrip[slot & 1]; }
-    const QRect& ResetButton(int which) const { return m_resetButton[which & 1]; }
-    const QRect& AutoButton(int axis) const { return m_autoButton[axis & 1]; }
+    const QRect& XScaleStrip() const { return m_renderer.XScaleStrip(); }
+    const QRect& ColourScaleArea(int slot) const { return m_renderer.ColourScaleArea(slot); }
+    const QRect& LegendStrip(int slot) const { return m_renderer.LegendStrip(slot); }
+    const QRect& ResetButton(int which) const { return m_renderer.ResetButton(which); }
+    const QRect& AutoButton(int axis) const { return m_renderer.AutoButton(axis); }
     int ColourMapType() const { return m_colourMapType; }
     // The record shown: the latest published unless the view has none.
     const CaptureRecord* Capture() const { return m_record ? m_record->capture.get() : nullptr; }
     // The mouse shape number for a client point: 139, 140 or 0 (arrow).
     int MouseShapeAt(const QPoint& point) const;
+
+    // The unit text an axis of a slot shows.
+    QString AxisUnit(int slot) const;
+    QColor SlotColour(int slot) const;
 
     static int Right(const QRect& r) { return r.x() + r.width(); }
     static int Bottom(const QRect& r) { return r.y() + r.height(); }
@@ -270,12 +275,13 @@ protected:
     void SlotRange(int slot, double division, double offset);
     // The display array a slot draws from (slot + 2 in the lower split).
     int DrawArray(int slot) const { return m_data.DrawArray(slot); }
-    // The unit text an axis of a slot shows.
-    QString AxisUnit(int slot) const;
-    QColor SlotColour(int slot) const;
     // Views that rewrite the display arrays without SizeDisplay call this,
     // so that kept renderings (the spectrogram image) are made again.
     void MarkDisplayChanged() { m_data.MarkChanged(); }
+    // Where legends stand (views that lay them out themselves).
+    void SetLegendStrips(const std::array<QRect, 2>& strips) { m_renderer.SetLegendStrips(strips); }
+    // The combined legend ("ch2 / ch1") of a quantity relating the two channels.
+    void SetCombinedLegend(bool on) { m_renderer.SetCombinedLegend(on); }
     // Segments of the record: SegmentCount of the analysis record, 1 without one.
     int RecordSegmentCount() const;
     // The y axes of the active slots along a plot: one shared axis when the
@@ -291,48 +297,22 @@ protected:
     std::array<Trace, kMaxTraces> m_traces;
     int m_traceCount = 0;
     int m_traceCapacity = 0;
-    QFont m_font;
-    AxisTransform m_x;
-    std::array<AxisTransform, 2> m_y;
     QImage m_backBuffer;
     int m_colourMapType = 0;
     QWidget* m_panel = nullptr;
-    std::array<QRect, 2> m_legendStrip;
-    QRect m_xScaleStrip;
-    std::array<QRect, 2> m_autoButton;
-    std::array<QRect, 2> m_resetButton; // 0 "X-xpnd", 1 "Y-xpnd"
-    std::array<QRect, 2> m_colourScaleArea;
-    bool m_showAutoButtons = false;
-    bool m_yPrefixes = true;
-    bool m_combinedLegend = false;
     // An empty custom unit falls back to the channel's unit; views whose
     // quantity has no unit (coherence) clear this.
     bool m_channelUnits = true;
     bool m_first = true;
     // Work arrays of SizeWorkArrays: two pairs.
     std::array<std::vector<float>, 4> m_work;
-    TracePolyline m_polyline;
-    // Laid-out axis labels in m_axisLabelFont; see DrawAxisLabel.
-    QHash<QString, QStaticText> m_axisLabels;
-    // Tick marks of one pen, collected to be drawn in one call.
-    std::vector<QLine> m_tickLines, m_gridLines;
-    QFont m_axisLabelFont;
-    // Advances of a y-axis caption's parts ("rms" in the small font), per
-    // caption, measured in m_captionFont; see CaptionAdvances.
-    struct CaptionAdvances {
-        int before = 0, sub = 0, after = 0;
-    };
-    const CaptionAdvances& MeasureCaption(const QString& before, const QString& sub, const QString& after);
-    QHash<QString, CaptionAdvances> m_captionAdvances;
-    QFont m_captionFont;
-    QFont m_captionSmallFont{QStringLiteral("Arial"), 6};
-    std::array<ColourMapImage, 2> m_spectrogram;
 
 private:
     void Adopt(ViewData& data, AnalysisTag tag);
 
     ViewDisplay m_data;
     CursorZoom m_zoom;
+    PlotRenderer m_renderer{*this};
 
     std::unique_ptr<AnalysisLane<ViewData>> m_lane;
     ViewData m_inlineData; // the result of an analysis run at once, without workers

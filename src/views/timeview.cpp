@@ -235,7 +235,7 @@ void CTimeView::DrawTriggerLine(QPainter& painter, const QRect& plot)
 {
     if (TriggerMode() == CTimePanel::TriggerNone)
         return;
-    const int x = m_x.Pixel(0.0);
+    const int x = XTransform().Pixel(0.0);
     painter.setPen(QPen(QColor(0, 0, 255), 1, Qt::DotLine));
     painter.drawLine(x, plot.y(), x, Bottom(plot) - 1);
 }
@@ -251,8 +251,8 @@ void CTimeView::DrawSegmentBars(QPainter& painter, const QRect& plot)
     painter.setPen(QPen(QColor(200, 200, 200), 1, Qt::SolidLine));
     painter.setBrush(QColor(120, 120, 120));
     for (int j = 0; j < segments; ++j) {
-        const int left = std::max(plot.x(), m_x.Pixel(double(j) * hop * dt));
-        const int right = std::min(Right(plot) - 1, m_x.Pixel((double(j) * hop + m_record->points) * dt));
+        const int left = std::max(plot.x(), XTransform().Pixel(double(j) * hop * dt));
+        const int right = std::min(Right(plot) - 1, XTransform().Pixel((double(j) * hop + m_record->points) * dt));
         if (right <= left)
             continue;
         painter.drawRect(left, top, right - left, 7);
@@ -263,7 +263,8 @@ void CTimeView::DrawSegmentBars(QPainter& painter, const QRect& plot)
 // Squares on the samples when one sample spans more than 8 pixels.
 void CTimeView::DrawSampleMarks(QPainter& painter, const QRect& plot)
 {
-    if (Data().PointCount() <= 1 || m_x.PixelF(Data().XStart() + Data().XStep()) - m_x.PixelF(Data().XStart()) <= 8.0)
+    if (Data().PointCount() <= 1
+        || XTransform().PixelF(Data().XStart() + Data().XStep()) - XTransform().PixelF(Data().XStart()) <= 8.0)
         return;
     for (int slot = 0; slot < 2; ++slot) {
         if (!Data().SlotShown(slot))
@@ -271,10 +272,10 @@ void CTimeView::DrawSampleMarks(QPainter& painter, const QRect& plot)
         const QColor colour = SlotColour(slot);
         const float* values = Data().Display(slot);
         for (int i = 0; i < Data().PointCount(); ++i) {
-            const double px = m_x.PixelF(Data().XStart() + i * double(Data().XStep()));
+            const double px = XTransform().PixelF(Data().XStart() + i * double(Data().XStep()));
             if (px < plot.x() - 2 || px > Right(plot) + 2)
                 continue;
-            const int x = int(px), y = m_y[size_t(slot)].Pixel(values[i]);
+            const int x = int(px), y = YTransform(slot).Pixel(values[i]);
             painter.fillRect(x - 2, y - 2, 5, 5, colour);
         }
     }
@@ -293,7 +294,7 @@ void CTimeView::DrawLevelLines(QPainter& painter, const QRect& plot)
     const double halfWidth = window->IsNumeric() ? window->NumericValue() : 0.0;
     painter.setPen(QPen(SlotColour(slot), 1, Qt::DotLine));
     for (double y : {level + halfWidth, level - halfWidth}) {
-        const int py = m_y[size_t(slot)].Pixel(y);
+        const int py = YTransform(slot).Pixel(y);
         painter.drawLine(plot.x(), py, Right(plot) - 1, py);
     }
 }
