@@ -7,6 +7,11 @@
 // Derived views supply their analysis and content through the virtual
 // operations. UI thread only.
 //
+// The window is thin over three pieces: the view's data (ViewDisplay,
+// reached through Data()), the cursors and zoom (CursorZoom) and the plot
+// renderer (PlotRenderer, which owns the transforms); the window routes
+// events and messages to them and forwards its drawing operations.
+//
 // Creation happens in two steps: the page constructs the view and then calls
 // Create(), which runs the virtual CreatePanel (a constructor cannot reach a
 // derived class's override).
@@ -27,20 +32,14 @@
 #include "context/analysisrecord.h"
 #include "views/analysisinput.h"
 #include "views/axistransform.h"
-#include "views/colourmapimage.h"
 #include "views/cursorzoom.h"
 #include "views/plotrenderer.h"
-#include "views/tracepolyline.h"
 #include "views/viewdata.h"
 #include "views/viewdisplay.h"
 
-#include <QFont>
-#include <QHash>
 #include <QImage>
-#include <QLine>
 #include <QPoint>
 #include <QRect>
-#include <QStaticText>
 #include <QString>
 #include <QWidget>
 #include <array>
