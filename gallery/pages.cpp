@@ -66,10 +66,10 @@ public:
     GalleryView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, parent)
     {
         constexpr int kPoints = 1000;
-        m_slotActive = {true, false};
+        Data().SetSlotsShown(true, false);
         SizeDisplay(kPoints, false);
-        m_xStart = 0.0;
-        m_xStep = 1e-5f;
+        Data().SetXStart(0.0);
+        Data().SetXStep(1e-5f);
         for (int i = 0; i < kPoints; ++i)
             Display(0)[i] = float(std::exp(-i / 400.0) * std::sin(2 * 3.14159265358979 * i / 50.0));
     }

@@ -28,19 +28,16 @@ public:
     double divisions[2] = {0.5, 0.5};
     double offsets[2] = {0.0, 0.0};
     double xStart = 0.0, xPerDivision = 0.002;
-    void Slots(bool first, bool second)
-    {
-        m_slotActive = {first, second};
-    }
+    void Slots(bool first, bool second) { Data().SetSlotsShown(first, second); }
     void Points(int count, double start, double step, bool second = false)
     {
         SizeDisplay(count, second);
-        m_xStart = start;
-        m_xStep = float(step);
+        Data().SetXStart(start);
+        Data().SetXStep(float(step));
     }
-    void SetXUnit(const QString& unit) { m_xUnit = unit; }
-    void SetCascade(bool on) { m_cascade = on; }
-    void SetColourMap(bool on) { m_colourMapDrawing = on; }
+    void SetXUnit(const QString& unit) { Data().SetXUnit(unit); }
+    void SetCascade(bool on) { Data().SetCascade(on); }
+    void SetColourMap(bool on) { Data().SetColourMap(on); }
     void Zoom(int l, int t, int r, int b) { ZoomToRect(l, t, r, b); }
     void Click(QPoint at)
     {

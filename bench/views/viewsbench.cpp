@@ -28,12 +28,12 @@ public:
     void Setup(int points, bool twoSlots, double xStep)
     {
         SizeDisplay(points, false);
-        m_xStart = 0.0;
-        m_xStep = float(xStep);
-        m_slotActive = {true, twoSlots};
+        Data().SetXStart(0.0);
+        Data().SetXStep(float(xStep));
+        Data().SetSlotsShown(true, twoSlots);
     }
     void SetRecord(AnalysisRecord* record) { m_record = record; }
-    void SetColourMapDrawing(bool on) { m_colourMapDrawing = on; }
+    void SetColourMapDrawing(bool on) { Data().SetColourMap(on); }
     void Changed() { MarkDisplayChanged(); }
     void Draw(QPainter& painter, double xPerDivision)
     {

@@ -13,7 +13,7 @@ constexpr int kOffsetIds[2] = {CAcrPanel::IdOff1, CAcrPanel::IdOff2};
 
 CAcrView::CAcrView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, parent)
 {
-    m_xUnit = QStringLiteral("sec");
+    Data().SetXUnit(QStringLiteral("sec"));
 }
 
 void CAcrView::CreatePanel()
@@ -53,17 +53,18 @@ void CAcrView::AdoptAnalysis(ViewData& data)
 {
     CGraphWnd::AdoptAnalysis(data);
     for (int slot = 0; slot < 2; ++slot)
-        m_customUnit[size_t(slot)] = data.normed ? CorrelationAxis::NormedUnit() : QString();
+        Data().SetCustomUnit(slot, data.normed ? CorrelationAxis::NormedUnit() : QString());
     RescaleFirstOrRepaint();
 }
 
 void CAcrView::Rescale(int slot)
 {
     for (int s = 0; s < 2; ++s)
-        if ((slot == s || slot == -1) && m_slotActive[s] && m_pointCount > 0)
-            CorrelationAxis::RescaleTrace(*m_acrPanel, kDivisionIds[s], kOffsetIds[s], Display(s), m_pointCount);
-    if (slot == -1 && m_pointCount > 0)
-        CorrelationAxis::RescaleLag(*m_acrPanel, CAcrPanel::IdXDiv, CAcrPanel::IdXPos, m_pointCount, m_xStep);
+        if ((slot == s || slot == -1) && Data().SlotShown(s) && Data().PointCount() > 0)
+            CorrelationAxis::RescaleTrace(*m_acrPanel, kDivisionIds[s], kOffsetIds[s], Display(s), Data().PointCount());
+    if (slot == -1 && Data().PointCount() > 0)
+        CorrelationAxis::RescaleLag(*m_acrPanel, CAcrPanel::IdXDiv, CAcrPanel::IdXPos, Data().PointCount(),
+                                    Data().XStep());
     CGraphWnd::Rescale(slot);
 }
 

@@ -23,9 +23,9 @@ public:
     void LoadPanel(TextArchive& archive) override;
 
     CAcrPanel* AcrPanel() const { return m_acrPanel; }
-    bool SlotShown(int slot) const { return m_slotActive[slot & 1]; }
-    float XStep() const { return m_xStep; }
-    double XStart() const { return m_xStart; }
+    bool SlotShown(int slot) const { return Data().SlotShown(slot); }
+    float XStep() const { return Data().XStep(); }
+    double XStart() const { return Data().XStart(); }
 
 protected:
 

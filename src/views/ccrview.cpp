@@ -9,7 +9,7 @@
 
 CCcrView::CCcrView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, parent)
 {
-    m_xUnit = QStringLiteral("sec");
+    Data().SetXUnit(QStringLiteral("sec"));
 }
 
 void CCcrView::CreatePanel()
@@ -49,17 +49,19 @@ CGraphWnd::AnalysisJob CCcrView::MakeAnalysis()
 void CCcrView::AdoptAnalysis(ViewData& data)
 {
     CGraphWnd::AdoptAnalysis(data);
-    m_customUnit[0] = data.normed ? CorrelationAxis::NormedUnit() : QString();
+    Data().SetCustomUnit(0, data.normed ? CorrelationAxis::NormedUnit() : QString());
     FollowMaxima();
     RescaleFirstOrRepaint();
 }
 
 void CCcrView::Rescale(int slot)
 {
-    if ((slot == 0 || slot == -1) && m_slotActive[0] && m_pointCount > 0)
-        CorrelationAxis::RescaleTrace(*m_ccrPanel, CCcrPanel::IdYDiv1, CCcrPanel::IdOff1, Display(0), m_pointCount);
-    if (slot == -1 && m_pointCount > 0)
-        CorrelationAxis::RescaleLag(*m_ccrPanel, CCcrPanel::IdXDiv, CCcrPanel::IdXPos, m_pointCount, m_xStep);
+    if ((slot == 0 || slot == -1) && Data().SlotShown(0) && Data().PointCount() > 0)
+        CorrelationAxis::RescaleTrace(*m_ccrPanel, CCcrPanel::IdYDiv1, CCcrPanel::IdOff1, Display(0),
+                                      Data().PointCount());
+    if (slot == -1 && Data().PointCount() > 0)
+        CorrelationAxis::RescaleLag(*m_ccrPanel, CCcrPanel::IdXDiv, CCcrPanel::IdXPos, Data().PointCount(),
+                                    Data().XStep());
     CGraphWnd::Rescale(slot);
 }
 

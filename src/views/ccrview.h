@@ -26,8 +26,8 @@ public:
     void LoadPanel(TextArchive& archive) override;
 
     CCcrPanel* CcrPanel() const { return m_ccrPanel; }
-    float XStep() const { return m_xStep; }
-    double XStart() const { return m_xStart; }
+    float XStep() const { return Data().XStep(); }
+    double XStart() const { return Data().XStart(); }
 
 protected:
 

@@ -59,9 +59,9 @@ CGraphWnd::AnalysisJob CCrsView::MakeAnalysis()
 
 void CCrsView::Rescale(int slot)
 {
-    if (m_slotActive[0] && (slot == -1 || slot == 0))
-        RescaleTrace(0, Display(0), m_pointCount);
-    if (m_slotActive[1] && (slot == -1 || slot == 1)) {
+    if (Data().SlotShown(0) && (slot == -1 || slot == 0))
+        RescaleTrace(0, Display(0), Data().PointCount());
+    if (Data().SlotShown(1) && (slot == -1 || slot == 1)) {
         CFrequencyPanel* panel = FrequencyPanel();
         panel->SetTraceScale(1, kPhaseDivision, 0.0);
         CSelectorButton* offset = panel->Selector(CFrequencyPanel::IdOff2);

@@ -65,7 +65,7 @@ void CDmmView::Tick()
         return;
     const int slotChannels[2] = {SlotChannel(0), SlotChannel(1)};
     for (int slot = 0; slot < 2; ++slot)
-        m_slotActive[slot] = slotChannels[slot] >= 0;
+        Data().SetSlotShown(slot, slotChannels[slot] >= 0);
     if (slotChannels[0] < 0 && slotChannels[1] < 0)
         return;
     int n = Channels().Available(kClient, slotChannels[0] >= 0 ? slotChannels[0] : slotChannels[1]);
@@ -112,7 +112,7 @@ void CDmmView::DrawContent(QPainter& painter)
     QString values[2], units[2];
     for (int slot = 0; slot < 2; ++slot) {
         const int channel = SlotChannel(slot);
-        if (!m_slotActive[slot] || channel < 0)
+        if (!Data().SlotShown(slot) || channel < 0)
             continue;
         values[slot] = QString::asprintf("%7.3f", Value(channel));
         units[slot] = Channels().UnitText(channel);
@@ -146,7 +146,6 @@ void CDmmView::DrawContent(QPainter& painter)
     painter.restore();
     // The legend stands in the strip above the first row.
     const auto strips = PlotLayout::LegendStrips(PlotLayout::FromEdges(left, top + 20, right, bottom));
-    m_legendStrip[0] = strips[0];
-    m_legendStrip[1] = strips[1];
+    SetLegendStrips({strips[0], strips[1]});
     DrawLegend(painter, false);
 }

@@ -80,9 +80,9 @@ void CFftView::AdoptAnalysis(ViewData& data)
 
 void CFftView::Rescale(int slot)
 {
-    const size_t count = size_t(m_pointCount) * size_t(m_rows);
+    const size_t count = size_t(Data().PointCount()) * size_t(m_rows);
     for (int s = 0; s < 2; ++s) {
-        if ((slot != -1 && slot != s) || !m_slotActive[size_t(s)])
+        if ((slot != -1 && slot != s) || !Data().SlotShown(s))
             continue;
         if (m_analysedDisplay != int(FftDisplay::RealImaginary)) {
             RescaleTrace(s, Display(s), int(count));
@@ -91,8 +91,8 @@ void CFftView::Rescale(int slot)
         // Real and imaginary part share the trace's scale, zero in the
         // middle.
         CFrequencyPanel* panel = FrequencyPanel();
-        panel->SetTraceScale(s, SymmetricDivision({Display(s), Display(s + 2)}, m_pointCount, panel->Division(s)),
-                             0.0);
+        panel->SetTraceScale(
+            s, SymmetricDivision({Display(s), Display(s + 2)}, Data().PointCount(), panel->Division(s)), 0.0);
     }
     if (slot == -1)
         RescaleFrequency();
@@ -102,7 +102,7 @@ void CFftView::Rescale(int slot)
 void CFftView::DrawContent(QPainter& painter)
 {
     if (m_analysedDisplay == int(FftDisplay::Magnitude)) {
-        m_split = SplitFull;
+        Data().SetSplit(SplitFull);
         DrawSpectrum(painter);
         return;
     }
@@ -112,7 +112,7 @@ void CFftView::DrawContent(QPainter& painter)
     double offsets[2] = {panel->Offset(0), panel->Offset(1)};
     // The lower half first, so that cursors and zoom keep the upper half's
     // scales.
-    m_split = SplitLower;
+    Data().SetSplit(SplitLower);
     if (polar) {
         const double phaseDivisions[2] = {kPhaseDivision, kPhaseDivision};
         const double phaseOffsets[2] = {0.0, 0.0};
@@ -120,6 +120,6 @@ void CFftView::DrawContent(QPainter& painter)
     } else {
         DrawDivisionPlot(painter, divisions, offsets, panel->XOffset(), panel->FrequencyPerDivision());
     }
-    m_split = SplitUpper;
+    Data().SetSplit(SplitUpper);
     DrawDivisionPlot(painter, divisions, offsets, panel->XOffset(), panel->FrequencyPerDivision());
 }

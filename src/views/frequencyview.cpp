@@ -9,7 +9,7 @@
 
 CFrequencyView::CFrequencyView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, parent)
 {
-    m_xUnit = QStringLiteral("Hz");
+    Data().SetXUnit(QStringLiteral("Hz"));
 }
 
 CFrequencyPanel* CFrequencyView::FrequencyPanel() const { return static_cast<CFrequencyPanel*>(m_panel); }
@@ -51,7 +51,9 @@ void CFrequencyView::PlaceLegends()
     // The waterfall's legends go above its last row, where no trace runs;
     // the colour map places its own when it draws.
     const QRect plot = PlotRect();
-    m_legendStrip = PlotLayout::LegendStrips(m_cascade ? PlotLayout::CascadeSegment(plot, m_rows - 1, m_rows) : plot);
+    const auto strips
+        = PlotLayout::LegendStrips(Data().Cascade() ? PlotLayout::CascadeSegment(plot, m_rows - 1, m_rows) : plot);
+    SetLegendStrips({strips[0], strips[1]});
 }
 
 void CFrequencyView::resizeEvent(QResizeEvent* event)
@@ -116,8 +118,8 @@ double CFrequencyView::SymmetricDivision(std::initializer_list<const float*> arr
 
 void CFrequencyView::RescaleFrequency()
 {
-    if (m_pointCount > 0)
-        FrequencyPanel()->SetFrequencyScale(double(m_xStep) * m_pointCount * 0.1);
+    if (Data().PointCount() > 0)
+        FrequencyPanel()->SetFrequencyScale(double(Data().XStep()) * Data().PointCount() * 0.1);
 }
 
 void CFrequencyView::DrawSpectrum(QPainter& painter)

@@ -37,15 +37,15 @@ public:
     CFrequencyPanel* FrequencyPanel() const;
 
     // What the last analysis left for drawing (also read by tests).
-    bool TraceShown(int slot) const { return m_slotActive[size_t(slot & 1)]; }
-    float BinSpacing() const { return m_xStep; }
+    bool TraceShown(int slot) const { return Data().SlotShown(slot); }
+    float BinSpacing() const { return Data().XStep(); }
     // Unit text of a display array (0, 1 first quantity of each trace; 2, 3
     // second quantity).
-    const QString& UnitText(int array) const { return m_customUnit[size_t(array & 3)]; }
-    bool CascadeLayout() const { return m_cascade; }
-    bool ColourMapDrawing() const { return m_colourMapDrawing; }
-    bool LevelsInDb() const { return m_levelsInDb; }
-    int SplitLayout() const { return m_split; }
+    const QString& UnitText(int array) const { return Data().CustomUnit(array); }
+    bool CascadeLayout() const { return Data().Cascade(); }
+    bool ColourMapDrawing() const { return Data().ColourMap(); }
+    bool LevelsInDb() const { return Data().LevelsInDb(); }
+    int SplitLayout() const { return Data().Split(); }
     // Rows of the display arrays after the last analysis (segments in the
     // row averaging modes, else 1).
     int Rows() const { return m_rows; }

@@ -14,7 +14,7 @@ constexpr double kPhaseDivision = 40.0;
 CFrfView::CFrfView(MainFrame* frame, QWidget* parent) : CFrequencyView(frame, parent)
 {
     setObjectName(QStringLiteral("FRF"));
-    m_combinedLegend = true;
+    SetCombinedLegend(true);
 }
 
 CFrfPanel* CFrfView::FrfPanel() const { return static_cast<CFrfPanel*>(m_panel); }
@@ -72,15 +72,16 @@ void CFrfView::AdoptAnalysis(ViewData& data)
 
 void CFrfView::Rescale(int slot)
 {
-    if (m_slotActive[0] && m_slotActive[1] && m_pointCount > 0) {
+    if (Data().SlotShown(0) && Data().SlotShown(1) && Data().PointCount() > 0) {
         CFrequencyPanel* panel = FrequencyPanel();
         if (m_analysedDisplay == CFrfPanel::DisplayReIm) {
             // Real and imaginary part on one scale, zero in the middle.
-            const double division = SymmetricDivision({Display(0), Display(1)}, m_pointCount, panel->Division(0));
+            const double division
+                = SymmetricDivision({Display(0), Display(1)}, Data().PointCount(), panel->Division(0));
             panel->SetTraceScale(0, division, 0.0);
             panel->SetTraceScale(1, division, 0.0);
         } else {
-            RescaleTrace(0, Display(0), m_pointCount);
+            RescaleTrace(0, Display(0), Data().PointCount());
             panel->SetTraceScale(1, kPhaseDivision, 0.0);
         }
     }

@@ -6,7 +6,6 @@
 #include "context/formatwithprefix.h"
 #include "context/mainframe.h"
 #include "context/parsewithprefix.h"
-#include "context/windowalpha.h"
 #include "platform/appmessage.h"
 #include "platform/textarchive.h"
 #include "views/decimateminmax.h"
@@ -18,7 +17,6 @@
 #include "views/axislabels.h"
 #include "widgets/cursorwnd.h"
 #include "widgets/deltabox.h"
-#include "widgets/zoomband.h"
 #include "context/channelsource.h"
 
 #include <QMouseEvent>
@@ -29,7 +27,7 @@
 
 using PlotLayout::FromEdges;
 
-CGraphWnd::CGraphWnd(MainFrame* frame, QWidget* parent) : QWidget(parent), m_frame(frame)
+CGraphWnd::CGraphWnd(MainFrame* frame, QWidget* parent) : QWidget(parent), m_frame(frame), m_zoom(this)
 {
     setObjectName(QStringLiteral("Unit"));
     // Painting copies the whole back buffer: no separate erase.
@@ -37,24 +35,17 @@ CGraphWnd::CGraphWnd(MainFrame* frame, QWidget* parent) : QWidget(parent), m_fra
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
-    m_font = QFont(QStringLiteral("Arial"), 9);
+    m_renderer.SetFont(QFont(QStringLiteral("Arial"), 9));
 }
 
-CGraphWnd::~CGraphWnd()
-{
-    for (int i = 0; i < m_cursorCount; ++i)
-        delete m_cursors[i];
-    delete m_deltaBox;
-    delete m_rubberBand;
-    delete m_panel;
-}
+CGraphWnd::~CGraphWnd() { delete m_panel; }
 
 void CGraphWnd::Create()
 {
     if (m_frame)
         m_record = &m_frame->Record();
     CreatePanel();
-    m_font = QFont(QStringLiteral("Arial"), 9);
+    m_renderer.SetFont(QFont(QStringLiteral("Arial"), 9));
     PlacePanel();
 }
 
@@ -65,23 +56,7 @@ int CGraphWnd::CursorMode() { return 0; }
 
 void CGraphWnd::ZoomToRect(int left, int top, int right, int bottom)
 {
-    const QRect plot = PlotRect();
-    if (left > plot.x() || right < Right(plot)) {
-        if (!m_xZoomed)
-            m_unzoomedX = {m_x.min, m_x.max};
-        const double min = m_x.Value(left), max = m_x.Value(right);
-        m_x.min = min;
-        m_x.max = max;
-        m_xZoomed = true;
-    }
-    if (top > plot.y() || bottom < Bottom(plot)) {
-        for (AxisTransform& y : m_y) {
-            const double min = y.Value(bottom), max = y.Value(top);
-            y.min = min;
-            y.max = max;
-        }
-        m_yZoomed = true;
-    }
+    m_zoom.ZoomTo(FromEdges(left, top, right, bottom), PlotRect(), m_renderer.X(), m_renderer.Y());
     update();
 }
 
@@ -91,33 +66,36 @@ void CGraphWnd::UpdateCursorReadouts()
     // Values of cursors 0 and 1 per slot, for the delta box.
     double values[2][2] = {};
     bool shown[2][2] = {};
-    for (int i = 0; i < m_cursorCount; ++i) {
-        CCursorWnd* cursor = m_cursors[i];
+    for (int i = 0; i < m_zoom.Count(); ++i) {
+        CCursorWnd* cursor = m_zoom.At(i);
         bool moved = false;
         for (int slot = 0; slot < 2; ++slot) {
-            if (!m_slotActive[slot] || m_pointCount <= 0) {
+            if (!m_data.SlotShown(slot) || m_data.PointCount() <= 0) {
                 cursor->SetSlot(slot, false, 0.0, 0, QString());
                 continue;
             }
-            const float* array = m_display[DrawArray(slot)].data();
+            const float* array = m_data.Display(DrawArray(slot));
             double value;
             QString unit;
-            if (cursor->PeakTracking() && int(m_display[slot].size()) >= m_pointCount) {
+            if (cursor->PeakTracking() && int(m_data.ArraySize(slot)) >= m_data.PointCount()) {
                 value = PeakNearCursor(i, slot);
                 moved = true;
             } else {
-                const int index = m_xStep != 0.0f ? int((cursor->XValue() - m_xStart) / m_xStep) : -1;
-                if (index < 0 || index >= m_pointCount || int(m_display[DrawArray(slot)].size()) < m_pointCount) {
+                const int index
+                    = m_data.XStep() != 0.0f ? int((cursor->XValue() - m_data.XStart()) / m_data.XStep()) : -1;
+                if (index < 0 || index >= m_data.PointCount()
+                    || int(m_data.ArraySize(DrawArray(slot))) < m_data.PointCount()) {
                     cursor->SetSlot(slot, false, 0.0, 0, QString());
                     continue;
                 }
                 value = array[index];
                 unit = SlotUnit(slot);
             }
-            const int index = std::clamp(m_xStep != 0.0f ? int((cursor->XValue() - m_xStart) / m_xStep) : 0, 0,
-                                         std::max(0, m_pointCount - 1));
+            const int index
+                = std::clamp(m_data.XStep() != 0.0f ? int((cursor->XValue() - m_data.XStart()) / m_data.XStep()) : 0, 0,
+                             std::max(0, m_data.PointCount() - 1));
             const double heightValue = cursor->PeakTracking() ? array[index] : value;
-            const int height = int(std::clamp(m_y[slot].PixelF(heightValue) - plot.y(), -1e6, 1e6));
+            const int height = int(std::clamp(m_renderer.Y()[slot].PixelF(heightValue) - plot.y(), -1e6, 1e6));
             cursor->SetSlot(slot, true, value, height, unit);
             if (i < 2) {
                 values[i][slot] = value;
@@ -125,57 +103,54 @@ void CGraphWnd::UpdateCursorReadouts()
             }
         }
         cursor->SetAlternativeForm(cursor->PeakTracking());
-        cursor->SetXValue(cursor->XValue(), m_xUnit);
+        cursor->SetXValue(cursor->XValue(), m_data.XUnit());
         if (moved)
             PlaceCursors();
         cursor->update();
     }
-    if (!m_deltaBox || m_cursorCount < 2)
+    if (!m_zoom.DeltaBox() || m_zoom.Count() < 2)
         return;
-    m_deltaBox->SetTitle(QStringLiteral("X")
-                         + FormatWithPrefix(m_cursors[1]->XValue() - m_cursors[0]->XValue(), 5, m_xUnit));
+    m_zoom.DeltaBox()->SetTitle(QStringLiteral("X")
+                                + FormatWithPrefix(m_zoom.At(1)->XValue() - m_zoom.At(0)->XValue(), 5, m_data.XUnit()));
     for (int slot = 0; slot < 2; ++slot) {
-        if (!m_slotActive[slot] || !shown[0][slot] || !shown[1][slot]) {
-            m_deltaBox->SetSlotTexts(slot, QString(), QString());
+        if (!m_data.SlotShown(slot) || !shown[0][slot] || !shown[1][slot]) {
+            m_zoom.DeltaBox()->SetSlotTexts(slot, QString(), QString());
             continue;
         }
         const QString text = QStringLiteral("Y") + FormatWithPrefix(values[1][slot] - values[0][slot], 5, SlotUnit(slot));
-        m_deltaBox->SetSlotTexts(slot, text, text);
+        m_zoom.DeltaBox()->SetSlotTexts(slot, text, text);
     }
-    m_deltaBox->update();
+    m_zoom.DeltaBox()->update();
 }
 
 void CGraphWnd::PlaceCursors()
 {
     const QRect plot = PlotRect();
-    for (int i = 0; i < m_cursorCount; ++i) {
-        CCursorWnd* cursor = m_cursors[i];
-        const double px = m_x.PixelF(cursor->XValue());
+    for (int i = 0; i < m_zoom.Count(); ++i) {
+        CCursorWnd* cursor = m_zoom.At(i);
+        const double px = m_renderer.X().PixelF(cursor->XValue());
         const int x = int(std::clamp(px, -1e6, 1e6));
         cursor->SetPlotRect(plot);
         cursor->PlaceAt(x);
         cursor->SetInsidePlot(m_active && px >= plot.x() && px <= Right(plot));
     }
-    if (m_deltaBox)
-        m_deltaBox->Place();
+    if (m_zoom.DeltaBox())
+        m_zoom.DeltaBox()->Place();
 }
 
 void CGraphWnd::SetCursorX(int cursor, int pixelX)
 {
-    if (cursor < 0 || cursor >= m_cursorCount)
+    if (cursor < 0 || cursor >= m_zoom.Count())
         return;
-    m_cursors[cursor]->SetXValue(m_x.Value(pixelX), m_xUnit);
+    m_zoom.At(cursor)->SetXValue(m_renderer.X().Value(pixelX), m_data.XUnit());
     UpdateCursorReadouts();
 }
 
 void CGraphWnd::Rescale(int slot)
 {
-    if (slot == -1 && m_xZoomed) {
-        m_x.min = m_unzoomedX[0];
-        m_x.max = m_unzoomedX[1];
-        m_xZoomed = false;
-    }
-    m_yZoomed = false;
+    if (slot == -1)
+        m_zoom.ResetX(m_renderer.X());
+    m_zoom.ResetY();
     update();
 }
 
@@ -266,7 +241,7 @@ void CGraphWnd::Adopt(ViewData& data, AnalysisTag tag)
     if (data.outcome == ViewData::Outcome::Unchanged)
         return;
     if (data.outcome == ViewData::Outcome::HideTraces) {
-        m_slotActive = {false, false};
+        m_data.SetSlotsShown(false, false);
         RequestRepaint();
         return;
     }
@@ -280,30 +255,7 @@ void CGraphWnd::Adopt(ViewData& data, AnalysisTag tag)
     }
 }
 
-void CGraphWnd::AdoptAnalysis(ViewData& data)
-{
-    for (int i = 0; i < kDisplayArrays; ++i)
-        m_display[size_t(i)].swap(data.display[size_t(i)]);
-    m_pointCount = data.pointCount;
-    m_displayRows = std::max(1, data.rows);
-    m_xStep = data.xStep;
-    m_xStart = data.xStart;
-    m_slotActive = data.slotActive;
-    for (int i = 0; i < kDisplayArrays; ++i) {
-        if (!data.unitSet[size_t(i)] || m_unitSource[size_t(i)] == data.units[size_t(i)])
-            continue;
-        m_unitSource[size_t(i)] = data.units[size_t(i)];
-        m_customUnit[size_t(i)] = QString::fromStdString(data.units[size_t(i)]);
-    }
-    for (int slot = 0; slot < 2; ++slot)
-        if (!data.slotNames[size_t(slot)].empty())
-            m_slotName[size_t(slot)] = QString::fromStdString(data.slotNames[size_t(slot)]);
-    m_levelsInDb = data.levelsInDb;
-    m_cascade = data.cascade;
-    m_colourMapDrawing = data.colourMap;
-    m_split = data.split;
-    MarkDisplayChanged();
-}
+void CGraphWnd::AdoptAnalysis(ViewData& data) { m_data.Adopt(data); }
 
 bool CGraphWnd::FlushRepaint()
 {
@@ -327,18 +279,17 @@ void CGraphWnd::Show(bool show)
     if (show) {
         PlaceCursors();
     } else {
-        for (int i = 0; i < m_cursorCount; ++i)
-            m_cursors[i]->hide();
+        m_zoom.HideAll();
     }
-    if (m_deltaBox)
-        m_deltaBox->setVisible(show);
+    if (m_zoom.DeltaBox())
+        m_zoom.DeltaBox()->setVisible(show);
 }
 
 void CGraphWnd::CreatePanel() {}
 
 void CGraphWnd::DrawContent(QPainter&) {}
 
-QRect CGraphWnd::PlotRect() const { return PlotLayout::Plot(rect(), m_split, m_cascade); }
+QRect CGraphWnd::PlotRect() const { return PlotLayout::Plot(rect(), m_data.Split(), m_data.Cascade()); }
 
 void CGraphWnd::StorePanel(TextArchive&) {}
 
@@ -359,7 +310,7 @@ int CGraphWnd::SlotChannel(int slot) const
     return m_frame->ChosenChannel(slot);
 }
 
-int CGraphWnd::ActiveSlotCount() const { return int(m_slotActive[0]) + int(m_slotActive[1]); }
+int CGraphWnd::ActiveSlotCount() const { return int(m_data.SlotShown(0)) + int(m_data.SlotShown(1)); }
 
 void CGraphWnd::SetTraceCount(int count)
 {
@@ -377,44 +328,33 @@ void CGraphWnd::SetTraceCount(int count)
     m_traceCount = count;
 }
 
-void CGraphWnd::SizeDisplay(int points, bool second)
-{
-    points = std::max(0, points);
-    const int arrays = second ? 4 : 2;
-    for (int i = 0; i < arrays; ++i)
-        if (int(m_display[i].size()) < points) {
-            std::vector<float>().swap(m_display[i]);
-            m_display[i].resize(size_t(points));
-        }
-    m_pointCount = points;
-    m_displayRows = 1;
-    ++m_displayGeneration;
-}
+void CGraphWnd::SizeDisplay(int points, bool second) { m_data.Size(points, second); }
 
 double CGraphWnd::PeakNearCursor(int cursor, int array)
 {
-    if (cursor < 0 || cursor >= m_cursorCount || array < 0 || array >= kDisplayArrays || m_xStep == 0.0f
-        || int(m_display[array].size()) < m_pointCount || m_pointCount < 2)
+    if (cursor < 0 || cursor >= m_zoom.Count() || array < 0 || array >= kDisplayArrays || m_data.XStep() == 0.0f
+        || int(m_data.ArraySize(array)) < m_data.PointCount() || m_data.PointCount() < 2)
         return 0.0;
-    CCursorWnd* c = m_cursors[cursor];
-    const int x = m_x.Pixel(c->XValue());
-    int lo = int((m_x.Value(x - 4) - m_xStart) / m_xStep);
-    int hi = int((m_x.Value(x + 4) - m_xStart) / m_xStep);
-    PeakSearch::Span(lo, hi, m_pointCount);
-    const PeakSearch::Peak peak = PeakSearch::Find(m_display[array].data(), m_pointCount, lo, hi, m_levelsInDb);
+    CCursorWnd* c = m_zoom.At(cursor);
+    const int x = m_renderer.X().Pixel(c->XValue());
+    int lo = int((m_renderer.X().Value(x - 4) - m_data.XStart()) / m_data.XStep());
+    int hi = int((m_renderer.X().Value(x + 4) - m_data.XStart()) / m_data.XStep());
+    PeakSearch::Span(lo, hi, m_data.PointCount());
+    const PeakSearch::Peak peak
+        = PeakSearch::Find(m_data.Display(array), m_data.PointCount(), lo, hi, m_data.LevelsInDb());
     if (peak.index < 0)
         return 0.0;
-    const double peakX = m_xStart + peak.index * double(m_xStep);
-    c->SetXValue(peakX, m_xUnit);
-    return PeakSearch::Quality(peakX, m_xStep, peak);
+    const double peakX = m_data.XStart() + peak.index * double(m_data.XStep());
+    c->SetXValue(peakX, m_data.XUnit());
+    return PeakSearch::Quality(peakX, m_data.XStep(), peak);
 }
 
 QString CGraphWnd::SlotUnit(int slot) const
 {
     if (slot < 0 || slot > 3)
         return QString();
-    if (!m_customUnit[slot].isEmpty() || !m_channelUnits)
-        return m_customUnit[slot];
+    if (!m_data.CustomUnit(slot).isEmpty() || !m_channelUnits)
+        return m_data.CustomUnit(slot);
     const int channel = SlotChannel(slot & 1);
     return channel >= 0 ? Channels().UnitText(channel) : QString();
 }
@@ -422,7 +362,7 @@ QString CGraphWnd::SlotUnit(int slot) const
 void CGraphWnd::SizeWorkArrays(int points, bool second, int factor)
 {
     SizeDisplay(points * factor, second);
-    m_displayRows = std::max(1, factor);
+    m_data.SetRows(factor);
     points = std::max(0, points);
     for (std::vector<float>& work : m_work)
         if (int(work.size()) < points)
@@ -434,11 +374,11 @@ void CGraphWnd::FollowMaxima()
     if (CursorMode() != 1)
         return;
     for (int slot = 0; slot < 2; ++slot) {
-        if (!m_slotActive[slot] || slot >= m_cursorCount)
+        if (!m_data.SlotShown(slot) || slot >= m_zoom.Count())
             continue;
-        const int index = MaxIndex(slot);
+        const int index = m_data.MaxIndex(slot);
         if (index >= 0)
-            m_cursors[slot]->SetXValue(m_xStart + index * double(m_xStep), m_xUnit);
+            m_zoom.At(slot)->SetXValue(m_data.XStart() + index * double(m_data.XStep()), m_data.XUnit());
     }
     PlaceCursors();
     UpdateCursorReadouts();
@@ -483,17 +423,14 @@ void CGraphWnd::Serialize(TextArchive& archive)
     LoadPanel(archive);
 }
 
-CCursorWnd* CGraphWnd::Cursor(int index) const
-{
-    return index >= 0 && index < m_cursorCount ? m_cursors[index] : nullptr;
-}
+CCursorWnd* CGraphWnd::Cursor(int index) const { return m_zoom.At(index); }
 
 int CGraphWnd::MouseShapeAt(const QPoint& point) const
 {
-    if (m_xScaleStrip.contains(point))
+    if (XScaleStrip().contains(point))
         return kScaleCursor;
-    for (const QRect& area : m_colourScaleArea)
-        if (area.contains(point))
+    for (int slot = 0; slot < 2; ++slot)
+        if (ColourScaleArea(slot).contains(point))
             return kColourScaleCursor;
     return 0;
 }
@@ -533,8 +470,7 @@ void CGraphWnd::EnsureBackBuffer()
     m_backBuffer = QImage(pixels.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
     m_backBuffer.setDevicePixelRatio(dpr);
     m_backBuffer.fill(Ctx().colours.graphBackground);
-    for (int i = 0; i < m_cursorCount; ++i)
-        m_cursors[i]->SetBackBuffer(&m_backBuffer);
+    m_zoom.SetBackBuffer(&m_backBuffer);
 }
 
 void CGraphWnd::RenderBackBuffer()
@@ -543,7 +479,7 @@ void CGraphWnd::RenderBackBuffer()
     m_backBuffer.fill(Ctx().colours.graphBackground);
     {
         QPainter painter(&m_backBuffer);
-        painter.setFont(m_font);
+        painter.setFont(m_renderer.Font());
         DrawContent(painter);
     }
     PlaceCursors();
@@ -557,7 +493,7 @@ void CGraphWnd::paintEvent(QPaintEvent*)
     // Cursor windows show the plot under them from the back buffer: only
     // while there are cursors is the plot drawn there and copied over; else
     // it is drawn straight into the widget, saving a copy of every pixel.
-    if (m_cursorCount > 0) {
+    if (m_zoom.Count() > 0) {
         RenderBackBuffer();
         QPainter painter(this);
         painter.drawImage(0, 0, m_backBuffer);
@@ -569,7 +505,7 @@ void CGraphWnd::paintEvent(QPaintEvent*)
         painter.setPen(QPen());
         painter.setBackground(QBrush(Qt::white));
         painter.fillRect(rect(), Ctx().colours.graphBackground);
-        painter.setFont(m_font);
+        painter.setFont(m_renderer.Font());
         DrawContent(painter);
     }
     PlaceCursors();
@@ -601,35 +537,30 @@ void CGraphWnd::PlacePanel()
 void CGraphWnd::LayoutLegendStrips()
 {
     const auto strips = PlotLayout::LegendStrips(PlotRect());
-    m_legendStrip[0] = strips[0];
-    m_legendStrip[1] = strips[1];
+    SetLegendStrips({strips[0], strips[1]});
 }
 
 void CGraphWnd::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    if (m_rubberBand) {
-        m_rubberBand->deleteLater();
-        m_rubberBand = nullptr;
+    if (m_zoom.DropRubberBand())
         return;
-    }
-    if (m_pointCount <= 0)
+    if (m_data.PointCount() <= 0)
         return;
     const QPoint pos = event->position().toPoint();
-    if (m_showAutoButtons)
+    if (m_renderer.ShowsAutoButtons())
         for (int axis = 0; axis < 2; ++axis)
-            if (m_autoButton[axis].contains(pos)) {
+            if (AutoButton(axis).contains(pos)) {
                 Rescale(axis);
                 return;
             }
     const QRect plot = PlotRect();
-    m_press = pos;
-    m_pressedInPlot = plot.contains(pos);
+    m_zoom.Press(pos, plot.contains(pos));
     // A press on the x scale keeps the range "X-xpnd" returns to; while
     // zoomed the range to return to is already kept.
-    if (pos.y() >= Bottom(plot) && !m_xZoomed)
-        m_unzoomedX = {m_x.min, m_x.max};
+    if (pos.y() >= Bottom(plot))
+        m_zoom.KeepUnzoomedX(m_renderer.X());
 }
 
 void CGraphWnd::mouseMoveEvent(QMouseEvent* event)
@@ -637,56 +568,31 @@ void CGraphWnd::mouseMoveEvent(QMouseEvent* event)
     const QPoint pos = event->position().toPoint();
     setFocus(Qt::MouseFocusReason);
     UpdateMouseShape(pos);
-    if (!(event->buttons() & Qt::LeftButton) || !m_pressedInPlot || m_rubberBand || m_pointCount <= 0)
+    if (!(event->buttons() & Qt::LeftButton) || !m_zoom.PressedInPlot() || m_zoom.RubberBand()
+        || m_data.PointCount() <= 0)
         return;
-    StartRubberBand(pos);
-}
-
-void CGraphWnd::StartRubberBand(const QPoint& mouse)
-{
-    const QRect plot = PlotRect();
-    QRect band;
-    if (!PlotLayout::RubberBand(m_press, mouse, plot, &band))
-        return;
-    m_pressedInPlot = false;
-    m_rubberBand = new CZoomBand(this, band, plot);
-    m_rubberBand->SetMessageTarget(this);
-    ToggleWindowAlpha(m_rubberBand, 100);
-    m_rubberBand->show();
-    // The band takes over the drag at the handle under the mouse.
-    const bool right = mouse.x() >= m_press.x(), down = mouse.y() >= m_press.y();
-    int code;
-    if (band.height() == plot.height() && band.width() != plot.width())
-        code = right ? CZoomBand::Right : CZoomBand::Left;
-    else if (band.width() == plot.width() && band.height() != plot.height())
-        code = down ? CZoomBand::Bottom : CZoomBand::Top;
-    else
-        code = right ? (down ? CZoomBand::BottomRight : CZoomBand::TopRight)
-                     : (down ? CZoomBand::BottomLeft : CZoomBand::TopLeft);
-    m_rubberBand->StartDrag(mouse, code);
+    m_zoom.StartRubberBand(pos, PlotRect());
 }
 
 void CGraphWnd::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton || m_pointCount <= 0)
+    if (event->button() != Qt::LeftButton || m_data.PointCount() <= 0)
         return;
     const QPoint pos = event->position().toPoint();
-    const bool pressedInPlot = m_pressedInPlot;
-    m_pressedInPlot = false;
-    if (m_xZoomed && m_resetButton[0].contains(pos)) {
-        m_x.min = m_unzoomedX[0];
-        m_x.max = m_unzoomedX[1];
-        m_xZoomed = false;
+    const bool pressedInPlot = m_zoom.TakePressInPlot();
+    if (m_zoom.XZoomed() && ResetButton(0).contains(pos)) {
+        m_zoom.ResetX(m_renderer.X());
         update();
         return;
     }
-    if (m_yZoomed && m_resetButton[1].contains(pos)) {
-        m_yZoomed = false;
+    if (m_zoom.YZoomed() && ResetButton(1).contains(pos)) {
+        m_zoom.ResetY();
         update();
         return;
     }
-    if (pressedInPlot && !m_rubberBand && std::abs(pos.x() - m_press.x()) < 4)
-        AddCursor(m_press.x());
+    const QPoint press = m_zoom.PressPoint();
+    if (pressedInPlot && !m_zoom.RubberBand() && std::abs(pos.x() - press.x()) < 4)
+        AddCursor(press.x());
 }
 
 void CGraphWnd::wheelEvent(QWheelEvent* event)
@@ -695,14 +601,10 @@ void CGraphWnd::wheelEvent(QWheelEvent* event)
     const int delta = event->angleDelta().y();
     if (delta == 0)
         return;
-    if (m_xScaleStrip.contains(pos)) {
-        if (!m_xZoomed) {
-            m_unzoomedX = {m_x.min, m_x.max};
-            m_xZoomed = true;
-        }
-        m_x.WheelZoom(delta, m_x.Value(pos.x()));
+    if (XScaleStrip().contains(pos)) {
+        m_zoom.WheelZoomX(m_renderer.X(), delta, pos.x());
         update();
-    } else if (m_colourScaleArea[0].contains(pos) || m_colourScaleArea[1].contains(pos)) {
+    } else if (ColourScaleArea(0).contains(pos) || ColourScaleArea(1).contains(pos)) {
         m_colourMapType = (m_colourMapType + (delta > 0 ? -1 : 1) + 4) % 4;
         Ctx().colours.BuildColourMap(m_colourMapType);
         update();
@@ -724,90 +626,39 @@ void CGraphWnd::UpdateMouseShape(const QPoint& point)
 
 void CGraphWnd::AddCursor(int pixelX)
 {
-    if (m_cursorCount >= kMaxCursors)
+    if (!m_zoom.Add(pixelX, m_renderer.X().Value(pixelX), m_data.XUnit(), &m_backBuffer, PlotRect(),
+                    m_active || isVisible()))
         return;
-    auto* cursor = new CCursorWnd(m_cursorCount, this);
-    cursor->SetMessageTarget(this);
-    cursor->setGeometry(pixelX - CCursorWnd::kWidth / 2, 0, CCursorWnd::kWidth, height());
-    cursor->SetXValue(m_x.Value(pixelX), m_xUnit);
-    cursor->SetPeakTracking(m_initialPeakTracking);
-    cursor->SetBackBuffer(&m_backBuffer);
-    cursor->SetPlotRect(PlotRect());
-    m_cursors[m_cursorCount++] = cursor;
-    if (m_cursorCount == 2)
-        CreateDeltaBox();
     PlaceCursors();
     UpdateCursorReadouts();
     update();
 }
 
-void CGraphWnd::CreateDeltaBox()
-{
-    if (m_deltaBox)
-        return;
-    const QRect plot = PlotRect();
-    const int right = Right(plot), bottom = Bottom(plot);
-    m_deltaBox = new CDeltaBox(this);
-    m_deltaBox->SetMessageTarget(this);
-    m_deltaBox->setCursor(Qt::ArrowCursor);
-    m_deltaBox->SetFractions(right > 0 ? double(right - 120) / right : 0.0,
-                             bottom > 0 ? double(bottom - 99) / bottom : 0.0);
-    m_deltaBox->Place();
-    ToggleWindowAlpha(m_deltaBox, 180);
-    m_deltaBox->setVisible(m_active || isVisible());
-}
-
 void CGraphWnd::DeleteCursor(int cursor)
 {
-    // The cursor's own label posted the command: nothing of it is on the stack.
-    delete m_cursors[cursor];
-    for (int i = cursor; i + 1 < m_cursorCount; ++i) {
-        m_cursors[i] = m_cursors[i + 1];
-        m_cursors[i]->SetNumber(i);
-    }
-    m_cursors[--m_cursorCount] = nullptr;
-    if (m_cursorCount < 2 && m_deltaBox) {
-        delete m_deltaBox;
-        m_deltaBox = nullptr;
-    }
+    m_zoom.Delete(cursor);
     update();
 }
 
 void CGraphWnd::OnCursorMoved(int cursor, int pixelX) { SetCursorX(cursor, pixelX); }
 
-int CGraphWnd::MaxIndex(int array) const
-{
-    if (m_pointCount <= 0 || int(m_display[array].size()) < m_pointCount)
-        return -1;
-    const float* values = m_display[array].data();
-    return int(std::max_element(values, values + m_pointCount) - values);
-}
-
-int CGraphWnd::MinIndex(int array) const
-{
-    if (m_pointCount <= 0 || int(m_display[array].size()) < m_pointCount)
-        return -1;
-    const float* values = m_display[array].data();
-    return int(std::min_element(values, values + m_pointCount) - values);
-}
-
 void CGraphWnd::OnCursorCommand(int cursor, int command)
 {
-    if (cursor < 0 || cursor >= m_cursorCount)
+    if (cursor < 0 || cursor >= m_zoom.Count())
         return;
-    CCursorWnd* c = m_cursors[cursor];
+    CCursorWnd* c = m_zoom.At(cursor);
     // Cursor n searches display array n; from cursor 4 on, or when that
     // array holds nothing, the array of its slot (n & 1).
     int array = cursor < kDisplayArrays ? cursor : (cursor & 1);
-    if (int(m_display[array].size()) < m_pointCount)
+    if (int(m_data.ArraySize(array)) < m_data.PointCount())
         array = cursor & 1;
     switch (command) {
     case 0: DeleteCursor(cursor); return;
     case 2:
     case 3: {
-        const int index = command == 2 ? MaxIndex(array) : MinIndex(array);
+        const int index = command == 2 ? m_data.MaxIndex(array) : m_data.MinIndex(array);
         if (index >= 0)
-            c->SetXValue(m_xStart + index * double(m_xStep), m_xUnit);
+            c->SetXValue(m_data.XStart() + index * double(m_data.XStep()), m_data.XUnit());
         break;
     }
     case 4: c->SetPeakTracking(!c->PeakTracking()); break;
@@ -819,13 +670,8 @@ void CGraphWnd::OnCursorCommand(int cursor, int command)
 
 void CGraphWnd::OnZoomDone(bool accepted)
 {
-    if (!m_rubberBand)
-        return;
-    const QRect band = m_rubberBand->Band();
-    m_rubberBand->hide();
-    m_rubberBand->deleteLater();
-    m_rubberBand = nullptr;
-    if (accepted)
+    QRect band;
+    if (m_zoom.FinishRubberBand(band) && accepted)
         ZoomToRect(band.x(), band.y(), Right(band), Bottom(band));
 }
 
@@ -833,8 +679,8 @@ void CGraphWnd::OnDeltaMode(int command)
 {
     if (command != CDeltaBox::kModeA && command != CDeltaBox::kModeB)
         return;
-    if (m_deltaBox)
-        m_deltaBox->SetMode(command);
+    if (m_zoom.DeltaBox())
+        m_zoom.DeltaBox()->SetMode(command);
     PlaceCursors();
     UpdateCursorReadouts();
 }
@@ -851,23 +697,15 @@ int CGraphWnd::RecordSegmentCount() const
                                     m_record->averages));
 }
 
-void CGraphWnd::SlotRange(int slot, double division, double offset)
-{
-    if (m_yZoomed)
-        return;
-    m_y[slot].min = -5.0 * division - offset;
-    m_y[slot].max = 5.0 * division - offset;
-}
-
 QString CGraphWnd::AxisUnit(int slot) const
 {
     // The lower split plot shows each slot's second quantity.
-    const QString& custom = m_customUnit[size_t(DrawArray(slot))];
+    const QString& custom = m_data.CustomUnit(size_t(DrawArray(slot)));
     if (!custom.isEmpty())
         return custom;
     // A combined legend relates the second channel to the first: the
     // channel's own unit would be wrong on that axis.
-    if (m_combinedLegend || !m_channelUnits)
+    if (m_renderer.CombinedLegend() || !m_channelUnits)
         return QString();
     return SlotUnit(slot);
 }
@@ -889,493 +727,56 @@ int CGraphWnd::DecimateMinMax(const float* values, int count, int limit, float* 
 // ---------------------------------------------------------------------------
 // Plot drawing
 
-namespace {
-
-// A raised three-dimensional edge: white top and left, black bottom and right.
-void DrawRaisedEdge(QPainter& painter, const QRect& r)
-{
-    const int l = r.x(), t = r.y(), rr = r.x() + r.width() - 1, b = r.y() + r.height() - 1;
-    painter.setPen(Qt::white);
-    painter.drawLine(l, b, l, t);
-    painter.drawLine(l, t, rr, t);
-    painter.setPen(Qt::black);
-    painter.drawLine(rr, t, rr, b);
-    painter.drawLine(rr, b, l, b);
-}
-
-// Ticks from first while v <= last (with the last tick kept against
-// rounding), at most a few thousand.
-// trunc(a / b), robust against a quotient that lands a rounding error
-// short of a whole number (0.02 / 0.002 gives 9.99999).
-double TruncRatio(double a, double b)
-{
-    const double q = a / b;
-    return std::trunc(q + (q >= 0.0 ? 1e-6 : -1e-6));
-}
-
-template <typename Fn>
-void ForEachTick(double first, double last, double step, Fn fn)
-{
-    if (!(step > 0.0) || !std::isfinite(first) || !std::isfinite(last) || (last - first) / step > 5000.0)
-        return;
-    // "v ≤ last × 1.01" for rounding, but never more than half a step past
-    // last: on a range far from zero 1 % of last is many steps.
-    const double end = last + std::clamp(std::fabs(last) * 0.01, step * 1e-6, step * 0.5);
-    for (int i = 0;; ++i) {
-        const double v = first + i * step;
-        if (v > end)
-            break;
-        fn(v);
-    }
-}
-
-} // namespace
-
-void CGraphWnd::DrawAxisLabel(QPainter& painter, const QRect& box, int flags, const QString& text)
-{
-    if (painter.font() != m_axisLabelFont) {
-        m_axisLabels.clear();
-        m_axisLabelFont = painter.font();
-    }
-    auto label = m_axisLabels.constFind(text);
-    if (label == m_axisLabels.cend()) {
-        if (m_axisLabels.size() >= 512) // zooming makes new labels without end
-            m_axisLabels.clear();
-        QStaticText laidOut(text);
-        laidOut.setTextFormat(Qt::PlainText);
-        laidOut.setPerformanceHint(QStaticText::AggressiveCaching);
-        laidOut.prepare(QTransform(), m_axisLabelFont);
-        label = m_axisLabels.insert(text, laidOut);
-    }
-    const QSizeF size = label->size();
-    qreal x = box.x();
-    if (flags & Qt::AlignRight)
-        x = box.x() + box.width() - size.width();
-    else if (flags & Qt::AlignHCenter)
-        x = box.x() + (box.width() - size.width()) / 2.0;
-    qreal y = box.y();
-    if (flags & Qt::AlignVCenter)
-        y = box.y() + (box.height() - size.height()) / 2.0;
-    else if (flags & Qt::AlignBottom)
-        y = box.y() + box.height() - size.height();
-    painter.drawStaticText(QPointF(x, y), *label);
-}
-
-const CGraphWnd::CaptionAdvances& CGraphWnd::MeasureCaption(const QString& before, const QString& sub,
-                                                             const QString& after)
-{
-    if (m_captionFont != m_font) {
-        m_captionAdvances.clear();
-        m_captionFont = m_font;
-    }
-    // The parts are the caption split at its first "rms": the caption alone
-    // determines them.
-    const QString key = before + sub + after;
-    auto found = m_captionAdvances.constFind(key);
-    if (found != m_captionAdvances.cend())
-        return *found;
-    if (m_captionAdvances.size() >= 64) // units typed in make new captions
-        m_captionAdvances.clear();
-    const QFontMetrics big(m_captionFont), little(m_captionSmallFont);
-    CaptionAdvances advances;
-    advances.before = big.horizontalAdvance(before);
-    advances.sub = little.horizontalAdvance(sub);
-    advances.after = big.horizontalAdvance(after);
-    return *m_captionAdvances.insert(key, advances);
-}
-
 void CGraphWnd::DrawXAxis(QPainter& painter, int left, int top, int right, int bottom, float xMin, float xMax,
                           double major, double minor, const QString& unit, bool grid)
 {
-    painter.save();
-    painter.setFont(m_font);
-    painter.setBackgroundMode(Qt::TransparentMode);
-    const QColor text = Ctx().colours.graphText;
-    painter.setPen(QPen(text, 1, Qt::SolidLine));
-    m_xScaleStrip = FromEdges(left, bottom + 4, right, bottom + 16);
-
-    m_x = AxisTransform::Horizontal(xMin, xMax, left, right);
-    painter.drawLine(left, bottom + 2, right, bottom + 2);
-
-    if (major > 0.0 && xMax > xMin) {
-        const double first = AxisLabels::RoundTo4(major * TruncRatio(xMin, major));
-        const double last = AxisLabels::RoundTo4(major * TruncRatio(xMax, major));
-        const double factor = AxisLabels::XLabelFactor(xMax);
-        const QString format = AxisLabels::LabelFormat(major * factor);
-        const double tolerance = (double(xMax) - xMin) * 1e-6;
-        m_tickLines.clear();
-        ForEachTick(first, last, major, [&](double v) {
-            // Majors outside the range (a zoomed range starts between them) are left out.
-            if (v < xMin - tolerance || v > xMax + tolerance)
-                return;
-            const int x = m_x.Pixel(v);
-            m_tickLines.emplace_back(x, bottom + 2, x, bottom + 8);
-            if (grid)
-                m_tickLines.emplace_back(x, bottom, x, top);
-        });
-        painter.drawLines(m_tickLines.data(), int(m_tickLines.size()));
-        ForEachTick(first, last, major, [&](double v) {
-            if (v < xMin - tolerance || v > xMax + tolerance)
-                return;
-            const int x = m_x.Pixel(v);
-            DrawAxisLabel(painter, QRect(x - 60, bottom + 8, 120, 16), Qt::AlignHCenter | Qt::AlignTop,
-                          AxisLabels::FormatLabel(format, v * factor));
-        });
-        DrawAxisLabel(painter, QRect((left + right) / 2 - 150, bottom + 24, 300, 16), Qt::AlignHCenter | Qt::AlignTop,
-                      AxisLabels::XLabelPrefix(factor) + unit);
-    }
-    if (minor > 0.0 && xMax > xMin) {
-        m_tickLines.clear();
-        ForEachTick(minor * std::ceil(xMin / minor), minor * std::floor(xMax / minor), minor, [&](double v) {
-            const int x = m_x.Pixel(v);
-            m_tickLines.emplace_back(x, bottom + 2, x, bottom + 5);
-        });
-        painter.drawLines(m_tickLines.data(), int(m_tickLines.size()));
-    }
-    painter.restore();
+    m_renderer.DrawXAxis(painter, left, top, right, bottom, xMin, xMax, major, minor, unit, grid);
 }
 
 void CGraphWnd::DrawYAxis(QPainter& painter, int x, int top, int x2, int bottom, float yMin, float yMax,
                           double major, double minor, const QColor& axisColour, const QString& unit, bool grid,
                           int axis, int flags)
 {
-    axis &= 1;
-    painter.save();
-    painter.setFont(m_font);
-    painter.setBackgroundMode(Qt::TransparentMode);
-    const QColor text = Ctx().colours.graphText;
-    const QPen gridPen(QColor(180, 180, 180), 1, Qt::SolidLine);
-    const QPen axisPen(axisColour, 1, Qt::SolidLine);
-    const bool onRight = flags & kAxisRight;
-    const int ax = onRight ? x2 : x;
-
-    m_y[axis] = AxisTransform::Vertical(yMin, yMax, top, bottom);
-    if (flags & kAxisLine) {
-        painter.setPen(axisPen);
-        painter.drawLine(x, top, x, bottom);
-    }
-
-    AxisLabels::YPrefix prefix{"", 0, 1.0};
-    if (major > 0.0 && yMax > yMin) {
-        const double first = major * TruncRatio(yMin * 1.01, major);
-        const double last = major * TruncRatio(yMax * 1.01, major);
-        if (m_yPrefixes)
-            prefix = AxisLabels::ChooseYPrefix(first, last);
-        const QString format = AxisLabels::LabelFormat(major * prefix.factor);
-        m_tickLines.clear();
-        m_gridLines.clear();
-        ForEachTick(first, last, major, [&](double v) {
-            const int y = m_y[axis].Pixel(v);
-            m_tickLines.push_back(onRight ? QLine(ax, y, ax + 6, y) : QLine(ax - 6, y, ax, y));
-            if (grid)
-                m_gridLines.emplace_back(x, y, x2, y);
-        });
-        painter.setPen(axisPen);
-        painter.drawLines(m_tickLines.data(), int(m_tickLines.size()));
-        // Grid lines after the ticks: each crosses its own tick only.
-        if (!m_gridLines.empty()) {
-            painter.setPen(gridPen);
-            painter.drawLines(m_gridLines.data(), int(m_gridLines.size()));
-        }
-        painter.setPen(text);
-        ForEachTick(first, last, major, [&](double v) {
-            const int y = m_y[axis].Pixel(v);
-            const QString label = AxisLabels::FormatLabel(format, v * prefix.factor);
-            if (onRight)
-                DrawAxisLabel(painter, QRect(ax + 6, y - 6, 100, 16), Qt::AlignLeft | Qt::AlignTop, label);
-            else
-                DrawAxisLabel(painter, QRect(ax - 6 - 100, y - 6, 100, 16), Qt::AlignRight | Qt::AlignTop, label);
-        });
-    }
-    if (minor > 0.0 && yMax > yMin) {
-        painter.setPen(axisPen);
-        m_tickLines.clear();
-        ForEachTick(minor * std::trunc(yMin * 1.01 / minor), minor * std::trunc(yMax * 1.01 / minor), minor,
-                    [&](double v) {
-                        const int y = m_y[axis].Pixel(v);
-                        m_tickLines.emplace_back(ax - 3, y, ax, y);
-                    });
-        painter.drawLines(m_tickLines.data(), int(m_tickLines.size()));
-    }
-
-    // The caption above the axis: prefix and unit, "rms" as a subscript.
-    painter.setPen(text);
-    const QString caption = QString::fromLatin1(prefix.prefix) + unit;
-    const QFont& small = m_captionSmallFont;
-    if (!unit.isEmpty()) {
-        const int rms = caption.indexOf(QStringLiteral("rms"));
-        const QString before = rms >= 0 ? caption.left(rms) : caption;
-        const QString sub = rms >= 0 ? QStringLiteral("rms") : QString();
-        const QString after = rms >= 0 ? caption.mid(rms + 3) : QString();
-        const CaptionAdvances& advances = MeasureCaption(before, sub, after);
-        const int width = advances.before + advances.sub + advances.after;
-        int cx = x - width / 2;
-        DrawAxisLabel(painter, QRect(cx, top - 6 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, before);
-        cx += advances.before;
-        if (!sub.isEmpty()) {
-            painter.setFont(small);
-            painter.drawText(QRect(cx, top - 2 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, sub);
-            cx += advances.sub;
-            painter.setFont(m_font);
-            DrawAxisLabel(painter, QRect(cx, top - 6 - 20, 400, 20), Qt::AlignLeft | Qt::AlignBottom, after);
-        }
-    } else if (prefix.exponent != 0) {
-        painter.drawText(QRect(x - 50, top - 4 - 20, 100, 20), Qt::AlignHCenter | Qt::AlignBottom,
-                         QStringLiteral("*10"));
-        painter.setFont(small);
-        painter.drawText(QRect(x + 16 - 50, top - 12 - 20, 100, 20), Qt::AlignHCenter | Qt::AlignBottom,
-                         QString::asprintf("%d", prefix.exponent));
-        painter.setFont(m_font);
-    }
-
-    if (m_showAutoButtons) {
-        const QRect button = PlotLayout::AutoButton(x);
-        m_autoButton[axis] = button;
-        painter.fillRect(button, QColor(128, 255, 255));
-        DrawRaisedEdge(painter, button);
-        painter.setPen(Qt::black);
-        painter.drawText(button, Qt::AlignCenter, QStringLiteral("A"));
-    } else {
-        m_autoButton[axis] = QRect();
-    }
-    painter.restore();
-}
-
-void CGraphWnd::DrawSlotAxes(QPainter& painter, const QRect& plot, const double divisions[2],
-                             const double offsets[2])
-{
-    for (int slot = 0; slot < 2; ++slot)
-        if (m_slotActive[slot])
-            SlotRange(slot, divisions[slot], offsets[slot]);
-    const int l = plot.x(), t = plot.y(), r = Right(plot), b = Bottom(plot);
-    if (m_slotActive[0] && m_slotActive[1] && m_y[0].min == m_y[1].min && m_y[0].max == m_y[1].max) {
-        DrawYAxis(painter, l - 4, t, r, b, float(m_y[1].min), float(m_y[1].max), divisions[1], divisions[1] * 0.1,
-                  Ctx().colours.graphText, AxisUnit(1), false, 1, kAxisLine);
-        m_y[0] = m_y[1];
-        return;
-    }
-    for (int slot = 0; slot < 2; ++slot)
-        if (m_slotActive[slot])
-            DrawYAxis(painter, slot == 0 ? l - 64 : l - 4, t, r, b, float(m_y[slot].min), float(m_y[slot].max),
-                      divisions[slot], divisions[slot] * 0.1, SlotColour(slot), AxisUnit(slot), false, slot,
-                      kAxisLine);
-}
-
-void CGraphWnd::DrawTrace(QPainter& painter, int slot, const float* values, int count, const QRect& plot)
-{
-    const int n = m_polyline.Build(values, count, m_xStart, m_xStep, m_x, m_y[slot], plot.x(), Right(plot));
-    if (n < 1)
-        return;
-    painter.setPen(QPen(SlotColour(slot), 1, Qt::SolidLine));
-    m_polyline.Draw(painter);
+    m_renderer.DrawYAxis(painter, x, top, x2, bottom, yMin, yMax, major, minor, axisColour, unit, grid, axis, flags);
 }
 
 void CGraphWnd::DrawDivisionPlot(QPainter& painter, const double divisions[2], const double offsets[2],
                                  double xStart, double xPerDivision)
 {
-    if (m_cascade) {
-        DrawCascade(painter, divisions, offsets, xStart, xPerDivision);
-        return;
-    }
-    if (m_colourMapDrawing) {
-        DrawSpectrogram(painter, divisions, offsets, xStart, xPerDivision);
-        return;
-    }
-    if (ActiveSlotCount() == 0)
-        return;
-    const QRect plot = PlotRect();
-    DrawSlotAxes(painter, plot, divisions, offsets);
-    if (!m_xZoomed) {
-        m_x.min = xStart;
-        m_x.max = xStart + 10.0 * xPerDivision;
-    }
-    DrawXAxis(painter, plot.x(), plot.y(), Right(plot), Bottom(plot), float(m_x.min), float(m_x.max), xPerDivision,
-              xPerDivision * 0.1, m_xUnit, false);
-
-    painter.save();
-    ClipToPlot(painter, &plot);
-    for (int slot = 0; slot < 2; ++slot) {
-        const int array = DrawArray(slot);
-        if (m_slotActive[slot] && int(m_display[array].size()) >= m_pointCount)
-            DrawTrace(painter, slot, m_display[array].data(), m_pointCount, plot);
-    }
-    ClipToPlot(painter, nullptr);
-    painter.restore();
-    DrawLegend(painter, false);
-    DrawResetButtons(painter);
+    m_renderer.DrawDivisionPlot(painter, divisions, offsets, xStart, xPerDivision);
 }
 
 void CGraphWnd::DrawCascade(QPainter& painter, const double divisions[2], const double offsets[2], double xStart,
                             double xPerDivision)
 {
-    if (ActiveSlotCount() == 0)
-        return;
-    const int segments = m_displayRows;
-    const QRect front = PlotRect();
-    DrawSlotAxes(painter, front, divisions, offsets);
-    if (!m_xZoomed) {
-        m_x.min = xStart;
-        m_x.max = xStart + 10.0 * xPerDivision;
-    }
-    DrawXAxis(painter, front.x(), front.y(), Right(front), Bottom(front), float(m_x.min), float(m_x.max),
-              10.0 * xPerDivision * 0.1, 10.0 * xPerDivision * 0.01, QStringLiteral("Hz"), false);
-
-    const QRect back = PlotLayout::CascadeSegment(front, segments - 1, segments);
-    const QPoint fbl(front.x(), Bottom(front)), fbr(Right(front), Bottom(front)), ftl(front.x(), front.y());
-    const QPoint rbl(back.x(), Bottom(back)), rbr(Right(back), Bottom(back)), rtl(back.x(), back.y()),
-        rtr(Right(back), back.y());
-    painter.save();
-    painter.setPen(QPen(QColor(96, 96, 96), 1, Qt::SolidLine));
-    painter.drawPolyline(QPolygon({fbl, rbl, rbr, fbr}));
-    painter.drawLine(rbl, rtl);
-    painter.drawLine(rbr, rtr);
-    painter.drawPolyline(QPolygon({ftl, rtl, rtr}));
-
-    const AxisTransform frontX = m_x;
-    const std::array<AxisTransform, 2> frontY = m_y;
-    for (int slot = 0; slot < 2; ++slot) {
-        const int array = DrawArray(slot);
-        if (!m_slotActive[slot] || m_pointCount <= 0
-            || m_display[array].size() < size_t(segments) * size_t(m_pointCount))
-            continue;
-        for (int j = 0; j < segments; ++j) {
-            const QRect segment = PlotLayout::CascadeSegment(front, j, segments);
-            ClipToPlot(painter, &segment);
-            m_x = AxisTransform::Horizontal(frontX.min, frontX.max, segment.x(), Right(segment));
-            m_y[slot] = AxisTransform::Vertical(frontY[slot].min, frontY[slot].max, segment.y(), Bottom(segment));
-            DrawTrace(painter, slot, m_display[array].data() + size_t(j) * m_pointCount, m_pointCount, segment);
-        }
-    }
-    // Cursors and zoom work on the front plot.
-    m_x = frontX;
-    m_y = frontY;
-    ClipToPlot(painter, nullptr);
-    painter.restore();
-    DrawLegend(painter, false);
+    m_renderer.DrawCascade(painter, divisions, offsets, xStart, xPerDivision);
 }
 
 void CGraphWnd::DrawSpectrogram(QPainter& painter, const double divisions[2], const double offsets[2],
                                 double xStart, double xPerDivision)
 {
-    if (ActiveSlotCount() == 0)
-        return;
-    const bool two = m_slotActive[0] && m_slotActive[1];
-    const QRect plot = PlotRect();
-    const int segments = m_displayRows;
-    const double segmentTime = Capture() ? m_record->hop * Capture()->sampleInterval : 0.0;
-    const double duration = segmentTime * segments;
-    if (!m_xZoomed) {
-        m_x.min = xStart;
-        m_x.max = xStart + 10.0 * xPerDivision;
-    }
-    // The frequency range stays in the x transform's range (zoom, wheel); the
-    // time scale only borrows the transform while it is drawn.
-    const double fMin = m_x.min, fMax = m_x.max;
-    const ColourScheme& colours = Ctx().colours;
-    for (int slot = 0; slot < 2; ++slot) {
-        m_colourScaleArea[slot] = QRect();
-        if (!m_slotActive[slot])
-            continue;
-        const QRect part = PlotLayout::SpectrogramPart(plot, two ? slot : 0, two);
-        m_legendStrip[slot] = PlotLayout::SpectrogramLegend(part);
-        const double levelMin = -5.0 * divisions[slot] - offsets[slot];
-        const double levelMax = 5.0 * divisions[slot] - offsets[slot];
-        const int l = part.x(), t = part.y(), r = Right(part), b = Bottom(part);
-        DrawYAxis(painter, l - 4, t, r, b, float(fMin), float(fMax), xPerDivision, xPerDivision * 0.1,
-                  colours.graphText, QStringLiteral("Hz"), false, slot, kAxisLine);
-        const AxisTransform frequency = m_y[slot];
-        if (duration > 0.0)
-            DrawXAxis(painter, l, t, r, b, 0.0f, float(duration), duration * 0.1, duration * 0.01,
-                      QStringLiteral("sec"), false);
-
-        const int array = DrawArray(slot);
-        if (m_pointCount > 0 && m_display[array].size() >= size_t(segments) * size_t(m_pointCount)) {
-            ColourMapImage::Input input;
-            input.values = m_display[array].data();
-            input.segments = segments;
-            input.bins = m_pointCount;
-            input.binStart = m_xStart;
-            input.binStep = m_xStep;
-            input.levelMin = levelMin;
-            input.levelMax = levelMax;
-            input.frequency = frequency;
-            input.generation = m_displayGeneration;
-            const QImage& image = m_spectrogram[slot].Render(input, part, painter.device()->devicePixelRatioF(),
-                                                             colours.colourMap, colours.colourMapCount,
-                                                             colours.graphBackground);
-            painter.drawImage(part.topLeft(), image);
-        }
-
-        // The colour scale beside the part, bottom (entry 0) to top.
-        const QRect area = PlotLayout::ColourScale(part);
-        m_colourScaleArea[slot] = area;
-        const int height = std::max(1, area.height());
-        for (int y = Bottom(area); y > area.y(); --y) {
-            painter.setPen(colours.MapColour(int(double(Bottom(area) - y) * colours.colourMapCount / height)));
-            painter.drawLine(area.x(), y, Right(area) - 1, y);
-        }
-        DrawYAxis(painter, area.x(), area.y(), Right(area), Bottom(area), float(levelMin), float(levelMax),
-                  divisions[slot], 0.0, colours.graphText, SlotUnit(slot), false, slot, kAxisRight);
-    }
-    m_x.min = fMin;
-    m_x.max = fMax;
-    DrawLegend(painter, true);
+    m_renderer.DrawSpectrogram(painter, divisions, offsets, xStart, xPerDivision);
 }
 
-void CGraphWnd::DrawLegend(QPainter& painter, bool centred)
+void CGraphWnd::DrawLegend(QPainter& painter, bool centred) { m_renderer.DrawLegend(painter, centred); }
+
+void CGraphWnd::DrawAxisLabel(QPainter& painter, const QRect& box, int flags, const QString& text)
 {
-    if (ActiveSlotCount() == 0)
-        return;
-    auto legendText = [this](int slot) {
-        const int channel = SlotChannel(slot);
-        if (channel < 0)
-            return QString();
-        return QStringLiteral("[%1] %2 %3")
-            .arg(Channels().ChannelNumber(channel))
-            .arg(Channels().NameText(channel), Channels().UnitText(channel));
-    };
-    painter.save();
-    painter.setFont(m_font);
-    painter.setBackgroundMode(Qt::TransparentMode);
-    // In the combined form the second channel stands left, over the first.
-    const int leftSlot = m_combinedLegend ? 1 : 0;
-    for (int strip = 0; strip < 2; ++strip) {
-        const int slot = strip == 0 ? leftSlot : 1 - leftSlot;
-        if (!m_slotActive[slot])
-            continue;
-        const Qt::Alignment horizontal = centred ? Qt::AlignHCenter : (strip == 0 ? Qt::AlignRight : Qt::AlignLeft);
-        painter.setPen(SlotColour(slot));
-        DrawAxisLabel(painter, m_legendStrip[strip], horizontal | Qt::AlignVCenter, legendText(slot));
-    }
-    if (m_combinedLegend && m_slotActive[0] && m_slotActive[1]) {
-        const int l = Right(m_legendStrip[0]), r = m_legendStrip[1].x();
-        painter.setPen(Ctx().colours.graphText);
-        painter.drawText(FromEdges(l, m_legendStrip[0].y(), r, Bottom(m_legendStrip[0])), Qt::AlignCenter,
-                         QStringLiteral("/"));
-    }
-    painter.restore();
+    m_renderer.DrawAxisLabel(painter, box, flags, text);
 }
 
-void CGraphWnd::DrawResetButtons(QPainter& painter)
+void CGraphWnd::DrawResetButtons(QPainter& painter) { m_renderer.DrawResetButtons(painter); }
+
+void CGraphWnd::SlotRange(int slot, double division, double offset) { m_renderer.SlotRange(slot, division, offset); }
+
+void CGraphWnd::DrawSlotAxes(QPainter& painter, const QRect& plot, const double divisions[2], const double offsets[2])
 {
-    const QRect plot = PlotRect();
-    const bool zoomed[2] = {m_xZoomed, m_yZoomed};
-    const QString texts[2] = {QStringLiteral("X-xpnd"), QStringLiteral("Y-xpnd")};
-    painter.save();
-    painter.setFont(m_font);
-    for (int which = 0; which < 2; ++which) {
-        if (!zoomed[which]) {
-            m_resetButton[which] = QRect();
-            continue;
-        }
-        const QRect button = PlotLayout::ResetButton(plot, which);
-        m_resetButton[which] = button;
-        painter.fillRect(button, QColor(105, 136, 115));
-        DrawRaisedEdge(painter, button);
-        painter.setPen(Qt::white);
-        painter.drawText(button.adjusted(3, 0, 0, -1), Qt::AlignLeft | Qt::AlignBottom, texts[which]);
-    }
-    painter.restore();
+    m_renderer.DrawSlotAxes(painter, plot, divisions, offsets);
+}
+
+void CGraphWnd::DrawTrace(QPainter& painter, int slot, const float* values, int count, const QRect& plot)
+{
+    m_renderer.DrawTrace(painter, slot, values, count, plot);
 }
 
 void CGraphWnd::RescaleFirstOrRepaint()

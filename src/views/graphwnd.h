@@ -7,6 +7,11 @@
 // Derived views supply their analysis and content through the virtual
 // operations. UI thread only.
 //
+// The window is thin over three pieces: the view's data (ViewDisplay,
+// reached through Data()), the cursors and zoom (CursorZoom) and the plot
+// renderer (PlotRenderer, which owns the transforms); the window routes
+// events and messages to them and forwards its drawing operations.
+//
 // Creation happens in two steps: the page constructs the view and then calls
 // Create(), which runs the virtual CreatePanel (a constructor cannot reach a
 // derived class's override).
@@ -27,17 +32,14 @@
 #include "context/analysisrecord.h"
 #include "views/analysisinput.h"
 #include "views/axistransform.h"
-#include "views/colourmapimage.h"
-#include "views/tracepolyline.h"
+#include "views/cursorzoom.h"
+#include "views/plotrenderer.h"
 #include "views/viewdata.h"
+#include "views/viewdisplay.h"
 
-#include <QFont>
-#include <QHash>
 #include <QImage>
-#include <QLine>
 #include <QPoint>
 #include <QRect>
-#include <QStaticText>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -57,7 +59,7 @@ class CGraphWnd : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kMaxTraces = 32;
-    static constexpr int kMaxCursors = 100;
+    static constexpr int kMaxCursors = CursorZoom::kMaxCursors;
     static constexpr int kDisplayArrays = 4;
     // Private messages from the pop-ups, above WM_USER.
     static constexpr int kMsgCursorMoved = 102;
@@ -71,7 +73,11 @@ public:
     static constexpr int kAxisRight = 2;
     static constexpr int kAxisLine = 4;
 
-    enum Split { SplitFull = 0, SplitUpper = 1, SplitLower = 2 };
+    enum Split {
+        SplitFull = ViewDisplay::SplitFull,
+        SplitUpper = ViewDisplay::SplitUpper,
+        SplitLower = ViewDisplay::SplitLower
+    };
 
     // A per-channel sample buffer of the views that keep their own history.
     struct Trace {
@@ -216,30 +222,37 @@ public:
     MainFrame* Frame() const { return m_frame; }
     AnalysisRecord* Record() const { return m_record; }
     QWidget* Panel() const { return m_panel; }
-    int PointCount() const { return m_pointCount; }
-    float* Display(int array) { return m_display[array].data(); }
-    const float* Display(int array) const { return m_display[array].data(); }
-    int CursorCount() const { return m_cursorCount; }
+    // What the view shows: display arrays, scales, slots, units.
+    ViewDisplay& Data() { return m_data; }
+    const ViewDisplay& Data() const { return m_data; }
+    int PointCount() const { return m_data.PointCount(); }
+    float* Display(int array) { return m_data.Display(array); }
+    const float* Display(int array) const { return m_data.Display(array); }
+    int CursorCount() const { return m_zoom.Count(); }
     CCursorWnd* Cursor(int index) const;
-    CDeltaBox* DeltaBox() const { return m_deltaBox; }
-    CZoomBand* RubberBand() const { return m_rubberBand; }
+    CDeltaBox* DeltaBox() const { return m_zoom.DeltaBox(); }
+    CZoomBand* RubberBand() const { return m_zoom.RubberBand(); }
     const QImage& BackBuffer() const { return m_backBuffer; }
-    const AxisTransform& XTransform() const { return m_x; }
-    const AxisTransform& YTransform(int slot) const { return m_y[slot & 1]; }
-    bool XZoomed() const { return m_xZoomed; }
-    bool YZoomed() const { return m_yZoomed; }
-    double UnzoomedXMin() const { return m_unzoomedX[0]; }
-    double UnzoomedXMax() const { return m_unzoomedX[1]; }
-    const QRect& XScaleStrip() const { return m_xScaleStrip; }
-    const QRect& ColourScaleArea(int slot) const { return m_colourScaleArea[slot & 1]; }
-    const QRect& LegendStrip(int slot) const { return m_legendStrip[slot & 1]; }
-    const QRect& ResetButton(int which) const { return m_resetButton[which & 1]; }
-    const QRect& AutoButton(int axis) const { return m_autoButton[axis & 1]; }
+    const AxisTransform& XTransform() const { return m_renderer.X(); }
+    const AxisTransform& YTransform(int slot) const { return m_renderer.Y()[size_t(slot & 1)]; }
+    bool XZoomed() const { return m_zoom.XZoomed(); }
+    bool YZoomed() const { return m_zoom.YZoomed(); }
+    double UnzoomedXMin() const { return m_zoom.UnzoomedXMin(); }
+    double UnzoomedXMax() const { return m_zoom.UnzoomedXMax(); }
+    const QRect& XScaleStrip() const { return m_renderer.XScaleStrip(); }
+    const QRect& ColourScaleArea(int slot) const { return m_renderer.ColourScaleArea(slot); }
+    const QRect& LegendStrip(int slot) const { return m_renderer.LegendStrip(slot); }
+    const QRect& ResetButton(int which) const { return m_renderer.ResetButton(which); }
+    const QRect& AutoButton(int axis) const { return m_renderer.AutoButton(axis); }
     int ColourMapType() const { return m_colourMapType; }
     // The record shown: the latest published unless the view has none.
     const CaptureRecord* Capture() const { return m_record ? m_record->capture.get() : nullptr; }
     // The mouse shape number for a client point: 139, 140 or 0 (arrow).
     int MouseShapeAt(const QPoint& point) const;
+
+    // The unit text an axis of a slot shows.
+    QString AxisUnit(int slot) const;
+    QColor SlotColour(int slot) const;
 
     static int Right(const QRect& r) { return r.x() + r.width(); }
     static int Bottom(const QRect& r) { return r.y() + r.height(); }
@@ -260,13 +273,14 @@ protected:
     // The y range of a slot from its division and offset unless y is zoomed.
     void SlotRange(int slot, double division, double offset);
     // The display array a slot draws from (slot + 2 in the lower split).
-    int DrawArray(int slot) const { return m_split == SplitLower ? slot + 2 : slot; }
-    // The unit text an axis of a slot shows.
-    QString AxisUnit(int slot) const;
-    QColor SlotColour(int slot) const;
+    int DrawArray(int slot) const { return m_data.DrawArray(slot); }
     // Views that rewrite the display arrays without SizeDisplay call this,
     // so that kept renderings (the spectrogram image) are made again.
-    void MarkDisplayChanged() { ++m_displayGeneration; }
+    void MarkDisplayChanged() { m_data.MarkChanged(); }
+    // Where legends stand (views that lay them out themselves).
+    void SetLegendStrips(const std::array<QRect, 2>& strips) { m_renderer.SetLegendStrips(strips); }
+    // The combined legend ("ch2 / ch1") of a quantity relating the two channels.
+    void SetCombinedLegend(bool on) { m_renderer.SetCombinedLegend(on); }
     // Segments of the record: SegmentCount of the analysis record, 1 without one.
     int RecordSegmentCount() const;
     // The y axes of the active slots along a plot: one shared axis when the
@@ -282,72 +296,22 @@ protected:
     std::array<Trace, kMaxTraces> m_traces;
     int m_traceCount = 0;
     int m_traceCapacity = 0;
-    std::array<std::vector<float>, kDisplayArrays> m_display;
-    int m_pointCount = 0;
-    // Rows held by the display arrays (SizeWorkArrays' factor): the cascade
-    // and the spectrogram draw the rows last analysed, not those the record
-    // would give now.
-    int m_displayRows = 1;
-    float m_xStep = 1.0f;
-    double m_xStart = 0.0;
-    std::array<bool, 2> m_slotActive{};
-    std::array<QString, 2> m_slotName;
-    QFont m_font;
-    AxisTransform m_x;
-    std::array<AxisTransform, 2> m_y;
-    std::array<double, 2> m_unzoomedX{};
-    bool m_xZoomed = false;
-    bool m_yZoomed = false;
-    QPoint m_press;
-    bool m_pressedInPlot = false;
-    CZoomBand* m_rubberBand = nullptr;
-    std::array<CCursorWnd*, kMaxCursors> m_cursors{};
-    int m_cursorCount = 0;
-    CDeltaBox* m_deltaBox = nullptr;
     QImage m_backBuffer;
     int m_colourMapType = 0;
     QWidget* m_panel = nullptr;
-    std::array<QString, 4> m_customUnit; // per slot (0, 1) and second quantity (2, 3)
-    QString m_xUnit;
-    std::array<QRect, 2> m_legendStrip;
-    QRect m_xScaleStrip;
-    std::array<QRect, 2> m_autoButton;
-    std::array<QRect, 2> m_resetButton; // 0 "X-xpnd", 1 "Y-xpnd"
-    std::array<QRect, 2> m_colourScaleArea;
-    bool m_showAutoButtons = false;
-    bool m_yPrefixes = true;
-    bool m_cascade = false;
-    bool m_colourMapDrawing = false;
-    bool m_combinedLegend = false;
     // An empty custom unit falls back to the channel's unit; views whose
     // quantity has no unit (coherence) clear this.
     bool m_channelUnits = true;
-    bool m_levelsInDb = false;
     bool m_first = true;
-    bool m_initialPeakTracking = false;
-    int m_split = SplitFull;
     // Work arrays of SizeWorkArrays: two pairs.
     std::array<std::vector<float>, 4> m_work;
-    unsigned m_displayGeneration = 0;
-    TracePolyline m_polyline;
-    // Laid-out axis labels in m_axisLabelFont; see DrawAxisLabel.
-    QHash<QString, QStaticText> m_axisLabels;
-    // Tick marks of one pen, collected to be drawn in one call.
-    std::vector<QLine> m_tickLines, m_gridLines;
-    QFont m_axisLabelFont;
-    // Advances of a y-axis caption's parts ("rms" in the small font), per
-    // caption, measured in m_captionFont; see CaptionAdvances.
-    struct CaptionAdvances {
-        int before = 0, sub = 0, after = 0;
-    };
-    const CaptionAdvances& MeasureCaption(const QString& before, const QString& sub, const QString& after);
-    QHash<QString, CaptionAdvances> m_captionAdvances;
-    QFont m_captionFont;
-    QFont m_captionSmallFont{QStringLiteral("Arial"), 6};
-    std::array<ColourMapImage, 2> m_spectrogram;
 
 private:
     void Adopt(ViewData& data, AnalysisTag tag);
+
+    ViewDisplay m_data;
+    CursorZoom m_zoom;
+    PlotRenderer m_renderer{*this};
 
     std::unique_ptr<AnalysisLane<ViewData>> m_lane;
     ViewData m_inlineData; // the result of an analysis run at once, without workers
@@ -358,7 +322,6 @@ private:
     std::uint64_t m_rescaleGeneration = 0;
     bool m_rescalePending = false;
     bool m_repaintWanted = false;
-    std::array<std::string, 4> m_unitSource;
 
     void OnCursorMoved(int cursor, int pixelX);
     void OnCursorCommand(int cursor, int command);
@@ -366,12 +329,8 @@ private:
     void OnDeltaMode(int command);
     void AddCursor(int pixelX);
     void DeleteCursor(int cursor);
-    void CreateDeltaBox();
-    void StartRubberBand(const QPoint& mouse);
     void LayoutLegendStrips();
     void UpdateMouseShape(const QPoint& point);
     void PlacePanel();
     void EnsureBackBuffer();
-    int MaxIndex(int array) const;
-    int MinIndex(int array) const;
 };

@@ -33,7 +33,7 @@ double LevelY(const AxisTransform& y, double level, const QRect& plot)
 COctView::COctView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, parent)
 {
     setObjectName(QStringLiteral("OCT"));
-    m_levelsInDb = true;
+    Data().SetLevelsInDb(true);
     // Two analysers of about 80 KB each: on the heap, made once.
     m_worker = std::make_unique<OctaveWorker>();
     m_centres.reserve(OctaveAnalyser::kMaxBands);
@@ -97,7 +97,7 @@ void COctView::ApplyTimeWeighting()
 void COctView::UpdateSlots()
 {
     for (int slot = 0; slot < 2; ++slot)
-        m_slotActive[slot] = SlotChannel(slot) >= 0;
+        Data().SetSlotShown(slot, SlotChannel(slot) >= 0);
 }
 
 void COctView::Show(bool show)
@@ -208,7 +208,7 @@ void COctView::DrawContent(QPainter& painter)
         painter.save();
         ClipToPlot(painter, &plot);
         for (int trace = 0; trace < 2; ++trace)
-            if (m_slotActive[trace])
+            if (Data().SlotShown(trace))
                 DrawTraceLevels(painter, plot, trace);
         ClipToPlot(painter, nullptr);
         painter.restore();
@@ -224,7 +224,7 @@ void COctView::DrawContent(QPainter& painter)
     painter.drawText(QRect(x, t, kOasplRoom + 12, 15), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("OASPL"));
     int y = t + 15;
     for (int trace = 0; trace < 2; ++trace) {
-        if (!m_slotActive[trace])
+        if (!Data().SlotShown(trace))
             continue;
         const OctaveWorker::Levels& levels = m_shown[trace];
         painter.setPen(SlotColour(trace));

@@ -81,8 +81,8 @@ void CPsdView::AdoptAnalysis(ViewData& data)
 void CPsdView::Rescale(int slot)
 {
     for (int s = 0; s < 2; ++s)
-        if ((slot == -1 || slot == s) && m_slotActive[size_t(s)])
-            RescaleTrace(s, Display(s), m_pointCount * m_rows);
+        if ((slot == -1 || slot == s) && Data().SlotShown(s))
+            RescaleTrace(s, Display(s), Data().PointCount() * m_rows);
     if (slot == -1)
         RescaleFrequency();
     CGraphWnd::Rescale(slot);

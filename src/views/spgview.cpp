@@ -18,9 +18,9 @@ double TruncateToTens(double v) { return 10.0 * std::trunc(std::trunc(v) / 10.0)
 
 CSpgView::CSpgView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, parent)
 {
-    m_xUnit = QStringLiteral("Hz");
-    m_colourMapDrawing = true;
-    m_levelsInDb = true;
+    Data().SetXUnit(QStringLiteral("Hz"));
+    Data().SetColourMap(true);
+    Data().SetLevelsInDb(true);
 }
 
 void CSpgView::CreatePanel()
@@ -35,7 +35,7 @@ void CSpgView::LoadPanel(TextArchive& archive) { m_spgPanel->SerializePanel(arch
 
 const float* CSpgView::Row(int slot, int row) const
 {
-    return Display(slot & 1) + size_t(row) * size_t(m_pointCount);
+    return Display(slot & 1) + size_t(row) * size_t(Data().PointCount());
 }
 
 CGraphWnd::AnalysisJob CSpgView::MakeAnalysis()
@@ -96,7 +96,7 @@ CSpgView::LevelFit CSpgView::FitLevels(double max, double min)
 void CSpgView::RescaleLevels(int slot)
 {
     const float* values = Display(slot);
-    const size_t count = size_t(m_displayRows) * size_t(m_pointCount);
+    const size_t count = size_t(Data().Rows()) * size_t(Data().PointCount());
     double max = -1e35, min = 1e35;
     for (size_t i = 0; i < count; ++i) {
         const double v = values[i];
@@ -119,7 +119,7 @@ void CSpgView::RescaleLevels(int slot)
 void CSpgView::RescaleFrequency()
 {
     CSelectorButton* division = m_spgPanel->Selector(CSpgPanel::IdXDiv);
-    division->SelectNearest(double(m_xStep) * m_pointCount * 0.1);
+    division->SelectNearest(double(Data().XStep()) * Data().PointCount() * 0.1);
     division->update();
     CSelectorButton* offset = m_spgPanel->Selector(CSpgPanel::IdXPos);
     offset->SetNumeric(ParseWithPrefix(division->CurrentText()) * 0.1, 0.0);
@@ -128,9 +128,9 @@ void CSpgView::RescaleFrequency()
 
 void CSpgView::Rescale(int slot)
 {
-    if (m_displayRows > 0 && m_pointCount > 0) {
+    if (Data().Rows() > 0 && Data().PointCount() > 0) {
         for (int s = 0; s < 2; ++s)
-            if ((slot == s || slot == -1) && m_slotActive[s])
+            if ((slot == s || slot == -1) && Data().SlotShown(s))
                 RescaleLevels(s);
         if (slot == -1)
             RescaleFrequency();

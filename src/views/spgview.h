@@ -27,11 +27,11 @@ public:
     void LoadPanel(TextArchive& archive) override;
 
     CSpgPanel* SpgPanel() const { return m_spgPanel; }
-    bool SlotShown(int slot) const { return m_slotActive[slot & 1]; }
+    bool SlotShown(int slot) const { return Data().SlotShown(slot); }
     // Rows of the last analysis and levels per row.
-    int Rows() const { return m_displayRows; }
-    int Bins() const { return m_pointCount; }
-    float XStep() const { return m_xStep; }
+    int Rows() const { return Data().Rows(); }
+    int Bins() const { return Data().PointCount(); }
+    float XStep() const { return Data().XStep(); }
     // The levels of a row of a slot (Bins() values).
     const float* Row(int slot, int row) const;
 

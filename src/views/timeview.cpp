@@ -16,7 +16,7 @@
 
 CTimeView::CTimeView(MainFrame* frame, QWidget* parent) : CGraphWnd(frame, parent)
 {
-    m_xUnit = QStringLiteral("sec");
+    Data().SetXUnit(QStringLiteral("sec"));
 }
 
 CTimePanel* CTimeView::TimePanel() const { return static_cast<CTimePanel*>(m_panel); }
@@ -193,11 +193,11 @@ void CTimeView::AdoptAnalysis(ViewData& data)
 void CTimeView::Rescale(int slot)
 {
     for (int s = 0; s < 2; ++s) {
-        if ((slot != -1 && slot != s) || !m_slotActive[size_t(s)] || m_pointCount <= 0)
+        if ((slot != -1 && slot != s) || !Data().SlotShown(s) || Data().PointCount() <= 0)
             continue;
         double division = Division(s);
         double offset = Offset(s);
-        RescaleDivisions(m_display[size_t(s)].data(), m_pointCount, division, offset);
+        RescaleDivisions(Data().Display(s), Data().PointCount(), division, offset);
         CSelectorButton* yDiv = TimePanel()->Selector(s == 0 ? CTimePanel::IdYDiv1 : CTimePanel::IdYDiv2);
         yDiv->SelectNearest(division);
         yDiv->update();
@@ -235,7 +235,7 @@ void CTimeView::DrawTriggerLine(QPainter& painter, const QRect& plot)
 {
     if (TriggerMode() == CTimePanel::TriggerNone)
         return;
-    const int x = m_x.Pixel(0.0);
+    const int x = XTransform().Pixel(0.0);
     painter.setPen(QPen(QColor(0, 0, 255), 1, Qt::DotLine));
     painter.drawLine(x, plot.y(), x, Bottom(plot) - 1);
 }
@@ -244,15 +244,15 @@ void CTimeView::DrawSegmentBars(QPainter& painter, const QRect& plot)
 {
     if (!Capture())
         return;
-    const double dt = m_xStep;
+    const double dt = Data().XStep();
     const int segments = RecordSegmentCount();
     const int hop = std::max(1, m_record->hop);
     const int top = Bottom(plot) - 8;
     painter.setPen(QPen(QColor(200, 200, 200), 1, Qt::SolidLine));
     painter.setBrush(QColor(120, 120, 120));
     for (int j = 0; j < segments; ++j) {
-        const int left = std::max(plot.x(), m_x.Pixel(double(j) * hop * dt));
-        const int right = std::min(Right(plot) - 1, m_x.Pixel((double(j) * hop + m_record->points) * dt));
+        const int left = std::max(plot.x(), XTransform().Pixel(double(j) * hop * dt));
+        const int right = std::min(Right(plot) - 1, XTransform().Pixel((double(j) * hop + m_record->points) * dt));
         if (right <= left)
             continue;
         painter.drawRect(left, top, right - left, 7);
@@ -263,18 +263,19 @@ void CTimeView::DrawSegmentBars(QPainter& painter, const QRect& plot)
 // Squares on the samples when one sample spans more than 8 pixels.
 void CTimeView::DrawSampleMarks(QPainter& painter, const QRect& plot)
 {
-    if (m_pointCount <= 1 || m_x.PixelF(m_xStart + m_xStep) - m_x.PixelF(m_xStart) <= 8.0)
+    if (Data().PointCount() <= 1
+        || XTransform().PixelF(Data().XStart() + Data().XStep()) - XTransform().PixelF(Data().XStart()) <= 8.0)
         return;
     for (int slot = 0; slot < 2; ++slot) {
-        if (!m_slotActive[size_t(slot)])
+        if (!Data().SlotShown(slot))
             continue;
         const QColor colour = SlotColour(slot);
-        const float* values = m_display[size_t(slot)].data();
-        for (int i = 0; i < m_pointCount; ++i) {
-            const double px = m_x.PixelF(m_xStart + i * double(m_xStep));
+        const float* values = Data().Display(slot);
+        for (int i = 0; i < Data().PointCount(); ++i) {
+            const double px = XTransform().PixelF(Data().XStart() + i * double(Data().XStep()));
             if (px < plot.x() - 2 || px > Right(plot) + 2)
                 continue;
-            const int x = int(px), y = m_y[size_t(slot)].Pixel(values[i]);
+            const int x = int(px), y = YTransform(slot).Pixel(values[i]);
             painter.fillRect(x - 2, y - 2, 5, 5, colour);
         }
     }
@@ -293,7 +294,7 @@ void CTimeView::DrawLevelLines(QPainter& painter, const QRect& plot)
     const double halfWidth = window->IsNumeric() ? window->NumericValue() : 0.0;
     painter.setPen(QPen(SlotColour(slot), 1, Qt::DotLine));
     for (double y : {level + halfWidth, level - halfWidth}) {
-        const int py = m_y[size_t(slot)].Pixel(y);
+        const int py = YTransform(slot).Pixel(y);
         painter.drawLine(plot.x(), py, Right(plot) - 1, py);
     }
 }
@@ -304,25 +305,26 @@ void CTimeView::DrawLevelLines(QPainter& painter, const QRect& plot)
 void CTimeView::UpdateCursorReadouts()
 {
     CGraphWnd::UpdateCursorReadouts();
-    if (!m_deltaBox || m_cursorCount < 2 || m_pointCount <= 0 || m_xStep <= 0.0f)
+    if (!DeltaBox() || CursorCount() < 2 || Data().PointCount() <= 0 || Data().XStep() <= 0.0f)
         return;
-    const double x0 = m_cursors[0]->XValue(), x1 = m_cursors[1]->XValue();
-    m_deltaBox->SetTitle(QStringLiteral("x ") + FormatWithPrefix(x1 - x0, 5, QStringLiteral("s")));
-    auto index = [this](double x) { return std::clamp(int((x - m_xStart) / m_xStep), 0, m_pointCount); };
+    const double x0 = Cursor(0)->XValue(), x1 = Cursor(1)->XValue();
+    DeltaBox()->SetTitle(QStringLiteral("x ") + FormatWithPrefix(x1 - x0, 5, QStringLiteral("s")));
+    auto index
+        = [this](double x) { return std::clamp(int((x - Data().XStart()) / Data().XStep()), 0, Data().PointCount()); };
     const int first = std::min(index(x0), index(x1));
     const int last = std::max(index(x0), index(x1));
     for (int slot = 0; slot < 2; ++slot) {
-        if (!m_slotActive[size_t(slot)])
+        if (!Data().SlotShown(slot))
             continue;
-        const float* values = m_display[size_t(slot)].data();
-        const double difference = values[std::min(index(x1), m_pointCount - 1)]
-                                  - values[std::min(index(x0), m_pointCount - 1)];
+        const float* values = Data().Display(slot);
+        const double difference = values[std::min(index(x1), Data().PointCount() - 1)]
+            - values[std::min(index(x0), Data().PointCount() - 1)];
         const QString unit = SlotUnit(slot);
         m_cursorRms[size_t(slot)] = RmsBetween(values, first, last);
-        m_deltaBox->SetSlotTexts(slot, QStringLiteral("y ") + FormatWithPrefix(difference, 5, unit),
+        DeltaBox()->SetSlotTexts(slot, QStringLiteral("y ") + FormatWithPrefix(difference, 5, unit),
                                  QStringLiteral("rms ") + FormatWithPrefix(m_cursorRms[size_t(slot)], 5, unit));
     }
-    m_deltaBox->update();
+    DeltaBox()->update();
 }
 
 double CTimeView::RmsBetween(const float* values, int first, int last)

@@ -7,9 +7,9 @@ TestGraph::TestGraph(QWidget* parent) : CGraphWnd(nullptr, parent) { resize(800,
 void TestGraph::SetPoints(int count, double start, double step, bool second)
 {
     SizeDisplay(count, second);
-    m_xStart = start;
-    m_xStep = float(step);
-    m_slotActive[0] = true;
+    Data().SetXStart(start);
+    Data().SetXStep(float(step));
+    Data().SetSlotShown(0, true);
 }
 
 void TestGraph::DrawContent(QPainter& painter) { DrawDivisionPlot(painter, divisions, offsets, xStart, xPerDivision); }

@@ -13,14 +13,14 @@ public:
 
     // Slot 0 (and 1) active over count points from x start with x step.
     void SetPoints(int count, double xStart, double xStep, bool second = false);
-    void SetSlotActive(int slot, bool active) { m_slotActive[slot] = active; }
-    void SetLevelsInDb(bool db) { m_levelsInDb = db; }
-    void SetCascade(bool on) { m_cascade = on; }
-    void SetColourMapDrawing(bool on) { m_colourMapDrawing = on; }
-    void SetXUnit(const QString& unit) { m_xUnit = unit; }
+    void SetSlotActive(int slot, bool active) { Data().SetSlotShown(slot, active); }
+    void SetLevelsInDb(bool db) { Data().SetLevelsInDb(db); }
+    void SetCascade(bool on) { Data().SetCascade(on); }
+    void SetColourMapDrawing(bool on) { Data().SetColourMap(on); }
+    void SetXUnit(const QString& unit) { Data().SetXUnit(unit); }
     void SetAutomaticCursors(bool on) { m_automatic = on; }
     void SetRecord(AnalysisRecord* record) { m_record = record; }
-    void SetCustomUnit(int slot, const QString& unit) { m_customUnit[slot] = unit; }
+    void SetCustomUnit(int slot, const QString& unit) { Data().SetCustomUnit(slot, unit); }
     void MarkChanged() { MarkDisplayChanged(); }
 
     // Division plot arguments.
