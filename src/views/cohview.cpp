@@ -33,12 +33,9 @@ CGraphWnd::AnalysisJob CCohView::MakeAnalysis()
     const WindowType window = WindowType(CohPanel()->Window());
     return [input = Input(), window, work = m_work](ViewData& out) {
         SegmentLayout layout;
-        if (!BeginAnalysis(input, layout))
-            return;
         const float *x, *y;
-        if (!BothSlotSamples(input, out, x, y))
+        if (!BeginTwoChannelAnalysis(input, out, layout, x, y))
             return;
-        SizeForRows(out, layout, 1, false, AverageMode::Linear);
         const MeasurementResult result =
             Coherence(*work, x, y, layout, window, std::span<float>(out.display[0].data(), size_t(layout.Bins())));
         out.slotActive = {result.computed, false};

@@ -39,12 +39,9 @@ CGraphWnd::AnalysisJob CCrsView::MakeAnalysis()
     const bool density = panel->Density();
     return [input = Input(), window, density, work = m_work](ViewData& out) {
         SegmentLayout layout;
-        if (!BeginAnalysis(input, layout))
-            return;
         const float *x, *y;
-        if (!BothSlotSamples(input, out, x, y))
+        if (!BeginTwoChannelAnalysis(input, out, layout, x, y))
             return;
-        SizeForRows(out, layout, 1, false, AverageMode::Linear);
         const size_t bins = size_t(layout.Bins());
         const MeasurementResult result =
             CrossSpectrum(*work, x, y, layout, window, density, input.Unit(0),

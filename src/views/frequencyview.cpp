@@ -72,6 +72,15 @@ bool CFrequencyView::BothSlotSamples(const AnalysisInput& input, ViewData& out, 
     return false;
 }
 
+bool CFrequencyView::BeginTwoChannelAnalysis(const AnalysisInput& input, ViewData& out, SegmentLayout& layout,
+                                             const float*& x, const float*& y)
+{
+    if (!BeginAnalysis(input, layout) || !BothSlotSamples(input, out, x, y))
+        return false;
+    SizeForRows(out, layout, 1, false, AverageMode::Linear);
+    return true;
+}
+
 void CFrequencyView::FinishAnalysis(ViewData& out, const SegmentLayout& layout)
 {
     const int bins = layout.Bins();

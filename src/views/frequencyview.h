@@ -71,6 +71,10 @@ protected:
     // Both slots' samples for the two-channel measurements; when either
     // slot lacks them both traces are hidden and false returned.
     static bool BothSlotSamples(const AnalysisInput& input, ViewData& out, const float*& x, const float*& y);
+    // The steps the two-channel measurements (FRF, coherence, cross
+    // spectrum) share: the layout, both slots' samples, one row of arrays.
+    static bool BeginTwoChannelAnalysis(const AnalysisInput& input, ViewData& out, SegmentLayout& layout,
+                                        const float*& x, const float*& y);
     // x step and the made outcome.
     static void FinishAnalysis(ViewData& out, const SegmentLayout& layout);
 

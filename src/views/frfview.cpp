@@ -45,12 +45,9 @@ CGraphWnd::AnalysisJob CFrfView::MakeAnalysis()
     settings.level = FrfLevel(panel->LevelKey());
     return [input = Input(), settings, work = m_work](ViewData& out) {
         SegmentLayout layout;
-        if (!BeginAnalysis(input, layout))
-            return;
         const float *x, *y;
-        if (!BothSlotSamples(input, out, x, y))
+        if (!BeginTwoChannelAnalysis(input, out, layout, x, y))
             return;
-        SizeForRows(out, layout, 1, false, AverageMode::Linear);
         const size_t bins = size_t(layout.Bins());
         const MeasurementResult result = FrequencyResponse(*work, x, y, layout, settings, input.Unit(0),
                                                            std::span<float>(out.display[0].data(), bins),
