@@ -29,24 +29,27 @@ void CAcrView::LoadPanel(TextArchive& archive) { m_acrPanel->SerializePanel(arch
 CGraphWnd::AnalysisJob CAcrView::MakeAnalysis()
 {
     const bool normed = m_acrPanel->Normed();
-    return [input = Input(), normed, work = m_work](ViewData& out) {
-        if (!input.Analysable())
-            return;
-        const SegmentLayout layout = input.Segments();
-        const int n = layout.points;
-        out.Size(n, false);
-        for (int slot = 0; slot < 2; ++slot) {
-            const float* samples = input.Samples(slot);
-            out.slotActive[size_t(slot)] =
-                samples && Correlate(*work, samples + layout.start, samples + layout.start,
-                                     out.display[size_t(slot)].data(), n, normed);
-        }
-        out.pointCount = n;
-        out.xStep = float(layout.dt);
-        out.xStart = CorrelationAxis::Origin(n, layout.dt);
-        out.normed = normed;
-        out.outcome = ViewData::Outcome::Made;
-    };
+    return [input = Input(), normed, work = m_work](ViewData& out) { Compute(input, normed, *work, out); };
+}
+
+void CAcrView::Compute(const AnalysisInput& input, bool normed, AnalysisWorkspace& work, ViewData& out)
+{
+    if (!input.Analysable())
+        return;
+    const SegmentLayout layout = input.Segments();
+    const int n = layout.points;
+    out.Size(n, false);
+    for (int slot = 0; slot < 2; ++slot) {
+        const float* samples = input.Samples(slot);
+        out.slotActive[size_t(slot)] =
+            samples && Correlate(work, samples + layout.start, samples + layout.start,
+                                 out.display[size_t(slot)].data(), n, normed);
+    }
+    out.pointCount = n;
+    out.xStep = float(layout.dt);
+    out.xStart = CorrelationAxis::Origin(n, layout.dt);
+    out.normed = normed;
+    out.outcome = ViewData::Outcome::Made;
 }
 
 void CAcrView::AdoptAnalysis(ViewData& data)

@@ -16,6 +16,9 @@ public:
 
     void Rescale(int slot) override;
     AnalysisJob MakeAnalysis() override;
+    // The auto correlation of each slot's channel over the first segment. A pure function of its arguments, on any thread; what the
+    // view's analysis job runs. out starts from ViewData::Begin.
+    static void Compute(const AnalysisInput& input, bool normed, AnalysisWorkspace& work, ViewData& out);
     void AdoptAnalysis(ViewData& data) override;
     void CreatePanel() override;
     void DrawContent(QPainter& painter) override;

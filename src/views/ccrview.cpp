@@ -27,23 +27,26 @@ int CCcrView::CursorMode() { return m_ccrPanel ? m_ccrPanel->CursorMode() : 0; }
 CGraphWnd::AnalysisJob CCcrView::MakeAnalysis()
 {
     const bool normed = m_ccrPanel->Normed();
-    return [input = Input(), normed, work = m_work](ViewData& out) {
-        if (!input.Analysable())
-            return;
-        const SegmentLayout layout = input.Segments();
-        const int n = layout.points;
-        const float* x = input.Samples(0);
-        const float* y = input.Samples(1);
-        out.Size(n, false);
-        const bool shown =
-            x && y && Correlate(*work, x + layout.start, y + layout.start, out.display[0].data(), n, normed);
-        out.slotActive = {shown, false};
-        out.pointCount = n;
-        out.xStep = float(layout.dt);
-        out.xStart = CorrelationAxis::Origin(n, layout.dt);
-        out.normed = normed;
-        out.outcome = ViewData::Outcome::Made;
-    };
+    return [input = Input(), normed, work = m_work](ViewData& out) { Compute(input, normed, *work, out); };
+}
+
+void CCcrView::Compute(const AnalysisInput& input, bool normed, AnalysisWorkspace& work, ViewData& out)
+{
+    if (!input.Analysable())
+        return;
+    const SegmentLayout layout = input.Segments();
+    const int n = layout.points;
+    const float* x = input.Samples(0);
+    const float* y = input.Samples(1);
+    out.Size(n, false);
+    const bool shown =
+        x && y && Correlate(work, x + layout.start, y + layout.start, out.display[0].data(), n, normed);
+    out.slotActive = {shown, false};
+    out.pointCount = n;
+    out.xStep = float(layout.dt);
+    out.xStart = CorrelationAxis::Origin(n, layout.dt);
+    out.normed = normed;
+    out.outcome = ViewData::Outcome::Made;
 }
 
 void CCcrView::AdoptAnalysis(ViewData& data)

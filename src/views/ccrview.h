@@ -19,6 +19,9 @@ public:
     int CursorMode() override;
     void Rescale(int slot) override;
     AnalysisJob MakeAnalysis() override;
+    // The cross correlation of the two slots' channels over the first segment. A pure function of its arguments, on any thread; what the
+    // view's analysis job runs. out starts from ViewData::Begin.
+    static void Compute(const AnalysisInput& input, bool normed, AnalysisWorkspace& work, ViewData& out);
     void AdoptAnalysis(ViewData& data) override;
     void CreatePanel() override;
     void DrawContent(QPainter& painter) override;

@@ -31,17 +31,20 @@ void CCohView::OnPanelNotify(int code)
 CGraphWnd::AnalysisJob CCohView::MakeAnalysis()
 {
     const WindowType window = WindowType(CohPanel()->Window());
-    return [input = Input(), window, work = m_work](ViewData& out) {
-        SegmentLayout layout;
-        const float *x, *y;
-        if (!BeginTwoChannelAnalysis(input, out, layout, x, y))
-            return;
-        const MeasurementResult result =
-            Coherence(*work, x, y, layout, window, std::span<float>(out.display[0].data(), size_t(layout.Bins())));
-        out.slotActive = {result.computed, false};
-        out.levelsInDb = false;
-        FinishAnalysis(out, layout);
-    };
+    return [input = Input(), window, work = m_work](ViewData& out) { Compute(input, window, *work, out); };
+}
+
+void CCohView::Compute(const AnalysisInput& input, WindowType window, AnalysisWorkspace& work, ViewData& out)
+{
+    SegmentLayout layout;
+    const float *x, *y;
+    if (!BeginTwoChannelAnalysis(input, out, layout, x, y))
+        return;
+    const MeasurementResult result =
+        Coherence(work, x, y, layout, window, std::span<float>(out.display[0].data(), size_t(layout.Bins())));
+    out.slotActive = {result.computed, false};
+    out.levelsInDb = false;
+    FinishAnalysis(out, layout);
 }
 
 void CCohView::Rescale(int slot)

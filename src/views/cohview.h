@@ -3,6 +3,7 @@
 // segments: one trace from −1 to 1, without unit. It hides when either
 // channel is unset. UI thread only.
 
+#include "analysis/windowtype.h"
 #include "views/frequencyview.h"
 
 class CCohPanel;
@@ -14,6 +15,9 @@ public:
 
     void Rescale(int slot) override;
     AnalysisJob MakeAnalysis() override;
+    // The coherence between the two slots' channels. A pure function of its arguments, on any thread; what the
+    // view's analysis job runs. out starts from ViewData::Begin.
+    static void Compute(const AnalysisInput& input, WindowType window, AnalysisWorkspace& work, ViewData& out);
     bool FollowsMaxima() const override { return false; }
     void CreatePanel() override;
     void DrawContent(QPainter& painter) override;

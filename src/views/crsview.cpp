@@ -37,21 +37,24 @@ CGraphWnd::AnalysisJob CCrsView::MakeAnalysis()
     const CCrsPanel* panel = CrsPanel();
     const WindowType window = WindowType(panel->Window());
     const bool density = panel->Density();
-    return [input = Input(), window, density, work = m_work](ViewData& out) {
-        SegmentLayout layout;
-        const float *x, *y;
-        if (!BeginTwoChannelAnalysis(input, out, layout, x, y))
-            return;
-        const size_t bins = size_t(layout.Bins());
-        const MeasurementResult result =
-            CrossSpectrum(*work, x, y, layout, window, density, input.Unit(0),
-                          std::span<float>(out.display[0].data(), bins), std::span<float>(out.display[1].data(), bins));
-        out.slotActive = {result.computed, result.computed};
-        out.SetUnit(0, result.firstUnit);
-        out.SetUnit(1, result.secondUnit);
-        out.levelsInDb = false;
-        FinishAnalysis(out, layout);
-    };
+    return [input = Input(), window, density, work = m_work](ViewData& out) { Compute(input, window, density, *work, out); };
+}
+
+void CCrsView::Compute(const AnalysisInput& input, WindowType window, bool density, AnalysisWorkspace& work, ViewData& out)
+{
+    SegmentLayout layout;
+    const float *x, *y;
+    if (!BeginTwoChannelAnalysis(input, out, layout, x, y))
+        return;
+    const size_t bins = size_t(layout.Bins());
+    const MeasurementResult result =
+        CrossSpectrum(work, x, y, layout, window, density, input.Unit(0),
+                      std::span<float>(out.display[0].data(), bins), std::span<float>(out.display[1].data(), bins));
+    out.slotActive = {result.computed, result.computed};
+    out.SetUnit(0, result.firstUnit);
+    out.SetUnit(1, result.secondUnit);
+    out.levelsInDb = false;
+    FinishAnalysis(out, layout);
 }
 
 void CCrsView::Rescale(int slot)

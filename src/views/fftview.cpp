@@ -46,30 +46,33 @@ CGraphWnd::AnalysisJob CFftView::MakeAnalysis()
     // segment alone: nothing to average, nothing to draw in rows.
     settings.average = settings.display == FftDisplay::Magnitude ? AverageMode(panel->AverageKey())
                                                                  : AverageMode::Linear;
-    return [input = Input(), settings, work = m_work](ViewData& out) {
-        SegmentLayout layout;
-        if (!BeginAnalysis(input, layout))
-            return;
-        const int rows = KeepsRows(settings.average) ? layout.count : 1;
-        SizeForRows(out, layout, rows, true, settings.average);
-        const size_t bins = size_t(layout.Bins());
-        for (int slot = 0; slot < 2; ++slot) {
-            const float* samples = input.Samples(slot);
-            if (!samples)
-                continue;
-            TraceArrays arrays{std::span<float>(out.display[size_t(slot)].data(), bins * size_t(rows)),
-                               std::span<float>(out.display[size_t(slot + 2)].data(), bins)};
-            const MeasurementResult result =
-                AmplitudeSpectrum(*work, samples, layout, settings, input.Unit(slot), arrays);
-            out.slotActive[size_t(slot)] = result.computed;
-            out.SetUnit(slot, result.firstUnit);
-            out.SetUnit(slot + 2, result.secondUnit);
-        }
-        out.levelsInDb = false;
-        out.variant = int(settings.display);
-        out.split = out.variant == 0 ? SplitFull : SplitUpper;
-        FinishAnalysis(out, layout);
-    };
+    return [input = Input(), settings, work = m_work](ViewData& out) { Compute(input, settings, *work, out); };
+}
+
+void CFftView::Compute(const AnalysisInput& input, const AmplitudeSettings& settings, AnalysisWorkspace& work, ViewData& out)
+{
+    SegmentLayout layout;
+    if (!BeginAnalysis(input, layout))
+        return;
+    const int rows = KeepsRows(settings.average) ? layout.count : 1;
+    SizeForRows(out, layout, rows, true, settings.average);
+    const size_t bins = size_t(layout.Bins());
+    for (int slot = 0; slot < 2; ++slot) {
+        const float* samples = input.Samples(slot);
+        if (!samples)
+            continue;
+        TraceArrays arrays{std::span<float>(out.display[size_t(slot)].data(), bins * size_t(rows)),
+                           std::span<float>(out.display[size_t(slot + 2)].data(), bins)};
+        const MeasurementResult result =
+            AmplitudeSpectrum(work, samples, layout, settings, input.Unit(slot), arrays);
+        out.slotActive[size_t(slot)] = result.computed;
+        out.SetUnit(slot, result.firstUnit);
+        out.SetUnit(slot + 2, result.secondUnit);
+    }
+    out.levelsInDb = false;
+    out.variant = int(settings.display);
+    out.split = out.variant == 0 ? SplitFull : SplitUpper;
+    FinishAnalysis(out, layout);
 }
 
 void CFftView::AdoptAnalysis(ViewData& data)

@@ -6,6 +6,7 @@
 // from the first segment, magnitude and phase or real and imaginary part
 // in two plots above each other. UI thread only.
 
+#include "analysis/measurements.h"
 #include "views/frequencyview.h"
 
 class CFftPanel;
@@ -18,6 +19,9 @@ public:
     int CursorMode() override;
     void Rescale(int slot) override;
     AnalysisJob MakeAnalysis() override;
+    // The amplitude spectrum of the record in the input (magnitude rows, or magnitude and phase, real and imaginary part of the first segment). A pure function of its arguments, on any thread; what the
+    // view's analysis job runs. out starts from ViewData::Begin.
+    static void Compute(const AnalysisInput& input, const AmplitudeSettings& settings, AnalysisWorkspace& work, ViewData& out);
     void CreatePanel() override;
     void DrawContent(QPainter& painter) override;
 

@@ -43,22 +43,25 @@ CGraphWnd::AnalysisJob CFrfView::MakeAnalysis()
     settings.display = FrfDisplay(panel->DisplayKey());
     settings.estimator = FrfEstimator(panel->EstimatorKey());
     settings.level = FrfLevel(panel->LevelKey());
-    return [input = Input(), settings, work = m_work](ViewData& out) {
-        SegmentLayout layout;
-        const float *x, *y;
-        if (!BeginTwoChannelAnalysis(input, out, layout, x, y))
-            return;
-        const size_t bins = size_t(layout.Bins());
-        const MeasurementResult result = FrequencyResponse(*work, x, y, layout, settings, input.Unit(0),
-                                                           std::span<float>(out.display[0].data(), bins),
-                                                           std::span<float>(out.display[1].data(), bins));
-        out.slotActive = {result.computed, result.computed};
-        out.SetUnit(0, result.firstUnit);
-        out.SetUnit(1, result.secondUnit);
-        out.levelsInDb = result.levelsInDb;
-        out.variant = int(settings.display);
-        FinishAnalysis(out, layout);
-    };
+    return [input = Input(), settings, work = m_work](ViewData& out) { Compute(input, settings, *work, out); };
+}
+
+void CFrfView::Compute(const AnalysisInput& input, const FrfSettings& settings, AnalysisWorkspace& work, ViewData& out)
+{
+    SegmentLayout layout;
+    const float *x, *y;
+    if (!BeginTwoChannelAnalysis(input, out, layout, x, y))
+        return;
+    const size_t bins = size_t(layout.Bins());
+    const MeasurementResult result = FrequencyResponse(work, x, y, layout, settings, input.Unit(0),
+                                                       std::span<float>(out.display[0].data(), bins),
+                                                       std::span<float>(out.display[1].data(), bins));
+    out.slotActive = {result.computed, result.computed};
+    out.SetUnit(0, result.firstUnit);
+    out.SetUnit(1, result.secondUnit);
+    out.levelsInDb = result.levelsInDb;
+    out.variant = int(settings.display);
+    FinishAnalysis(out, layout);
 }
 
 void CFrfView::AdoptAnalysis(ViewData& data)

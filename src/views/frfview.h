@@ -5,6 +5,7 @@
 // channel is unset. The legend relates the second channel to the first.
 // UI thread only.
 
+#include "analysis/measurements.h"
 #include "views/frequencyview.h"
 
 class CFrfPanel;
@@ -16,6 +17,9 @@ public:
 
     void Rescale(int slot) override;
     AnalysisJob MakeAnalysis() override;
+    // The frequency response from slot 0 (input) to slot 1 (output). A pure function of its arguments, on any thread; what the
+    // view's analysis job runs. out starts from ViewData::Begin.
+    static void Compute(const AnalysisInput& input, const FrfSettings& settings, AnalysisWorkspace& work, ViewData& out);
     void AdoptAnalysis(ViewData& data) override;
     bool FollowsMaxima() const override { return false; }
     void CreatePanel() override;

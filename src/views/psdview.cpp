@@ -49,27 +49,30 @@ CGraphWnd::AnalysisJob CPsdView::MakeAnalysis()
     settings.average = AverageMode(panel->AverageKey());
     settings.scale = LevelScale(panel->ScaleKey());
     settings.density = panel->Density();
-    return [input = Input(), settings, work = m_work](ViewData& out) {
-        SegmentLayout layout;
-        if (!BeginAnalysis(input, layout))
-            return;
-        const int rows = KeepsRows(settings.average) ? layout.count : 1;
-        SizeForRows(out, layout, rows, false, settings.average);
-        const size_t values = size_t(layout.Bins()) * size_t(rows);
-        for (int slot = 0; slot < 2; ++slot) {
-            const float* samples = input.Samples(slot);
-            if (!samples)
-                continue;
-            const MeasurementResult result =
-                PowerSpectralDensity(*work, samples, layout, settings, input.Unit(slot),
-                                     std::span<float>(out.display[size_t(slot)].data(), values));
-            out.slotActive[size_t(slot)] = result.computed;
-            out.SetUnit(slot, result.firstUnit);
-        }
-        out.levelsInDb = IsDecibelScale(settings.scale);
-        out.variant = int(settings.scale);
-        FinishAnalysis(out, layout);
-    };
+    return [input = Input(), settings, work = m_work](ViewData& out) { Compute(input, settings, *work, out); };
+}
+
+void CPsdView::Compute(const AnalysisInput& input, const PsdSettings& settings, AnalysisWorkspace& work, ViewData& out)
+{
+    SegmentLayout layout;
+    if (!BeginAnalysis(input, layout))
+        return;
+    const int rows = KeepsRows(settings.average) ? layout.count : 1;
+    SizeForRows(out, layout, rows, false, settings.average);
+    const size_t values = size_t(layout.Bins()) * size_t(rows);
+    for (int slot = 0; slot < 2; ++slot) {
+        const float* samples = input.Samples(slot);
+        if (!samples)
+            continue;
+        const MeasurementResult result =
+            PowerSpectralDensity(work, samples, layout, settings, input.Unit(slot),
+                                 std::span<float>(out.display[size_t(slot)].data(), values));
+        out.slotActive[size_t(slot)] = result.computed;
+        out.SetUnit(slot, result.firstUnit);
+    }
+    out.levelsInDb = IsDecibelScale(settings.scale);
+    out.variant = int(settings.scale);
+    FinishAnalysis(out, layout);
 }
 
 void CPsdView::AdoptAnalysis(ViewData& data)

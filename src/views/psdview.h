@@ -5,6 +5,7 @@
 // one row per segment and draw them as a waterfall or a colour map).
 // Switching to or from "Lin. RMS" rescales the traces. UI thread only.
 
+#include "analysis/measurements.h"
 #include "views/frequencyview.h"
 
 class CPsdPanel;
@@ -17,6 +18,9 @@ public:
     int CursorMode() override;
     void Rescale(int slot) override;
     AnalysisJob MakeAnalysis() override;
+    // The power spectrum or density of the record in the input, in the settings' level scale. A pure function of its arguments, on any thread; what the
+    // view's analysis job runs. out starts from ViewData::Begin.
+    static void Compute(const AnalysisInput& input, const PsdSettings& settings, AnalysisWorkspace& work, ViewData& out);
     void AdoptAnalysis(ViewData& data) override;
     void CreatePanel() override;
     void DrawContent(QPainter& painter) override;

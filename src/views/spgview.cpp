@@ -42,33 +42,36 @@ CGraphWnd::AnalysisJob CSpgView::MakeAnalysis()
 {
     const WindowType window = m_spgPanel->AnalysisWindow();
     const LevelScale scale = m_spgPanel->Scale();
-    return [input = Input(), window, scale, work = m_work](ViewData& out) {
-        if (!input.Analysable())
-            return;
-        const SegmentLayout layout = input.Segments();
-        if (layout.count < 2)
-            return;
-        const int bins = layout.Bins();
-        const size_t values = size_t(layout.count) * size_t(bins);
-        // Only the two arrays of rows: no second quantity, no N-sized rows.
-        out.rows = layout.count;
-        out.Size(int(values), false);
-        for (int slot = 0; slot < 2; ++slot) {
-            const float* samples = input.Samples(slot);
-            out.slotActive[size_t(slot)] =
-                samples && SpectrogramRows(*work, samples, layout, window, scale,
-                                           std::span<float>(out.display[size_t(slot)].data(), values));
-        }
-        out.pointCount = bins;
-        out.xStep = float(0.5 / layout.dt / bins);
-        out.xStart = 0.0;
-        out.SetUnit(0, SpectrogramUnit(scale));
-        out.SetUnit(1, SpectrogramUnit(scale));
-        out.colourMap = true;
-        out.levelsInDb = true;
-        out.variant = int(scale);
-        out.outcome = ViewData::Outcome::Made;
-    };
+    return [input = Input(), window, scale, work = m_work](ViewData& out) { Compute(input, window, scale, *work, out); };
+}
+
+void CSpgView::Compute(const AnalysisInput& input, WindowType window, LevelScale scale, AnalysisWorkspace& work, ViewData& out)
+{
+    if (!input.Analysable())
+        return;
+    const SegmentLayout layout = input.Segments();
+    if (layout.count < 2)
+        return;
+    const int bins = layout.Bins();
+    const size_t values = size_t(layout.count) * size_t(bins);
+    // Only the two arrays of rows: no second quantity, no N-sized rows.
+    out.rows = layout.count;
+    out.Size(int(values), false);
+    for (int slot = 0; slot < 2; ++slot) {
+        const float* samples = input.Samples(slot);
+        out.slotActive[size_t(slot)] =
+            samples && SpectrogramRows(work, samples, layout, window, scale,
+                                       std::span<float>(out.display[size_t(slot)].data(), values));
+    }
+    out.pointCount = bins;
+    out.xStep = float(0.5 / layout.dt / bins);
+    out.xStart = 0.0;
+    out.SetUnit(0, SpectrogramUnit(scale));
+    out.SetUnit(1, SpectrogramUnit(scale));
+    out.colourMap = true;
+    out.levelsInDb = true;
+    out.variant = int(scale);
+    out.outcome = ViewData::Outcome::Made;
 }
 
 void CSpgView::AdoptAnalysis(ViewData& data)

@@ -20,6 +20,9 @@ public:
 
     void Rescale(int slot) override;
     AnalysisJob MakeAnalysis() override;
+    // The spectrogram rows of each slot's channel, one per segment. A pure function of its arguments, on any thread; what the
+    // view's analysis job runs. out starts from ViewData::Begin.
+    static void Compute(const AnalysisInput& input, WindowType window, LevelScale scale, AnalysisWorkspace& work, ViewData& out);
     void AdoptAnalysis(ViewData& data) override;
     void CreatePanel() override;
     void DrawContent(QPainter& painter) override;
