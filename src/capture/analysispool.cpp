@@ -28,9 +28,12 @@ bool AnalysisPool::Submit(std::function<void()> task)
 
 void AnalysisPool::Reserve(int threads)
 {
+    threads = std::max(0, threads);
     {
         std::lock_guard lock(m_mutex);
-        m_reserved = std::max(0, threads);
+        if (threads == m_reserved)
+            return; // the main window says it on every tick
+        m_reserved = threads;
     }
     m_wake.notify_all();
 }

@@ -186,7 +186,8 @@ TEST(AnalysisPool, ReservedThreadsLimitHowManyTasksRunAtOnce)
         int seen = most.load();
         while (now > seen && !most.compare_exchange_weak(seen, now)) {
         }
-        std::this_thread::sleep_for(2ms); // long enough for the other thread to start one too
+        for (int i = 0; i < 64; ++i) // room for another thread to start one too
+            std::this_thread::yield();
         --running;
     };
     pool.Reserve(1);

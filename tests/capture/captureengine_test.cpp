@@ -299,16 +299,17 @@ protected:
         ASSERT_TRUE(writer.waitForStarted());
         ASSERT_TRUE(WaitUntil([channels] { return ZQ_GetNrOfChan() == channels; }));
     }
-    // Ticks every 10 ms, as the main window does, until count records or
-    // the deadline.
+    // Ticks whenever samples have arrived, until count records or the deadline.
     void Run(int count, int timeoutMs)
     {
         QElapsedTimer timer;
         timer.start();
         while (notified < count && timer.elapsed() < timeoutMs) {
-            QThread::msleep(10);
             ZQ_FreezeBuffers(kTimeClient);
-            engine.Tick(settings, false);
+            if (ZQ_CheckChan(kTimeClient, 0) > 0)
+                engine.Tick(settings, false);
+            else
+                QThread::yieldCurrentThread();
         }
     }
     void TearDown() override
