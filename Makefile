@@ -84,6 +84,7 @@ test-tsan: deps-test
 test-asan: deps-test
 	$(call configure_tests,$(BUILD)-asan,-DKRV_SANITIZE=address$(comma)undefined)
 	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j$(JOBS) --timeout 900 -LE crash
 
