@@ -373,6 +373,10 @@ void CCaptureEngine::CopyToRecord(int channel)
 void CCaptureEngine::Publish()
 {
     m_filling->sequence = ++m_sequence;
+    // Every channel is read in the same blocks: the first one's count stands for all.
+    const long long lost = m_source.Lost(m_client, 0);
+    m_filling->lost = std::max(0LL, lost - m_lostAtPublish);
+    m_lostAtPublish = lost;
     m_latest = std::move(m_filling);
     if (m_onRecord)
         m_onRecord(m_latest);

@@ -128,6 +128,7 @@ private:
     float m_upperLevel = 0.0f;
     double m_dt = 0.0;
     std::uint64_t m_sequence = 0;
+    long long m_lostAtPublish = 0; // the client's lost count when the last record was published
     bool m_recording = false;
     std::array<Ring, kMaxChannels> m_rings;
     std::vector<float> m_readBuffer;

@@ -17,6 +17,7 @@ struct CaptureRecord {
     int startOffset = 0;         // samples before the trigger: where the analysis starts
     std::vector<std::string> names, units; // per channel, UTF-8
     std::uint64_t sequence = 0;  // 1, 2, … in the order of publishing; 0 for a record made by hand
+    long long lost = 0;          // samples the capture lost (fell behind the service) since the previous record
 
     int Channels() const { return int(samples.size()); }
     // The samples of a channel index; null for -1 or a channel the record lacks.

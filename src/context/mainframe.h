@@ -48,6 +48,9 @@ public:
     // "A" on the main bar: every page's views rescale; nothing on a frame
     // without pages.
     virtual void RescaleAllViews() {}
+    // What the channels come from, for people: the recorder model, "PC-Snd",
+    // or another program's channels; empty when nothing is chosen.
+    virtual QString SourceName() const { return QString(); }
     // Opens the main menu with its top left corner at the global point.
     virtual void ShowMainMenu(const QPoint& globalPos) = 0;
 };

@@ -20,6 +20,17 @@ CMainMenu::CMainMenu(QWidget* owner) : QObject(owner), m_menu(new QMenu(owner))
     AddCommand(m_menu, QStringLiteral("Datapath"), MenuCommand::DataPath);
     AddCommand(m_menu, QStringLiteral("Auto Setup"), MenuCommand::AutoSetup)->setCheckable(true);
     AddCommand(m_menu, QStringLiteral("p0 for Log calculation"), MenuCommand::DefineP0);
+    m_menu->addSeparator();
+    AddCommand(m_menu, QStringLiteral("Copy data"), MenuCommand::CopyData);
+    AddCommand(m_menu, QStringLiteral("Export CSV…"), MenuCommand::ExportCsv);
+    AddCommand(m_menu, QStringLiteral("Export PNG…"), MenuCommand::ExportPng);
+    SetExportEnabled(false);
+}
+
+void CMainMenu::SetExportEnabled(bool enabled)
+{
+    for (int command : {MenuCommand::CopyData, MenuCommand::ExportCsv, MenuCommand::ExportPng})
+        Action(command)->setEnabled(enabled);
 }
 
 CMainMenu::~CMainMenu()
@@ -86,6 +97,9 @@ bool DispatchMenuCommand(int command, MenuCommandTarget& target)
     case DataPath: target.ChooseDataPath(); return true;
     case AutoSetup: target.ToggleAutoSetup(); return true;
     case DefineP0: target.DefineP0(); return true;
+    case CopyData: target.ExportView(MenuCommandTarget::Export::CopyData); return true;
+    case ExportCsv: target.ExportView(MenuCommandTarget::Export::Csv); return true;
+    case ExportPng: target.ExportView(MenuCommandTarget::Export::Png); return true;
     default: return false;
     }
 }

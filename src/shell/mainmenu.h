@@ -24,6 +24,8 @@ inline constexpr int CheckForUpdate = 32776;
 inline constexpr int DataPath = 32777;
 inline constexpr int AutoSetup = 32778;
 inline constexpr int DefineP0 = 32787;
+// The export of the view last clicked.
+inline constexpr int CopyData = 32791, ExportCsv = 32792, ExportPng = 32793;
 inline constexpr std::array<int, 4> kSave = {SaveSet1, SaveSet2, SaveSet3, SaveSet4};
 inline constexpr std::array<int, 4> kLoad = {LoadSet1, LoadSet2, LoadSet3, LoadSet4};
 } // namespace MenuCommand
@@ -39,6 +41,8 @@ public:
     // Renames the eight set items to "s1 <name>" .. "s4 <name>" and sets the
     // "Auto Setup" check mark; call before showing the menu.
     void Update(const std::array<QString, 4>& setNames, bool autoSetup);
+    // Enables the three export items (a view was clicked).
+    void SetExportEnabled(bool enabled);
 
     // Shows the menu with its top left corner at the global point and
     // returns at once; the choice arrives as CommandChosen.
@@ -70,6 +74,8 @@ public:
     virtual void ToggleAutoSetup() = 0;
     virtual void ChooseDataPath() = 0;
     virtual void DefineP0() = 0;
+    enum class Export { CopyData, Csv, Png };
+    virtual void ExportView(Export what) = 0;
 };
 
 // Runs the action of a command number; false for a number without one

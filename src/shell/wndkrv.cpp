@@ -14,6 +14,8 @@
 #include "context/readerclients.h"
 #include "platform/textarchive.h"
 #include "views/timeview.h"
+#include "views/viewexport.h"
+#include "shell/viewclicktracker.h"
 #include "shell/settingssetfiles.h"
 #include "shell/shelloptions.h"
 #include "shell/windowplacement.h"
@@ -41,6 +43,7 @@ CWndKRV::CWndKRV() : m_capture(Channels(), kTimeClient), m_timers(this)
     m_autoSetup = options.autoSetup;
     m_menu = new CMainMenu(this);
     connect(m_menu, &CMainMenu::CommandChosen, this, &CWndKRV::OnMenuCommand);
+    m_clickedView = new ViewClickTracker(this);
 }
 
 CWndKRV::~CWndKRV()
@@ -349,7 +352,27 @@ void CWndKRV::ShowMainMenu(const QPoint& globalPos)
 {
     ReadSetNames();
     m_menu->Update(m_setNames, m_autoSetup);
+    m_menu->SetExportEnabled(m_clickedView->LastView() != nullptr);
     m_menu->Popup(globalPos);
+}
+
+QString CWndKRV::SourceName() const
+{
+    if (Ctx().sharedSource)
+        return QStringLiteral("channels of another program");
+    return m_hardware.typeName;
+}
+
+void CWndKRV::ExportView(Export what)
+{
+    CGraphWnd* view = m_clickedView->LastView();
+    if (!view)
+        return;
+    switch (what) {
+    case Export::CopyData: ViewExport::CopyData(*view); break;
+    case Export::Csv: ViewExport::ExportAs(*view, ViewExport::Kind::Csv); break;
+    case Export::Png: ViewExport::ExportAs(*view, ViewExport::Kind::Png); break;
+    }
 }
 
 void CWndKRV::OnMenuCommand(int command) { DispatchMenuCommand(command, *this); }

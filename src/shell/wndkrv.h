@@ -23,6 +23,8 @@ class CControlBar;
 class CViewBar;
 class TextArchive;
 
+class ViewClickTracker;
+
 class CWndKRV : public QWidget, public MainFrame, public MenuCommandTarget {
     Q_OBJECT
 public:
@@ -58,6 +60,7 @@ public:
     void ChooseAutoAveraging() override;
     void RescaleAllViews() override;
     void ShowMainMenu(const QPoint& globalPos) override;
+    QString SourceName() const override;
 
     // MenuCommandTarget: the menu's commands.
     void OnMenuCommand(int command);
@@ -67,6 +70,8 @@ public:
     void ToggleAutoSetup() override;
     void ChooseDataPath() override;
     void DefineP0() override;
+    // The export items act on the view last clicked.
+    void ExportView(Export what) override;
     // Settings sets 1 .. 4. SaveSet asks for the set's name (a dismissed
     // dialog keeps the old one) and replaces the file in one step; a set
     // that cannot be written is reported with the file and the reason.
@@ -118,6 +123,7 @@ private:
 
     CControlBar* m_bar = nullptr;
     CMainMenu* m_menu = nullptr;
+    ViewClickTracker* m_clickedView = nullptr;
     std::array<CViewBar*, kMaxPages> m_pages{};
     int m_pageCount = 0;
     AnalysisRecord m_record;

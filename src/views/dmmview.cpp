@@ -29,6 +29,26 @@ void CDmmView::StorePanel(TextArchive& archive) { m_dmmPanel->SerializePanel(arc
 
 void CDmmView::LoadPanel(TextArchive& archive) { m_dmmPanel->SerializePanel(archive); }
 
+ViewTable CDmmView::ExportTable() const
+{
+    ViewTable table;
+    if (!m_dmmPanel)
+        return table;
+    const auto statistic = static_cast<MultimeterStatistic>(m_dmmPanel->Statistic());
+    const QString name = QString::fromUtf8(MultimeterStatisticText(statistic).data(),
+                                           qsizetype(MultimeterStatisticText(statistic).size()));
+    table.SetColumns({QStringLiteral("channel"), QStringLiteral("statistic"), QStringLiteral("value"),
+                      QStringLiteral("unit")});
+    for (int slot = 0; slot < 2; ++slot) {
+        const int channel = SlotChannel(slot);
+        if (!Data().SlotShown(slot) || channel < 0)
+            continue;
+        table.AddRow({Channels().NameText(channel), name, ViewTable::Number(Value(channel)),
+                      Channels().UnitText(channel)});
+    }
+    return table;
+}
+
 double CDmmView::Value(int channel) const
 {
     return channel >= 0 && channel < int(m_values.size()) ? m_values[size_t(channel)] : 0.0;

@@ -32,6 +32,8 @@ public:
     QRect PlotRect() const override { return rect(); }
     void StorePanel(TextArchive& archive) override;
     void LoadPanel(TextArchive& archive) override;
+    // Per shown trace: channel, statistic, value, unit.
+    ViewTable ExportTable() const override;
 
     CDmmPanel* DmmPanel() const { return m_dmmPanel; }
     // Samples per window; 0 before the first Reinit with channels.

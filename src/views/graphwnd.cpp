@@ -14,11 +14,14 @@
 #include "views/peaksearch.h"
 #include "views/plotlayout.h"
 #include "views/rescaledivisions.h"
+#include "views/viewexport.h"
 #include "views/axislabels.h"
 #include "widgets/cursorwnd.h"
 #include "widgets/deltabox.h"
 #include "context/channelsource.h"
 
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -440,6 +443,8 @@ int CGraphWnd::MouseShapeAt(const QPoint& point) const
 
 void CGraphWnd::OnPanelNotify(int) {}
 
+ViewTable CGraphWnd::ExportTable() const { return ViewTable::FromDisplay(*this); }
+
 bool CGraphWnd::event(QEvent* event)
 {
     const int number = AppMessage::NumberOf(event);
@@ -610,6 +615,14 @@ void CGraphWnd::wheelEvent(QWheelEvent* event)
         update();
     }
     event->accept();
+}
+
+void CGraphWnd::contextMenuEvent(QContextMenuEvent* event)
+{
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    ViewExport::AddActions(*menu, *this);
+    menu->popup(event->globalPos());
 }
 
 void CGraphWnd::UpdateMouseShape(const QPoint& point)

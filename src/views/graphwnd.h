@@ -36,6 +36,7 @@
 #include "views/plotrenderer.h"
 #include "views/viewdata.h"
 #include "views/viewdisplay.h"
+#include "views/viewtable.h"
 
 #include <QImage>
 #include <QPoint>
@@ -131,6 +132,9 @@ public:
     virtual void LoadPanel(TextArchive& archive);
     // A panel's notification code (WM_PANEL_NOTIFY); the view repaints after it.
     virtual void OnPanelNotify(int code);
+    // The numbers the view shows now, for export; the base takes them from
+    // the display arrays (ViewTable::FromDisplay).
+    virtual ViewTable ExportTable() const;
 
     // ---- The analysis stage ----
     using AnalysisJob = std::function<void(ViewData&)>;
@@ -266,6 +270,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    // The export menu ("Copy data", "Export CSV…", "Export PNG…"); a
+    // cursor, which is a window of its own, keeps its own right click.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
     // Renders the back buffer as painting does (fill, DrawContent, cursors);
     // also used to draw without a screen.

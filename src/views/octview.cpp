@@ -60,6 +60,45 @@ void COctView::StorePanel(TextArchive& archive) { m_octPanel->SerializePanel(arc
 
 void COctView::LoadPanel(TextArchive& archive) { m_octPanel->SerializePanel(archive); }
 
+ViewTable COctView::ExportTable() const
+{
+    ViewTable table;
+    if (!m_octPanel || !m_designed || m_bandCount <= 0)
+        return table;
+    const auto weighting = ToWeighting(m_octPanel->Weighting());
+    const QString weightedUnit = QString::fromUtf8(OctaveAnalyser::WeightingUnit(weighting).data());
+    OctaveWorker::Levels levels[2];
+    QStringList columns{ViewTable::Heading(QStringLiteral("centre"), QStringLiteral("Hz"))};
+    std::vector<int> traces;
+    for (int trace = 0; trace < 2; ++trace) {
+        if (!Data().SlotShown(trace))
+            continue;
+        m_worker->CopyLevels(trace, levels[trace]);
+        traces.push_back(trace);
+        const QString name = ViewTable::SlotTitle(*this, trace);
+        columns << ViewTable::Heading(name + QStringLiteral(" level"), QStringLiteral("dB"))
+                << ViewTable::Heading(name + QStringLiteral(" weighted level"), weightedUnit);
+    }
+    table.SetColumns(columns);
+    for (int band = 0; band < m_bandCount; ++band) {
+        // The analyser's band levels carry the weighting; the unweighted
+        // level takes its gain at the centre back out.
+        const double gainDb = 20.0 * std::log10(OctaveAnalyser::WeightingGain(weighting, m_centres[size_t(band)]));
+        QStringList row{ViewTable::Number(m_centres[size_t(band)])};
+        for (int trace : traces) {
+            const bool has = band < levels[trace].bandCount;
+            const double weighted = has ? levels[trace].bands[size_t(band)] : std::nan("");
+            row << ViewTable::Number(weighted - gainDb) << ViewTable::Number(weighted);
+        }
+        table.AddRow(row);
+    }
+    QStringList overall{QStringLiteral("OASPL")};
+    for (int trace : traces)
+        overall << ViewTable::Number(levels[trace].unweightedTotal) << ViewTable::Number(levels[trace].weightedTotal);
+    table.AddRow(overall);
+    return table;
+}
+
 void COctView::Reinit()
 {
     if (!m_octPanel || Channels().ChannelCount() == 0)

@@ -48,6 +48,9 @@ public:
     QRect PlotRect() const override;
     void StorePanel(TextArchive& archive) override;
     void LoadPanel(TextArchive& archive) override;
+    // Per band its centre and, per shown trace, the level and the weighted
+    // level; then the overall levels as an "OASPL" row.
+    ViewTable ExportTable() const override;
 
     // Frequency labels under the band columns, one per octave.
     virtual void DrawBandLabels(QPainter& painter, const QRect& plot);

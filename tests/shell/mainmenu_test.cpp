@@ -18,6 +18,7 @@ struct RecordingTarget : MenuCommandTarget {
     void ToggleAutoSetup() override { calls.push_back({"auto", 0}); }
     void ChooseDataPath() override { calls.push_back({"path", 0}); }
     void DefineP0() override { calls.push_back({"p0", 0}); }
+    void ExportView(Export what) override { calls.push_back({"export", int(what)}); }
 };
 
 QStringList Texts(const QList<QAction*>& actions)
@@ -36,7 +37,8 @@ TEST(MainMenu, ItemsCarryTheirCommandNumbers)
     CMainMenu menu(&owner);
     EXPECT_EQ(Texts(menu.Menu()->actions()),
               QStringList({"Save Settings", "Load Settings", "Colorscheme Dark", "Colorscheme Green", "Colorscheme BW",
-                           "Check for Update", "Datapath", "Auto Setup", "p0 for Log calculation"}));
+                           "Check for Update", "Datapath", "Auto Setup", "p0 for Log calculation", "",
+                           "Copy data", "Export CSV…", "Export PNG…"}));
     const std::pair<int, const char*> top[] = {{32773, "Colorscheme Dark"}, {32774, "Colorscheme Green"},
                                                {32775, "Colorscheme BW"},   {32776, "Check for Update"},
                                                {32777, "Datapath"},         {32778, "Auto Setup"},
@@ -84,12 +86,14 @@ TEST(MainMenu, SetNamesCheckMarkAndTheDisabledUpdateItem)
 TEST(MainMenu, DispatchMapsCommandsToActions)
 {
     RecordingTarget target;
-    for (int command : {32771, 32784, 32785, 32786, 32772, 32781, 32782, 32783, 32773, 32774, 32775, 32777, 32778, 32787})
+    for (int command : {32771, 32784, 32785, 32786, 32772, 32781, 32782, 32783, 32773, 32774, 32775, 32777, 32778, 32787,
+                        32791, 32792, 32793})
         EXPECT_TRUE(DispatchMenuCommand(command, target)) << command;
     EXPECT_FALSE(DispatchMenuCommand(32776, target));
     EXPECT_FALSE(DispatchMenuCommand(0, target));
     std::vector<std::pair<std::string, int>> expected = {
         {"save", 1}, {"save", 2}, {"save", 3}, {"save", 4}, {"load", 1},   {"load", 2}, {"load", 3},
-        {"load", 4}, {"scheme", 1}, {"scheme", 0}, {"scheme", 2}, {"path", 0}, {"auto", 0}, {"p0", 0}};
+        {"load", 4}, {"scheme", 1}, {"scheme", 0}, {"scheme", 2}, {"path", 0}, {"auto", 0}, {"p0", 0},
+        {"export", 0}, {"export", 1}, {"export", 2}};
     EXPECT_EQ(target.calls, expected);
 }

@@ -3,6 +3,9 @@
 // several ticks, a window longer than one read, and the panel's block.
 #include "views/dmmview.h"
 
+#include "csvtext.h"
+#include "views/viewexport.h"
+
 #include "analysis/multimeterstatistic.h"
 #include "context/appcontext.h"
 #include "platform/textarchive.h"
@@ -165,4 +168,23 @@ TEST_F(DmmViewTest, WindowLongerThanOneRead)
     ASSERT_EQ(m_view->Evaluations(), 1);
     EXPECT_NEAR(m_view->Value(0), Expected(m_seen).rms, 1e-6);
     EXPECT_NEAR(m_view->Value(0), std::sqrt(0.5), 1e-4);
+}
+
+// The export has one row per shown channel: its statistic, value and unit;
+// the RMS of a 1 V sine over whole periods is 1/sqrt(2) V.
+TEST_F(DmmViewTest, ExportListsStatisticValueAndUnit)
+{
+    Start(10000);
+    while (m_view->Evaluations() == 0)
+        TickSine(1000);
+    const CsvText csv(ViewExport::Csv(*m_view));
+    EXPECT_EQ(csv.Comment("view:"), "view: DMM");
+    EXPECT_EQ(csv.header, QStringList({"channel", "statistic", "value", "unit"}));
+    ASSERT_EQ(csv.rows.size(), 2u);
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_EQ(csv.rows[size_t(row)][1], "RMS");
+        EXPECT_EQ(csv.rows[size_t(row)][3], "V");
+        EXPECT_EQ(csv.rows[size_t(row)][2].toFloat(), float(m_view->Value(row))) << row;
+    }
+    EXPECT_NEAR(csv.rows[0][2].toDouble(), 1.0 / std::sqrt(2.0), 1e-3);
 }

@@ -4,6 +4,9 @@
 // noise, and the band layout.
 #include "views/octview.h"
 
+#include "csvtext.h"
+#include "views/viewexport.h"
+
 #include "analysis/octaveanalyser.h"
 #include "context/appcontext.h"
 #include "platform/textarchive.h"
@@ -289,4 +292,34 @@ TEST(ViewRegistration, OctaveAndMultimeterSlotsMakeTheirViews)
     std::unique_ptr<CGraphWnd> multimeter(RegisteredViews()[int(ViewKind::Dmm)](&frame, &frame.window));
     EXPECT_NE(qobject_cast<COctView*>(octave.get()), nullptr);
     EXPECT_NE(qobject_cast<CDmmView*>(multimeter.get()), nullptr);
+}
+
+// The export lists per band its centre, the level and the weighted level,
+// then the overall levels: 1 Pa at 250 Hz is 94 dB, and A-weighted 8.6 dB less.
+TEST_F(OctViewTest, ExportListsBandLevelsWeightedLevelsAndTheOverallLevel)
+{
+    StartWriter(48000);
+    Choose(*m_panel, COctPanel::IdWeighting, "A Weight", PanelWeighting);
+    Choose(*m_panel, COctPanel::IdTime, "35ms", PanelTimeWeighting);
+    Sine(250.0, std::sqrt(2.0), 0.4);
+    m_view->FinishLevels();
+    const CsvText csv(ViewExport::Csv(*m_view));
+    EXPECT_EQ(csv.Comment("view:"), "view: OCT");
+    EXPECT_FALSE(csv.Comment("panel: Wght:$A Weight").isEmpty());
+    ASSERT_EQ(csv.header.size(), 3);
+    EXPECT_EQ(csv.header[0], "centre [Hz]");
+    EXPECT_TRUE(csv.header[1].endsWith(" level [dB]")) << csv.header[1].toStdString();
+    EXPECT_TRUE(csv.header[2].endsWith(" weighted level [dBA]")) << csv.header[2].toStdString();
+    const int bands = m_view->Analyser(0).BandCount();
+    ASSERT_EQ(int(csv.rows.size()), bands + 1);
+    int at250 = -1;
+    for (int j = 0; j < bands; ++j)
+        if (std::abs(csv.rows[size_t(j)][0].toDouble() - 250.0) < 1e-3)
+            at250 = j;
+    ASSERT_GE(at250, 0);
+    EXPECT_NEAR(csv.rows[size_t(at250)][1].toDouble(), kLevel94, 0.1);
+    EXPECT_NEAR(csv.rows[size_t(at250)][2].toDouble(), kLevel94 - 8.6, 0.1);
+    EXPECT_EQ(csv.rows.back()[0], "OASPL");
+    EXPECT_NEAR(csv.rows.back()[1].toDouble(), kLevel94, 0.1);
+    EXPECT_NEAR(csv.rows.back()[2].toDouble(), kLevel94 - 8.6, 0.1);
 }
