@@ -20,9 +20,24 @@ EngineeringPrefix ChoosePrefix(double value, bool nano)
     return {1.0, ""};
 }
 
+bool IsSquaredUnit(const QString& unit) { return unit.contains(QChar(0x00B2)); }
+
+QString PrefixedUnit(const char* prefix, const QString& unit)
+{
+    if (!prefix || !*prefix)
+        return unit;
+    const qsizetype square = unit.indexOf(QChar(0x00B2));
+    if (square < 0)
+        return QLatin1String(prefix) + unit;
+    return QLatin1Char('(') + QLatin1String(prefix) + unit.left(square) + QLatin1Char(')') + unit.mid(square);
+}
+
 QString FormatWithPrefix(double value, int precision, const QString& unit)
 {
-    const EngineeringPrefix prefix = ChoosePrefix(value, false);
+    const bool squared = IsSquaredUnit(unit);
+    EngineeringPrefix prefix = ChoosePrefix(squared ? std::sqrt(std::fabs(value)) : value, false);
+    if (squared)
+        prefix.factor *= prefix.factor;
     // QString::asprintf formats with the C locale: always a decimal dot.
-    return QString::asprintf("%.*g ", precision, value * prefix.factor) + QLatin1String(prefix.prefix) + unit;
+    return QString::asprintf("%.*g ", precision, value * prefix.factor) + PrefixedUnit(prefix.prefix, unit);
 }

@@ -1,5 +1,7 @@
 #include "axislabels.h"
 
+#include "context/formatwithprefix.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -51,6 +53,16 @@ YPrefix ChooseYPrefix(double first, double last)
     if (k < 0.0009)
         return {"u", -6, 1000000.0};
     return {"", 0, 1.0};
+}
+
+YPrefix ChooseYPrefix(double first, double last, const QString& unit)
+{
+    if (!IsSquaredUnit(unit))
+        return ChooseYPrefix(first, last);
+    YPrefix root = ChooseYPrefix(std::sqrt(std::fabs(first)), std::sqrt(std::fabs(last)));
+    root.exponent *= 2;
+    root.factor *= root.factor;
+    return root;
 }
 
 double RoundTo4(double value) { return std::round(value * 10000.0) / 10000.0; }

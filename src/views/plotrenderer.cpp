@@ -2,11 +2,13 @@
 
 #include "context/appcontext.h"
 #include "context/channelsource.h"
+#include "context/formatwithprefix.h"
 #include "context/mainframe.h"
 #include "views/axislabels.h"
 #include "views/graphwnd.h"
 #include "views/plotlayout.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -203,7 +205,7 @@ void PlotRenderer::DrawYAxis(QPainter& painter, int x, int top, int x2, int bott
         const double first = major * TruncRatio(yMin * 1.01, major);
         const double last = major * TruncRatio(yMax * 1.01, major);
         if (m_yPrefixes)
-            prefix = AxisLabels::ChooseYPrefix(first, last);
+            prefix = AxisLabels::ChooseYPrefix(first, last, unit);
         const QString format = AxisLabels::LabelFormat(major * prefix.factor);
         m_tickLines.clear();
         m_gridLines.clear();
@@ -243,7 +245,7 @@ void PlotRenderer::DrawYAxis(QPainter& painter, int x, int top, int x2, int bott
 
     // The caption above the axis: prefix and unit, "rms" as a subscript.
     painter.setPen(text);
-    const QString caption = QString::fromLatin1(prefix.prefix) + unit;
+    const QString caption = PrefixedUnit(prefix.prefix, unit);
     const QFont& small = m_captionSmallFont;
     if (!unit.isEmpty()) {
         const int rms = caption.indexOf(QStringLiteral("rms"));
@@ -522,5 +524,25 @@ void PlotRenderer::DrawResetButtons(QPainter& painter)
         painter.setPen(Qt::white);
         painter.drawText(button.adjusted(3, 0, 0, -1), Qt::AlignLeft | Qt::AlignBottom, texts[which]);
     }
+    painter.restore();
+}
+
+void PlotRenderer::DrawNotice(QPainter& painter, const QRect& plot, const QString& text, bool stale)
+{
+    const QColor background = Ctx().colours.graphBackground;
+    painter.save();
+    if (stale) {
+        QColor veil = background;
+        veil.setAlpha(150);
+        painter.fillRect(plot.adjusted(1, 1, 0, 0), veil);
+    }
+    painter.setFont(m_font);
+    const QRect line(plot.x() + 4, plot.y() + 4, std::max(0, plot.width() - 8), QFontMetrics(m_font).height() + 2);
+    // Amber on dark schemes, a dark red on light ones: away from both trace colours.
+    const QColor ink = background.lightness() < 128 ? QColor(255, 190, 60) : QColor(170, 30, 0);
+    painter.fillRect(line, background);
+    painter.setPen(ink);
+    painter.drawText(line.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                     QFontMetrics(m_font).elidedText(text, Qt::ElideRight, std::max(0, line.width() - 4)));
     painter.restore();
 }
