@@ -442,8 +442,10 @@ void CWndKRV::LoadSet(int set)
     TextArchive archive;
     archive.OpenBuffer(&bytes, TextArchive::Mode::Load);
     LoadSetFrom(archive);
-    SettingsSetFiles::ReadName(path, &m_setNames[set - 1]);
-    m_setName = m_setNames[set - 1].isEmpty() ? QStringLiteral("S%1").arg(set) : m_setNames[set - 1];
+    // The title names the set; the names the menu shows stay as they were.
+    QString loaded;
+    SettingsSetFiles::ReadName(path, &loaded);
+    m_setName = loaded.isEmpty() ? QStringLiteral("S%1").arg(set) : loaded;
 }
 
 // A set holds one main bar block, a block per page and one hardware block.
@@ -594,9 +596,13 @@ void CWndKRV::GatherStatus(StatusFacts& facts) const
     facts.noiseBandwidthBins = NoiseBandwidth(window);
     const CaptureRecord* record = m_record.capture.get();
     facts.recordLength = record ? record->length : 0;
-    facts.averagesDone = record && record->length > 0
-        ? SegmentCount(record->length, record->startOffset, m_record.points, m_record.hop, m_record.averages)
-        : 0;
+    // Averages a record too short for its segments gives: none.
+    facts.averagesDone = 0;
+    if (record && record->length > 0) {
+        const SegmentLayout layout = MakeSegmentLayout(record->length, record->startOffset, m_record.points,
+                                                       m_record.hop, m_record.averages, record->sampleInterval);
+        facts.averagesDone = RecordHoldsSegments(layout) ? layout.count : 0;
+    }
     long long lost = 0;
     const int channels = Channels().ChannelCount();
     for (int client : kReaderClients)
