@@ -477,7 +477,8 @@ void PlotRenderer::DrawLegend(QPainter& painter, bool centred)
         return;
     auto legendText = [this](int slot) {
         const int channel = m_graph.SlotChannel(slot);
-        if (channel < 0)
+        // A source that ended has no channels left to name.
+        if (channel < 0 || channel >= Channels().ChannelCount())
             return QString();
         return QStringLiteral("[%1] %2 %3")
             .arg(Channels().ChannelNumber(channel))
