@@ -20,6 +20,20 @@ EngineeringPrefix ChoosePrefix(double value, bool nano)
     return {1.0, ""};
 }
 
+EngineeringPrefix ChooseSquaredPrefix(double value)
+{
+    const double a = std::fabs(value);
+    if (a == 0.0 || (a >= 0.001 && a < 1100000.0))
+        return {1.0, ""};
+    if (a >= 1.1e12)
+        return {1e-12, "M"};
+    if (a >= 1100000.0)
+        return {1e-6, "k"};
+    if (a >= 1e-9)
+        return {1e6, "m"};
+    return {1e12, "u"};
+}
+
 bool IsSquaredUnit(const QString& unit) { return unit.contains(QChar(0x00B2)); }
 
 QString PrefixedUnit(const char* prefix, const QString& unit)
@@ -34,10 +48,7 @@ QString PrefixedUnit(const char* prefix, const QString& unit)
 
 QString FormatWithPrefix(double value, int precision, const QString& unit)
 {
-    const bool squared = IsSquaredUnit(unit);
-    EngineeringPrefix prefix = ChoosePrefix(squared ? std::sqrt(std::fabs(value)) : value, false);
-    if (squared)
-        prefix.factor *= prefix.factor;
+    const EngineeringPrefix prefix = IsSquaredUnit(unit) ? ChooseSquaredPrefix(value) : ChoosePrefix(value, false);
     // QString::asprintf formats with the C locale: always a decimal dot.
     return QString::asprintf("%.*g ", precision, value * prefix.factor) + PrefixedUnit(prefix.prefix, unit);
 }

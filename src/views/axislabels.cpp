@@ -59,10 +59,8 @@ YPrefix ChooseYPrefix(double first, double last, const QString& unit)
 {
     if (!IsSquaredUnit(unit))
         return ChooseYPrefix(first, last);
-    YPrefix root = ChooseYPrefix(std::sqrt(std::fabs(first)), std::sqrt(std::fabs(last)));
-    root.exponent *= 2;
-    root.factor *= root.factor;
-    return root;
+    const EngineeringPrefix prefix = ChooseSquaredPrefix(std::max(std::fabs(first), std::fabs(last)));
+    return {prefix.prefix, -int(std::lround(std::log10(prefix.factor))), prefix.factor};
 }
 
 double RoundTo4(double value) { return std::round(value * 10000.0) / 10000.0; }

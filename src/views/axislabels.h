@@ -26,9 +26,9 @@ struct YPrefix {
     double factor;      // what the labels are multiplied by
 };
 YPrefix ChooseYPrefix(double first, double last);
-// The same for a unit: a squared unit ("Vrms²") takes the prefix of the
-// square roots, its factor squared and exponent doubled, so that the
-// caption PrefixedUnit makes ("(mVrms)²") says what the labels count.
+// The same for a unit: a squared unit ("Vrms²") takes the prefix of its
+// root by ChooseSquaredPrefix, so that the caption PrefixedUnit makes
+// ("(mVrms)²") says what the labels count.
 YPrefix ChooseYPrefix(double first, double last, const QString& unit);
 
 // A value rounded to four decimals, halves away from zero.

@@ -538,12 +538,14 @@ void PlotRenderer::DrawNotice(QPainter& painter, const QRect& plot, const QStrin
         painter.fillRect(plot.adjusted(1, 1, 0, 0), veil);
     }
     painter.setFont(m_font);
-    const QRect line(plot.x() + 4, plot.y() + 4, std::max(0, plot.width() - 8), QFontMetrics(m_font).height() + 2);
+    const QFontMetrics metrics(m_font);
+    const QString shown = metrics.elidedText(text, Qt::ElideRight, std::max(0, plot.width() - 12));
+    // Only the text's own box is cleared, so that traces beside it stay seen.
+    const QRect line(plot.x() + 4, plot.y() + 4, metrics.horizontalAdvance(shown) + 4, metrics.height() + 2);
     // Amber on dark schemes, a dark red on light ones: away from both trace colours.
     const QColor ink = background.lightness() < 128 ? QColor(255, 190, 60) : QColor(170, 30, 0);
     painter.fillRect(line, background);
     painter.setPen(ink);
-    painter.drawText(line.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                     QFontMetrics(m_font).elidedText(text, Qt::ElideRight, std::max(0, line.width() - 4)));
+    painter.drawText(line.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, shown);
     painter.restore();
 }

@@ -118,9 +118,13 @@ TEST(AxisLabelsTest, SquaredUnitsScaleByTheSquareOfTheRootPrefix)
     EXPECT_STREQ(milli.prefix, "m");
     EXPECT_EQ(milli.exponent, -6);
     EXPECT_DOUBLE_EQ(milli.factor, 1e6);
-    const AxisLabels::YPrefix none = AxisLabels::ChooseYPrefix(0, 0.5, unit); // √0.5 ≈ 0.71 V
-    EXPECT_STREQ(none.prefix, "m");
-    EXPECT_DOUBLE_EQ(none.factor, 1e6);
+    const AxisLabels::YPrefix none = AxisLabels::ChooseYPrefix(0, 0.5, unit); // labels 0 … 0.5
+    EXPECT_STREQ(none.prefix, "");
+    EXPECT_DOUBLE_EQ(none.factor, 1.0);
+    const AxisLabels::YPrefix kilo = AxisLabels::ChooseYPrefix(0, 4e9, unit); // 4000 (kVrms)²
+    EXPECT_STREQ(kilo.prefix, "k");
+    EXPECT_EQ(kilo.exponent, 6);
+    EXPECT_DOUBLE_EQ(kilo.factor, 1e-6);
     const AxisLabels::YPrefix plain = AxisLabels::ChooseYPrefix(-4, 4, unit);
     EXPECT_STREQ(plain.prefix, "");
     EXPECT_DOUBLE_EQ(plain.factor, 1.0);
