@@ -18,22 +18,19 @@ std::string_view LevelScaleText(LevelScale scale)
 
 std::string LevelUnitText(LevelScale scale, std::string_view channelUnit, bool density)
 {
+    std::string text;
     switch (scale) {
-    case LevelScale::LinearRms: {
-        std::string text(channelUnit);
+    case LevelScale::LinearRms:
+        text = channelUnit;
         text += "rms\u00B2";
-        if (density)
-            text += "/Hz";
-        return text;
+        break;
+    case LevelScale::LogReference: text = "dB"; break;
+    case LevelScale::LogMaximum: return "dBmax";
+    case LevelScale::DbV: text = "dBV"; break;
+    case LevelScale::DbU: text = "dBu"; break;
+    default: return std::string();
     }
-    case LevelScale::LogReference:
-        return "dB";
-    case LevelScale::LogMaximum:
-        return "dBmax";
-    case LevelScale::DbV:
-        return "dBV";
-    case LevelScale::DbU:
-        return "dBu";
-    }
-    return std::string();
+    if (density)
+        text += "/Hz";
+    return text;
 }

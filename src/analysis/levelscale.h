@@ -21,8 +21,9 @@ inline constexpr int kLevelScaleCount = 5;
 std::string_view LevelScaleText(LevelScale scale);
 
 // Axis unit of a converted spectrum (UTF-8): for "Lin. RMS" the channel unit
-// followed by "rms²" and, with density, "/Hz"; "dB", "dBmax", "dBV", "dBu"
-// for the logarithmic scales.
+// followed by "rms²"; "dB", "dBmax", "dBV", "dBu" for the logarithmic
+// scales. A density adds "/Hz", except to "dBmax": a level relative to the
+// largest bin is the same ratio per hertz or per bin.
 std::string LevelUnitText(LevelScale scale, std::string_view channelUnit, bool density);
 
 // True for the scales that show decibels.

@@ -39,6 +39,21 @@ public:
     // Samples the client lost on a channel by falling more than the ring behind.
     virtual long long Lost(int client, int channel) = 0;
 
+    // Who publishes the channels: a live writer with a complete definition,
+    // its process and the definition's generation. A new writer or a new
+    // definition shows as another (pid, generation). A source that cannot
+    // tell (a test's) reports live while it has channels.
+    struct WriterState {
+        bool live = false;
+        int pid = 0;
+        unsigned generation = 0;
+        bool SameDefinition(const WriterState& other) const
+        {
+            return pid == other.pid && generation == other.generation;
+        }
+    };
+    virtual WriterState Writer() { return {ChannelCount() > 0, 0, 0}; }
+
     QString NameText(int channel) { return QString::fromUtf8(Name(channel)); }
     QString UnitText(int channel) { return QString::fromUtf8(Unit(channel)); }
 };

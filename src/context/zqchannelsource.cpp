@@ -29,6 +29,18 @@ int ZqChannelSource::Read(int client, int channel, float* dest, int count)
 
 long long ZqChannelSource::Lost(int client, int channel) { return std::max(0LL, ZQ_GetChanLost(client, channel)); }
 
+ChannelSource::WriterState ZqChannelSource::Writer()
+{
+    ZQ_WriterStatus status{};
+    if (ZQ_GetWriterStatus(&status) != ZQ_OK)
+        return {};
+    WriterState state;
+    state.live = status.segmentPresent && status.writerAlive && status.nrOfChan > 0;
+    state.pid = status.writerPid;
+    state.generation = status.generation;
+    return state;
+}
+
 namespace {
 ChannelSource* g_replacement = nullptr;
 }

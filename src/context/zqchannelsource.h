@@ -17,4 +17,5 @@ public:
     int Available(int client, int channel) override;
     int Read(int client, int channel, float* dest, int count) override;
     long long Lost(int client, int channel) override;
+    WriterState Writer() override;
 };

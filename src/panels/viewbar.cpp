@@ -311,3 +311,21 @@ void CViewBar::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.fillRect(rect(), Ctx().colours.barBrush);
 }
+
+void CViewBar::ClearViews(const QString& notice)
+{
+    // The octave and multimeter views read the channels on every tick and
+    // have something new at once: they wait for nothing.
+    for (int kind = 0; kind < kViewKindCount; ++kind)
+        if (CGraphWnd* view = m_views[size_t(kind)]) {
+            const bool continuous = ViewKind(kind) == ViewKind::Oct || ViewKind(kind) == ViewKind::Dmm;
+            view->ClearDisplay(continuous ? QString() : notice);
+        }
+}
+
+void CViewBar::SetSourceNotice(const QString& notice)
+{
+    for (CGraphWnd* view : m_views)
+        if (view)
+            view->SetSourceNotice(notice);
+}

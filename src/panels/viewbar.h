@@ -58,6 +58,12 @@ public:
     void RescaleViews();
     // The page's block of a settings set: one block per view.
     void SerializePanel(TextArchive& archive);
+    // A new source or new channel definitions: every view forgets what it
+    // shows, legends included, and says what it waits for.
+    void ClearViews(const QString& notice);
+    // The source's state written on every view ("source ended 12 s ago");
+    // empty while the source delivers.
+    void SetSourceNotice(const QString& notice);
 
     CGraphWnd* View(ViewKind kind) const { return m_views[Index(kind)]; }
     CToggleButton* Tab(ViewKind kind) const { return m_tabs[Index(kind)]; }

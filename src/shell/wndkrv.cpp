@@ -1,9 +1,12 @@
 #include "wndkrv.h"
 
+#include "analysis/segmentlayout.h"
+#include "analysis/windowtype.h"
 #include "folders/folderpicker.h"
 #include "panels/controlbar.h"
 #include "panels/p0dlg.h"
 #include "panels/setnamedlg.h"
+#include "panels/statusline.h"
 #include "panels/viewbar.h"
 #include "platform/appmessage.h"
 #include "widgets/selectorbutton.h"
@@ -13,6 +16,10 @@
 #include "context/channelsource.h"
 #include "context/readerclients.h"
 #include "platform/textarchive.h"
+#include "views/frequencypanel.h"
+#include "views/frequencyview.h"
+#include "views/spgpanel.h"
+#include "views/spgview.h"
 #include "views/timeview.h"
 #include "views/viewexport.h"
 #include "shell/viewclicktracker.h"
@@ -21,6 +28,8 @@
 #include "shell/windowplacement.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
@@ -71,6 +80,8 @@ void CWndKRV::Create()
 
     m_bar = new CControlBar(this, this);
     m_bar->show();
+    m_status = new CStatusLine(this);
+    m_status->show();
     SetPageCount(1);
 
     if (channels.ChannelCount() != 0) {
@@ -78,6 +89,8 @@ void CWndKRV::Create()
         m_bar->SetSetupCaption(QStringLiteral("Quorel"));
         RefreshChannels();
     }
+    m_sourceClock.start();
+    WatchSource();
     m_timers.SetTimer(kTickTimer, kTickPeriodMs);
     PostAppMessage(this, kPlacementMessage);
     // Published before the hardware setup: the modules take the window as
@@ -94,6 +107,7 @@ void CWndKRV::ApplyColourScheme(int scheme)
     if (scheme < 0 || scheme > 2)
         return;
     Ctx().colours.Apply(scheme);
+    RepaintAll();
 }
 
 CViewBar* CWndKRV::Page(int index) const
@@ -123,7 +137,10 @@ void CWndKRV::Layout()
     const int left = client.left();
     const int top = client.top();
     const int width = client.width();
-    const int bottom = top + client.height();
+    const int statusHeight = m_status ? CStatusLine::kHeight : 0;
+    const int bottom = top + client.height() - statusHeight;
+    if (m_status)
+        m_status->setGeometry(left, bottom, width, statusHeight);
     if (m_bar)
         m_bar->setGeometry(left, top, width, CControlBar::kHeight);
     const int pagesTop = top + CControlBar::kHeight;
@@ -293,6 +310,10 @@ void CWndKRV::Tick()
     }
     if (++Ctx().tickCounter % 20 == 0 && m_bar)
         m_bar->BlinkRecord();
+    if (Ctx().tickCounter % kSourceWatchTicks == 0)
+        WatchSource();
+    if (Ctx().tickCounter % kStatusTicks == 0)
+        UpdateStatus();
 }
 
 void CWndKRV::CaptureRecords()
@@ -388,6 +409,7 @@ void CWndKRV::SaveSet(int set)
     QString& name = m_setNames[set - 1];
     // Cancelled or closed: saved all the same, under the name it had.
     CSetNameDlg::EditName(this, name);
+    m_setName = name.isEmpty() ? QStringLiteral("S%1").arg(set) : name;
     QByteArray bytes;
     TextArchive archive;
     archive.OpenBuffer(&bytes, TextArchive::Mode::Store);
@@ -443,6 +465,10 @@ void CWndKRV::LoadSet(int set)
     TextArchive archive;
     archive.OpenBuffer(&bytes, TextArchive::Mode::Load);
     LoadSetFrom(archive);
+    // The title names the set; the names the menu shows stay as they were.
+    QString loaded;
+    SettingsSetFiles::ReadName(path, &loaded);
+    m_setName = loaded.isEmpty() ? QStringLiteral("S%1").arg(set) : loaded;
 }
 
 // A set holds one main bar block, a block per page and one hardware block.
@@ -508,3 +534,133 @@ void CWndKRV::ChooseDataPath()
 }
 
 void CWndKRV::DefineP0() { CP0Dlg::EditP0(this, m_p0Text); }
+
+// ---------------------------------------------------------------------------
+// The source's state, the status line and the title
+
+void CWndKRV::WatchSource()
+{
+    const double now = m_sourceClock.isValid() ? m_sourceClock.elapsed() * 0.001 : 0.0;
+    const ChannelSource::WriterState writer = Channels().Writer();
+    switch (m_sourceWatch.Observe(writer, now)) {
+    case SourceWatch::Change::Replaced: SourceReplaced(); break;
+    case SourceWatch::Change::Resumed: ShowSourceNotice(QString()); break;
+    case SourceWatch::Change::Ended:
+    case SourceWatch::Change::None: break;
+    }
+    if (writer.live && m_writerName.isEmpty() && writer.pid > 0 && writer.pid != int(QCoreApplication::applicationPid())) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(writer.pid));
+        if (comm.open(QIODevice::ReadOnly))
+            m_writerName = QString::fromUtf8(comm.readLine()).trimmed();
+        if (!m_writerName.isEmpty())
+            m_sharedSourceName = QStringLiteral("Quorel ") + m_writerName;
+    }
+    if (!m_sourceWatch.Ended())
+        return;
+    const int seconds = m_sourceWatch.SecondsSinceEnd(now);
+    if (seconds == m_noticeSeconds)
+        return;
+    m_noticeSeconds = seconds;
+    ShowSourceNotice(QStringLiteral("source ended %1 s ago").arg(seconds));
+}
+
+// Another writer, or new channel definitions: what the views show belongs to
+// channels that are gone, so they all start afresh at once.
+void CWndKRV::SourceReplaced()
+{
+    m_noticeSeconds = -1;
+    m_writerName.clear();
+    m_sharedSourceName = QStringLiteral("Quorel");
+    m_record.capture.reset();
+    ShowSourceNotice(QString());
+    RefreshChannels();
+    for (int i = 0; i < m_pageCount; ++i)
+        m_pages[i]->ClearViews(QStringLiteral("new channels \u2014 waiting for the first record"));
+}
+
+void CWndKRV::ShowSourceNotice(const QString& notice)
+{
+    if (notice.isEmpty())
+        m_noticeSeconds = -1;
+    for (int i = 0; i < m_pageCount; ++i)
+        m_pages[i]->SetSourceNotice(notice);
+}
+
+const QString& CWndKRV::SourceName() const
+{
+    return Ctx().sharedSource ? m_sharedSourceName : m_hardware.typeName;
+}
+
+void CWndKRV::GatherStatus(StatusFacts& facts) const
+{
+    facts.source = SourceName();
+    facts.recording = m_record.recording != 0;
+    const int channel = ChosenChannel(0) >= 0 ? ChosenChannel(0) : ChosenChannel(1);
+    const double dt = channel >= 0 ? Channels().SampleInterval(channel) : 0.0;
+    facts.sampleRate = dt > 0.0 ? 1.0 / dt : 0.0;
+    facts.points = m_record.points;
+    facts.averagesAsked = m_record.averages;
+    // The window of the spectrum the first page shows, else of its FFT view.
+    WindowType window = WindowType::Rectangle;
+    if (CViewBar* page = Page(0)) {
+        const int shown = page->ActiveKind();
+        CGraphWnd* view = shown >= 0 ? page->View(ViewKind(shown)) : nullptr;
+        if (auto* spg = qobject_cast<CSpgView*>(view))
+            window = spg->Panel() ? static_cast<CSpgPanel*>(spg->Panel())->AnalysisWindow() : window;
+        else if (auto* spectrum = qobject_cast<CFrequencyView*>(view))
+            window = WindowType(spectrum->FrequencyPanel()->Window());
+        else if (auto* fft = qobject_cast<CFrequencyView*>(page->View(ViewKind::Fft)))
+            window = WindowType(fft->FrequencyPanel()->Window());
+    }
+    const std::string_view name = WindowTypeText(window);
+    const QLatin1StringView windowName(name.data(), qsizetype(name.size()));
+    if (facts.window != windowName)
+        facts.window = windowName;
+    facts.noiseBandwidthBins = NoiseBandwidth(window);
+    const CaptureRecord* record = m_record.capture.get();
+    facts.recordLength = record ? record->length : 0;
+    // Averages a record too short for its segments gives: none.
+    facts.averagesDone = 0;
+    if (record && record->length > 0) {
+        const SegmentLayout layout = MakeSegmentLayout(record->length, record->startOffset, m_record.points,
+                                                       m_record.hop, m_record.averages, record->sampleInterval);
+        facts.averagesDone = RecordHoldsSegments(layout) ? layout.count : 0;
+    }
+    long long lost = 0;
+    const int channels = Channels().ChannelCount();
+    for (int client : kReaderClients)
+        for (int c = 0; c < channels; ++c)
+            lost += Channels().Lost(client, c);
+    facts.lost = lost;
+    facts.recordFailed = const_cast<CHwManager&>(m_hardware).RecordFile().Failed();
+}
+
+void CWndKRV::UpdateStatus()
+{
+    if (!m_status)
+        return;
+    // A copy of the facts shown shares their texts: gathering into it and
+    // comparing allocates nothing while nothing changes.
+    StatusFacts facts = m_status->Facts();
+    GatherStatus(facts);
+    const bool changed = m_status->Show(facts);
+    if (!changed && m_titleSetName == m_setName && !m_title.isEmpty())
+        return;
+    m_titleSetName = m_setName;
+    const QString title = CStatusLine::TitleText(facts.source, m_setName, facts.recording);
+    if (title != m_title) {
+        m_title = title;
+        setWindowTitle(m_title);
+    }
+}
+
+void CWndKRV::RepaintAll()
+{
+    for (int i = 0; i < m_pageCount; ++i)
+        for (int kind = 0; kind < kViewKindCount; ++kind)
+            if (CGraphWnd* view = m_pages[i]->View(ViewKind(kind)))
+                view->Data().MarkChanged(); // kept renderings (the spectrogram image) take the new colours
+    update();
+    for (QWidget* child : findChildren<QWidget*>())
+        child->update();
+}

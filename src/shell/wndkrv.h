@@ -12,6 +12,7 @@
 #include "platform/windowtimers.h"
 #include "context/analysisrecord.h"
 #include "context/mainframe.h"
+#include "context/sourcewatch.h"
 #include "shell/mainmenu.h"
 
 #include <QElapsedTimer>
@@ -20,6 +21,8 @@
 #include <array>
 
 class CControlBar;
+class CStatusLine;
+struct StatusFacts;
 class CViewBar;
 class TextArchive;
 
@@ -91,6 +94,16 @@ public:
     void Tick();
 
     CControlBar* Bar() const { return m_bar; }
+    CStatusLine* StatusLine() const { return m_status; }
+    // The facts the status line shows, as they are now.
+    void GatherStatus(StatusFacts& facts) const;
+    // Looks at the source's writer now (the tick does so every
+    // kSourceWatchTicks): an ended source is written on every view, a new
+    // writer or definition clears them all.
+    void WatchSource();
+    // Brings the status line and the title up to date now (the tick does so
+    // every kStatusTicks).
+    void UpdateStatus();
     const CCaptureEngine& CaptureEngine() const { return m_capture; }
     CMainMenu* MainMenu() const { return m_menu; }
     const QString& P0Text() const { return m_p0Text; }
@@ -120,8 +133,28 @@ private:
 
     // Repaints wait this long after the last (one display frame).
     static constexpr int kFrameMs = 16;
+    // The status line and the writer's state are looked at a few times a
+    // second, not on every tick.
+    static constexpr int kStatusTicks = 25;
+    static constexpr int kSourceWatchTicks = 10;
+
+    void SourceReplaced();
+    void ShowSourceNotice(const QString& notice);
+    // The source as the status line and the title name it.
+    const QString& SourceName() const;
+    // Everything the colour scheme paints, repainted with the new one.
+    void RepaintAll();
 
     CControlBar* m_bar = nullptr;
+    CStatusLine* m_status = nullptr;
+    SourceWatch m_sourceWatch;
+    QElapsedTimer m_sourceClock;
+    int m_noticeSeconds = -1;
+    QString m_writerName; // the writing program's name in shared-source mode
+    QString m_sharedSourceName = QStringLiteral("Quorel");
+    QString m_setName;    // the settings set last loaded or saved
+    QString m_titleSetName;
+    QString m_title;
     CMainMenu* m_menu = nullptr;
     ViewClickTracker* m_clickedView = nullptr;
     std::array<CViewBar*, kMaxPages> m_pages{};

@@ -34,8 +34,11 @@ CGraphWnd::AnalysisJob CAcrView::MakeAnalysis()
 
 void CAcrView::Compute(const AnalysisInput& input, bool normed, AnalysisWorkspace& work, ViewData& out)
 {
-    if (!input.Analysable())
+    if (!input.Analysable()) {
+        out.slotActive = {input.Samples(0) != nullptr, input.Samples(1) != nullptr};
+        out.Unavailable(input.Shortfall());
         return;
+    }
     const SegmentLayout layout = input.Segments();
     const int n = layout.points;
     out.Size(n, false);

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 #include <string_view>
 
 struct AnalysisInput {
@@ -24,6 +25,10 @@ struct AnalysisInput {
     // True when the record holds its segments: otherwise a view keeps its
     // traces as they are.
     bool Analysable() const;
+    // Why a record is not analysable, as the view writes it in its plot
+    // ("record 10240 samples < 16384 points — raise XDv or lower Pts");
+    // empty when it is, or when there is no record to speak of. UTF-8.
+    std::string Shortfall() const;
     // The samples of the channel chosen for a slot; null for "nc" or a
     // channel the record lacks.
     const float* Samples(int slot) const;

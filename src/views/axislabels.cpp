@@ -1,5 +1,7 @@
 #include "axislabels.h"
 
+#include "context/formatwithprefix.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -51,6 +53,14 @@ YPrefix ChooseYPrefix(double first, double last)
     if (k < 0.0009)
         return {"u", -6, 1000000.0};
     return {"", 0, 1.0};
+}
+
+YPrefix ChooseYPrefix(double first, double last, const QString& unit)
+{
+    if (!IsSquaredUnit(unit))
+        return ChooseYPrefix(first, last);
+    const EngineeringPrefix prefix = ChooseSquaredPrefix(std::max(std::fabs(first), std::fabs(last)));
+    return {prefix.prefix, -int(std::lround(std::log10(prefix.factor))), prefix.factor};
 }
 
 double RoundTo4(double value) { return std::round(value * 10000.0) / 10000.0; }

@@ -26,6 +26,10 @@ struct YPrefix {
     double factor;      // what the labels are multiplied by
 };
 YPrefix ChooseYPrefix(double first, double last);
+// The same for a unit: a squared unit ("Vrms²") takes the prefix of its
+// root by ChooseSquaredPrefix, so that the caption PrefixedUnit makes
+// ("(mVrms)²") says what the labels count.
+YPrefix ChooseYPrefix(double first, double last, const QString& unit);
 
 // A value rounded to four decimals, halves away from zero.
 double RoundTo4(double value);

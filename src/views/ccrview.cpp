@@ -32,8 +32,11 @@ CGraphWnd::AnalysisJob CCcrView::MakeAnalysis()
 
 void CCcrView::Compute(const AnalysisInput& input, bool normed, AnalysisWorkspace& work, ViewData& out)
 {
-    if (!input.Analysable())
+    if (!input.Analysable()) {
+        out.slotActive = {input.Samples(0) && input.Samples(1), false};
+        out.Unavailable(input.Shortfall());
         return;
+    }
     const SegmentLayout layout = input.Segments();
     const int n = layout.points;
     const float* x = input.Samples(0);

@@ -45,6 +45,9 @@ void CCohView::Compute(const AnalysisInput& input, WindowType window, AnalysisWo
     out.slotActive = {result.computed, false};
     out.levelsInDb = false;
     FinishAnalysis(out, layout);
+    // One segment's coherence is 1 at every bin, whatever the signals.
+    if (layout.count == 1)
+        out.notice = "one average gives coherence 1 \u2014 raise Avg";
 }
 
 void CCohView::Rescale(int slot)

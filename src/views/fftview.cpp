@@ -52,7 +52,7 @@ CGraphWnd::AnalysisJob CFftView::MakeAnalysis()
 void CFftView::Compute(const AnalysisInput& input, const AmplitudeSettings& settings, AnalysisWorkspace& work, ViewData& out)
 {
     SegmentLayout layout;
-    if (!BeginAnalysis(input, layout))
+    if (!BeginAnalysis(input, out, layout))
         return;
     const int rows = KeepsRows(settings.average) ? layout.count : 1;
     SizeForRows(out, layout, rows, true, settings.average);

@@ -30,10 +30,13 @@ void CFrequencyView::OnPanelNotify(int code)
     }
 }
 
-bool CFrequencyView::BeginAnalysis(const AnalysisInput& input, SegmentLayout& layout)
+bool CFrequencyView::BeginAnalysis(const AnalysisInput& input, ViewData& out, SegmentLayout& layout)
 {
-    if (!input.Analysable())
+    if (!input.Analysable()) {
+        out.slotActive = {input.Samples(0) != nullptr, input.Samples(1) != nullptr};
+        out.Unavailable(input.Shortfall());
         return false;
+    }
     layout = input.Segments();
     return true;
 }
@@ -75,7 +78,7 @@ bool CFrequencyView::BothSlotSamples(const AnalysisInput& input, ViewData& out, 
 bool CFrequencyView::BeginTwoChannelAnalysis(const AnalysisInput& input, ViewData& out, SegmentLayout& layout,
                                              const float*& x, const float*& y)
 {
-    if (!BeginAnalysis(input, layout) || !BothSlotSamples(input, out, x, y))
+    if (!BeginAnalysis(input, out, layout) || !BothSlotSamples(input, out, x, y))
         return false;
     SizeForRows(out, layout, 1, false, AverageMode::Linear);
     return true;

@@ -62,9 +62,9 @@ protected:
     virtual bool FollowsMaxima() const { return true; }
 
     // ---- Steps of the jobs (any thread) ----
-    // False when the view is hidden, there is no record or it is too short
-    // for its segments (the traces then stay as they were). Fills layout.
-    static bool BeginAnalysis(const AnalysisInput& input, SegmentLayout& layout);
+    // False when there is no record or it is too short for its segments:
+    // the result is then unavailable, with the reason. Fills layout.
+    static bool BeginAnalysis(const AnalysisInput& input, ViewData& out, SegmentLayout& layout);
     // Display arrays for `rows` rows of N/2 bins, the cascade and
     // colour-map flags for the averaging mode.
     static void SizeForRows(ViewData& out, const SegmentLayout& layout, int rows, bool second, AverageMode mode);

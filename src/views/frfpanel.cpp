@@ -1,4 +1,5 @@
 #include "views/frfpanel.h"
+#include "views/panellists.h"
 
 #include "widgets/selectorbutton.h"
 
@@ -49,6 +50,7 @@ void CFrfPanel::OnInitDialog()
     FillKeyed(IdDisplay, {"Mag+Phase", "RE+IM"}, true);
     FillKeyed(IdYScale, {"Linear RMS", "10 log"}, false);
     Selector(IdYScale)->SelectText(QStringLiteral("10 log"));
+    ResponseScaleCaptions(*Selector(IdYScale));
     UpdateScaleEnable();
 }
 

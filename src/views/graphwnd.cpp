@@ -248,6 +248,11 @@ void CGraphWnd::Adopt(ViewData& data, AnalysisTag tag)
         RequestRepaint();
         return;
     }
+    if (data.outcome == ViewData::Outcome::Unavailable) {
+        m_data.AdoptUnavailable(data);
+        RequestRepaint();
+        return;
+    }
     if (tag.record > m_adoptedRecord || m_analysedRecords == 0)
         ++m_analysedRecords;
     m_adoptedRecord = tag.record;
@@ -486,9 +491,29 @@ void CGraphWnd::RenderBackBuffer()
         QPainter painter(&m_backBuffer);
         painter.setFont(m_renderer.Font());
         DrawContent(painter);
+        DrawNotice(painter);
     }
     PlaceCursors();
     UpdateCursorReadouts();
+}
+
+void CGraphWnd::DrawNotice(QPainter& painter)
+{
+    if (!m_data.Notice().isEmpty())
+        m_renderer.DrawNotice(painter, PlotRect(), m_data.Notice(), m_data.Stale());
+}
+
+void CGraphWnd::ClearDisplay(const QString& notice)
+{
+    m_data.Clear(notice);
+    m_first = true;
+    RequestRepaint();
+}
+
+void CGraphWnd::SetSourceNotice(const QString& notice)
+{
+    if (m_data.SetSourceNotice(notice))
+        RequestRepaint();
 }
 
 void CGraphWnd::paintEvent(QPaintEvent*)
@@ -512,6 +537,7 @@ void CGraphWnd::paintEvent(QPaintEvent*)
         painter.fillRect(rect(), Ctx().colours.graphBackground);
         painter.setFont(m_renderer.Font());
         DrawContent(painter);
+        DrawNotice(painter);
     }
     PlaceCursors();
     UpdateCursorReadouts();

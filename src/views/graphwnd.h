@@ -170,6 +170,13 @@ public:
     bool Pipelined() const;
     // Repaints when one was requested; true when it did.
     bool FlushRepaint();
+    // A new source or new channel definitions: the view forgets its result
+    // and its legends, and writes the notice in its empty plot until the
+    // next result; the next result rescales it as the first one does.
+    void ClearDisplay(const QString& notice);
+    // The source's state, written over the picture and marking it stale
+    // ("source ended 12 s ago"); empty when the source delivers.
+    void SetSourceNotice(const QString& notice);
 
     // ---- Non-virtual operations ----
     // Channel index chosen for slot 0 ("Ch1") or 1 ("Ch2"); -1 for "nc" and
@@ -340,4 +347,6 @@ private:
     void UpdateMouseShape(const QPoint& point);
     void PlacePanel();
     void EnsureBackBuffer();
+    // The notice line of the data, over what DrawContent drew.
+    void DrawNotice(QPainter& painter);
 };

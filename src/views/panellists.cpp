@@ -69,3 +69,14 @@ void TimePerDivList(CSelectorButton& selector, const QString& defaultText)
               "0.0002s", "0.0001s"},
              defaultText);
 }
+
+void LevelScaleCaptions(CSelectorButton& selector)
+{
+    selector.SetItemCaption(QStringLiteral("dbV"), QStringLiteral("dBV"));
+    selector.SetItemCaption(QStringLiteral("dbuV"), QStringLiteral("dBu"));
+}
+
+void ResponseScaleCaptions(CSelectorButton& selector)
+{
+    selector.SetItemCaption(QStringLiteral("10 log"), QStringLiteral("dB"));
+}

@@ -23,3 +23,10 @@ void SpanList(CSelectorButton& selector, const QString& defaultText);
 void PercentList(CSelectorButton& selector, const QString& defaultText);
 // "1s" down to "0.0001s" in 1-2-5 steps, 13 items, keys -1.
 void TimePerDivList(CSelectorButton& selector, const QString& defaultText);
+
+// Captions that name what the level scale items compute, shown instead of
+// their stored texts: "dbV" reads "dBV", "dbuV" reads "dBu" (0 dB at
+// 0.7746 V rms). Settings lines keep the item texts.
+void LevelScaleCaptions(CSelectorButton& selector);
+// The frequency response's "10 log" reads "dB": its level is 20·log10 |H|.
+void ResponseScaleCaptions(CSelectorButton& selector);

@@ -2,11 +2,13 @@
 
 #include "context/appcontext.h"
 #include "context/channelsource.h"
+#include "context/formatwithprefix.h"
 #include "context/mainframe.h"
 #include "views/axislabels.h"
 #include "views/graphwnd.h"
 #include "views/plotlayout.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -203,7 +205,7 @@ void PlotRenderer::DrawYAxis(QPainter& painter, int x, int top, int x2, int bott
         const double first = major * TruncRatio(yMin * 1.01, major);
         const double last = major * TruncRatio(yMax * 1.01, major);
         if (m_yPrefixes)
-            prefix = AxisLabels::ChooseYPrefix(first, last);
+            prefix = AxisLabels::ChooseYPrefix(first, last, unit);
         const QString format = AxisLabels::LabelFormat(major * prefix.factor);
         m_tickLines.clear();
         m_gridLines.clear();
@@ -243,7 +245,7 @@ void PlotRenderer::DrawYAxis(QPainter& painter, int x, int top, int x2, int bott
 
     // The caption above the axis: prefix and unit, "rms" as a subscript.
     painter.setPen(text);
-    const QString caption = QString::fromLatin1(prefix.prefix) + unit;
+    const QString caption = PrefixedUnit(prefix.prefix, unit);
     const QFont& small = m_captionSmallFont;
     if (!unit.isEmpty()) {
         const int rms = caption.indexOf(QStringLiteral("rms"));
@@ -475,7 +477,8 @@ void PlotRenderer::DrawLegend(QPainter& painter, bool centred)
         return;
     auto legendText = [this](int slot) {
         const int channel = m_graph.SlotChannel(slot);
-        if (channel < 0)
+        // A source that ended has no channels left to name.
+        if (channel < 0 || channel >= Channels().ChannelCount())
             return QString();
         return QStringLiteral("[%1] %2 %3")
             .arg(Channels().ChannelNumber(channel))
@@ -522,5 +525,27 @@ void PlotRenderer::DrawResetButtons(QPainter& painter)
         painter.setPen(Qt::white);
         painter.drawText(button.adjusted(3, 0, 0, -1), Qt::AlignLeft | Qt::AlignBottom, texts[which]);
     }
+    painter.restore();
+}
+
+void PlotRenderer::DrawNotice(QPainter& painter, const QRect& plot, const QString& text, bool stale)
+{
+    const QColor background = Ctx().colours.graphBackground;
+    painter.save();
+    if (stale) {
+        QColor veil = background;
+        veil.setAlpha(150);
+        painter.fillRect(plot.adjusted(1, 1, 0, 0), veil);
+    }
+    painter.setFont(m_font);
+    const QFontMetrics metrics(m_font);
+    const QString shown = metrics.elidedText(text, Qt::ElideRight, std::max(0, plot.width() - 12));
+    // Only the text's own box is cleared, so that traces beside it stay seen.
+    const QRect line(plot.x() + 4, plot.y() + 4, metrics.horizontalAdvance(shown) + 4, metrics.height() + 2);
+    // Amber on dark schemes, a dark red on light ones: away from both trace colours.
+    const QColor ink = background.lightness() < 128 ? QColor(255, 190, 60) : QColor(170, 30, 0);
+    painter.fillRect(line, background);
+    painter.setPen(ink);
+    painter.drawText(line.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, shown);
     painter.restore();
 }

@@ -69,6 +69,10 @@ public:
     void DrawLegend(QPainter& painter, bool centred);
     void DrawAxisLabel(QPainter& painter, const QRect& box, int flags, const QString& text);
     void DrawResetButtons(QPainter& painter);
+    // One line of notice at the top of the plot; with stale, the plot under
+    // it is first veiled in the background colour, so that a picture that
+    // no longer holds reads as such.
+    void DrawNotice(QPainter& painter, const QRect& plot, const QString& text, bool stale);
     void SlotRange(int slot, double division, double offset);
     void DrawSlotAxes(QPainter& painter, const QRect& plot, const double divisions[2], const double offsets[2]);
     void DrawTrace(QPainter& painter, int slot, const float* values, int count, const QRect& plot);

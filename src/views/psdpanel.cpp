@@ -1,4 +1,5 @@
 #include "views/psdpanel.h"
+#include "views/panellists.h"
 
 #include "widgets/selectorbutton.h"
 
@@ -51,6 +52,7 @@ void CPsdPanel::OnInitDialog()
     MakeXPosNumeric();
     FillKeyed(IdDensity, {"Power", "Density"}, true);
     FillKeyed(IdScale, {"Lin. RMS", "10 log p/p0", "10 log p/pmax", "dbV", "dbuV"}, true);
+    LevelScaleCaptions(*Selector(IdScale));
     FillKeyed(IdAverage, {"Linear", "Peak hold", "Cascade", "Spctgrm"}, true);
     FillKeyed(IdCursor, {"Manual", "Auto", "Harmonic"}, false);
 }

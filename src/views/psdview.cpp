@@ -55,7 +55,7 @@ CGraphWnd::AnalysisJob CPsdView::MakeAnalysis()
 void CPsdView::Compute(const AnalysisInput& input, const PsdSettings& settings, AnalysisWorkspace& work, ViewData& out)
 {
     SegmentLayout layout;
-    if (!BeginAnalysis(input, layout))
+    if (!BeginAnalysis(input, out, layout))
         return;
     const int rows = KeepsRows(settings.average) ? layout.count : 1;
     SizeForRows(out, layout, rows, false, settings.average);

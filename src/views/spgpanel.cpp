@@ -61,6 +61,7 @@ void CSpgPanel::OnInitDialog()
         const std::string_view text = LevelScaleText(s);
         scale.AddItem(QString::fromLatin1(text.data(), qsizetype(text.size())), int(s));
     }
+    LevelScaleCaptions(scale);
     scale.SelectKey(int(kScales[0]), false);
     scale.SetWrap(true);
     for (int id : {IdWindow, IdScale})

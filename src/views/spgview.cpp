@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <span>
+#include <string>
 
 namespace {
 constexpr int kDivisionIds[2] = {CSpgPanel::IdYDiv1, CSpgPanel::IdYDiv2};
@@ -47,11 +48,17 @@ CGraphWnd::AnalysisJob CSpgView::MakeAnalysis()
 
 void CSpgView::Compute(const AnalysisInput& input, WindowType window, LevelScale scale, AnalysisWorkspace& work, ViewData& out)
 {
-    if (!input.Analysable())
+    out.slotActive = {input.Samples(0) != nullptr, input.Samples(1) != nullptr};
+    if (!input.Analysable()) {
+        out.Unavailable(input.Shortfall());
         return;
+    }
     const SegmentLayout layout = input.Segments();
-    if (layout.count < 2)
+    if (layout.count < 2) {
+        out.Unavailable("record gives " + std::to_string(layout.count) + " segment of " + std::to_string(layout.points)
+                        + " points; a spectrogram needs 2 \u2014 raise XDv or lower Pts");
         return;
+    }
     const int bins = layout.Bins();
     const size_t values = size_t(layout.count) * size_t(bins);
     // Only the two arrays of rows: no second quantity, no N-sized rows.

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ViewData {
@@ -14,6 +15,10 @@ struct ViewData {
         Unchanged,  // the record cannot give a result: the traces stay as they are
         HideTraces, // a channel the measurement needs is missing: both traces hidden
         Made,
+        // The record cannot give a result and `notice` says why: the view
+        // keeps its last result marked as stale, or without one shows its
+        // empty plot (the axes of the slots in slotActive) with the reason.
+        Unavailable,
     };
     static constexpr int kArrays = 4;
 
@@ -36,6 +41,10 @@ struct ViewData {
     int split = 0;
     int variant = 0; // the view's own: the display form or scale the arrays hold
     bool normed = false; // correlations: normalised to 1 at lag 0
+    // One line the view writes into its plot (UTF-8): why there is no
+    // result (Unavailable), or what a made result cannot tell (coherence of
+    // a single average). Empty when there is nothing to say.
+    std::string notice;
 
     // Grows arrays 0, 1 (and 2, 3 with second) to hold count values; what
     // they held is not kept when they grow, and they never shrink.
@@ -50,9 +59,19 @@ struct ViewData {
         units[size_t(array)] = text;
         unitSet[size_t(array)] = true;
     }
+    // No result, for the reason given (nothing when it is empty: the view
+    // then stays as it is). slotActive says which slots would be shown.
+    void Unavailable(std::string reason)
+    {
+        if (reason.empty())
+            return;
+        outcome = Outcome::Unavailable;
+        notice = std::move(reason);
+    }
     void Begin()
     {
         outcome = Outcome::Unchanged;
+        notice.clear();
         unitSet = {};
         slotActive = {};
         rows = 1;

@@ -24,7 +24,47 @@ void ViewDisplay::Adopt(ViewData& data)
     m_cascade = data.cascade;
     m_colourMap = data.colourMap;
     m_split = data.split;
+    m_stale = false;
+    TakeNotice(data.notice);
     MarkChanged();
+}
+
+void ViewDisplay::AdoptUnavailable(const ViewData& data)
+{
+    m_stale = m_pointCount > 0;
+    if (!m_stale)
+        m_slotShown = data.slotActive;
+    TakeNotice(data.notice);
+}
+
+void ViewDisplay::Clear(const QString& notice)
+{
+    m_pointCount = 0;
+    m_rows = 1;
+    m_slotShown = {false, false};
+    m_slotName = {};
+    m_stale = false;
+    m_noticeSource = notice.toStdString();
+    m_notice = notice;
+    MarkChanged();
+}
+
+bool ViewDisplay::SetSourceNotice(const QString& notice)
+{
+    if (notice == m_sourceNotice)
+        return false;
+    m_sourceNotice = notice;
+    return true;
+}
+
+void ViewDisplay::TakeNotice(const std::string& text)
+{
+    // Converted only when it changed: adopting a result allocates nothing
+    // while the notice stays as it is.
+    if (text == m_noticeSource)
+        return;
+    m_noticeSource = text;
+    m_notice = QString::fromStdString(text);
 }
 
 void ViewDisplay::Size(int points, bool second)

@@ -21,6 +21,23 @@ public:
     // Takes over a made result: swaps the arrays (data gets the old ones
     // back for a later analysis) and takes the scales, slots and units.
     void Adopt(ViewData& data);
+    // The record could not give a result (data.notice says why): the shown
+    // result is kept and marked as stale; without one the plot stays empty,
+    // with the axes of the slots the analysis would show.
+    void AdoptUnavailable(const ViewData& data);
+    // Forgets what the view shows (a new source or new channels): no
+    // points, no slots, no names; the notice says what the view waits for.
+    void Clear(const QString& notice);
+
+    // The line written into the plot: the source's state when it has one,
+    // else the analysis' notice; empty when there is nothing to say.
+    const QString& Notice() const { return m_sourceNotice.isEmpty() ? m_notice : m_sourceNotice; }
+    // The picture is older than what the settings or the source ask for.
+    bool Stale() const { return !m_sourceNotice.isEmpty() || m_stale; }
+    // The source's state for every view of the window ("source ended 12 s
+    // ago"); empty while the source delivers. True when it changed.
+    bool SetSourceNotice(const QString& notice);
+
     // Grows arrays 0, 1 (and 2, 3 with second) to points values (contents
     // not kept when growing); point count = points, one row.
     void Size(int points, bool second);
@@ -78,6 +95,8 @@ public:
     void MarkChanged() { ++m_generation; }
 
 private:
+    void TakeNotice(const std::string& text);
+
     std::array<std::vector<float>, kArrays> m_display;
     int m_pointCount = 0;
     int m_rows = 1;
@@ -90,6 +109,10 @@ private:
     // text is not converted again, and a unit the view set stays.
     std::array<std::string, kArrays> m_unitSource;
     QString m_xUnit;
+    QString m_notice;
+    std::string m_noticeSource; // the analysis' text last converted to m_notice
+    QString m_sourceNotice;
+    bool m_stale = false;
     bool m_levelsInDb = false;
     bool m_cascade = false;
     bool m_colourMap = false;

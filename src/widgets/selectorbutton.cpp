@@ -59,6 +59,7 @@ CSelectorButton::CSelectorButton(const QString& caption, QWidget* parent) : QPus
 void CSelectorButton::AddItem(const QString& text, int key)
 {
     m_items.append(text);
+    m_captions.append(QString());
     m_keys.push_back(key);
     m_numeric = false;
 }
@@ -66,6 +67,8 @@ void CSelectorButton::AddItem(const QString& text, int key)
 void CSelectorButton::SelectText(const QString& text)
 {
     int index = int(m_items.indexOf(text));
+    if (index < 0 && !text.isEmpty())
+        index = int(m_captions.indexOf(text));
     m_current = index < 0 ? 0 : index;
     update();
 }
@@ -155,7 +158,24 @@ void CSelectorButton::SelectNearest(double x)
 void CSelectorButton::ClearItems()
 {
     m_items.clear();
+    m_captions.clear();
     m_keys.clear();
+}
+
+void CSelectorButton::SetItemCaption(const QString& text, const QString& caption)
+{
+    const int index = int(m_items.indexOf(text));
+    if (index < 0)
+        return;
+    m_captions[index] = caption;
+    update();
+}
+
+QString CSelectorButton::ItemCaption(int index) const
+{
+    if (index < 0 || index >= Count())
+        return QString();
+    return m_captions[index].isEmpty() ? m_items[index] : m_captions[index];
 }
 
 void CSelectorButton::SetLabelWidth(int pixels)
@@ -255,7 +275,10 @@ void CSelectorButton::SendClick()
 void CSelectorButton::ChooseWithDrum()
 {
     QPointer<CSelectorButton> self(this);
-    CNumericDrum drum(this, m_items, m_current, m_step, m_offset);
+    QStringList shown;
+    for (int i = 0; i < Count(); ++i)
+        shown.append(ItemCaption(i));
+    CNumericDrum drum(this, shown, m_current, m_step, m_offset);
     int result = drum.Run();
     // The drum's event loop ran every timer; the panel may have gone.
     if (!self)
@@ -346,9 +369,7 @@ QString CSelectorButton::ValueText() const
 {
     if (m_numeric)
         return NumericText(m_value);
-    if (m_current >= 0 && m_current < Count())
-        return m_items[m_current];
-    return QString();
+    return ItemCaption(m_current);
 }
 
 void CSelectorButton::paintEvent(QPaintEvent*)

@@ -21,8 +21,15 @@ public:
 
     // Appends an item and leaves numeric mode. No redraw.
     void AddItem(const QString& text, int key);
-    // Selects the first item with exactly that text, item 0 when none has it.
+    // Selects the first item with exactly that text, else the first whose
+    // caption it is, else item 0.
     void SelectText(const QString& text);
+    // What the value area and the drum show for the item with that text
+    // ("dBu" for "dbuV"); the item's text stays what CurrentText gives and
+    // settings lines store. Nothing when no item has the text.
+    void SetItemCaption(const QString& text, const QString& caption);
+    // The shown text of an item: its caption, else its text.
+    QString ItemCaption(int index) const;
     // Selects the first item with that key; nothing when none has it. With
     // notify the owner gets one clicked().
     void SelectKey(int key, bool notify);
@@ -96,6 +103,7 @@ private:
     QString LineText(const QString& key) const;
 
     QStringList m_items;
+    QStringList m_captions; // per item; empty: the item's text
     std::vector<int> m_keys;
     int m_current = 0;
     bool m_numeric = false;

@@ -95,6 +95,12 @@ TEST(PowerSpectrumTest, LevelScalesOfKnownBins)
     EXPECT_EQ(LevelUnitText(LevelScale::LinearRms, "V", true), "Vrms\u00B2/Hz");
     EXPECT_EQ(LevelUnitText(LevelScale::LinearRms, "Pa", false), "Parms\u00B2");
     EXPECT_EQ(LevelUnitText(LevelScale::DbU, "V", false), "dBu");
+    // A density in decibels is per hertz too; a level relative to the
+    // largest bin is not.
+    EXPECT_EQ(LevelUnitText(LevelScale::DbV, "V", true), "dBV/Hz");
+    EXPECT_EQ(LevelUnitText(LevelScale::DbU, "V", true), "dBu/Hz");
+    EXPECT_EQ(LevelUnitText(LevelScale::LogReference, "Pa", true), "dB/Hz");
+    EXPECT_EQ(LevelUnitText(LevelScale::LogMaximum, "V", true), "dBmax");
     EXPECT_EQ(LevelScaleText(LevelScale::LogMaximum), "10 log p/pmax");
     EXPECT_EQ(LevelScaleText(LevelScale::DbU), "dbuV");
 }

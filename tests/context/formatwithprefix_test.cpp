@@ -24,6 +24,22 @@ TEST(FormatWithPrefix, ThresholdsAndExamples)
             << c.value;
 }
 
+// A prefix on a squared unit scales its root: the text reads the value.
+TEST(FormatWithPrefix, SquaredUnitsTakeThePrefixOnTheRoot)
+{
+    const QString vrms2 = QStringLiteral("Vrms\u00B2");
+    EXPECT_EQ(FormatWithPrefix(1e-6, 4, vrms2), QStringLiteral("1 (mVrms)\u00B2"));
+    EXPECT_EQ(FormatWithPrefix(1e-3, 4, vrms2), QStringLiteral("0.001 Vrms\u00B2"));
+    EXPECT_EQ(FormatWithPrefix(2.5e-4, 4, vrms2), QStringLiteral("250 (mVrms)\u00B2"));
+    EXPECT_EQ(FormatWithPrefix(2.5e-13, 3, vrms2), QStringLiteral("0.25 (uVrms)\u00B2"));
+    EXPECT_EQ(FormatWithPrefix(4.0, 3, vrms2), QStringLiteral("4 Vrms\u00B2"));
+    EXPECT_EQ(FormatWithPrefix(4e6, 3, QStringLiteral("Vrms\u00B2/Hz")), QStringLiteral("4 (kVrms)\u00B2/Hz"));
+    EXPECT_EQ(FormatWithPrefix(5e5, 3, QStringLiteral("Vrms\u00B2/Hz")), QStringLiteral("5e+05 Vrms\u00B2/Hz"));
+    EXPECT_EQ(PrefixedUnit("m", QStringLiteral("V")), QStringLiteral("mV"));
+    EXPECT_EQ(PrefixedUnit("", vrms2), vrms2);
+    EXPECT_EQ(PrefixedUnit("u", QStringLiteral("m/s\u00B2")), QStringLiteral("(um/s)\u00B2"));
+}
+
 TEST(WindowAlpha, ChildWidgetsPaintWithTheAlphaTheyToggle)
 {
     QWidget parent;

@@ -1,6 +1,7 @@
 // The main window: layout of bar and pages, run state, hop, auto setup
 // with and without hardware, persisted options and start-up folders.
 #include "panels/controlbar.h"
+#include "panels/statusline.h"
 #include "widgets/selectorbutton.h"
 #include "panels/viewbar.h"
 #include "context/analysisrecord.h"
@@ -35,9 +36,26 @@
 #include <QProcess>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 
 namespace {
+
+constexpr int kStatus = CStatusLine::kHeight;
+
+// Counts the paint events of the widgets it watches.
+class PaintCounter : public QObject {
+public:
+    std::map<QObject*, int> paints;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints[watched];
+        return false;
+    }
+};
 
 class MainWindowTest : public testing::Test {
 protected:
@@ -109,23 +127,26 @@ TEST_F(MainWindowTest, PagesStackInOneColumnOrTileInTwo)
     ASSERT_EQ(window->rect().height(), 700);
     EXPECT_EQ(window->Bar()->geometry(), QRect(0, 0, 800, 28));
 
+    // The status line takes its strip off the bottom: 700 − 28 − 18 = 654
+    // pixels for the pages.
+    EXPECT_EQ(window->StatusLine()->geometry(), QRect(0, 700 - kStatus, 800, kStatus));
     window->SetPageCount(3);
     for (int k = 0; k < 3; ++k)
-        EXPECT_EQ(window->Page(k)->Tile(), QRect(0, 28 + k * 224, 800, 224)) << k;
+        EXPECT_EQ(window->Page(k)->Tile(), QRect(0, 28 + k * 218, 800, 218)) << k;
 
     window->SetPageCount(4);
     EXPECT_EQ(window->PageCount(), 4);
-    EXPECT_EQ(window->Page(0)->Tile(), QRect(0, 28, 400, 336));
-    EXPECT_EQ(window->Page(1)->Tile(), QRect(400, 28, 400, 336));
-    EXPECT_EQ(window->Page(3)->Tile(), QRect(400, 364, 400, 336));
+    EXPECT_EQ(window->Page(0)->Tile(), QRect(0, 28, 400, 327));
+    EXPECT_EQ(window->Page(1)->Tile(), QRect(400, 28, 400, 327));
+    EXPECT_EQ(window->Page(3)->Tile(), QRect(400, 355, 400, 327));
 
     window->SetPageCount(6);
-    EXPECT_EQ(window->Page(5)->Tile(), QRect(400, 28 + 2 * 224, 400, 224));
+    EXPECT_EQ(window->Page(5)->Tile(), QRect(400, 28 + 2 * 218, 400, 218));
 
     window->SetPageCount(2);
     EXPECT_EQ(window->PageCount(), 2);
     EXPECT_EQ(window->Page(2), nullptr);
-    EXPECT_EQ(window->Page(1)->Tile(), QRect(0, 364, 800, 336));
+    EXPECT_EQ(window->Page(1)->Tile(), QRect(0, 355, 800, 327));
 }
 
 TEST_F(MainWindowTest, PageStripSitsAtTheBottomRightOfThePanelColumn)
@@ -133,18 +154,18 @@ TEST_F(MainWindowTest, PageStripSitsAtTheBottomRightOfThePanelColumn)
     auto window = MakeWindow(800, 700);
     const int panel = Ctx().panelWidth;
     CViewBar* page = window->Page(0);
-    EXPECT_EQ(page->geometry(), QRect(panel, 700 - 28, 800 - panel, 28));
-    EXPECT_EQ(page->ViewArea(), QRect(panel, 28, 800 - panel, 672 - 28));
+    EXPECT_EQ(page->geometry(), QRect(panel, 700 - kStatus - 28, 800 - panel, 28));
+    EXPECT_EQ(page->ViewArea(), QRect(panel, 28, 800 - panel, 672 - kStatus - 28));
 }
 
 TEST_F(MainWindowTest, OddSizesUseIntegerDivision)
 {
     auto window = MakeWindow(801, 701);
     window->SetPageCount(6);
-    // (701 - 28) / 3 = 224, 801 / 2 = 400
-    EXPECT_EQ(window->Page(4)->Tile(), QRect(0, 28 + 2 * 224, 400, 224));
+    // (701 - 28 - 18) / 3 = 218, 801 / 2 = 400
+    EXPECT_EQ(window->Page(4)->Tile(), QRect(0, 28 + 2 * 218, 400, 218));
     window->resize(999, 530);
-    EXPECT_EQ(window->Page(1)->Tile(), QRect(499, 28, 499, 167));
+    EXPECT_EQ(window->Page(1)->Tile(), QRect(499, 28, 499, 161));
 }
 
 TEST_F(MainWindowTest, MovingKeepsBarAndPagesOverTheClientArea)
@@ -157,7 +178,7 @@ TEST_F(MainWindowTest, MovingKeepsBarAndPagesOverTheClientArea)
     QApplication::processEvents();
     QPoint barAfter = window->Bar()->mapToGlobal(QPoint(0, 0)) - window->mapToGlobal(QPoint(0, 0));
     EXPECT_EQ(barBefore, barAfter);
-    EXPECT_EQ(window->Page(1)->Tile(), QRect(0, 364, 800, 336));
+    EXPECT_EQ(window->Page(1)->Tile(), QRect(0, 355, 800, 327));
 }
 
 TEST_F(MainWindowTest, PageCountStaysWithinTheArray)
@@ -464,6 +485,30 @@ TEST_F(MainWindowTest, MenuCommandsReachTheWindow)
     ASSERT_TRUE(menu->Trigger(MenuCommand::AutoSetup));
     EXPECT_FALSE(window->AutoSetupOn());
     EXPECT_FALSE(menu->Trigger(MenuCommand::CheckForUpdate));
+}
+
+// A new colour scheme shows at once everywhere: bar, tab strip, panel,
+// view and status line repaint without waiting for another reason.
+TEST_F(MainWindowTest, ColourSchemeChangeRepaintsBarStripsAndPanelsAtOnce)
+{
+    auto window = MakeWindow();
+    window->show();
+    CViewBar* page = window->Page(0);
+    CGraphWnd* view = page->View(ViewKind::Time);
+    const std::vector<QWidget*> watched
+        = {window->Bar(), page, page->Tab(ViewKind::Fft), view->Panel(), view, window->StatusLine()};
+    QApplication::processEvents();
+    PaintCounter counter;
+    for (QWidget* widget : watched) {
+        ASSERT_TRUE(widget->isVisible());
+        widget->installEventFilter(&counter);
+    }
+    QApplication::processEvents();
+    counter.paints.clear();
+    ASSERT_TRUE(window->MainMenu()->Trigger(MenuCommand::SchemeGreen));
+    QApplication::processEvents();
+    for (QWidget* widget : watched)
+        EXPECT_GE(counter.paints[widget], 1) << widget->metaObject()->className();
 }
 
 TEST_F(MainWindowTest, TheMenuButtonOpensTheMenuBelowItWithTheAutoSetupMark)

@@ -402,10 +402,11 @@ TEST_F(SettingsSetTest, ViewsFourLaysOutTwoColumnsWhileTheSetIsRead)
     window->steps.clear();
     window->LoadSet(4);
     ASSERT_EQ(window->Counts(), (std::vector<int>{4, 1, 2}));
-    // 800 x 700 client: two columns of 400, two rows of (700 - 28) / 2.
+    // 800 x 700 client: two columns of 400, two rows of (700 - 28 - 18) / 2
+    // above the status line.
     EXPECT_EQ(window->steps[0].tiles,
-              (std::vector<QRect>{QRect(0, 28, 400, 336), QRect(400, 28, 400, 336), QRect(0, 364, 400, 336),
-                                  QRect(400, 364, 400, 336)}));
+              (std::vector<QRect>{QRect(0, 28, 400, 327), QRect(400, 28, 400, 327), QRect(0, 355, 400, 327),
+                                  QRect(400, 355, 400, 327)}));
     EXPECT_EQ(window->PageCount(), 2);
     EXPECT_EQ(window->Bar()->Selector(CControlBar::IdViews)->CurrentText(), "4");
 }

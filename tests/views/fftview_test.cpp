@@ -16,6 +16,17 @@ namespace {
 constexpr double kDt = 1.0 / 1024; // 1 Hz bins at N = 1024
 constexpr int kN = 1024;
 
+// Pixels that are not the graph background.
+int Ink(const QImage& image)
+{
+    const QRgb background = Ctx().colours.graphBackground.rgb();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixel(x, y) != background ? 1 : 0;
+    return count;
+}
+
 class FftViewTest : public SpectrumFixture {
 protected:
     void SetUp() override
@@ -177,6 +188,63 @@ TEST_F(FftViewTest, RecordTooShortOrViewHiddenLeavesTraces)
     Capture({Tone(2 * kN, kDt, 60, 2.0)}, kDt, kN, kN, 2);
     view->Analyse();
     EXPECT_NEAR(view->Display(0)[10], 1.0, 1e-4);
+}
+
+// Points beyond the record: the last result stays, marked stale, with the
+// reason; a record that holds the points again removes both.
+TEST_F(FftViewTest, ShortRecordMarksTheResultStaleWithItsReasonUntilItIsLongEnough)
+{
+    constexpr int record = 10240;
+    Capture({Tone(record, kDt, 16, 1.0)}, kDt, 8192, 8192, 1);
+    view->Analyse();
+    ASSERT_EQ(view->PointCount(), 4096);
+    EXPECT_TRUE(view->Data().Notice().isEmpty());
+    EXPECT_FALSE(view->Data().Stale());
+
+    Capture({Tone(record, kDt, 16, 1.0)}, kDt, 16384, 16384, 1);
+    view->Analyse();
+    EXPECT_EQ(view->PointCount(), 4096); // the 8192-point result, kept
+    EXPECT_EQ(view->Data().Notice(), "record 10240 samples < 16384 points \u2014 raise XDv or lower Pts");
+    EXPECT_TRUE(view->Data().Stale());
+
+    Capture({Tone(4 * record, kDt, 16, 1.0)}, kDt, 16384, 16384, 1);
+    view->Analyse();
+    EXPECT_EQ(view->PointCount(), 8192);
+    EXPECT_TRUE(view->Data().Notice().isEmpty());
+    EXPECT_FALSE(view->Data().Stale());
+}
+
+// A view with nothing shown yet and a record too short: an empty plot with
+// the axes of its slots and the reason, not a plain background. A cleared
+// view forgets its result and legends and says what it waits for.
+TEST_F(FftViewTest, WithoutAResultTheEmptyPlotKeepsItsAxesAndSaysWhy)
+{
+    Capture({Tone(4 * kN, kDt, 10, 1.0), Tone(4 * kN, kDt, 20, 1.0)}, kDt, kN, kN, 1);
+    view->Analyse();
+    ASSERT_EQ(view->PointCount(), kN / 2);
+    view->ClearDisplay(QStringLiteral("waiting"));
+    EXPECT_EQ(view->PointCount(), 0);
+    EXPECT_EQ(view->ActiveSlotCount(), 0);
+    EXPECT_EQ(view->Data().Notice(), "waiting");
+    EXPECT_TRUE(view->First());
+    const int clearedInk = Ink(view->grab().toImage());
+
+    Capture({Tone(10, kDt, 10, 1.0), Tone(10, kDt, 20, 1.0)}, kDt, kN, kN, 1);
+    view->Analyse();
+    EXPECT_EQ(view->PointCount(), 0);
+    EXPECT_EQ(view->ActiveSlotCount(), 2);
+    EXPECT_FALSE(view->Data().Stale());
+    EXPECT_EQ(view->Data().Notice(), "record 10 samples < 1024 points \u2014 raise XDv or lower Pts");
+    // The axes are drawn: ticks, labels and legends add much ink to the
+    // notice alone.
+    EXPECT_GT(Ink(view->grab().toImage()), 2 * clearedInk);
+
+    // The source's state stands over the analysis' reason and marks stale.
+    view->SetSourceNotice(QStringLiteral("source ended 3 s ago"));
+    EXPECT_EQ(view->Data().Notice(), "source ended 3 s ago");
+    EXPECT_TRUE(view->Data().Stale());
+    view->SetSourceNotice(QString());
+    EXPECT_FALSE(view->Data().Notice().startsWith(QStringLiteral("source")));
 }
 
 TEST_F(FftViewTest, AutomaticCursorsFollowTheMaxima)

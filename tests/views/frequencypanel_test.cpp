@@ -197,6 +197,34 @@ TEST_F(SpectrumPanelTest, FrfKeysAndStoredBlock)
     QApplication::processEvents();
 }
 
+// Scale items show what they compute ("dB", "dBV", "dBu") while settings
+// lines keep the item texts; sets written with either text load.
+TEST_F(SpectrumPanelTest, ScaleCaptionsOnScreenItemTextsInSettingsLines)
+{
+    CFrfPanel frf(view);
+    CSelectorButton& yScale = *frf.Selector(CFrfPanel::IdYScale);
+    EXPECT_EQ(yScale.CurrentText(), "10 log");
+    EXPECT_EQ(yScale.ItemCaption(yScale.CurrentIndex()), "dB");
+    Load(frf, "Ysc:$Linear RMS\r\n}\r\n");
+    ASSERT_EQ(yScale.CurrentKey(), 0);
+    Load(frf, "Ysc:$dB\r\n}\r\n"); // as a later version might write it
+    EXPECT_EQ(yScale.CurrentKey(), 1);
+    EXPECT_TRUE(Store(frf).startsWith("Ysc:$10 log\r\n"));
+
+    CPsdPanel psd(view);
+    CSelectorButton& scale = *psd.Selector(CPsdPanel::IdScale);
+    const QStringList shown = {scale.ItemCaption(0), scale.ItemCaption(1), scale.ItemCaption(2),
+                               scale.ItemCaption(3), scale.ItemCaption(4)};
+    EXPECT_EQ(shown, (QStringList{"Lin. RMS", "10 log p/p0", "10 log p/pmax", "dBV", "dBu"}));
+    for (const char* line : {"Scale:$dbuV\r\n}\r\n", "Scale:$dBu\r\n}\r\n"}) {
+        scale.SelectKey(0, false);
+        Load(psd, line);
+        EXPECT_EQ(scale.CurrentKey(), 4) << line;
+        EXPECT_TRUE(Store(psd).contains("Scale:$dbuV\r\n")) << line;
+    }
+    QApplication::processEvents();
+}
+
 class FrfPanelViewTest : public SpectrumFixture {};
 
 TEST_F(FrfPanelViewTest, RealImaginaryGreysTheScaleAndTheViewGridsTheStart)

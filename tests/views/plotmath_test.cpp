@@ -109,6 +109,30 @@ TEST(AxisLabelsTest, YPrefixes)
     }
 }
 
+// Labels of a squared unit count the square of a prefixed root: a scale to
+// 4e-6 V² reads 0 … 4 in (mVrms)², never "mVrms²" for thousandths of V².
+TEST(AxisLabelsTest, SquaredUnitsScaleByTheSquareOfTheRootPrefix)
+{
+    const QString unit = QStringLiteral("Vrms\u00B2/Hz");
+    const AxisLabels::YPrefix milli = AxisLabels::ChooseYPrefix(0, 4e-6, unit);
+    EXPECT_STREQ(milli.prefix, "m");
+    EXPECT_EQ(milli.exponent, -6);
+    EXPECT_DOUBLE_EQ(milli.factor, 1e6);
+    const AxisLabels::YPrefix none = AxisLabels::ChooseYPrefix(0, 0.5, unit); // labels 0 … 0.5
+    EXPECT_STREQ(none.prefix, "");
+    EXPECT_DOUBLE_EQ(none.factor, 1.0);
+    const AxisLabels::YPrefix kilo = AxisLabels::ChooseYPrefix(0, 4e9, unit); // 4000 (kVrms)²
+    EXPECT_STREQ(kilo.prefix, "k");
+    EXPECT_EQ(kilo.exponent, 6);
+    EXPECT_DOUBLE_EQ(kilo.factor, 1e-6);
+    const AxisLabels::YPrefix plain = AxisLabels::ChooseYPrefix(-4, 4, unit);
+    EXPECT_STREQ(plain.prefix, "");
+    EXPECT_DOUBLE_EQ(plain.factor, 1.0);
+    // Without a square the rule is the plain one.
+    EXPECT_DOUBLE_EQ(AxisLabels::ChooseYPrefix(0, 4e-6, QStringLiteral("V")).factor, 1e6);
+    EXPECT_STREQ(AxisLabels::ChooseYPrefix(0, 0.5, QStringLiteral("V")).prefix, "m");
+}
+
 TEST(AxisLabelsTest, RoundTo4HalvesAwayFromZero)
 {
     EXPECT_DOUBLE_EQ(AxisLabels::RoundTo4(0.30000000000000004), 0.3);

@@ -125,6 +125,28 @@ TEST(ViewAnalysis, ResponseAndCoherenceOfAKnownGain)
         EXPECT_NEAR(coherence.display[0][size_t(k)], 1.0, 1e-4) << k;
 }
 
+// One segment's coherence is 1 at every bin even between unrelated noises:
+// the result is made, and says so.
+TEST(ViewAnalysis, CoherenceOfOneAverageSaysWhyItIsOne)
+{
+    AnalysisInput input = MakeInput({Noise(kN, 1.0, 11), Noise(kN, 1.0, 12)}, kN, kN);
+    input.averages = 1;
+    AnalysisWorkspace work;
+    ViewData one = Fresh();
+    CCohView::Compute(input, WindowType::Hann, work, one);
+    ASSERT_EQ(one.outcome, ViewData::Outcome::Made);
+    EXPECT_NEAR(one.display[0][100], 1.0, 1e-4);
+    EXPECT_EQ(one.notice, "one average gives coherence 1 \u2014 raise Avg");
+
+    input = MakeInput({Noise(8 * kN, 1.0, 11), Noise(8 * kN, 1.0, 12)}, kN, kN);
+    input.averages = 8;
+    ViewData eight = Fresh();
+    CCohView::Compute(input, WindowType::Hann, work, eight);
+    ASSERT_EQ(eight.outcome, ViewData::Outcome::Made);
+    EXPECT_LT(eight.display[0][100], 0.9);
+    EXPECT_TRUE(eight.notice.empty());
+}
+
 TEST(ViewAnalysis, CrossCorrelationPeaksAtAKnownDelay)
 {
     const std::vector<float> x = Noise(4 * kN, 1.0, 7);
@@ -158,10 +180,36 @@ TEST(ViewAnalysis, SpectrogramRowsEachFindTheTone)
 TEST(ViewAnalysis, WhatCannotBeAnalysedSaysSo)
 {
     AnalysisWorkspace work;
-    // Shorter than one segment: nothing changes.
+    // Shorter than one segment: no result, and the reason in numbers.
     ViewData shortRecord = Fresh();
     CPsdView::Compute(MakeInput({Tone(kN / 2, 64.0, 1.0)}, kN, kN / 2), PsdSettings{}, work, shortRecord);
-    EXPECT_EQ(shortRecord.outcome, ViewData::Outcome::Unchanged);
+    EXPECT_EQ(shortRecord.outcome, ViewData::Outcome::Unavailable);
+    EXPECT_EQ(shortRecord.notice, "record 512 samples < 1024 points \u2014 raise XDv or lower Pts");
+    EXPECT_TRUE(shortRecord.slotActive[0]); // its empty plot keeps the axes of the slot
+    // Averages the record cannot hold: the samples they need. Four segments
+    // of 1024 at hop 512 take 3·512 + 1024 = 2560 samples.
+    AnalysisInput fourAverages = MakeInput({Tone(2 * kN, 64.0, 1.0)}, kN, kN / 2);
+    fourAverages.averages = 4;
+    ViewData tooFew = Fresh();
+    CFftView::Compute(fourAverages, AmplitudeSettings{}, work, tooFew);
+    EXPECT_EQ(tooFew.outcome, ViewData::Outcome::Unavailable);
+    EXPECT_EQ(tooFew.notice, "record 2048 samples < 2560 for 4 averages of 1024 points \u2014 raise XDv or lower Avg");
+    // The start offset counts against the record.
+    ViewData offset = Fresh();
+    CCcrView::Compute(MakeInput({Tone(kN + 10, 64.0, 1.0), Tone(kN + 10, 64.0, 1.0)}, kN, kN, 20), false, work,
+                      offset);
+    EXPECT_EQ(offset.notice, "record 1014 samples < 1024 points \u2014 raise XDv or lower Pts");
+    // A spectrogram of one segment has no time axis to speak of.
+    ViewData oneRow = Fresh();
+    CSpgView::Compute(MakeInput({Tone(kN + 100, 64.0, 1.0)}, kN, kN / 2), WindowType::Hann, LevelScale::DbV, work,
+                      oneRow);
+    EXPECT_EQ(oneRow.outcome, ViewData::Outcome::Unavailable);
+    EXPECT_EQ(oneRow.notice, "record gives 1 segment of 1024 points; a spectrogram needs 2 \u2014 raise XDv or lower Pts");
+    // No record at all: nothing to say, nothing changes.
+    ViewData none = Fresh();
+    CFftView::Compute(AnalysisInput{}, AmplitudeSettings{}, work, none);
+    EXPECT_EQ(none.outcome, ViewData::Outcome::Unchanged);
+    EXPECT_TRUE(none.notice.empty());
     // A two-channel measurement without its second channel: both traces hidden.
     ViewData oneChannel = Fresh();
     CFrfView::Compute(MakeInput({Tone(4 * kN, 64.0, 1.0)}, kN, kN / 2), FrfSettings{}, work, oneChannel);
