@@ -377,13 +377,6 @@ void CWndKRV::ShowMainMenu(const QPoint& globalPos)
     m_menu->Popup(globalPos);
 }
 
-QString CWndKRV::SourceName() const
-{
-    if (Ctx().sharedSource)
-        return QStringLiteral("channels of another program");
-    return m_hardware.typeName;
-}
-
 void CWndKRV::ExportView(Export what)
 {
     CGraphWnd* view = m_clickedView->LastView();
@@ -586,7 +579,7 @@ void CWndKRV::ShowSourceNotice(const QString& notice)
         m_pages[i]->SetSourceNotice(notice);
 }
 
-const QString& CWndKRV::SourceName() const
+QString CWndKRV::SourceName() const
 {
     return Ctx().sharedSource ? m_sharedSourceName : m_hardware.typeName;
 }

@@ -63,6 +63,7 @@ public:
     void ChooseAutoAveraging() override;
     void RescaleAllViews() override;
     void ShowMainMenu(const QPoint& globalPos) override;
+    // The source as the status line, the title and exports name it.
     QString SourceName() const override;
 
     // MenuCommandTarget: the menu's commands.
@@ -140,8 +141,6 @@ private:
 
     void SourceReplaced();
     void ShowSourceNotice(const QString& notice);
-    // The source as the status line and the title name it.
-    const QString& SourceName() const;
     // Everything the colour scheme paints, repainted with the new one.
     void RepaintAll();
 
