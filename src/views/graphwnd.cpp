@@ -553,8 +553,8 @@ void CGraphWnd::RenderBackBuffer()
         QPainter painter(&m_backBuffer);
         painter.setFont(m_renderer.Font());
         DrawContent(painter);
-        DrawHarmonicMarkers(painter);
     }
+    DrawHarmonicMarkers();
     PlaceCursors();
     UpdateCursorReadouts();
 }
@@ -580,7 +580,6 @@ void CGraphWnd::paintEvent(QPaintEvent*)
         painter.fillRect(rect(), Ctx().colours.graphBackground);
         painter.setFont(m_renderer.Font());
         DrawContent(painter);
-        DrawHarmonicMarkers(painter);
     }
     PlaceCursors();
     UpdateCursorReadouts();
@@ -764,30 +763,40 @@ std::vector<double> CGraphWnd::HarmonicsShown(double fundamental) const
     return harmonics;
 }
 
-void CGraphWnd::DrawHarmonicMarkers(QPainter& painter)
+void CGraphWnd::DrawHarmonicMarkers()
 {
-    if (CursorMode() != 2 || m_data.ColourMap() || m_zoom.Count() == 0)
+    if (CursorMode() != 2 || m_data.ColourMap() || m_zoom.Count() == 0 || m_backBuffer.isNull())
         return;
     const QRect plot = PlotRect();
-    painter.save();
+    const qreal dpr = m_backBuffer.devicePixelRatio();
+    const int top = int(plot.y() * dpr), bottom = std::min(int(Bottom(plot) * dpr), m_backBuffer.height());
+    const int thickness = std::max(1, int(dpr));
+    const QRgb background = Ctx().colours.graphBackground.rgb() | 0xFF000000u;
+    const QRgb red = CCursorWnd::kLineColour.rgb();
+    QPainter painter(&m_backBuffer);
     painter.setFont(m_renderer.Font());
-    painter.setRenderHint(QPainter::Antialiasing, false); // crisp one-pixel lines
+    painter.setPen(CCursorWnd::kLineColour);
     for (int i = 0; i < m_zoom.Count(); ++i) {
         const double fundamental = m_zoom.At(i)->XValue();
         const bool labelled = fundamental * std::fabs(m_renderer.X().scale) >= kHarmonicLabelSpacing;
         for (double f : HarmonicsShown(fundamental)) {
-            const int x = int(std::round(m_renderer.X().PixelF(f)));
-            // The cursor's red, dashed where the cursor line is dotted.
-            painter.setPen(QPen(CCursorWnd::kLineColour, 1, Qt::DashLine));
-            painter.drawLine(x, plot.y(), x, Bottom(plot) - 1);
-            if (labelled) {
-                painter.setPen(CCursorWnd::kLineColour);
-                painter.drawText(QRect(x + 2, plot.y() + 1, 40, 14), Qt::AlignLeft | Qt::AlignTop,
-                                 QString::number(int(std::lround(f / fundamental))));
+            const double x = m_renderer.X().PixelF(f);
+            const int column = int(std::round(x * dpr));
+            // Dashes of four pixels in two, set only where the graph left its
+            // background: the trace at a harmonic stays on top of its mark.
+            for (int y = std::max(0, top); y < bottom; ++y) {
+                if (int((y - top) / dpr) % 6 >= 4)
+                    continue;
+                auto* row = reinterpret_cast<QRgb*>(m_backBuffer.scanLine(y));
+                for (int c = column; c < column + thickness && c < m_backBuffer.width(); ++c)
+                    if (c >= 0 && (row[c] | 0xFF000000u) == background)
+                        row[c] = red;
             }
+            if (labelled)
+                painter.drawText(QRect(int(std::round(x)) + 2, plot.y() + 1, 40, 14), Qt::AlignLeft | Qt::AlignTop,
+                                 QString::number(int(std::lround(f / fundamental))));
         }
     }
-    painter.restore();
 }
 
 int CGraphWnd::ExtremeSegment(int array, bool largest) const

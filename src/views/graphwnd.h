@@ -352,8 +352,10 @@ private:
     void PlaceCursor(int cursor);
     static constexpr double kHarmonicSpacing = 4.0;       // pixels between markers, at least
     static constexpr double kHarmonicLabelSpacing = 16.0; // and for their numbers
-    // Dashed lines at the harmonics of every cursor in the "Harmonic" mode.
-    void DrawHarmonicMarkers(QPainter& painter);
+    // Dashed lines at the harmonics of every cursor in the "Harmonic" mode,
+    // into the back buffer once the content is drawn (cursors exist, so
+    // painting goes through it).
+    void DrawHarmonicMarkers();
     void OnCursorMoved(int cursor, int pixelX);
     void OnCursorCommand(int cursor, int command);
     void OnZoomDone(bool accepted);
