@@ -3,6 +3,7 @@
 #include "platform/appmessage.h"
 #include "views/plotlayout.h"
 #include "views/frequencypanel.h"
+#include "views/rescaledivisions.h"
 
 #include <algorithm>
 #include <cmath>
@@ -110,7 +111,10 @@ void CFrequencyView::RescaleTrace(int slot, const float* values, int count)
     CFrequencyPanel* panel = FrequencyPanel();
     double division = panel->Division(slot);
     double offset = panel->Offset(slot);
-    RescaleDivisions(values, count, division, offset);
+    if (Data().LevelsInDb())
+        RescaleDecibels(values, count, division, offset);
+    else
+        RescaleDivisions(values, count, division, offset);
     panel->SetTraceScale(slot, division, offset);
 }
 

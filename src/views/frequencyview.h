@@ -78,8 +78,9 @@ protected:
     // x step and the made outcome.
     static void FinishAnalysis(ViewData& out, const SegmentLayout& layout);
 
-    // Division and offset of a trace by the 1-2-5 rule over count values,
-    // written to the panel.
+    // Division and offset of a trace over count values, written to the
+    // panel: levels in dB by the decibel rule (whole tens from the top),
+    // others by the 1-2-5 rule.
     void RescaleTrace(int slot, const float* values, int count);
     // The 1-2-5 division for ten divisions around zero (offset 0) that hold
     // the largest magnitude of the values of the given arrays; division

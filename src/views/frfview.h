@@ -8,6 +8,8 @@
 #include "analysis/measurements.h"
 #include "views/frequencyview.h"
 
+#include <span>
+
 class CFrfPanel;
 
 class CFrfView : public CFrequencyView {
@@ -26,6 +28,13 @@ public:
     void DrawContent(QPainter& painter) override;
 
     CFrfPanel* FrfPanel() const;
+
+    // Where the input has no energy in a bin the response is undefined:
+    // both quantities of that bin become NaN, which the plot leaves as a gap
+    // and the rescale passes over. Any thread; uses the work's transform
+    // slot 0 and sum 2.
+    static void MarkBinsWithoutInput(AnalysisWorkspace& work, const float* x, const SegmentLayout& layout,
+                                     std::span<float> first, std::span<float> second);
 
 protected:
     void OnPanelNotify(int code) override;

@@ -65,78 +65,149 @@ void CGraphWnd::ZoomToRect(int left, int top, int right, int bottom)
 
 void CGraphWnd::UpdateCursorReadouts()
 {
-    const QRect plot = PlotRect();
     // Values of cursors 0 and 1 per slot, for the delta box.
-    double values[2][2] = {};
-    bool shown[2][2] = {};
+    CursorValues values;
     for (int i = 0; i < m_zoom.Count(); ++i) {
-        CCursorWnd* cursor = m_zoom.At(i);
-        bool moved = false;
-        for (int slot = 0; slot < 2; ++slot) {
-            if (!m_data.SlotShown(slot) || m_data.PointCount() <= 0) {
-                cursor->SetSlot(slot, false, 0.0, 0, QString());
-                continue;
-            }
-            const float* array = m_data.Display(DrawArray(slot));
-            double value;
-            QString unit;
-            if (cursor->PeakTracking() && int(m_data.ArraySize(slot)) >= m_data.PointCount()) {
-                value = PeakNearCursor(i, slot);
-                moved = true;
-            } else {
-                const int index
-                    = m_data.XStep() != 0.0f ? int((cursor->XValue() - m_data.XStart()) / m_data.XStep()) : -1;
-                if (index < 0 || index >= m_data.PointCount()
-                    || int(m_data.ArraySize(DrawArray(slot))) < m_data.PointCount()) {
-                    cursor->SetSlot(slot, false, 0.0, 0, QString());
-                    continue;
-                }
-                value = array[index];
-                unit = SlotUnit(slot);
-            }
-            const int index
-                = std::clamp(m_data.XStep() != 0.0f ? int((cursor->XValue() - m_data.XStart()) / m_data.XStep()) : 0, 0,
-                             std::max(0, m_data.PointCount() - 1));
-            const double heightValue = cursor->PeakTracking() ? array[index] : value;
-            const int height = int(std::clamp(m_renderer.Y()[slot].PixelF(heightValue) - plot.y(), -1e6, 1e6));
-            cursor->SetSlot(slot, true, value, height, unit);
-            if (i < 2) {
-                values[i][slot] = value;
-                shown[i][slot] = true;
-            }
-        }
-        cursor->SetAlternativeForm(cursor->PeakTracking());
-        cursor->SetXValue(cursor->XValue(), m_data.XUnit());
-        if (moved)
-            PlaceCursors();
-        cursor->update();
+        if (m_data.ColourMap())
+            ReadSegment(i, values);
+        else
+            ReadPoint(i, values);
+        m_zoom.At(i)->update();
     }
     if (!m_zoom.DeltaBox() || m_zoom.Count() < 2)
         return;
     m_zoom.DeltaBox()->SetTitle(QStringLiteral("X")
-                                + FormatWithPrefix(m_zoom.At(1)->XValue() - m_zoom.At(0)->XValue(), 5, m_data.XUnit()));
+                                + FormatWithPrefix(m_zoom.At(1)->XValue() - m_zoom.At(0)->XValue(), 5, CursorUnit()));
     for (int slot = 0; slot < 2; ++slot) {
-        if (!m_data.SlotShown(slot) || !shown[0][slot] || !shown[1][slot]) {
+        if (!m_data.SlotShown(slot) || !values.shown[0][slot] || !values.shown[1][slot]) {
             m_zoom.DeltaBox()->SetSlotTexts(slot, QString(), QString());
             continue;
         }
-        const QString text = QStringLiteral("Y") + FormatWithPrefix(values[1][slot] - values[0][slot], 5, SlotUnit(slot));
+        const QString text
+            = QStringLiteral("Y") + FormatWithPrefix(values.value[1][slot] - values.value[0][slot], 5, SlotUnit(slot));
         m_zoom.DeltaBox()->SetSlotTexts(slot, text, text);
     }
     m_zoom.DeltaBox()->update();
 }
 
-void CGraphWnd::PlaceCursors()
+int CGraphWnd::NearestIndex(double x) const
+{
+    if (m_data.XStep() == 0.0f || m_data.PointCount() <= 0)
+        return -1;
+    const double k = std::round((x - m_data.XStart()) / m_data.XStep());
+    return k >= 0.0 && k < m_data.PointCount() ? int(k) : -1;
+}
+
+void CGraphWnd::ReadPoint(int i, CursorValues& values)
+{
+    CCursorWnd* cursor = m_zoom.At(i);
+    const QRect plot = PlotRect();
+    const bool tracking = cursor->PeakTracking();
+    for (int slot = 0; slot < 2; ++slot) {
+        const int array = DrawArray(slot);
+        if (!m_data.SlotShown(slot) || m_data.PointCount() <= 0 || !m_data.Holds(array)) {
+            cursor->SetSlot(slot, false, 0.0, 0, QString());
+            continue;
+        }
+        // A tracking cursor first moves onto the peak near it and reads its quality.
+        const double quality = tracking ? PeakNearCursor(i, array) : 0.0;
+        const int index = NearestIndex(cursor->XValue());
+        const float level = index >= 0 ? m_data.Display(array)[index] : 0.0f;
+        // An undefined value (a gap in the trace) has nothing to read.
+        if (index < 0 || std::isnan(level)) {
+            cursor->SetSlot(slot, false, 0.0, 0, QString());
+            continue;
+        }
+        const double value = tracking ? quality : double(level);
+        const int height = int(std::clamp(m_renderer.Y()[slot].PixelF(level) - plot.y(), -1e6, 1e6));
+        cursor->SetSlot(slot, true, value, height, tracking ? QString() : SlotUnit(slot));
+        if (i < 2) {
+            values.value[i][slot] = value;
+            values.shown[i][slot] = true;
+        }
+    }
+    cursor->SetAlternativeForm(tracking);
+    // The x shown is that of the values read: the cursor stands on their point.
+    const int index = NearestIndex(cursor->XValue());
+    cursor->SetXValue(index >= 0 ? m_data.XAt(index) : cursor->XValue(), m_data.XUnit());
+    if (tracking || index >= 0)
+        PlaceCursor(i);
+}
+
+int CGraphWnd::SegmentAt(double time) const
+{
+    const AxisTransform& axis = m_renderer.Time();
+    const int rows = m_data.Rows();
+    const double segment = (axis.max - axis.min) / rows;
+    if (!(segment > 0.0))
+        return -1;
+    return std::clamp(int(std::floor((time - axis.min) / segment)), 0, rows - 1);
+}
+
+double CGraphWnd::SegmentTime(int segment) const
+{
+    const AxisTransform& axis = m_renderer.Time();
+    return axis.min + (segment + 0.5) * (axis.max - axis.min) / m_data.Rows();
+}
+
+void CGraphWnd::ReadSegment(int i, CursorValues& values)
+{
+    CCursorWnd* cursor = m_zoom.At(i);
+    const int segment = SegmentAt(cursor->XValue());
+    const int bins = m_data.PointCount();
+    const int top = PlotRect().y();
+    for (int slot = 0; slot < 2; ++slot) {
+        const int array = DrawArray(slot);
+        if (segment < 0 || !m_data.SlotShown(slot) || bins <= 0 || !m_data.Holds(array, m_data.Rows())) {
+            cursor->SetSlot(slot, false, 0.0, 0, QString());
+            continue;
+        }
+        // The strongest bin of the segment within the frequencies shown,
+        // with its frequency.
+        const AxisTransform& frequency = m_renderer.Frequency(slot);
+        const double step = m_data.XStep();
+        const int lo = std::clamp(int(std::ceil((frequency.min - m_data.XStart()) / step)), 0, bins - 1);
+        const int hi = std::clamp(int(std::floor((frequency.max - m_data.XStart()) / step)), lo, bins - 1);
+        const float* row = m_data.Display(array) + size_t(segment) * size_t(bins);
+        const int best = int(std::max_element(row + lo, row + hi + 1) - row);
+        const double f = m_data.XAt(best);
+        const int height = int(std::clamp(frequency.PixelF(f) - top, -1e6, 1e6));
+        cursor->SetSlot(slot, true, row[best], height, SlotUnit(slot));
+        cursor->SetSlotNote(slot, QStringLiteral("@ ") + FormatWithPrefix(f, 4, m_data.XUnit()));
+        if (i < 2) {
+            values.value[i][slot] = row[best];
+            values.shown[i][slot] = true;
+        }
+    }
+    cursor->SetAlternativeForm(false);
+    if (segment >= 0) {
+        cursor->SetXValue(SegmentTime(segment), CursorUnit());
+        PlaceCursor(i);
+    }
+}
+
+QString CGraphWnd::CursorUnit() const { return m_data.ColourMap() ? QStringLiteral("sec") : m_data.XUnit(); }
+
+const AxisTransform& CGraphWnd::CursorAxis() const
+{
+    // The colour map runs time across: its cursors stand on segments.
+    return m_data.ColourMap() ? m_renderer.Time() : m_renderer.X();
+}
+
+void CGraphWnd::PlaceCursor(int i)
 {
     const QRect plot = PlotRect();
-    for (int i = 0; i < m_zoom.Count(); ++i) {
-        CCursorWnd* cursor = m_zoom.At(i);
-        const double px = m_renderer.X().PixelF(cursor->XValue());
-        const int x = int(std::clamp(px, -1e6, 1e6));
-        cursor->SetPlotRect(plot);
-        cursor->PlaceAt(x);
-        cursor->SetInsidePlot(m_active && px >= plot.x() && px <= Right(plot));
-    }
+    CCursorWnd* cursor = m_zoom.At(i);
+    const double px = CursorAxis().PixelF(cursor->XValue());
+    cursor->SetPlotRect(plot);
+    cursor->PlaceAt(int(std::clamp(std::round(px), -1e6, 1e6)));
+    cursor->SetInsidePlot(m_active && px >= plot.x() && px <= Right(plot));
+}
+
+void CGraphWnd::PlaceCursors()
+{
+    for (int i = 0; i < m_zoom.Count(); ++i)
+        PlaceCursor(i);
     if (m_zoom.DeltaBox())
         m_zoom.DeltaBox()->Place();
 }
@@ -145,7 +216,7 @@ void CGraphWnd::SetCursorX(int cursor, int pixelX)
 {
     if (cursor < 0 || cursor >= m_zoom.Count())
         return;
-    m_zoom.At(cursor)->SetXValue(m_renderer.X().Value(pixelX), m_data.XUnit());
+    m_zoom.At(cursor)->SetXValue(CursorAxis().Value(pixelX), CursorUnit());
     UpdateCursorReadouts();
 }
 
@@ -344,9 +415,9 @@ double CGraphWnd::PeakNearCursor(int cursor, int array)
         || int(m_data.ArraySize(array)) < m_data.PointCount() || m_data.PointCount() < 2)
         return 0.0;
     CCursorWnd* c = m_zoom.At(cursor);
-    const int x = m_renderer.X().Pixel(c->XValue());
-    int lo = int((m_renderer.X().Value(x - 4) - m_data.XStart()) / m_data.XStep());
-    int hi = int((m_renderer.X().Value(x + 4) - m_data.XStart()) / m_data.XStep());
+    const int x = CursorAxis().Pixel(c->XValue());
+    int lo = int((CursorAxis().Value(x - 4) - m_data.XStart()) / m_data.XStep());
+    int hi = int((CursorAxis().Value(x + 4) - m_data.XStart()) / m_data.XStep());
     PeakSearch::Span(lo, hi, m_data.PointCount());
     const PeakSearch::Peak peak
         = PeakSearch::Find(m_data.Display(array), m_data.PointCount(), lo, hi, m_data.LevelsInDb());
@@ -379,7 +450,8 @@ void CGraphWnd::SizeWorkArrays(int points, bool second, int factor)
 
 void CGraphWnd::FollowMaxima()
 {
-    if (CursorMode() != 1)
+    // On the colour map the cursors stand on segments, not on frequencies.
+    if (CursorMode() != 1 || m_data.ColourMap())
         return;
     for (int slot = 0; slot < 2; ++slot) {
         if (!m_data.SlotShown(slot) || slot >= m_zoom.Count())
@@ -493,6 +565,7 @@ void CGraphWnd::RenderBackBuffer()
         DrawContent(painter);
         DrawNotice(painter);
     }
+    DrawHarmonicMarkers();
     PlaceCursors();
     UpdateCursorReadouts();
 }
@@ -665,7 +738,7 @@ void CGraphWnd::UpdateMouseShape(const QPoint& point)
 
 void CGraphWnd::AddCursor(int pixelX)
 {
-    if (!m_zoom.Add(pixelX, m_renderer.X().Value(pixelX), m_data.XUnit(), &m_backBuffer, PlotRect(),
+    if (!m_zoom.Add(pixelX, CursorAxis().Value(pixelX), CursorUnit(), &m_backBuffer, PlotRect(),
                     m_active || isVisible()))
         return;
     PlaceCursors();
@@ -695,6 +768,13 @@ void CGraphWnd::OnCursorCommand(int cursor, int command)
     case 0: DeleteCursor(cursor); return;
     case 2:
     case 3: {
+        if (m_data.ColourMap()) {
+            // The segment that holds the largest (smallest) level.
+            const int segment = ExtremeSegment(array, command == 2);
+            if (segment >= 0)
+                c->SetXValue(SegmentTime(segment), CursorUnit());
+            break;
+        }
         const int index = command == 2 ? m_data.MaxIndex(array) : m_data.MinIndex(array);
         if (index >= 0)
             c->SetXValue(m_data.XStart() + index * double(m_data.XStep()), m_data.XUnit());
@@ -705,6 +785,68 @@ void CGraphWnd::OnCursorCommand(int cursor, int command)
     }
     PlaceCursors();
     UpdateCursorReadouts();
+}
+
+std::vector<double> CGraphWnd::HarmonicsShown(double fundamental) const
+{
+    std::vector<double> harmonics;
+    const AxisTransform& x = m_renderer.X();
+    // Markers closer than a few pixels would only fill the plot.
+    if (!(fundamental > 0.0) || fundamental * std::fabs(x.scale) < kHarmonicSpacing)
+        return harmonics;
+    // A harmonic on the axis' end is still on it, float rounding aside.
+    const double tolerance = (x.max - x.min) * 1e-6;
+    for (int k = 2; k * fundamental <= x.max + tolerance; ++k)
+        if (k * fundamental >= x.min - tolerance)
+            harmonics.push_back(k * fundamental);
+    return harmonics;
+}
+
+void CGraphWnd::DrawHarmonicMarkers()
+{
+    if (CursorMode() != 2 || m_data.ColourMap() || m_zoom.Count() == 0 || m_backBuffer.isNull())
+        return;
+    const QRect plot = PlotRect();
+    const qreal dpr = m_backBuffer.devicePixelRatio();
+    const int top = int(plot.y() * dpr), bottom = std::min(int(Bottom(plot) * dpr), m_backBuffer.height());
+    const int thickness = std::max(1, int(dpr));
+    const QRgb background = Ctx().colours.graphBackground.rgb() | 0xFF000000u;
+    const QRgb red = CCursorWnd::kLineColour.rgb();
+    QPainter painter(&m_backBuffer);
+    painter.setFont(m_renderer.Font());
+    painter.setPen(CCursorWnd::kLineColour);
+    for (int i = 0; i < m_zoom.Count(); ++i) {
+        const double fundamental = m_zoom.At(i)->XValue();
+        const bool labelled = fundamental * std::fabs(m_renderer.X().scale) >= kHarmonicLabelSpacing;
+        for (double f : HarmonicsShown(fundamental)) {
+            const double x = m_renderer.X().PixelF(f);
+            const int column = int(std::round(x * dpr));
+            // Dashes of four pixels in two, set only where the graph left its
+            // background: the trace at a harmonic stays on top of its mark.
+            for (int y = std::max(0, top); y < bottom; ++y) {
+                if (int((y - top) / dpr) % 6 >= 4)
+                    continue;
+                auto* row = reinterpret_cast<QRgb*>(m_backBuffer.scanLine(y));
+                for (int c = column; c < column + thickness && c < m_backBuffer.width(); ++c)
+                    if (c >= 0 && (row[c] | 0xFF000000u) == background)
+                        row[c] = red;
+            }
+            if (labelled)
+                painter.drawText(QRect(int(std::round(x)) + 2, plot.y() + 1, 40, 14), Qt::AlignLeft | Qt::AlignTop,
+                                 QString::number(int(std::lround(f / fundamental))));
+        }
+    }
+}
+
+int CGraphWnd::ExtremeSegment(int array, bool largest) const
+{
+    const size_t count = size_t(m_data.Rows()) * size_t(m_data.PointCount());
+    if (count == 0 || !m_data.Holds(array, m_data.Rows()))
+        return -1;
+    const float* values = m_data.Display(array);
+    const float* found
+        = largest ? std::max_element(values, values + count) : std::min_element(values, values + count);
+    return int(size_t(found - values) / size_t(m_data.PointCount()));
 }
 
 void CGraphWnd::OnZoomDone(bool accepted)

@@ -261,6 +261,12 @@ public:
     // The mouse shape number for a client point: 139, 140 or 0 (arrow).
     int MouseShapeAt(const QPoint& point) const;
 
+    // In the "Harmonic" cursor mode (2) each cursor's frequency is taken as
+    // a fundamental: the x values of its harmonics 2f, 3f, ... within the x
+    // axis, which the view marks; none when they would lie closer than a
+    // few pixels.
+    std::vector<double> HarmonicsShown(double fundamental) const;
+
     // The unit text an axis of a slot shows.
     QString AxisUnit(int slot) const;
     QColor SlotColour(int slot) const;
@@ -337,6 +343,33 @@ private:
     bool m_rescalePending = false;
     bool m_repaintWanted = false;
 
+    // Readouts of cursors 0 and 1 per slot, for the delta box.
+    struct CursorValues {
+        double value[2][2] = {};
+        bool shown[2][2] = {};
+    };
+    // The point index nearest x; -1 outside the points.
+    int NearestIndex(double x) const;
+    // A cursor reads the values of the point nearest it and stands on it.
+    void ReadPoint(int cursor, CursorValues& values);
+    // On the colour map a cursor reads the segment under it: its time and,
+    // per slot, the strongest level with its frequency.
+    void ReadSegment(int cursor, CursorValues& values);
+    int SegmentAt(double time) const;
+    double SegmentTime(int segment) const;
+    // The segment holding the largest (smallest) level of an array; -1 when
+    // it holds no rows.
+    int ExtremeSegment(int array, bool largest) const;
+    // The axis the cursors stand on and its unit: x, or time on the colour map.
+    const AxisTransform& CursorAxis() const;
+    QString CursorUnit() const;
+    void PlaceCursor(int cursor);
+    static constexpr double kHarmonicSpacing = 4.0;       // pixels between markers, at least
+    static constexpr double kHarmonicLabelSpacing = 16.0; // and for their numbers
+    // Dashed lines at the harmonics of every cursor in the "Harmonic" mode,
+    // into the back buffer once the content is drawn (cursors exist, so
+    // painting goes through it).
+    void DrawHarmonicMarkers();
     void OnCursorMoved(int cursor, int pixelX);
     void OnCursorCommand(int cursor, int command);
     void OnZoomDone(bool accepted);

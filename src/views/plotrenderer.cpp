@@ -7,6 +7,7 @@
 #include "views/axislabels.h"
 #include "views/graphwnd.h"
 #include "views/plotlayout.h"
+#include "views/rescaledivisions.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -207,9 +208,14 @@ void PlotRenderer::DrawYAxis(QPainter& painter, int x, int top, int x2, int bott
         if (m_yPrefixes)
             prefix = AxisLabels::ChooseYPrefix(first, last, unit);
         const QString format = AxisLabels::LabelFormat(major * prefix.factor);
+        // Majors outside the range (a zoomed range starts between them) are left out.
+        const double tolerance = (double(yMax) - yMin) * 1e-6;
+        auto outside = [&](double v) { return v < yMin - tolerance || v > yMax + tolerance; };
         m_tickLines.clear();
         m_gridLines.clear();
         ForEachTick(first, last, major, [&](double v) {
+            if (outside(v))
+                return;
             const int y = m_y[axis].Pixel(v);
             m_tickLines.push_back(onRight ? QLine(ax, y, ax + 6, y) : QLine(ax - 6, y, ax, y));
             if (grid)
@@ -224,6 +230,8 @@ void PlotRenderer::DrawYAxis(QPainter& painter, int x, int top, int x2, int bott
         }
         painter.setPen(text);
         ForEachTick(first, last, major, [&](double v) {
+            if (outside(v))
+                return;
             const int y = m_y[axis].Pixel(v);
             const QString label = AxisLabels::FormatLabel(format, v * prefix.factor);
             if (onRight)
@@ -293,17 +301,22 @@ void PlotRenderer::DrawSlotAxes(QPainter& painter, const QRect& plot, const doub
         if (m_graph.Data().SlotShown(slot))
             SlotRange(slot, divisions[slot], offsets[slot]);
     const int l = plot.x(), t = plot.y(), r = Right(plot), b = Bottom(plot);
+    // A zoomed range is gridded afresh, so that it shows labelled divisions.
+    double majors[2] = {divisions[0], divisions[1]};
+    if (m_graph.YZoomed())
+        for (int slot = 0; slot < 2; ++slot)
+            majors[slot] = ZoomedMajor(m_y[slot].max - m_y[slot].min, divisions[slot]);
     if (m_graph.Data().SlotShown(0) && m_graph.Data().SlotShown(1) && m_y[0].min == m_y[1].min
         && m_y[0].max == m_y[1].max) {
-        m_graph.DrawYAxis(painter, l - 4, t, r, b, float(m_y[1].min), float(m_y[1].max), divisions[1],
-                          divisions[1] * 0.1, Ctx().colours.graphText, m_graph.AxisUnit(1), false, 1, kAxisLine);
+        m_graph.DrawYAxis(painter, l - 4, t, r, b, float(m_y[1].min), float(m_y[1].max), majors[1],
+                          majors[1] * 0.1, Ctx().colours.graphText, m_graph.AxisUnit(1), false, 1, kAxisLine);
         m_y[0] = m_y[1];
         return;
     }
     for (int slot = 0; slot < 2; ++slot)
         if (m_graph.Data().SlotShown(slot))
             m_graph.DrawYAxis(painter, slot == 0 ? l - 64 : l - 4, t, r, b, float(m_y[slot].min), float(m_y[slot].max),
-                              divisions[slot], divisions[slot] * 0.1, m_graph.SlotColour(slot), m_graph.AxisUnit(slot),
+                              majors[slot], majors[slot] * 0.1, m_graph.SlotColour(slot), m_graph.AxisUnit(slot),
                               false, slot, kAxisLine);
 }
 
@@ -315,6 +328,11 @@ void PlotRenderer::DrawTrace(QPainter& painter, int slot, const float* values, i
         return;
     painter.setPen(QPen(m_graph.SlotColour(slot), 1, Qt::SolidLine));
     m_polyline.Draw(painter);
+}
+
+double PlotRenderer::XMajor(double major) const
+{
+    return m_graph.XZoomed() ? ZoomedMajor(m_x.max - m_x.min, major) : major;
 }
 
 void PlotRenderer::DrawDivisionPlot(QPainter& painter, const double divisions[2], const double offsets[2],
@@ -336,8 +354,9 @@ void PlotRenderer::DrawDivisionPlot(QPainter& painter, const double divisions[2]
         m_x.min = xStart;
         m_x.max = xStart + 10.0 * xPerDivision;
     }
+    const double major = XMajor(xPerDivision);
     m_graph.DrawXAxis(painter, plot.x(), plot.y(), Right(plot), Bottom(plot), float(m_x.min), float(m_x.max),
-                      xPerDivision, xPerDivision * 0.1, m_graph.Data().XUnit(), false);
+                      major, major * 0.1, m_graph.Data().XUnit(), false);
 
     painter.save();
     ClipToPlot(painter, &plot);
@@ -364,8 +383,9 @@ void PlotRenderer::DrawCascade(QPainter& painter, const double divisions[2], con
         m_x.min = xStart;
         m_x.max = xStart + 10.0 * xPerDivision;
     }
+    const double major = XMajor(10.0 * xPerDivision * 0.1);
     m_graph.DrawXAxis(painter, front.x(), front.y(), Right(front), Bottom(front), float(m_x.min), float(m_x.max),
-                      10.0 * xPerDivision * 0.1, 10.0 * xPerDivision * 0.01, QStringLiteral("Hz"), false);
+                      major, major * 0.1, QStringLiteral("Hz"), false);
 
     const QRect back = PlotLayout::CascadeSegment(front, segments - 1, segments);
     const QPoint fbl(front.x(), Bottom(front)), fbr(Right(front), Bottom(front)), ftl(front.x(), front.y());
@@ -419,6 +439,7 @@ void PlotRenderer::DrawSpectrogram(QPainter& painter, const double divisions[2],
     // The frequency range stays in the x transform's range (zoom, wheel); the
     // time scale only borrows the transform while it is drawn.
     const double fMin = m_x.min, fMax = m_x.max;
+    const double fMajor = XMajor(xPerDivision);
     const ColourScheme& colours = Ctx().colours;
     for (int slot = 0; slot < 2; ++slot) {
         m_colourScaleArea[slot] = QRect();
@@ -429,12 +450,16 @@ void PlotRenderer::DrawSpectrogram(QPainter& painter, const double divisions[2],
         const double levelMin = -5.0 * divisions[slot] - offsets[slot];
         const double levelMax = 5.0 * divisions[slot] - offsets[slot];
         const int l = part.x(), t = part.y(), r = Right(part), b = Bottom(part);
-        m_graph.DrawYAxis(painter, l - 4, t, r, b, float(fMin), float(fMax), xPerDivision, xPerDivision * 0.1,
-                          colours.graphText, QStringLiteral("Hz"), false, slot, kAxisLine);
+        m_graph.DrawYAxis(painter, l - 4, t, r, b, float(fMin), float(fMax), fMajor, fMajor * 0.1, colours.graphText,
+                          QStringLiteral("Hz"), false, slot, kAxisLine);
         const AxisTransform frequency = m_y[slot];
-        if (duration > 0.0)
+        m_frequency[slot] = frequency;
+        m_spectrogramPart[slot] = part;
+        if (duration > 0.0) {
             m_graph.DrawXAxis(painter, l, t, r, b, 0.0f, float(duration), duration * 0.1, duration * 0.01,
                               QStringLiteral("sec"), false);
+            m_time = m_x;
+        }
 
         const int array = m_graph.Data().DrawArray(slot);
         if (m_graph.Data().PointCount() > 0

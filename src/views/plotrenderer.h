@@ -41,6 +41,13 @@ public:
     std::array<AxisTransform, 2>& Y() { return m_y; }
     const std::array<AxisTransform, 2>& Y() const { return m_y; }
 
+    // The colour-map form's time axis (across) and, per slot, its part of
+    // the plot and frequency axis (upward), as the last drawing set them:
+    // the cursors stand on segments there.
+    const AxisTransform& Time() const { return m_time; }
+    const QRect& SpectrogramPart(int slot) const { return m_spectrogramPart[size_t(slot & 1)]; }
+    const AxisTransform& Frequency(int slot) const { return m_frequency[size_t(slot & 1)]; }
+
     // Areas the last drawing laid out, for the mouse.
     const QRect& XScaleStrip() const { return m_xScaleStrip; }
     const QRect& ColourScaleArea(int slot) const { return m_colourScaleArea[size_t(slot & 1)]; }
@@ -78,6 +85,9 @@ public:
     void DrawTrace(QPainter& painter, int slot, const float* values, int count, const QRect& plot);
 
 private:
+    // The x major step: the given one, or while x is zoomed one fitted to
+    // the zoomed range.
+    double XMajor(double major) const;
     // Advances of a y-axis caption's parts ("rms" in the small font), per
     // caption, measured in m_captionFont.
     struct CaptionAdvances {
@@ -107,4 +117,7 @@ private:
     QFont m_captionFont;
     QFont m_captionSmallFont{QStringLiteral("Arial"), 6};
     std::array<ColourMapImage, 2> m_spectrogram;
+    AxisTransform m_time;
+    std::array<QRect, 2> m_spectrogramPart;
+    std::array<AxisTransform, 2> m_frequency;
 };

@@ -310,7 +310,7 @@ void CTimeView::UpdateCursorReadouts()
     const double x0 = Cursor(0)->XValue(), x1 = Cursor(1)->XValue();
     DeltaBox()->SetTitle(QStringLiteral("x ") + FormatWithPrefix(x1 - x0, 5, QStringLiteral("s")));
     auto index
-        = [this](double x) { return std::clamp(int((x - Data().XStart()) / Data().XStep()), 0, Data().PointCount()); };
+        = [this](double x) { return std::clamp(int(std::lround((x - Data().XStart()) / Data().XStep())), 0, Data().PointCount()); };
     const int first = std::min(index(x0), index(x1));
     const int last = std::max(index(x0), index(x1));
     for (int slot = 0; slot < 2; ++slot) {

@@ -5,6 +5,7 @@
 // column only where their spans do not overlap, so the cost of drawing
 // follows the plot's width, not the number of samples. Points lying
 // outside the plot's columns are left out but for one on each side.
+// Undefined values (NaN) leave a gap: the line is not drawn through them.
 // The point store only grows. UI thread only.
 
 #include "views/axistransform.h"
@@ -23,7 +24,8 @@ public:
     int Build(const float* values, int count, double xStart, double xStep, const AxisTransform& x,
               const AxisTransform& y, int left, int right);
 
-    // Either a polyline of Size() points or, reduced, Size() separate lines.
+    // Either a polyline of Size() points (NaN heights where a value is
+    // undefined) or, reduced, Size() separate lines.
     bool IsLines() const { return m_lines; }
     const QPointF* Points() const { return m_points.data(); }
     const QLineF* Lines() const { return m_lineStore.data(); }
@@ -39,6 +41,7 @@ private:
     std::vector<QLineF> m_lineStore;
     int m_size = 0;
     bool m_lines = false;
+    bool m_gaps = false; // some points are NaN: the polyline is drawn in runs
     // The column waiting for the next one (pixel heights: lo below hi).
     bool m_pending = false;
     int m_column = 0;

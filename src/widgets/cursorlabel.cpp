@@ -26,13 +26,23 @@ CCursorLabel::CCursorLabel(QObject* cursor, QWidget* graph) : QWidget(graph), m_
 void CCursorLabel::SetTitle(const QString& title)
 {
     m_title = title;
+    FitToTexts();
     update();
 }
 
 void CCursorLabel::SetSlotText(int slot, const QString& text)
 {
     m_slotText[slot & 1] = text;
+    FitToTexts();
     update();
+}
+
+void CCursorLabel::FitToTexts()
+{
+    // A value with its unit is read whole or misread: never cut.
+    const int width = PopupBox::FittingWidth(kWidth, m_title, m_slotText[0], m_slotText[1]);
+    if (width != this->width())
+        resize(width, kHeight);
 }
 
 void CCursorLabel::OfferPeakTracking(bool offered)

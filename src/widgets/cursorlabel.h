@@ -1,6 +1,6 @@
 #pragma once
-// The value box of a measurement cursor: 80 x 64 pixels beside the cursor
-// line, translucent (alpha 180), with the x value, one line per shown
+// The value box of a measurement cursor: 64 pixels high and 80 wide, or as
+// wide as its longest text needs, beside the cursor line, translucent (alpha 180), with the x value, one line per shown
 // channel slot and a row of buttons along its top edge: delete, minimum,
 // maximum and, when offered, peak tracking. A click on a button posts its
 // cursor window WM_USER + 103 with the button's code; dragging below the
@@ -14,7 +14,7 @@
 class CCursorLabel : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kWidth = 80;
+    static constexpr int kWidth = 80; // the narrowest; longer texts widen the box
     static constexpr int kHeight = 64;
     // Button codes, as carried by WM_USER + 103.
     enum Code { Delete = 0, Maximum = 2, Minimum = 3, PeakTracking = 4 };
@@ -42,6 +42,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void FitToTexts();
+
     QObject* m_cursor;
     QString m_title;
     std::array<QString, 2> m_slotText;

@@ -46,8 +46,15 @@ void CCursorWnd::SetSlot(int slot, bool shown, double value, int pixelHeight, co
     s.value = value;
     s.pixelHeight = pixelHeight;
     s.unit = unit;
+    s.note.clear();
     UpdateLabelTexts();
     update();
+}
+
+void CCursorWnd::SetSlotNote(int slot, const QString& note)
+{
+    m_slots[slot & 1].note = note;
+    UpdateLabelTexts();
 }
 
 void CCursorWnd::SetAlternativeForm(bool alternative)
@@ -78,7 +85,8 @@ QString CCursorWnd::SlotText(int slot) const
         return QString();
     if (m_alternative)
         return QStringLiteral("Q") + QString::asprintf("%4.1f", s.value);
-    return QStringLiteral("Y") + FormatWithPrefix(s.value, 4, s.unit);
+    const QString text = QStringLiteral("Y") + FormatWithPrefix(s.value, 4, s.unit);
+    return s.note.isEmpty() ? text : text + QLatin1Char(' ') + s.note;
 }
 
 void CCursorWnd::UpdateLabelTexts()
@@ -88,6 +96,7 @@ void CCursorWnd::UpdateLabelTexts()
     m_label->SetTitle(TitleText());
     for (int slot = 0; slot < 2; ++slot)
         m_label->SetSlotText(slot, SlotText(slot));
+    PlaceLabel(); // its width follows the texts
 }
 
 void CCursorWnd::PlaceAt(int graphX)
@@ -112,7 +121,11 @@ void CCursorWnd::PlaceLabel()
 {
     if (!m_label)
         return;
-    m_label->move(x() + kWidth, y() + int(m_labelFraction * height()));
+    // Right of the line, or left of it where the graph would cut it off.
+    int left = x() + kWidth;
+    if (parentWidget() && left + m_label->width() > parentWidget()->width())
+        left = x() - m_label->width();
+    m_label->move(left, y() + int(m_labelFraction * height()));
 }
 
 void CCursorWnd::moveEvent(QMoveEvent*) { PlaceLabel(); }
@@ -155,14 +168,36 @@ bool CCursorWnd::event(QEvent* event)
 void CCursorWnd::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    if (m_backBuffer && !m_backBuffer->isNull()) {
-        // The buffer may be at a device pixel ratio: its source rectangle is in its own pixels.
-        const qreal dpr = m_backBuffer->devicePixelRatio();
-        const QRectF source(QPointF(geometry().topLeft()) * dpr, QSizeF(size()) * dpr);
-        painter.drawImage(QRectF(rect()), *m_backBuffer, source);
+    if (!m_backBuffer || m_backBuffer->isNull()) {
+        PaintMarks(painter);
+        return;
     }
-    QPen dotted(QColor(255, 0, 0), 1, Qt::DotLine);
-    painter.setPen(dotted);
+    // The buffer may be at a device pixel ratio: its source rectangle is in its own pixels.
+    const qreal dpr = m_backBuffer->devicePixelRatio();
+    const QRect source = QRectF(QPointF(geometry().topLeft()) * dpr, QSizeF(size()) * dpr).toRect();
+    const QImage graph = m_backBuffer->copy(source).convertToFormat(QImage::Format_RGB32);
+    QImage marked = graph;
+    marked.setDevicePixelRatio(dpr);
+    {
+        QPainter marks(&marked);
+        PaintMarks(marks);
+    }
+    // Whatever the graph drew here (the trace, a scale) stays on top of the
+    // cursor's marks: a peak under the line is seen to its top.
+    const QRgb background = Ctx().colours.graphBackground.rgb() | 0xFF000000u;
+    for (int y = 0; y < graph.height(); ++y) {
+        const QRgb* under = reinterpret_cast<const QRgb*>(graph.constScanLine(y));
+        QRgb* out = reinterpret_cast<QRgb*>(marked.scanLine(y));
+        for (int x = 0; x < graph.width(); ++x)
+            if ((under[x] | 0xFF000000u) != background)
+                out[x] = under[x];
+    }
+    painter.drawImage(QRectF(rect()), marked);
+}
+
+void CCursorWnd::PaintMarks(QPainter& painter) const
+{
+    painter.setPen(QPen(kLineColour, 1, Qt::DotLine));
     painter.drawLine(kWidth / 2, 0, kWidth / 2, height() - 1);
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor traces[2] = {Ctx().colours.trace1, Ctx().colours.trace2};

@@ -1,7 +1,8 @@
 #pragma once
 // A measurement cursor over a graph: an 8-pixel-wide child window of the
 // graph with a dotted red line down its middle and, per shown channel slot,
-// a circle at the slot's value. Its label box (CCursorLabel) shows the
+// a circle at the slot's value; what the graph drew under it stays on top of
+// these marks. Its label box (CCursorLabel) shows the
 // values beside it. Dragging with the left button moves the cursor inside
 // the plot rectangle and sends the graph WM_USER + 102 (cursor number, graph
 // x). The label's button clicks reach the graph as WM_USER + 103 (cursor
@@ -10,6 +11,7 @@
 
 #include "cursorlabel.h"
 
+#include <QColor>
 #include <QImage>
 #include <QPointer>
 #include <QRect>
@@ -17,10 +19,14 @@
 #include <QWidget>
 #include <array>
 
+class QPainter;
+
 class CCursorWnd : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kWidth = 8;
+    // The colour of the cursor line (dotted).
+    static inline const QColor kLineColour{255, 0, 0};
 
     // graph: the parent, which receives the messages. Created visible, as
     // high as the graph; when the left button is still held (the press that
@@ -41,6 +47,8 @@ public:
     // Per slot 0 / 1: shown, value, its height in pixels from the cursor's
     // top, and the unit.
     void SetSlot(int slot, bool shown, double value, int pixelHeight, const QString& unit);
+    // A note after the slot's value ("@ 1.000 kHz"); SetSlot clears it.
+    void SetSlotNote(int slot, const QString& note);
     // The "Q" form of the slot lines ("%4.1f", for a peak's quality).
     void SetAlternativeForm(bool alternative);
     void SetPeakTracking(bool on);
@@ -88,8 +96,11 @@ private:
         double value = 0.0;
         int pixelHeight = 0;
         QString unit;
+        QString note;
     };
 
+    // The dotted line and the circles at the values.
+    void PaintMarks(QPainter& painter) const;
     void DragTo(const QPoint& graphPoint);
     void PlaceLabel();
     void UpdateLabelTexts();

@@ -8,6 +8,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 namespace {
 constexpr int kButtonRow = 16;
@@ -24,12 +25,14 @@ CDeltaBox::CDeltaBox(QWidget* graph) : QWidget(graph)
 void CDeltaBox::SetTitle(const QString& title)
 {
     m_title = title;
+    FitToTexts();
     update();
 }
 
 void CDeltaBox::SetSlotTexts(int slot, const QString& modeA, const QString& modeB)
 {
     m_texts[slot & 1] = {modeA, modeB};
+    FitToTexts();
     update();
 }
 
@@ -38,7 +41,17 @@ void CDeltaBox::SetMode(int mode)
     if (mode != kModeA && mode != kModeB)
         return;
     m_modeA = mode == kModeA;
+    FitToTexts();
     update();
+}
+
+void CDeltaBox::FitToTexts()
+{
+    const int width = PopupBox::FittingWidth(kWidth, m_title, SlotText(0), SlotText(1));
+    if (width == this->width())
+        return;
+    resize(width, kHeight);
+    Place();
 }
 
 void CDeltaBox::OfferModeA(bool offered)
@@ -55,8 +68,10 @@ void CDeltaBox::SetFractions(double xFraction, double yFraction)
 
 void CDeltaBox::Place()
 {
+    // A box widened by its texts stays inside the graph.
     if (QWidget* graph = parentWidget())
-        move(int(m_xFraction * graph->width()), int(m_yFraction * graph->height()));
+        move(std::max(0, std::min(int(m_xFraction * graph->width()), graph->width() - width())),
+             int(m_yFraction * graph->height()));
 }
 
 QString CDeltaBox::SlotText(int slot) const { return m_texts[slot & 1][m_modeA ? 0 : 1]; }
@@ -105,7 +120,7 @@ void CDeltaBox::mouseMoveEvent(QMouseEvent* event)
     m_dragging = true;
     QWidget* graph = parentWidget();
     QPoint centre = mapToParent(local);
-    move(centre.x() - kWidth / 2, centre.y() - kHeight / 2);
+    move(centre.x() - width() / 2, centre.y() - kHeight / 2);
     if (graph && graph->width() > 0 && graph->height() > 0) {
         m_xFraction = double(x()) / graph->width();
         m_yFraction = double(y()) / graph->height();

@@ -1,6 +1,6 @@
 #pragma once
-// The box of differences between cursor 0 and cursor 1: 80 x 64 pixels over
-// the graph, with a title line, one line per shown slot in the text of the
+// The box of differences between cursor 0 and cursor 1: 64 pixels high and
+// 80 wide, or as wide as its longest text needs, over the graph, with a title line, one line per shown slot in the text of the
 // current display mode, and the mode buttons 6 (in the corner) and, when
 // offered, 5. A click on a mode button posts the graph WM_USER + 107 with 5
 // or 6; the graph then selects the mode (SetMode) and refreshes the texts.
@@ -16,7 +16,7 @@
 class CDeltaBox : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kWidth = 80;
+    static constexpr int kWidth = 80; // the narrowest; longer texts widen the box
     static constexpr int kHeight = 64;
     static constexpr int kModeA = 5;
     static constexpr int kModeB = 6;
@@ -54,6 +54,7 @@ protected:
 
 private:
     int ModeButtonAt(const QPoint& point) const;
+    void FitToTexts();
 
     QString m_title;
     std::array<std::array<QString, 2>, 2> m_texts; // [slot][mode A, mode B]

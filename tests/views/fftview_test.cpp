@@ -4,8 +4,10 @@
 // frequency axis, automatic cursors, and records that leave the traces.
 #include "frequencyviewfixture.h"
 
+#include "context/formatwithprefix.h"
 #include "views/fftpanel.h"
 #include "views/fftview.h"
+#include "widgets/cursorlabel.h"
 #include "widgets/cursorwnd.h"
 #include "widgets/selectorbutton.h"
 
@@ -245,6 +247,40 @@ TEST_F(FftViewTest, WithoutAResultTheEmptyPlotKeepsItsAxesAndSaysWhy)
     EXPECT_TRUE(view->Data().Stale());
     view->SetSourceNotice(QString());
     EXPECT_FALSE(view->Data().Notice().startsWith(QStringLiteral("source")));
+// Wherever a cursor is put, it reads the bin nearest it, and its x is that
+// bin's frequency: a 1 kHz tone at 51.2 kHz sampling, 50 Hz and 3.125 Hz
+// bins.
+TEST_F(FftViewTest, CursorReadsTheBinItStandsOn)
+{
+    constexpr double dt = 1.0 / 51200;
+    for (int n : {1024, 16384}) {
+        Capture({Tone(n, dt, 1000, 1.0)}, dt, n, n, 1);
+        view->Analyse();
+        panel->SetFrequencyScale(200.0); // 0 .. 2 kHz
+        view->grab();
+        const double df = view->BinSpacing();
+        ASSERT_DOUBLE_EQ(df, 1.0 / (n * dt));
+        const int tonePixel = view->XTransform().Pixel(1000.0);
+        if (view->CursorCount() == 0)
+            QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(tonePixel, view->PlotRect().center().y()));
+        ASSERT_EQ(view->CursorCount(), 1);
+        CCursorWnd* cursor = view->Cursor(0);
+        for (int px = tonePixel - 30; px <= tonePixel + 30; ++px) {
+            SendAppMessage(view, CGraphWnd::kMsgCursorMoved, 0, px);
+            const long k = std::lround(cursor->XValue() / df);
+            ASSERT_NEAR(cursor->XValue(), k * df, 1e-9) << n << " px " << px;
+            EXPECT_LE(std::abs(view->XTransform().Value(px) - k * df), df / 2 + 1e-9) << n << " px " << px;
+            EXPECT_EQ(cursor->Label()->Title(), "x" + FormatWithPrefix(k * df, 5, QStringLiteral("Hz")));
+            EXPECT_EQ(cursor->Label()->SlotText(0),
+                      "Y" + FormatWithPrefix(view->Display(0)[k], 4, view->SlotUnit(0)))
+                << n << " px " << px;
+            // The cursor line stands on the bin it reads.
+            EXPECT_EQ(cursor->x() + CCursorWnd::kWidth / 2, int(std::round(view->XTransform().PixelF(k * df))));
+        }
+        SendAppMessage(view, CGraphWnd::kMsgCursorMoved, 0, view->XTransform().Pixel(1000.0 + df / 4));
+        EXPECT_DOUBLE_EQ(cursor->XValue(), 1000.0);
+        EXPECT_EQ(cursor->Label()->SlotText(0), "Y1 V");
+    }
 }
 
 TEST_F(FftViewTest, AutomaticCursorsFollowTheMaxima)

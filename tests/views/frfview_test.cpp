@@ -5,6 +5,7 @@
 
 #include "views/frfpanel.h"
 #include "views/frfview.h"
+#include "views/frequencypanel.h"
 #include "widgets/selectorbutton.h"
 
 namespace {
@@ -57,6 +58,40 @@ TEST_F(FrfViewTest, GainOfTwoReadsSixDecibelsAtZeroPhaseForEveryEstimator)
     EXPECT_NEAR(view->Display(0)[17], 2.0, 1e-4);
     EXPECT_NEAR(view->Display(1)[17], 0.0, 1e-4);
     EXPECT_EQ(view->UnitText(1), "V (IM)");
+}
+
+// Where the input carries no energy the response is undefined: those bins
+// read NaN (a gap in the trace, not a spike to -200 dB), and the rescale
+// fits the bins that are defined.
+TEST_F(FrfViewTest, BinsWithoutInputAreGapsNotSpikes)
+{
+    std::vector<float> x = Tone(4 * kN, kDt, 10, 1.0);
+    const std::vector<float> second = Tone(4 * kN, kDt, 40, 0.5);
+    std::vector<float> y(x.size());
+    for (size_t n = 0; n < x.size(); ++n) {
+        x[n] += second[n];
+        y[n] = 2.0f * x[n];
+    }
+    Capture({x, y}, kDt, kN, kN, 4);
+    for (int estimator : {0, 1, 2}) {
+        Choose(CFrfPanel::IdCalc, estimator);
+        view->Analyse();
+        ASSERT_TRUE(view->TraceShown(0));
+        EXPECT_NEAR(view->Display(0)[10], 20 * std::log10(2.0), 1e-3) << estimator;
+        EXPECT_NEAR(view->Display(0)[40], 20 * std::log10(2.0), 1e-3) << estimator;
+        int gaps = 0;
+        for (int k : {0, 5, 25, 60, 100, 127}) {
+            EXPECT_TRUE(std::isnan(view->Display(0)[k])) << estimator << " bin " << k;
+            EXPECT_TRUE(std::isnan(view->Display(1)[k])) << estimator << " bin " << k;
+        }
+        for (int k = 0; k < kN / 2; ++k)
+            gaps += std::isnan(view->Display(0)[k]);
+        EXPECT_GT(gaps, kN / 2 - 10) << estimator; // all but the tones and their neighbours
+    }
+    // The magnitude scale fits the defined levels: 6 dB under a top of 10 dB.
+    view->Rescale(0);
+    EXPECT_DOUBLE_EQ(view->FrequencyPanel()->Division(0), 5.0);
+    EXPECT_DOUBLE_EQ(5.0 * 5.0 - view->FrequencyPanel()->Offset(0), 10.0);
 }
 
 TEST_F(FrfViewTest, PureDelayGivesALinearPhase)

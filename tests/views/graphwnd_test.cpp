@@ -209,6 +209,120 @@ TEST_F(GraphTest, AutomaticCursorsFollowTheMaxima)
     EXPECT_NEAR(graph->Cursor(0)->XValue(), 0.3, 1e-6);
 }
 
+// A graph that notes the scales it draws.
+class ScaleRecordingGraph : public TestGraph {
+public:
+    struct Scale {
+        double min, max, major;
+    };
+    std::vector<Scale> x, y;
+
+    void DrawXAxis(QPainter& painter, int left, int top, int right, int bottom, float xMin, float xMax, double major,
+                   double minor, const QString& unit, bool grid) override
+    {
+        x.push_back({xMin, xMax, major});
+        TestGraph::DrawXAxis(painter, left, top, right, bottom, xMin, xMax, major, minor, unit, grid);
+    }
+    void DrawYAxis(QPainter& painter, int ax, int top, int x2, int bottom, float yMin, float yMax, double major,
+                   double minor, const QColor& colour, const QString& unit, bool grid, int axis, int flags) override
+    {
+        y.push_back({yMin, yMax, major});
+        TestGraph::DrawYAxis(painter, ax, top, x2, bottom, yMin, yMax, major, minor, colour, unit, grid, axis, flags);
+    }
+};
+
+// Labelled majors within a scale's range.
+int MajorsWithin(const ScaleRecordingGraph::Scale& scale)
+{
+    const double tolerance = (scale.max - scale.min) * 1e-6;
+    return int(std::floor((scale.max + tolerance) / scale.major) - std::ceil((scale.min - tolerance) / scale.major))
+        + 1;
+}
+
+// A zoom into less than a division grids the zoomed axes afresh: several
+// labelled divisions instead of one lone label.
+TEST(GraphZoomTest, ZoomedAxesShowSeveralLabelledDivisions)
+{
+    ResetContext();
+    ScaleRecordingGraph graph;
+    graph.SetPoints(1001, -0.5, 0.001); // -0.5 .. 0.5, 0.1 per division
+    graph.xStart = -0.5;
+    for (int k = 0; k <= 1000; ++k)
+        graph.Display(0)[k] = float(std::sin(k * 0.01));
+    graph.Show(true);
+    graph.Render();
+    // A band from -0.002 to 0.002 and over a tenth of a division in y.
+    const int left = graph.XTransform().Pixel(-0.002), right = graph.XTransform().Pixel(0.002);
+    const int top = graph.YTransform(0).Pixel(0.33), bottom = graph.YTransform(0).Pixel(0.31);
+    graph.ZoomToRect(left, top, right, bottom);
+    ASSERT_TRUE(graph.XZoomed() && graph.YZoomed());
+    graph.x.clear();
+    graph.y.clear();
+    graph.Render();
+    ASSERT_FALSE(graph.x.empty());
+    ASSERT_FALSE(graph.y.empty());
+    EXPECT_GE(MajorsWithin(graph.x.back()), 4);
+    EXPECT_LE(MajorsWithin(graph.x.back()), 11);
+    EXPECT_GE(MajorsWithin(graph.y.back()), 4);
+    EXPECT_LE(MajorsWithin(graph.y.back()), 11);
+    // Unzoomed, the panel's divisions stand.
+    graph.Rescale(-1);
+    graph.x.clear();
+    graph.Render();
+    EXPECT_DOUBLE_EQ(graph.x.back().major, 0.1);
+}
+
+// A cursor standing on a one-bin peak shows the peak to its top: the trace
+// is drawn over the cursor's dotted line, not hidden by it.
+TEST_F(GraphTest, CursorOnAPeakLeavesThePeakVisible)
+{
+    for (int k = 0; k <= 1000; ++k)
+        graph->Display(0)[k] = 0.0f;
+    graph->Display(0)[500] = 1.0f;
+    graph->divisions[0] = 0.1;
+    graph->offsets[0] = -0.5; // 0 .. 1
+    graph->Render();
+    const QPoint at(PixelOf(0.5), plot.center().y());
+    Click(at, at);
+    ASSERT_EQ(graph->CursorCount(), 1);
+    const QImage image = graph->grab().toImage();
+    const QColor trace = Ctx().colours.trace1;
+    // Rows from 0.8 up to 0.97 of the peak, at the cursor's line.
+    const int column = graph->Cursor(0)->x() + CCursorWnd::kWidth / 2;
+    for (double level = 0.8; level < 0.97; level += 0.01) {
+        const int row = graph->YTransform(0).Pixel(level);
+        bool seen = false;
+        for (int c = column - 1; c <= column + 1; ++c)
+            seen = seen || image.pixelColor(c, row) == trace;
+        EXPECT_TRUE(seen) << "level " << level;
+    }
+}
+
+// In the "Harmonic" mode a cursor at f marks 2f, 3f, ... in its red.
+TEST_F(GraphTest, HarmonicCursorMarksTheHarmonicsOfItsFrequency)
+{
+    const QPoint at(PixelOf(0.1), plot.center().y());
+    Click(at, at);
+    ASSERT_EQ(graph->CursorCount(), 1);
+    EXPECT_EQ(graph->HarmonicsShown(graph->Cursor(0)->XValue()).size(), 9u); // 2f … 10f
+    auto redInColumn = [&](double x) {
+        const QImage& image = graph->BackBuffer();
+        const int column = int(std::round(graph->XTransform().PixelF(x)));
+        int red = 0;
+        for (int row = plot.y(); row < plot.y() + plot.height(); ++row)
+            red += image.pixelColor(column, row) == CCursorWnd::kLineColour;
+        return red;
+    };
+    graph->Render();
+    EXPECT_EQ(redInColumn(0.3), 0); // manual: no marks
+    graph->SetHarmonicCursors(true);
+    graph->Render();
+    const double f = graph->Cursor(0)->XValue();
+    for (int k : {2, 3, 7, 10})
+        EXPECT_GT(redInColumn(k * f), plot.height() / 4) << k;
+    EXPECT_EQ(redInColumn(2.5 * f), 0);
+}
+
 TEST_F(GraphTest, WheelNotchOverTheScaleNarrowsToNinetyPercentAndXpndRestores)
 {
     const QRect strip = graph->XScaleStrip();

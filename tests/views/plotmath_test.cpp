@@ -13,7 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 using PlotLayout::FromEdges;
@@ -172,6 +177,52 @@ TEST(RescaleDivisionsTest, ZeroAtBottomMiddleOrTop)
     EXPECT_NEAR(offset, 0.25, 1e-12);
 }
 
+// Levels in dB: top at the largest level rounded up to tens, 10 dB per
+// division (5 dB over 50 dB or less), levels over 100 dB below the top
+// clipped, undefined levels left out.
+TEST(RescaleDecibelsTest, TopInTensAndTheFloorClipped)
+{
+    const float nan = std::nanf(""), inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        const char* what;
+        std::vector<float> levels;
+        double division, top;
+    } cases[] = {
+        {"1 V tone over a float noise floor", {-180.0f, -175.0f, -0.0000005f, -181.0f}, 10.0, 0.0},
+        {"the same tone over a higher floor", {-150.0f, -0.0000005f, -149.0f}, 10.0, 0.0},
+        {"tone at 3.5 dB", {-200.0f, 3.5f}, 10.0, 10.0},
+        {"noise between -62 and -41 dB", {-62.0f, -41.0f, -50.0f}, 5.0, -40.0},
+        {"a span of exactly 50 dB", {0.0f, -50.0f}, 5.0, 0.0},
+        {"a span just over 50 dB", {0.0f, -50.5f}, 10.0, 0.0},
+        {"all levels equal", {-20.0f, -20.0f, -20.0f}, 5.0, -20.0},
+        {"NaN and -inf among them", {nan, -inf, -33.0f, -47.0f, inf}, 5.0, -30.0},
+    };
+    for (const Case& c : cases) {
+        double division = 1.0, offset = 0.0;
+        ASSERT_TRUE(RescaleDecibels(c.levels.data(), int(c.levels.size()), division, offset)) << c.what;
+        EXPECT_DOUBLE_EQ(division, c.division) << c.what;
+        // The top of the ten divisions is the top level.
+        EXPECT_DOUBLE_EQ(5.0 * division - offset, c.top) << c.what;
+    }
+    // Nothing defined: the scale stays.
+    const std::vector<float> undefined = {nan, -inf};
+    double division = 2.0, offset = 3.0;
+    EXPECT_FALSE(RescaleDecibels(undefined.data(), 2, division, offset));
+    EXPECT_EQ(division, 2.0);
+    EXPECT_EQ(offset, 3.0);
+}
+
+TEST(RescaleDecibelsTest, ZoomedAxesAreGriddedAfresh)
+{
+    // A ±2 ms zoom of a 2.5 ms division shows 1 ms steps: five labels.
+    EXPECT_NEAR(ZoomedMajor(0.004, 0.0025), 0.001, 1e-15);
+    EXPECT_NEAR(ZoomedMajor(3.0, 1.0), 0.5, 1e-15);
+    EXPECT_NEAR(ZoomedMajor(1.2, 10.0), 0.2, 1e-15);
+    // A range that still holds four divisions keeps them.
+    EXPECT_DOUBLE_EQ(ZoomedMajor(8.0, 1.0), 1.0);
+    EXPECT_DOUBLE_EQ(ZoomedMajor(0.0, 1.0), 1.0);
+}
+
 TEST(DecimateMinMaxTest, ThousandSamplesInto300Columns)
 {
     std::vector<float> ramp(1000);
@@ -301,6 +352,39 @@ TEST(TracePolylineTest, ManySamplesKeepTheirExtremesPerColumn)
     // Few samples are drawn as they are.
     EXPECT_EQ(line.Build(values.data(), 100, 0.0, 1.0, AxisTransform::Horizontal(0, 99, 100, 600), y, 100, 600), 100);
     EXPECT_FALSE(line.IsLines());
+}
+
+// An undefined value leaves a gap: no line is drawn across it, whether
+// the samples are drawn as they are or column by column.
+TEST(TracePolylineTest, UndefinedValuesLeaveAGap)
+{
+    const AxisTransform y = AxisTransform::Vertical(-1.0, 1.0, 0, 100);
+    auto inkInColumns = [&](const std::vector<float>& values, int from, int to) {
+        const AxisTransform x = AxisTransform::Horizontal(0.0, double(values.size() - 1), 0, 400);
+        TracePolyline line;
+        line.Build(values.data(), int(values.size()), 0.0, 1.0, x, y, 0, 400);
+        QImage image(401, 101, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        painter.setPen(Qt::white);
+        line.Draw(painter);
+        painter.end();
+        int ink = 0;
+        for (int c = from; c < to; ++c)
+            for (int r = 0; r <= 100; ++r)
+                ink += image.pixel(c, r) != qRgb(0, 0, 0);
+        return ink;
+    };
+    // Few samples: points 0 .. 8 at 50 pixels apart, point 4 undefined.
+    std::vector<float> few(9, 0.5f);
+    few[4] = std::nanf("");
+    EXPECT_EQ(inkInColumns(few, 155, 245), 0);
+    EXPECT_GT(inkInColumns(few, 55, 145), 0);
+    // Many samples: 4000 over 400 columns, a tenth of them undefined.
+    std::vector<float> many(4000, 0.25f);
+    std::fill(many.begin() + 2000, many.begin() + 2400, std::nanf(""));
+    EXPECT_EQ(inkInColumns(many, 202, 238), 0);
+    EXPECT_GT(inkInColumns(many, 100, 190), 0);
 }
 
 TEST(ColourMapImageTest, EveryPixelTakesTheCellUnderItsCentre)

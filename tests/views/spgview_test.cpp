@@ -7,6 +7,12 @@
 #include "recordviewtest.h"
 #include "views/plotlayout.h"
 #include "views/spgpanel.h"
+#include "context/formatwithprefix.h"
+#include "platform/appmessage.h"
+#include "widgets/cursorlabel.h"
+#include "widgets/cursorwnd.h"
+
+#include <QTest>
 
 #include <QImage>
 #include <cmath>
@@ -95,6 +101,36 @@ TEST_F(SpgViewTest, ToneStartingHalfWayShowsInTheLaterRowsOnly)
         toneSeen = toneSeen || image.pixelColor(part.x() + part.width() * 3 / 4, y + dy) == toneColour;
     }
     EXPECT_TRUE(toneSeen);
+}
+
+// Time runs across the spectrogram: a cursor reads the time of the segment
+// under it and, per channel, the strongest level of that segment with its
+// frequency.
+TEST_F(SpgViewTest, CursorReadsTheSegmentUnderIt)
+{
+    constexpr double dt = 1.0 / 8192;
+    constexpr int n = 512, hop = 256, length = 8192, from = 4096;
+    const double f = 64 / (n * dt); // bin 64: 1024 Hz
+    DefineChannels(dt);
+    SetRecord(ToneFrom(length, from, f, dt), ToneFrom(length, 0, f, dt), dt, n, hop);
+    view->Analyse();
+    view->grab();
+    const int rows = view->Rows();
+    const QRect part = PlotLayout::SpectrogramPart(view->PlotRect(), 0, true);
+    auto cellCentre = [&](int segment) { return part.x() + int((segment + 0.5) * part.width() / rows); };
+
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, QPoint(cellCentre(3), part.center().y()));
+    ASSERT_EQ(view->CursorCount(), 1);
+    CCursorWnd* cursor = view->Cursor(0);
+    EXPECT_NEAR(cursor->XValue(), 3.5 * hop * dt, 1e-9);
+    EXPECT_EQ(cursor->Label()->Title(), "x" + FormatWithPrefix(3.5 * hop * dt, 5, QStringLiteral("sec")));
+    // Slot 0 is silent there, slot 1 carries the tone.
+    EXPECT_EQ(cursor->Label()->SlotText(1).toStdString(), "Y-3.01 dB @ 1024 Hz");
+
+    const int late = rows - 3;
+    SendAppMessage(view.get(), CGraphWnd::kMsgCursorMoved, 0, cellCentre(late));
+    EXPECT_NEAR(cursor->XValue(), (late + 0.5) * hop * dt, 1e-9);
+    EXPECT_EQ(cursor->Label()->SlotText(0).toStdString(), "Y-3.01 dB @ 1024 Hz");
 }
 
 TEST(SpgLevelFit, EdgesMoveOutToTensAndTheDivisionFollowsTheRange)

@@ -18,7 +18,8 @@ public:
     void SetCascade(bool on) { Data().SetCascade(on); }
     void SetColourMapDrawing(bool on) { Data().SetColourMap(on); }
     void SetXUnit(const QString& unit) { Data().SetXUnit(unit); }
-    void SetAutomaticCursors(bool on) { m_automatic = on; }
+    void SetAutomaticCursors(bool on) { m_mode = on ? 1 : 0; }
+    void SetHarmonicCursors(bool on) { m_mode = on ? 2 : 0; }
     void SetRecord(AnalysisRecord* record) { m_record = record; }
     void SetCustomUnit(int slot, const QString& unit) { Data().SetCustomUnit(slot, unit); }
     void MarkChanged() { MarkDisplayChanged(); }
@@ -31,9 +32,9 @@ public:
 
     // Draws the back buffer as painting would.
     void Render() { RenderBackBuffer(); }
-    int CursorMode() override { return m_automatic ? 1 : 0; }
+    int CursorMode() override { return m_mode; }
     void DrawContent(QPainter& painter) override;
 
 private:
-    bool m_automatic = false;
+    int m_mode = 0; // cursor mode: 0 manual, 1 automatic, 2 harmonic
 };

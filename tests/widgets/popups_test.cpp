@@ -7,10 +7,12 @@
 #include "widgets/cursorlabel.h"
 #include "widgets/cursorwnd.h"
 #include "widgets/deltabox.h"
+#include "widgets/popupbox.h"
 #include "support/graphharness.h"
 #include "widgets/zoomband.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -164,6 +166,40 @@ TEST_F(PopupTest, CursorTextsAndVisibility)
     EXPECT_TRUE(cursor->Label()->isVisible());
     EXPECT_TRUE(IsWindowTranslucent(cursor->Label()));
     EXPECT_EQ(WindowAlpha(cursor->Label()), 180);
+}
+
+// Values with their units are read whole: the label and the box widen to
+// their longest text instead of cutting it, and stay inside the graph.
+TEST_F(PopupTest, LongReadoutsWidenTheLabelAndTheDeltaBox)
+{
+    const QFontMetrics metrics(PopupBox::TextFont());
+    CCursorWnd* cursor = m_graph.AddCursor(300);
+    cursor->SetXValue(0.0024414, QStringLiteral("sec"));
+    cursor->SetSlot(0, true, -171.84, 10, QStringLiteral("dBV"));
+    cursor->SetSlot(1, true, 0.000006433, 10, QStringLiteral("V\u00B2/Hz"));
+    CCursorLabel* label = cursor->Label();
+    EXPECT_EQ(label->Title(), "x2.4414 msec");
+    for (const QString& text : {label->Title(), label->SlotText(0), label->SlotText(1)})
+        EXPECT_GE(label->width(), 3 + metrics.horizontalAdvance(text)) << text.toStdString();
+    EXPECT_EQ(label->height(), CCursorLabel::kHeight);
+    // Short texts keep the narrowest box.
+    cursor->SetSlot(1, false, 0.0, 0, QString());
+    cursor->SetSlot(0, true, 1.0, 10, QStringLiteral("V"));
+    cursor->SetXValue(1.0, QStringLiteral("s"));
+    EXPECT_EQ(label->width(), CCursorLabel::kWidth);
+
+    // Near the right edge the label goes to the cursor's left.
+    CCursorWnd* right = m_graph.AddCursor(m_graph.width() - 20);
+    right->SetSlot(0, true, -171.84, 10, QStringLiteral("dBV/Hz"));
+    EXPECT_LE(right->Label()->geometry().right(), right->x());
+
+    CDeltaBox* box = m_graph.AddDeltaBox();
+    const QString wide = QStringLiteral("Y-123.45 dBV\u00B2/Hz (mean)");
+    box->SetSlotTexts(0, wide, wide);
+    EXPECT_GE(box->width(), 3 + metrics.horizontalAdvance(wide));
+    box->SetFractions(0.95, 0.5);
+    box->Place();
+    EXPECT_LE(box->geometry().right(), m_graph.width() - 1);
 }
 
 TEST_F(PopupTest, DeltaBoxModeButtonsAndDrag)
