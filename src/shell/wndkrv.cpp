@@ -325,7 +325,7 @@ void CWndKRV::timerEvent(QTimerEvent* event)
 bool CWndKRV::event(QEvent* event)
 {
     if (AppMessage::NumberOf(event) == kPlacementMessage) {
-        RestoreWindowPlacement(this);
+        RestoreWindowPlacement(this, CControlBar::ControlsWidth());
         return true;
     }
     if (event->type() == CompanionMessage::EventType()) {
