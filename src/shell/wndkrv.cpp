@@ -14,6 +14,7 @@
 #include "context/readerclients.h"
 #include "platform/textarchive.h"
 #include "views/timeview.h"
+#include "shell/keyshortcuts.h"
 #include "shell/settingssetfiles.h"
 #include "shell/shelloptions.h"
 #include "shell/windowplacement.h"
@@ -68,6 +69,7 @@ void CWndKRV::Create()
 
     m_bar = new CControlBar(this, this);
     m_bar->show();
+    new CKeyShortcuts(this);
     SetPageCount(1);
 
     if (channels.ChannelCount() != 0) {
