@@ -17,6 +17,7 @@
 #include "widgets/widgetcontrols.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace {
 constexpr DialogControl kTemplate[] = {
@@ -137,6 +138,33 @@ void CControlBar::SerializePanel(TextArchive& archive)
             break;
         }
     }
+}
+
+void CControlBar::Press(int id)
+{
+    if (CToggleButton* toggle = Control(id))
+        toggle->click();
+}
+
+bool CControlBar::ChoosePageCount(int count)
+{
+    CSelectorButton* views = Selector(IdViews);
+    const QString text = QString::number(count);
+    if (!views->Items().contains(text))
+        return false;
+    views->SelectText(text);
+    views->update();
+    OnControl(IdViews);
+    return true;
+}
+
+int CControlBar::ControlsWidth()
+{
+    int right = 0;
+    for (const DialogControl& control : kTemplate)
+        right = std::max(right, DialogUnitsToPixels(control.x, control.y, control.w, control.h).right() + 1);
+    // The same margin as left of the first control.
+    return right + DialogUnitsToPixels(kTemplate[0].x, 0, 0, 0).x() + 2;
 }
 
 void CControlBar::OnControl(int id)

@@ -57,6 +57,16 @@ public:
     // "Rec": stops a running recording, or starts one in the data folder.
     void ToggleRecording();
 
+    // What a click on the toggle with that id does ("Run", "Single", "Rec",
+    // "A", ...), for the keyboard.
+    void Press(int id);
+    // "Views" set to the page count (one of its items) with its action;
+    // false for a count it does not offer.
+    bool ChoosePageCount(int count);
+    // Pixels from the bar's left edge to the right edge of its last control
+    // and a margin: the narrowest the bar can be with every control whole.
+    static int ControlsWidth();
+
     // The list positions ("nc" at 0, channel i at i + 1) after a refill to
     // channelCount channels, given the texts and positions shown before it.
     static std::pair<int, int> RefillSelection(int channelCount, const QString& text1, int index1,

@@ -5,14 +5,18 @@
 #include "context/channelsource.h"
 #include "context/mainframe.h"
 #include "panels/attentiondlg.h"
+#include "panels/tabstriplayout.h"
 #include "platform/dialogtemplate.h"
 #include "platform/textarchive.h"
 #include "views/graphwnd.h"
 #include "views/timeview.h"
+#include "widgets/scrollarrow.h"
 #include "widgets/togglebutton.h"
 #include "widgets/widgetcontrols.h"
 
+#include <QFontMetrics>
 #include <QPainter>
+#include <QWheelEvent>
 
 namespace {
 
@@ -64,6 +68,10 @@ constexpr ViewKind kStripOrder[] = {ViewKind::Time, ViewKind::Fft, ViewKind::Psd
                                     ViewKind::Crs,  ViewKind::Coh, ViewKind::Acr, ViewKind::Ccr,
                                     ViewKind::Spg,  ViewKind::Oct, ViewKind::Dmm};
 
+// By ViewKind: the caption of a tab in a narrow strip.
+constexpr const char* kShortCaptions[kViewKindCount] = {"TIME", "FFT", "PSD", "FRF", "COH", "CRS",
+                                                        "CCR",  "ACR", "SPG", "OCT", "DMM"};
+
 const QColor kOffFace(80, 80, 80);
 const QColor kOnFace(255, 255, 192);
 // A tab without a view: the off face with a dimmed caption.
@@ -78,11 +86,16 @@ CViewBar::CViewBar(MainFrame* frame, QWidget* parent, const ViewFactories& facto
 {
     BuildDialog(this, kTemplate, CreateWidgetControl);
     resize(DialogSizeToPixels(kTemplateWidth, kTemplateHeight));
-    for (const TabEntry& tab : kTabs)
-        m_tabs[Index(tab.kind)] = ControlAs<CToggleButton>(this, tab.id);
+    for (const TabEntry& tab : kTabs) {
+        CToggleButton* button = ControlAs<CToggleButton>(this, tab.id);
+        m_tabs[Index(tab.kind)] = button;
+        m_fullCaptions[Index(tab.kind)] = button->text();
+        button->setToolTip(button->text());
+    }
     CreateViews(factories);
     ColourTabs();
     ConnectClicks(this, [this](int id) { OnTab(id); });
+    MakeScrollArrows();
 
     if (View(ViewKind::Time)) {
         SelectView(ViewKind::Time);
@@ -130,6 +143,73 @@ void CViewBar::ColourTabs()
         tab->SetColors(kOffFace, available ? QColor(Qt::white) : kUnavailableText, kOnFace, Qt::black);
         tab->setEnabled(available);
     }
+}
+
+void CViewBar::MakeScrollArrows()
+{
+    m_back = new CScrollArrow(Qt::LeftArrow, this);
+    m_forward = new CScrollArrow(Qt::RightArrow, this);
+    m_back->hide();
+    m_forward->hide();
+    connect(m_back, &CScrollArrow::clicked, this, [this] { ScrollTabs(-1); });
+    connect(m_forward, &CScrollArrow::clicked, this, [this] { ScrollTabs(1); });
+}
+
+QString CViewBar::ShortCaption(ViewKind kind) { return QString::fromLatin1(kShortCaptions[Index(kind)]); }
+
+void CViewBar::ArrangeTabs()
+{
+    if (!m_back)
+        return;
+    std::array<TabStripLayout::Caption, kViewKindCount> captions{};
+    for (int k = 0; k < kViewKindCount; ++k) {
+        const ViewKind kind = kStripOrder[k];
+        const QFontMetrics metrics(Tab(kind)->font());
+        captions[size_t(k)] = {metrics.horizontalAdvance(m_fullCaptions[Index(kind)]),
+                               metrics.horizontalAdvance(ShortCaption(kind))};
+    }
+    const TabStripLayout::Arrangement strip = TabStripLayout::Arrange(width(), captions, m_firstTab);
+    m_tabsScroll = strip.scrolls;
+    m_firstTab = strip.first;
+    for (int k = 0; k < kViewKindCount; ++k) {
+        const ViewKind kind = kStripOrder[k];
+        CToggleButton* tab = Tab(kind);
+        const QRect place = strip.tabs[size_t(k)];
+        tab->setText(strip.shortCaption[size_t(k)] ? ShortCaption(kind) : m_fullCaptions[Index(kind)]);
+        tab->setVisible(!place.isEmpty());
+        if (!place.isEmpty())
+            tab->setGeometry(place);
+    }
+    m_back->setVisible(strip.scrolls);
+    m_forward->setVisible(strip.scrolls);
+    if (strip.scrolls) {
+        m_back->setGeometry(strip.back);
+        m_forward->setGeometry(strip.forward);
+        m_back->setEnabled(strip.first > 0);
+        m_forward->setEnabled(strip.tabs.back().isEmpty());
+    }
+}
+
+void CViewBar::ScrollTabs(int steps)
+{
+    if (!m_tabsScroll)
+        return;
+    m_firstTab = std::max(0, m_firstTab + steps);
+    ArrangeTabs();
+}
+
+void CViewBar::resizeEvent(QResizeEvent*) { ArrangeTabs(); }
+
+void CViewBar::wheelEvent(QWheelEvent* event)
+{
+    // Over a scrolling strip the wheel moves the tabs, wheel up to the left.
+    const int delta = event->angleDelta().y();
+    if (!m_tabsScroll || delta == 0) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    ScrollTabs(delta > 0 ? -1 : 1);
 }
 
 int CViewBar::TabId(ViewKind kind) { return kTabs[Index(kind)].id; }

@@ -17,6 +17,7 @@
 #include <array>
 
 class CGraphWnd;
+class CScrollArrow;
 class CToggleButton;
 class MainFrame;
 class TextArchive;
@@ -77,13 +78,26 @@ public:
     QRect Tile() const { return m_tile; }
     QRect ViewArea() const { return m_viewArea; }
 
+    // The caption a tab shows when its strip is too narrow for the full one.
+    static QString ShortCaption(ViewKind kind);
+    // A strip too narrow for every tab scrolls: the first tab shown, and a
+    // move by steps tabs (negative: back).
+    bool TabsScroll() const { return m_tabsScroll; }
+    int FirstTab() const { return m_firstTab; }
+    void ScrollTabs(int steps);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     static int Index(ViewKind kind) { return int(kind); }
     void CreateViews(const ViewFactories& factories);
     void ColourTabs();
+    void MakeScrollArrows();
+    // Places the tabs and arrows for the strip's width.
+    void ArrangeTabs();
     void OnTab(int id);
     void DeactivateAll();
     // Before the spectrogram: averaging must be "Auto".
@@ -93,6 +107,12 @@ private:
     MainFrame* m_frame;
     std::array<CGraphWnd*, kViewKindCount> m_views{};
     std::array<CToggleButton*, kViewKindCount> m_tabs{};
+    std::array<QString, kViewKindCount> m_fullCaptions;
+    CScrollArrow* m_back = nullptr;
+    CScrollArrow* m_forward = nullptr;
+    bool m_tabsScroll = false;
+    // Index in strip order of the first tab shown while the strip scrolls.
+    int m_firstTab = 0;
     QRect m_tile;
     QRect m_viewArea;
 };

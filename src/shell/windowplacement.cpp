@@ -3,11 +3,25 @@
 #include "platform/profile.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
+#include <QVariant>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace {
 const QString kSection = QStringLiteral("Window size");
+// How long a window manager gets to maximise a new window before the
+// window sizes itself.
+constexpr int kMaximiseSettleMs = 750;
+// Decorations and panels a window manager may leave beside a maximised frame.
+constexpr int kCoverSlack = 48;
+// On a window that sized itself to the screen because nothing maximised it:
+// the geometry it took and the normal rectangle it was to be restored to.
+constexpr const char* kFillProperty = "krvScreenFill";
+constexpr const char* kNormalProperty = "krvNormalBeforeFill";
 
 // The decimal number at a position, as atoi reads it: blanks, a sign,
 // digits; 0 when there is none.
@@ -71,6 +85,17 @@ WindowPlacement PlacementOf(const QWidget* window)
     Qt::WindowStates state = window->windowState();
     placement.icon = state.testFlag(Qt::WindowMinimized);
     placement.maximized = state.testFlag(Qt::WindowMaximized);
+    // Still where it went in place of being maximised: it is stored as the
+    // maximised window it was meant to be, over its old normal rectangle.
+    const QVariant fill = window->property(kFillProperty);
+    if (!placement.maximized && !placement.icon && fill.isValid() && fill.toRect() == window->geometry()) {
+        const QRect before = window->property(kNormalProperty).toRect();
+        placement.left = before.left();
+        placement.top = before.top();
+        placement.right = before.left() + before.width();
+        placement.bottom = before.top() + before.height();
+        placement.maximized = true;
+    }
     return placement;
 }
 
@@ -91,7 +116,7 @@ QRect KeptOnScreen(const QRect& normal)
     return moved;
 }
 
-void ApplyPlacement(QWidget* window, const WindowPlacement& placement)
+void ApplyPlacement(QWidget* window, const WindowPlacement& placement, int minimumWidth)
 {
     // The normal geometry is taken from the window while it is in no state.
     window->setWindowState(Qt::WindowNoState);
@@ -108,8 +133,49 @@ void ApplyPlacement(QWidget* window, const WindowPlacement& placement)
     window->setWindowState(state);
     window->show();
     window->setAttribute(Qt::WA_ShowWithoutActivating, false);
+    if (placement.maximized && !placement.icon) {
+        // Without a window manager the maximised state is only a wish and
+        // the window would stay at its small normal rectangle.
+        QTimer::singleShot(kMaximiseSettleMs, window, [window = QPointer<QWidget>(window), minimumWidth] {
+            if (window)
+                FillScreenIfNotMaximised(window, minimumWidth);
+        });
+    }
 }
 
-void RestoreWindowPlacement(QWidget* window) { ApplyPlacement(window, ReadWindowPlacement()); }
+QRect ScreenFill(const QRect& available, int minimumWidth)
+{
+    return QRect(available.topLeft(), QSize(std::max(available.width(), minimumWidth), available.height()));
+}
+
+bool CoversScreen(const QRect& frame, const QRect& available)
+{
+    return frame.width() >= available.width() - kCoverSlack && frame.height() >= available.height() - kCoverSlack;
+}
+
+bool FillScreenIfNotMaximised(QWidget* window, int minimumWidth)
+{
+    // The user may have restored or minimised it meanwhile.
+    if (!window->isMaximized() || window->isMinimized())
+        return false;
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return false;
+    const QRect available = screen->availableGeometry();
+    if (CoversScreen(window->frameGeometry(), available))
+        return false;
+    const QRect normal = window->normalGeometry();
+    const QRect fill = ScreenFill(available, minimumWidth);
+    // Setting the geometry ends the maximised state the window system ignored.
+    window->setGeometry(fill);
+    window->setProperty(kFillProperty, window->geometry());
+    window->setProperty(kNormalProperty, normal);
+    return true;
+}
+
+void RestoreWindowPlacement(QWidget* window, int minimumWidth)
+{
+    ApplyPlacement(window, ReadWindowPlacement(), minimumWidth);
+}
 
 void SaveWindowPlacement(const QWidget* window) { WriteWindowPlacement(PlacementOf(window)); }

@@ -23,6 +23,7 @@
 #include "views/timeview.h"
 #include "views/viewexport.h"
 #include "shell/viewclicktracker.h"
+#include "shell/keyshortcuts.h"
 #include "shell/settingssetfiles.h"
 #include "shell/shelloptions.h"
 #include "shell/windowplacement.h"
@@ -82,6 +83,7 @@ void CWndKRV::Create()
     m_bar->show();
     m_status = new CStatusLine(this);
     m_status->show();
+    new CKeyShortcuts(this);
     SetPageCount(1);
 
     if (channels.ChannelCount() != 0) {
@@ -349,7 +351,7 @@ void CWndKRV::timerEvent(QTimerEvent* event)
 bool CWndKRV::event(QEvent* event)
 {
     if (AppMessage::NumberOf(event) == kPlacementMessage) {
-        RestoreWindowPlacement(this);
+        RestoreWindowPlacement(this, CControlBar::ControlsWidth());
         return true;
     }
     if (event->type() == CompanionMessage::EventType()) {

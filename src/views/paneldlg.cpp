@@ -4,10 +4,19 @@
 #include "context/parsewithprefix.h"
 #include "platform/appmessage.h"
 #include "platform/textarchive.h"
+#include "widgets/scrollarrow.h"
 #include "widgets/selectorbutton.h"
 #include "widgets/widgetcontrols.h"
 
 #include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+namespace {
+// Air below the lowest control.
+constexpr int kContentMargin = 3;
+}
 
 CPanelDlg::CPanelDlg(QWidget* view) : QWidget(view ? view->parentWidget() : nullptr), m_view(view)
 {
@@ -16,10 +25,94 @@ CPanelDlg::CPanelDlg(QWidget* view) : QWidget(view ? view->parentWidget() : null
 
 void CPanelDlg::Create(std::span<const DialogControl> controls, int width, int height)
 {
-    BuildDialog(this, controls, CreateWidgetControl);
-    resize(DialogSizeToPixels(width, height));
+    m_content = new QWidget(this);
+    BuildDialog(m_content, controls, CreateWidgetControl);
+    const QSize size = DialogSizeToPixels(width, height);
+    for (const QWidget* control : m_content->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        m_contentHeight = std::max(m_contentHeight, control->geometry().bottom() + 1 + kContentMargin);
+    m_content->setGeometry(0, 0, size.width(), std::max(size.height(), m_contentHeight));
+    MakeScrollArrows();
+    resize(size);
     OnInitDialog();
     ConnectClicks(this, [this](int id) { OnControl(id); });
+}
+
+void CPanelDlg::MakeScrollArrows()
+{
+    m_up = new CScrollArrow(Qt::UpArrow, this);
+    m_down = new CScrollArrow(Qt::DownArrow, this);
+    m_up->hide();
+    m_down->hide();
+    connect(m_up, &CScrollArrow::clicked, this, [this] { ScrollBy(-kScrollStep); });
+    connect(m_down, &CScrollArrow::clicked, this, [this] { ScrollBy(kScrollStep); });
+}
+
+int CPanelDlg::ViewportHeight(int panelHeight, int contentHeight)
+{
+    if (panelHeight >= contentHeight)
+        return panelHeight;
+    return std::max(0, panelHeight - 2 * kArrowHeight);
+}
+
+int CPanelDlg::MaxScroll(int panelHeight, int contentHeight)
+{
+    return std::max(0, contentHeight - ViewportHeight(panelHeight, contentHeight));
+}
+
+void CPanelDlg::LayoutScroll()
+{
+    if (!m_content)
+        return;
+    const bool scrolls = Scrolls();
+    m_scroll = std::clamp(m_scroll, 0, MaxScroll(height(), m_contentHeight));
+    const int top = scrolls ? kArrowHeight : 0;
+    m_content->setGeometry(0, top - m_scroll, width(), std::max(height(), m_contentHeight));
+    m_up->setVisible(scrolls);
+    m_down->setVisible(scrolls);
+    if (!scrolls)
+        return;
+    m_up->setGeometry(0, 0, width(), kArrowHeight);
+    m_down->setGeometry(0, height() - kArrowHeight, width(), kArrowHeight);
+    m_up->setEnabled(m_scroll > 0);
+    m_down->setEnabled(m_scroll < MaxScroll(height(), m_contentHeight));
+    m_up->raise();
+    m_down->raise();
+}
+
+void CPanelDlg::ScrollBy(int pixels)
+{
+    m_scroll += pixels;
+    LayoutScroll();
+    update();
+}
+
+void CPanelDlg::ScrollToShow(const QWidget* control)
+{
+    if (!m_content || !control || !Scrolls())
+        return;
+    const QRect place(control->mapTo(m_content, QPoint(0, 0)), control->size());
+    const int viewport = ViewportHeight(height(), m_contentHeight);
+    if (place.top() < m_scroll)
+        m_scroll = place.top();
+    else if (place.bottom() + 1 > m_scroll + viewport)
+        m_scroll = place.bottom() + 1 - viewport;
+    LayoutScroll();
+    update();
+}
+
+void CPanelDlg::resizeEvent(QResizeEvent*) { LayoutScroll(); }
+
+void CPanelDlg::wheelEvent(QWheelEvent* event)
+{
+    // Selectors take their own wheel; what reaches the panel came from its
+    // background, its groups or its arrows. Wheel up shows what is above.
+    const int delta = event->angleDelta().y();
+    if (!Scrolls() || delta == 0) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    ScrollBy(delta > 0 ? -kScrollStep : kScrollStep);
 }
 
 CSelectorButton* CPanelDlg::Selector(int id) const
@@ -151,12 +244,13 @@ void CPanelDlg::paintEvent(QPaintEvent*)
         if (!group)
             continue;
         // The group's pixels, outline included, as a 1-pixel pen draws them.
-        const QRect box = group->geometry().adjusted(0, 0, -1, -1);
+        const QRect place(group->mapTo(this, QPoint(0, 0)), group->size());
+        const QRect box = place.adjusted(0, 0, -1, -1);
         painter.setBrush(colours.panelFill);
         if (m_groupOutlines)
             painter.setPen(OutlineColour(id, colours));
         else
             painter.setPen(Qt::NoPen);
-        painter.drawRect(m_groupOutlines ? box : group->geometry());
+        painter.drawRect(m_groupOutlines ? box : place);
     }
 }

@@ -7,7 +7,10 @@
 // as the settings lines of the view's block in a settings set.
 //
 // The panel is a child of the view's parent window, so that it can sit
-// beside the view; it is hidden until its view shows it. UI thread only.
+// beside the view; it is hidden until its view shows it. The controls sit on
+// a content widget inside the panel: a panel shorter than its controls
+// scrolls them, with an arrow strip at the top and the bottom and the wheel
+// over the panel's background. UI thread only.
 
 #include "platform/dialogtemplate.h"
 
@@ -19,6 +22,7 @@
 
 class CSelectorButton;
 class ColourScheme;
+class CScrollArrow;
 class TextArchive;
 
 // Private message number (above WM_USER) of a panel's notification to its
@@ -123,6 +127,25 @@ public:
     // groups, the accent for the cursor group, the panel line otherwise.
     static QColor GroupColour(int groupId, const ColourScheme& colours);
 
+    // Scrolling of a panel shorter than its controls.
+    static constexpr int kArrowHeight = 10;
+    static constexpr int kScrollStep = 24; // one row of controls
+    // Pixels from the top of the controls to the bottom of the lowest one
+    // and a margin.
+    int ContentHeight() const { return m_contentHeight; }
+    bool Scrolls() const { return height() < m_contentHeight; }
+    // Pixels of the controls scrolled out above the panel's top arrow.
+    int ScrollOffset() const { return m_scroll; }
+    // Scrolls by pixels (negative: up), within the controls.
+    void ScrollBy(int pixels);
+    // Scrolls so that the control (a descendant) is whole between the arrows.
+    void ScrollToShow(const QWidget* control);
+    // The largest scroll offset for a panel of that height and controls of
+    // contentHeight, and the panel rows left for the controls between the
+    // arrows; no arrows and offset 0 when the controls fit.
+    static int MaxScroll(int panelHeight, int contentHeight);
+    static int ViewportHeight(int panelHeight, int contentHeight);
+
 protected:
     // Binds and fills the selectors and sets their defaults.
     virtual void OnInitDialog() {}
@@ -142,10 +165,22 @@ protected:
     void SetGroupOutlines(bool on) { m_groupOutlines = on; }
 
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void OnControl(int id);
     void LoadLines(TextArchive& archive);
+    void MakeScrollArrows();
+    // Places the controls and arrows for the panel's height and the offset.
+    void LayoutScroll();
+
+    // Holds the template's controls; moved up by the scroll offset.
+    QWidget* m_content = nullptr;
+    CScrollArrow* m_up = nullptr;
+    CScrollArrow* m_down = nullptr;
+    int m_contentHeight = 0;
+    int m_scroll = 0;
 
     QWidget* m_view;
     // Selectors found by id so far: the views read their panel's selectors

@@ -68,8 +68,10 @@ QRect SpectrogramPart(const QRect& plot, int slot, bool twoSlots)
 
 QRect SpectrogramLegend(const QRect& part)
 {
+    // Clear of the frequency axis caption centred over the left edge and of
+    // the colour scale's caption centred 8 pixels right of the right edge.
     const int l = part.x(), t = part.y();
-    return FromEdges(l, t - 20, (l + RightEdge(part)) / 2 - 8, t - 4);
+    return FromEdges(l + 16, t - 20, RightEdge(part) - 8, t - 4);
 }
 
 QRect ColourScale(const QRect& part)

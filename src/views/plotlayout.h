@@ -31,7 +31,9 @@ QRect AutoButton(int axisX);
 // The spectrogram's part of a slot: the plot less 50 on the right, split
 // 30 above and below the middle when both slots show.
 QRect SpectrogramPart(const QRect& plot, int slot, bool twoSlots);
-// The legend strip of a spectrogram part: the left half, above it.
+// The legend strip of a spectrogram part: above it, from 16 pixels right of
+// its left edge to 8 pixels before its right edge, so that the legend stays
+// clear of the captions of the frequency axis and the colour scale.
 QRect SpectrogramLegend(const QRect& part);
 // The colour scale beside a spectrogram part.
 QRect ColourScale(const QRect& part);

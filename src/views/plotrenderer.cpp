@@ -6,6 +6,7 @@
 #include "context/mainframe.h"
 #include "views/axislabels.h"
 #include "views/graphwnd.h"
+#include "views/labelstep.h"
 #include "views/plotlayout.h"
 #include "views/rescaledivisions.h"
 
@@ -450,13 +451,24 @@ void PlotRenderer::DrawSpectrogram(QPainter& painter, const double divisions[2],
         const double levelMin = -5.0 * divisions[slot] - offsets[slot];
         const double levelMax = 5.0 * divisions[slot] - offsets[slot];
         const int l = part.x(), t = part.y(), r = Right(part), b = Bottom(part);
-        m_graph.DrawYAxis(painter, l - 4, t, r, b, float(fMin), float(fMax), fMajor, fMajor * 0.1, colours.graphText,
+        // Small parts label every second, fifth, ... division, so that the
+        // labels never run into each other.
+        const QFontMetrics metrics(m_font);
+        const double labelRows = metrics.height() + 2;
+        const double fStep = LegibleStep(fMajor, double(b - t) / (fMax - fMin), labelRows);
+        m_graph.DrawYAxis(painter, l - 4, t, r, b, float(fMin), float(fMax), fStep, fMajor * 0.1, colours.graphText,
                           QStringLiteral("Hz"), false, slot, kAxisLine);
         const AxisTransform frequency = m_y[slot];
         m_frequency[slot] = frequency;
         m_spectrogramPart[slot] = part;
         if (duration > 0.0) {
-            m_graph.DrawXAxis(painter, l, t, r, b, 0.0f, float(duration), duration * 0.1, duration * 0.01,
+            const double labelWidth = metrics.horizontalAdvance(QStringLiteral("00.000")) + 8;
+            // A tenth of the duration, or the round step the labels need.
+            const double pixelsPerSecond = double(r - l) / duration;
+            double tStep = duration * 0.1;
+            if (tStep * pixelsPerSecond < labelWidth)
+                tStep = NiceStep(labelWidth / pixelsPerSecond);
+            m_graph.DrawXAxis(painter, l, t, r, b, 0.0f, float(duration), tStep, duration * 0.01,
                               QStringLiteral("sec"), false);
             m_time = m_x;
         }
@@ -488,8 +500,10 @@ void PlotRenderer::DrawSpectrogram(QPainter& painter, const double divisions[2],
             painter.setPen(colours.MapColour(int(double(Bottom(area) - y) * colours.colourMapCount / height)));
             painter.drawLine(area.x(), y, Right(area) - 1, y);
         }
+        const double levelStep
+            = LegibleStep(divisions[slot], double(area.height()) / (levelMax - levelMin), labelRows);
         m_graph.DrawYAxis(painter, area.x(), area.y(), Right(area), Bottom(area), float(levelMin), float(levelMax),
-                          divisions[slot], 0.0, colours.graphText, m_graph.SlotUnit(slot), false, slot, kAxisRight);
+                          levelStep, 0.0, colours.graphText, m_graph.SlotUnit(slot), false, slot, kAxisRight);
     }
     m_x.min = fMin;
     m_x.max = fMax;

@@ -118,3 +118,47 @@ TEST(WindowPlacement, RectangleOfAScreenThatIsGoneComesBackOnScreen)
     EXPECT_EQ(kept.size(), gone.size());
     EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(kept.topLeft()));
 }
+
+TEST(WindowPlacement, AWindowNothingMaximisedFillsTheAvailableScreen)
+{
+    const QRect available(0, 24, 1024, 616);
+    EXPECT_EQ(ScreenFill(available, 744), available);
+    // Never narrower than the main bar, even on a narrow screen.
+    EXPECT_EQ(ScreenFill(QRect(0, 0, 640, 480), 744), QRect(0, 0, 744, 480));
+    EXPECT_TRUE(CoversScreen(QRect(0, 0, 1024, 640), QRect(0, 0, 1024, 640)));
+    // A maximised frame may lack or add decorations and panels.
+    EXPECT_TRUE(CoversScreen(QRect(0, 30, 1024, 600), QRect(0, 0, 1024, 640)));
+    // The stored 10, 10, 500, 400 does not cover anything.
+    EXPECT_FALSE(CoversScreen(QRect(10, 10, 490, 390), QRect(0, 0, 1024, 640)));
+    EXPECT_FALSE(CoversScreen(QRect(0, 0, 1024, 390), QRect(0, 0, 1024, 640)));
+}
+
+// A window manager that ignores the maximised state (or none at all) leaves
+// the window at its normal rectangle: it then sizes itself to the screen,
+// keeping what is stored. The offscreen platform maximises at once, so the
+// window that nothing maximised is one that is not on screen yet.
+TEST(WindowPlacement, AMaximisedWindowLeftSmallSizesItselfToTheScreen)
+{
+    TestEnvironment env;
+    QWidget window;
+    window.setGeometry(10, 10, 490, 390);
+    window.setWindowState(Qt::WindowMaximized);
+    ASSERT_EQ(window.geometry(), QRect(10, 10, 490, 390));
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+
+    EXPECT_TRUE(FillScreenIfNotMaximised(&window, 744));
+    EXPECT_EQ(window.geometry(), ScreenFill(available, 744));
+    // Stored as it was: maximised over 10, 10, 500, 400.
+    SaveWindowPlacement(&window);
+    EXPECT_EQ(ReadWindowPlacement(), (WindowPlacement{10, 10, 500, 400, false, true}));
+    // Once the user gives it a size of its own, that is stored.
+    window.setGeometry(40, 40, 800, 600);
+    EXPECT_EQ(PlacementOf(&window), (WindowPlacement{40, 40, 840, 640, false, false}));
+
+    // A normal window is the user's size, small or not.
+    QWidget normal;
+    normal.setGeometry(10, 10, 490, 390);
+    normal.show();
+    EXPECT_FALSE(FillScreenIfNotMaximised(&normal, 744));
+    EXPECT_EQ(normal.geometry(), QRect(10, 10, 490, 390));
+}

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <algorithm>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
@@ -282,4 +283,67 @@ TEST_F(PanelTest, GroupsAreFilledAndOutlinedInTheirColours)
     EXPECT_EQ(image.pixelColor(channel.left() + 1, channel.top() + 1), colours.panelFill);
     // Outside every group: the panel brush.
     EXPECT_EQ(image.pixelColor(1, 1), colours.panelBrush.color());
+}
+
+// A panel shorter than its controls scrolls them between two arrow strips;
+// the wheel over its background scrolls, over a selector it steps the
+// selector; the groups are painted where their controls went.
+TEST_F(PanelTest, AShortPanelScrollsItsControls)
+{
+    Ctx().colours.Apply(ColourScheme::Dark);
+    m_window.show();
+    m_panel->show();
+    // The lowest control is the cursor group, down to 49 + 50 dialog units.
+    const QRect cursorGroup = DialogUnitsToPixels(2, 49, 94, 50);
+    const int content = cursorGroup.y() + cursorGroup.height() + 3;
+    const QRect calc = DialogUnitsToPixels(53, 80, 40, 11);
+    EXPECT_EQ(m_panel->ContentHeight(), content);
+    m_panel->resize(147, content);
+    EXPECT_FALSE(m_panel->Scrolls());
+
+    m_panel->resize(147, 100);
+    ASSERT_TRUE(m_panel->Scrolls());
+    const int arrow = CPanelDlg::kArrowHeight;
+    EXPECT_EQ(CPanelDlg::ViewportHeight(100, content), 100 - 2 * arrow);
+    EXPECT_EQ(CPanelDlg::MaxScroll(100, content), content - (100 - 2 * arrow));
+    CSelectorButton* lowest = m_panel->Selector(IdNoCode);
+    auto placeOf = [&](QWidget* control) { return QRect(control->mapTo(m_panel, QPoint(0, 0)), control->size()); };
+    EXPECT_GT(placeOf(lowest).bottom(), 100);
+
+    m_panel->ScrollToShow(lowest);
+    const QRect shown = placeOf(lowest);
+    EXPECT_GE(shown.top(), arrow);
+    EXPECT_EQ(shown.bottom() + 1, 100 - arrow);
+    EXPECT_EQ(m_panel->ScrollOffset(), calc.y() + calc.height() - (100 - 2 * arrow));
+    EXPECT_EQ(m_panel->childAt(shown.center()), lowest);
+
+    // The channel group's outline moved with its controls.
+    QWidget* group = ControlById(m_panel, CPanelDlg::GroupChannel1);
+    const QRect groupPlace = placeOf(group);
+    const QImage image = m_panel->grab().toImage();
+    const QPoint outline(groupPlace.left(), std::clamp(groupPlace.bottom() - 1, arrow, 100 - arrow - 1));
+    EXPECT_EQ(image.pixelColor(outline), Ctx().colours.trace1);
+
+    // A notch over the background (where no selector takes it, so that it
+    // reaches the panel) scrolls one row back up ...
+    const int before = m_panel->ScrollOffset();
+    const QPoint background(m_panel->width() - 2, 50);
+    ASSERT_FALSE(qobject_cast<CSelectorButton*>(m_panel->childAt(background)));
+    QWheelEvent up(QPointF(background), QPointF(m_panel->mapToGlobal(background)), QPoint(), QPoint(0, 120),
+                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(m_panel, &up);
+    EXPECT_EQ(m_panel->ScrollOffset(), before - CPanelDlg::kScrollStep);
+    // ... and one over a selector steps the selector, not the panel.
+    const int index = m_panel->Selector(IdYDiv)->CurrentIndex();
+    m_panel->ScrollToShow(m_panel->Selector(IdYDiv));
+    const int top = m_panel->ScrollOffset();
+    WheelNotch(m_panel->Selector(IdYDiv));
+    EXPECT_EQ(m_panel->Selector(IdYDiv)->CurrentIndex(), index + 1);
+    EXPECT_EQ(m_panel->ScrollOffset(), top);
+
+    // Tall again: no arrows, the controls back at their template places.
+    m_panel->resize(147, 300);
+    EXPECT_FALSE(m_panel->Scrolls());
+    EXPECT_EQ(m_panel->ScrollOffset(), 0);
+    EXPECT_EQ(placeOf(lowest), calc);
 }
