@@ -247,6 +247,8 @@ TEST_F(FftViewTest, WithoutAResultTheEmptyPlotKeepsItsAxesAndSaysWhy)
     EXPECT_TRUE(view->Data().Stale());
     view->SetSourceNotice(QString());
     EXPECT_FALSE(view->Data().Notice().startsWith(QStringLiteral("source")));
+}
+
 // Wherever a cursor is put, it reads the bin nearest it, and its x is that
 // bin's frequency: a 1 kHz tone at 51.2 kHz sampling, 50 Hz and 3.125 Hz
 // bins.
