@@ -34,6 +34,7 @@ public:
     void LoadPanel(TextArchive& archive) override;
     // Per shown trace: channel, statistic, value, unit.
     ViewTable ExportTable() const override;
+    bool AnalysesRecords() const override { return false; }
 
     CDmmPanel* DmmPanel() const { return m_dmmPanel; }
     // Samples per window; 0 before the first Reinit with channels.

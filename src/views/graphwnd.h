@@ -149,6 +149,9 @@ public:
     // Views whose analysis is a copy cheaper than a hand-over run it at
     // once even in the pipeline, so that they show every record.
     virtual bool AnalysesAtOnce() const { return false; }
+    // The view shows the analysis of the captured records; the octave and
+    // multimeter views, which read the channels themselves, do not.
+    virtual bool AnalysesRecords() const { return true; }
     // The record and the main bar's choices an analysis reads now; no
     // record when none was published yet.
     AnalysisInput Input() const;

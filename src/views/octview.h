@@ -51,6 +51,7 @@ public:
     // Per band its centre and, per shown trace, the level and the weighted
     // level; then the overall levels as an "OASPL" row.
     ViewTable ExportTable() const override;
+    bool AnalysesRecords() const override { return false; }
 
     // Frequency labels under the band columns, one per octave.
     virtual void DrawBandLabels(QPainter& painter, const QRect& plot);

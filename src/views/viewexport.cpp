@@ -91,14 +91,17 @@ QStringList ViewExport::Provenance(CGraphWnd& view, const QDateTime& when)
     lines << QStringLiteral("KRV %1").arg(QLatin1String(AppContext::kVersionText))
           << QStringLiteral("date: %1").arg(when.toString(Qt::ISODate)) << QStringLiteral("view: %1").arg(ViewName(view))
           << QStringLiteral("source: %1").arg(SourceText(view)) << QStringLiteral("channels: %1").arg(ChannelsText(view));
-    if (const CaptureRecord* capture = view.Capture()) {
+    const CaptureRecord* capture = view.AnalysesRecords() ? view.Capture() : nullptr;
+    if (capture) {
         lines << QStringLiteral("sample interval: %1 s").arg(ViewTable::Number(capture->sampleInterval))
               << QStringLiteral("record: %1, %2 samples").arg(capture->sequence).arg(capture->length)
               << QStringLiteral("lost samples in record: %1").arg(capture->lost);
     } else if (Channels().ChannelCount() > 0) {
+        // The octave and multimeter views read every sample as it comes.
         lines << QStringLiteral("sample interval: %1 s").arg(ViewTable::Number(Channels().SampleInterval(0)));
     }
-    if (const AnalysisRecord* record = view.Record())
+    const AnalysisRecord* record = view.Record();
+    if (record && view.AnalysesRecords())
         lines << QStringLiteral("points: %1, overlap: %2 %, averages: %3")
                      .arg(record->points)
                      .arg(record->overlap)

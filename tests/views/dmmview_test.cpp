@@ -179,6 +179,8 @@ TEST_F(DmmViewTest, ExportListsStatisticValueAndUnit)
         TickSine(1000);
     const CsvText csv(ViewExport::Csv(*m_view));
     EXPECT_EQ(csv.Comment("view:"), "view: DMM");
+    EXPECT_TRUE(csv.Comment("record:").isEmpty()) << "the multimeter reads the channels, not records";
+    EXPECT_EQ(csv.Comment("sample interval:"), "sample interval: 0.0001 s");
     EXPECT_EQ(csv.header, QStringList({"channel", "statistic", "value", "unit"}));
     ASSERT_EQ(csv.rows.size(), 2u);
     for (int row = 0; row < 2; ++row) {
