@@ -10,28 +10,46 @@ namespace {
 constexpr std::array<std::string_view, kMultimeterStatisticCount> kTexts = {"ONE", "MEAN", "RMS", "MIN", "MAX"};
 constexpr std::size_t kChunk = 100000;
 
+// Sums in chunks of kChunk samples counted from the window's first sample,
+// across the ring's two pieces: the result depends on the window's samples
+// alone, not on where the ring happened to wrap (a window read whole, as
+// the Python binding reads an array, gives the same bits).
 struct Accumulator {
     double sum = 0.0;
     double sumSquares = 0.0;
     double minimum = 1e35;
     double maximum = -1e35;
+    double chunkSum = 0.0;
+    double chunkSquares = 0.0;
+    std::size_t inChunk = 0;
 
     void Add(std::span<const float> samples)
     {
-        for (std::size_t start = 0; start < samples.size(); start += kChunk) {
-            const auto chunk = samples.subspan(start, std::min(kChunk, samples.size() - start));
-            double s = 0.0, q = 0.0, lo = minimum, hi = maximum;
-            for (const float x : chunk) {
+        while (!samples.empty()) {
+            const auto part = samples.first(std::min(kChunk - inChunk, samples.size()));
+            double s = chunkSum, q = chunkSquares, lo = minimum, hi = maximum;
+            for (const float x : part) {
                 s += x;
                 q += double(x) * x;
                 lo = std::min<double>(lo, x);
                 hi = std::max<double>(hi, x);
             }
-            sum += s;
-            sumSquares += q;
+            chunkSum = s;
+            chunkSquares = q;
             minimum = lo;
             maximum = hi;
+            inChunk += part.size();
+            samples = samples.subspan(part.size());
+            if (inChunk == kChunk)
+                Flush();
         }
+    }
+    void Flush()
+    {
+        sum += chunkSum;
+        sumSquares += chunkSquares;
+        chunkSum = chunkSquares = 0.0;
+        inChunk = 0;
     }
 };
 
@@ -60,6 +78,7 @@ double ComputeStatistic(const SampleRing& ring, int window, MultimeterStatistic 
     Accumulator acc;
     acc.Add(pieces.first);
     acc.Add(pieces.second);
+    acc.Flush();
     switch (statistic) {
     case MultimeterStatistic::Mean:
         return count > 0 ? acc.sum / count : 0.0;

@@ -19,7 +19,8 @@ std::string_view MultimeterStatisticText(MultimeterStatistic statistic);
 int MultimeterWindow(double seconds, double dt);
 
 // Over the last `window` samples of `ring` (capped at its valid count),
-// read in chunks of at most 100000 samples, sums in double: "ONE" the newest
+// summed in double in chunks of 100000 samples counted from the window's
+// first sample (the same bits wherever the ring wraps): "ONE" the newest
 // sample, "MEAN" Σx/W, "RMS" √(Σx²/W), "MIN"/"MAX" the extremes (starting
 // from 1e35 / −1e35). An empty window gives 0 for "ONE", "MEAN" and "RMS".
 double ComputeStatistic(const SampleRing& ring, int window, MultimeterStatistic statistic);

@@ -118,6 +118,28 @@ TEST(MultimeterStatisticTest, WindowsLongerThanOneChunkAndWrapped)
     EXPECT_DOUBLE_EQ(ComputeStatistic(big, 200000, MultimeterStatistic::Mean), 1000.0);
 }
 
+// The same window gives the same bits wherever the ring wrapped, also for
+// a window of more than one chunk: sums never restart at the wrap.
+TEST(MultimeterStatisticTest, WhereTheRingWrapsChangesNoBit)
+{
+    const int w = 150000;
+    std::vector<float> x(size_t(w) + 70001);
+    for (size_t i = 0; i < x.size(); ++i)
+        x[i] = float(std::sin(0.001 * double(i)) + 0.1 * std::cos(0.37 * double(i)));
+    SampleRing whole;
+    whole.SetCapacity(w);
+    whole.Append(x.data() + (x.size() - size_t(w)), w);
+    for (const int split : {1, 4321, 70001}) {
+        SampleRing wrapped;
+        wrapped.SetCapacity(w);
+        wrapped.Append(x.data(), int(x.size()) - split);
+        wrapped.Append(x.data() + (x.size() - size_t(split)), split);
+        ASSERT_FALSE(wrapped.Last(w).second.empty());
+        for (const auto s : {MultimeterStatistic::Mean, MultimeterStatistic::Rms})
+            EXPECT_EQ(ComputeStatistic(wrapped, w, s), ComputeStatistic(whole, w, s)) << split;
+    }
+}
+
 TEST(MultimeterStatisticTest, WindowLengths)
 {
     EXPECT_EQ(MultimeterWindow(1.0, 1.0 / 44100), 44100);
