@@ -1,13 +1,9 @@
 // Exporting from the main menu acts on the view last clicked: its items
 // stay disabled until a view was clicked, then write that view's CSV; the
 // view's own right-click menu offers the same three items.
-#include "context/appcontext.h"
-#include "platform/companionbus.h"
-#include "platform/messagebox.h"
-#include "platform/profile.h"
+#include "mainwindowfixture.h"
+
 #include "shell/mainmenu.h"
-#include "shell/wndkrv.h"
-#include "support/testenvironment.h"
 #include "views/graphwnd.h"
 #include "views/viewexport.h"
 
@@ -24,22 +20,12 @@
 
 namespace {
 
-class ExportMenuTest : public testing::Test {
+class ExportMenuTest : public MainWindowFixture {
 protected:
     void SetUp() override
     {
-        ResetContext();
-        Profile::SetProgramName(QStringLiteral("krv"));
-        Ctx().programDirectory = QString::fromStdString(m_env.ProgramDir());
-        Ctx().dataDirectory = Ctx().programDirectory + QStringLiteral("data");
-        Ctx().companionMessage = CompanionBus::Instance().RegisterMessage(QStringLiteral("Ostrane"));
-        Profile::WriteString("Window size", "Rechteck", "0050 0050 0850 0750");
-        Profile::WriteInt("Window size", "maximized", 0);
-        m_window = std::make_unique<CWndKRV>();
-        m_window->Create();
-        QApplication::processEvents();
-        m_window->showNormal();
-        m_window->resize(900, 700);
+        MainWindowFixture::SetUp();
+        m_window = MakeWindow(900, 700);
     }
     void TearDown() override { ViewExport::SetPathChooser(nullptr); }
 
@@ -52,8 +38,6 @@ protected:
         return nullptr;
     }
 
-    TestEnvironment m_env;
-    MessageBoxRecorder m_boxes;
     std::unique_ptr<CWndKRV> m_window;
 };
 
