@@ -10,6 +10,8 @@
 //   measure_us         FFTW planned with FFTW_MEASURE: the median of three
 //                      plannings (wisdom forgotten before each), since
 //                      measured plans differ from one planning to the next
+// Every figure is the median of five rounds that time both sides back to
+// back.
 //   estimate_us        FFTW planned with FFTW_ESTIMATE
 //   ratio_measure      ours_us / measure_us
 //   ratio_estimate     ours_us / estimate_us
@@ -96,10 +98,12 @@ const FftwPlans& PlansFor(int n)
     return made;
 }
 
-double MedianOfThree(std::array<double, 3> v)
+constexpr int kRounds = 5;
+
+double MedianOf(std::vector<double> v)
 {
-    std::sort(v.begin(), v.end());
-    return v[1];
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return v[v.size() / 2];
 }
 
 void BM_WindowedFft(benchmark::State& state)
@@ -125,11 +129,20 @@ void BM_WindowedFft(benchmark::State& state)
     for (auto _ : state)
         ours();
 
-    const double oursSeconds = SecondsPerCall(ours);
-    const double measure = MedianOfThree({fftw.measured[0]->Seconds(x, windowValues),
+    // Rounds of ours, the three measured plans and the estimated one, each
+    // round back to back, so that a busy spell of the machine falls on
+    // both sides; every figure is the median over the rounds.
+    std::vector<double> oursRounds, measureRounds, estimateRounds;
+    for (int round = 0; round < kRounds; ++round) {
+        oursRounds.push_back(SecondsPerCall(ours));
+        measureRounds.push_back(MedianOf({fftw.measured[0]->Seconds(x, windowValues),
                                           fftw.measured[1]->Seconds(x, windowValues),
-                                          fftw.measured[2]->Seconds(x, windowValues)});
-    const double estimate = fftw.estimated->Seconds(x, windowValues);
+                                          fftw.measured[2]->Seconds(x, windowValues)}));
+        estimateRounds.push_back(fftw.estimated->Seconds(x, windowValues));
+    }
+    const double oursSeconds = MedianOf(oursRounds);
+    const double measure = MedianOf(measureRounds);
+    const double estimate = MedianOf(estimateRounds);
     state.counters["ours_us"] = oursSeconds * 1e6;
     state.counters["measure_us"] = measure * 1e6;
     state.counters["estimate_us"] = estimate * 1e6;

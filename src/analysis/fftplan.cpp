@@ -547,27 +547,23 @@ template <class V>
     yi = ti - ei;
 }
 
-// Bins 0 … M of the real transform from Z (zr, zi: M values each, the
-// half-length transform) into re and im; runs too short for V go scalar. Each pair (k, M − k) is read before
-// it is written, so re and im may hold Z themselves: here Z sits in im[0 … 2M).
-template <class V>
-[[gnu::always_inline]] inline void SplitPass(const float* zr, const float* zi, float* re, float* im,
-                                             const RealTables& t)
+// Runs Pair over the mirrored pairs (k, M − k), k = 1 … M/2, of the arrays
+// ar, ai (length M + 1) with the split twiddles s[k], writing the pair's
+// results to re[k], im[k] and re[M − k], im[M − k]; runs of k below M/2 go
+// in vectors with their partners above it reversed, the rest scalar. Each
+// pair is read before it is written, so the output may be the input.
+template <class V, class Pair>
+[[gnu::always_inline]] inline void MirroredPairs(const float* ar, const float* ai, float* re, float* im,
+                                                 const RealTables& t)
 {
     constexpr int W = sizeof(V) / sizeof(float);
     const int m = t.m;
-    const float z0r = zr[0], z0i = zi[0];
-    re[0] = z0r + z0i;
-    im[0] = 0.0f;
-    re[m] = z0r - z0i;
-    im[m] = 0.0f;
     int k = 1;
-    // Runs of k below M/2 with their mirrored partners above it.
     for (; 2 * (k + W - 1) < m; k += W) {
         const int p = m - k - W + 1;
         V xr, xi, yr, yi;
-        SplitPair<V>(Load<V>(zr + k), Load<V>(zi + k), Reverse(Load<V>(zr + p)), Reverse(Load<V>(zi + p)),
-                     Load<V>(t.splitRe + k), Load<V>(t.splitIm + k), xr, xi, yr, yi);
+        Pair::template Run<V>(Load<V>(ar + k), Load<V>(ai + k), Reverse(Load<V>(ar + p)), Reverse(Load<V>(ai + p)),
+                              Load<V>(t.splitRe + k), Load<V>(t.splitIm + k), xr, xi, yr, yi);
         Store(re + k, xr);
         Store(im + k, xi);
         Store(re + p, Reverse(yr));
@@ -575,12 +571,36 @@ template <class V>
     }
     for (; k <= m / 2; ++k) {
         float xr, xi, yr, yi;
-        SplitPair<float>(zr[k], zi[k], zr[m - k], zi[m - k], t.splitRe[k], t.splitIm[k], xr, xi, yr, yi);
+        Pair::template Run<float>(ar[k], ai[k], ar[m - k], ai[m - k], t.splitRe[k], t.splitIm[k], xr, xi, yr, yi);
         re[k] = xr;
         im[k] = xi;
         re[m - k] = yr;
         im[m - k] = yi;
     }
+}
+
+struct SplitPairs {
+    template <class V>
+    [[gnu::always_inline]] static void Run(V ar, V ai, V br, V bi, V sr, V si, V& xr, V& xi, V& yr, V& yi)
+    {
+        SplitPair<V>(ar, ai, br, bi, sr, si, xr, xi, yr, yi);
+    }
+};
+
+// Bins 0 … M of the real transform from Z (zr, zi: M values each, the
+// half-length transform) into re and im. re and im may hold Z themselves:
+// here Z sits in im[0 … 2M).
+template <class V>
+[[gnu::always_inline]] inline void SplitPass(const float* zr, const float* zi, float* re, float* im,
+                                             const RealTables& t)
+{
+    const int m = t.m;
+    const float z0r = zr[0], z0i = zi[0];
+    re[0] = z0r + z0i;
+    im[0] = 0.0f;
+    re[m] = z0r - z0i;
+    im[m] = 0.0f;
+    MirroredPairs<V, SplitPairs>(zr, zi, re, im, t);
 }
 
 // The inverse of SplitPair: from X[k] = a and X[M−k] = b, with
@@ -599,35 +619,24 @@ template <class V>
     yi = (qr + qr) - sumIm;
 }
 
+struct UnsplitPairs {
+    template <class V>
+    [[gnu::always_inline]] static void Run(V ar, V ai, V br, V bi, V sr, V si, V& xr, V& xi, V& yr, V& yi)
+    {
+        UnsplitPair<V>(ar, ai, br, bi, sr, si, xr, xi, yr, yi);
+    }
+};
+
 // Z[0 … M−1] of the half-length inverse from bins 0 … M in re and im, in
 // place (re, im [0 … M)).
 template <class V>
 [[gnu::always_inline]] inline void UnsplitPass(float* re, float* im, const RealTables& t)
 {
-    constexpr int W = sizeof(V) / sizeof(float);
     const int m = t.m;
     const float ar = re[0], ai = im[0], br = re[m], bi = im[m];
     re[0] = (ar + br) - (ai + bi);
     im[0] = (ai - bi) + (ar - br);
-    int k = 1;
-    for (; 2 * (k + W - 1) < m; k += W) {
-        const int p = m - k - W + 1;
-        V xr, xi, yr, yi;
-        UnsplitPair<V>(Load<V>(re + k), Load<V>(im + k), Reverse(Load<V>(re + p)), Reverse(Load<V>(im + p)),
-                       Load<V>(t.splitRe + k), Load<V>(t.splitIm + k), xr, xi, yr, yi);
-        Store(re + k, xr);
-        Store(im + k, xi);
-        Store(re + p, Reverse(yr));
-        Store(im + p, Reverse(yi));
-    }
-    for (; k <= m / 2; ++k) {
-        float xr, xi, yr, yi;
-        UnsplitPair<float>(re[k], im[k], re[m - k], im[m - k], t.splitRe[k], t.splitIm[k], xr, xi, yr, yi);
-        re[k] = xr;
-        im[k] = xi;
-        re[m - k] = yr;
-        im[m - k] = yi;
-    }
+    MirroredPairs<V, UnsplitPairs>(re, im, re, im, t);
 }
 
 // x[2i] = even[i], x[2i+1] = odd[i], i < m.
