@@ -228,6 +228,8 @@ void PrintBusy(const TimedApplication& app)
     std::printf("  user-interface thread busy in one go: p50 %.3f ms  p99 %.3f ms (target < 16)  max %.3f ms "
                 "(target < 33)\n  of %zu deliveries %td took over 16 ms, %td over 33 ms\n",
                 Percentile(ms, 0.5), Percentile(ms, 0.99), Percentile(ms, 1.0), ms.size(), over(16.0), over(33.0));
+    for (const std::string& slow : app.SlowDeliveries())
+        std::printf("    %s\n", slow.c_str());
 }
 
 void PrintRatio(const char* name, int page, double count, double allowed, const char* target)

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 
+#include <string>
 #include <vector>
 
 class TimedApplication : public QApplication {
@@ -17,6 +18,9 @@ public:
     void StopMeasuring();
     // Milliseconds of each outermost delivery kept, in order.
     const std::vector<double>& DispatchMs() const { return m_dispatchMs; }
+    // What the deliveries over 16 ms delivered to whom: "12.3 ms Timer to
+    // CGraphWnd", so that a long one can be traced.
+    const std::vector<std::string>& SlowDeliveries() const { return m_slow; }
 
     bool notify(QObject* receiver, QEvent* event) override;
 
@@ -26,4 +30,5 @@ private:
     int m_depth = 0;
     bool m_measuring = false;
     std::vector<double> m_dispatchMs;
+    std::vector<std::string> m_slow;
 };
