@@ -225,6 +225,13 @@ int CCaptureEngine::Tick(const CaptureSettings& settings, bool singleShot)
     ApplySettings(settings);
     if (m_recordLength <= 0 || m_channels <= 0)
         return 0;
+    const int published = CaptureAvailable(singleShot);
+    PrepareSpare();
+    return published;
+}
+
+int CCaptureEngine::CaptureAvailable(bool singleShot)
+{
     int n = m_source.Available(m_client, 0);
     if (n <= 0)
         return 0;
@@ -235,6 +242,36 @@ int CCaptureEngine::Tick(const CaptureSettings& settings, bool singleShot)
     if (m_countdown < 0)
         return CaptureArmed(n);
     return CaptureCollect(n);
+}
+
+// Sizing a record's channels faults in its memory: 24 MB for 24 channels of
+// a quarter of a million samples, tens of milliseconds in one tick. The
+// next record is therefore taken ahead and sized one channel per tick while
+// the rings fill, so that completing a record only copies.
+void CCaptureEngine::PrepareSpare()
+{
+    if (!m_spare)
+        m_spare = m_pool->Take(m_pool);
+    std::vector<std::vector<float>>& samples = m_spare->samples;
+    if (samples.size() < size_t(m_channels))
+        samples.resize(size_t(m_channels));
+    for (int c = 0; c < m_channels; ++c) {
+        std::vector<float>& channel = samples[size_t(c)];
+        if (channel.size() != size_t(m_recordLength)) {
+            channel.resize(size_t(m_recordLength));
+            return;
+        }
+    }
+}
+
+bool CCaptureEngine::SpareReady() const
+{
+    if (!m_spare || m_spare->samples.size() < size_t(m_channels))
+        return false;
+    for (int c = 0; c < m_channels; ++c)
+        if (m_spare->samples[size_t(c)].size() != size_t(m_recordLength))
+            return false;
+    return true;
 }
 
 // Records follow each other without a gap: the samples of a block behind a
@@ -343,7 +380,7 @@ int CCaptureEngine::CaptureCollect(int n)
 
 void CCaptureEngine::BeginRecord(int length)
 {
-    m_filling = m_pool->Take(m_pool);
+    m_filling = m_spare ? std::move(m_spare) : m_pool->Take(m_pool);
     CaptureRecord& record = *m_filling;
     record.samples.resize(size_t(m_channels));
     record.names.resize(size_t(m_channels));

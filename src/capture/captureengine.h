@@ -79,6 +79,11 @@ public:
     int ChannelCount() const { return m_channels; }
     const Ring& RingOf(int channel) const { return m_rings[size_t(channel)]; }
     const CRecordFile& TriggerFile() const { return m_triggerFile; }
+    // True when the next record is already sized for the current channels
+    // and length, so that completing it costs only the copy.
+    bool SpareReady() const;
+    // The next record's samples of a channel, while it is the spare.
+    const float* SpareData(int channel) const { return m_spare ? m_spare->samples[size_t(channel)].data() : nullptr; }
 
     // Samples in a record of ten divisions of timePerDivision seconds.
     static int RecordLengthFor(double timePerDivision, double dt);
@@ -105,6 +110,8 @@ private:
     void ApplySettings(const CaptureSettings& settings);
     const float* ReadChannel(int channel, int n);
     void ReadChannelInto(int channel, int n);
+    int CaptureAvailable(bool singleShot);
+    void PrepareSpare();
     int CaptureFreeRunning(int n, bool singleShot);
     int CaptureArmed(int n);
     int CaptureCollect(int n);
@@ -133,6 +140,7 @@ private:
     std::array<Ring, kMaxChannels> m_rings;
     std::vector<float> m_readBuffer;
     std::shared_ptr<CaptureRecord> m_filling; // the record being completed
+    std::shared_ptr<CaptureRecord> m_spare;   // the next one, sized ahead
     std::shared_ptr<const CaptureRecord> m_latest;
     RecordHandler m_onRecord;
     CRecordFile m_triggerFile;

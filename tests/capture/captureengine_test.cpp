@@ -186,6 +186,31 @@ TEST_F(CaptureEngineTest, FreeRunningRecordsFollowEachOtherWithoutGap)
     EXPECT_EQ(records[6]->samples[1][99], 699.0f);
 }
 
+TEST_F(CaptureEngineTest, TheNextRecordIsSizedWhileTheRingsFillAndCompletingItOnlyCopies)
+{
+    Define(2, 1e-4);
+    TimeBase(0.001); // records of 100 samples
+    Apply();
+    Block(std::vector<float>(30, 0.0f));
+    Block(std::vector<float>(30, 0.0f));
+    ASSERT_TRUE(engine.SpareReady());
+    const float* spare0 = engine.SpareData(0);
+    const float* spare1 = engine.SpareData(1);
+    Block(std::vector<float>(50, 0.0f)); // completes the first record
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0]->samples[0].data(), spare0);
+    EXPECT_EQ(records[0]->samples[1].data(), spare1);
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(records[0]->samples[1][size_t(i)], float(i));
+
+    // A longer record after a change of the time base is sized again first.
+    TimeBase(0.002);
+    Apply();
+    EXPECT_FALSE(engine.SpareReady());
+    Apply();
+    EXPECT_TRUE(engine.SpareReady());
+}
+
 TEST_F(CaptureEngineTest, SingleShotStopsAfterOneRecord)
 {
     Define(2, 1e-4);
