@@ -7,6 +7,9 @@
 // The kernels run with the GIL released, so that threads (and Dask's
 // threaded workers) analyse side by side.
 
+#include "bindingchecks.h"
+#include "psdplan.h"
+
 #include "analysis/analysisworkspace.h"
 #include "analysis/correlation.h"
 #include "analysis/measurements.h"
@@ -27,51 +30,8 @@ namespace py = pybind11;
 
 namespace {
 
-using Samples = py::array_t<float, py::array::c_style | py::array::forcecast>;
+using namespace bindings;
 using Values = py::array_t<float>;
-
-// One workspace per thread: tables are made once per length and window, as
-// a view keeps its own, and threads never share one.
-AnalysisWorkspace& ThreadWorkspace()
-{
-    thread_local AnalysisWorkspace work;
-    return work;
-}
-
-const float* Data(const Samples& samples, const char* name)
-{
-    if (samples.ndim() != 1)
-        throw py::value_error(std::string(name) + " must be a one-dimensional array");
-    return samples.data();
-}
-
-template <typename T> T Key(int key, int count, const char* what)
-{
-    if (key < 0 || key >= count)
-        throw py::value_error(std::string("no such ") + what + ": " + std::to_string(key));
-    return static_cast<T>(key);
-}
-
-// The segments of `length` samples as the views cut a captured record;
-// raises for a transform length that is no power of two or a record too
-// short for its segments.
-SegmentLayout Layout(py::ssize_t length, double dt, int points, int hop, int averages, int start)
-{
-    if (points < 2 || (points & (points - 1)) != 0)
-        throw py::value_error("points must be a power of two >= 2, not " + std::to_string(points));
-    if (dt <= 0.0)
-        throw py::value_error("dt must be positive");
-    if (hop < 1 || averages < 0 || start < 0)
-        throw py::value_error("hop must be >= 1, averages and start >= 0");
-    if (length > py::ssize_t(INT32_MAX))
-        throw py::value_error("a record is analysed up to 2^31 - 1 samples");
-    const SegmentLayout layout = MakeSegmentLayout(int(length), start, points, hop, averages, dt);
-    if (!RecordHoldsSegments(layout))
-        throw py::value_error("the record of " + std::to_string(length) + " samples is too short for " +
-                              std::to_string(layout.count) + " segments of " + std::to_string(points) +
-                              " points every " + std::to_string(hop) + " from " + std::to_string(start));
-    return layout;
-}
 
 SegmentLayout PairLayout(const Samples& x, const Samples& y, double dt, int points, int hop, int averages, int start)
 {
@@ -331,5 +291,12 @@ PYBIND11_MODULE(_analysis, m)
     m.def("octave_levels", &OctaveLevelsPy, "x"_a, "dt"_a, "bands_per_octave"_a, "weighting"_a, "low"_a,
           "high"_a, "tau"_a);
     m.def("multimeter", &MultimeterPy, "x"_a, "window"_a, "statistic"_a);
+    py::class_<PsdPlan>(m, "PsdPlan", "The PSD with its settings fixed; call it with a record (and out=).")
+        .def(py::init<double, int, int, int, int, int, int, int, bool, std::string, py::object>(), "dt"_a,
+             "points"_a, "hop"_a, "averages"_a, "start"_a, "window"_a, "average"_a, "scale"_a, "density"_a,
+             "unit"_a, "x"_a)
+        .def("__call__", &PsdPlan::operator(), "values"_a, "out"_a = py::none())
+        .def_property_readonly("x", &PsdPlan::Axis)
+        .def_property_readonly("unit", &PsdPlan::Unit);
     m.def("time_psd_direct", &TimePsdDirect, "x"_a, "dt"_a, "points"_a, "hop"_a, "repeat"_a);
 }

@@ -36,7 +36,7 @@ from pathlib import Path
 
 import numpy as np
 
-__all__ = ["Trace", "OctaveLevels", "amplitude_spectrum", "psd", "frf", "coherence", "cross_spectrum",
+__all__ = ["Trace", "OctaveLevels", "amplitude_spectrum", "psd", "psd_plan", "frf", "coherence", "cross_spectrum",
            "autocorrelation", "cross_correlation", "spectrogram", "octave_levels", "multimeter"]
 
 
@@ -64,7 +64,7 @@ def _load_module():
 _kernels = _load_module()
 
 
-@dataclass(frozen=True)
+@dataclass
 class Trace:
     """A measurement's result: ``x`` the axis (frequency in Hz, or lag in
     seconds), ``values`` one value per x (rows x len(x) for "Cascade" and
@@ -78,7 +78,7 @@ class Trace:
     second_unit: str = ""
 
 
-@dataclass(frozen=True)
+@dataclass
 class OctaveLevels:
     """Band levels in dB re 20 µPa at the band centres (Hz), the weighted
     overall level ``total`` (unit "dB", "dBA", "dBB" or "dBC") and the
@@ -91,32 +91,55 @@ class OctaveLevels:
     unit: str
 
 
-@functools.lru_cache(maxsize=256)
-def _key(value, names, what):
-    if isinstance(value, (int, np.integer)):
-        if not 0 <= value < len(names):
-            raise ValueError("no such %s: %d" % (what, value))
-        return int(value)
-    wanted = str(value).lower().replace(" ", "").replace(".", "").replace("_", "")
-    for key, aliases in enumerate(names):
-        if wanted in aliases:
-            return key
-    raise ValueError("no such %s: %r" % (what, value))
+class _Names:
+    """One of the panels' lists: a setting's name (case, blanks, dots and
+    underscores ignored) or list key to its key, remembered per value so
+    that a repeated call pays a dictionary look-up."""
+
+    def __init__(self, what, names):
+        self.what = what
+        self.names = names
+        self.known = {}
+
+    def __call__(self, value):
+        try:
+            return self.known[value]
+        except (KeyError, TypeError):
+            pass
+        key = self.resolve(value)
+        try:
+            self.known[value] = key
+        except TypeError:   # unhashable: resolved every time
+            pass
+        return key
+
+    def resolve(self, value):
+        if isinstance(value, (int, np.integer)):
+            if not 0 <= value < len(self.names):
+                raise ValueError("no such %s: %d" % (self.what, value))
+            return int(value)
+        wanted = str(value).lower().replace(" ", "").replace(".", "").replace("_", "")
+        for key, aliases in enumerate(self.names):
+            if wanted in aliases:
+                return key
+        raise ValueError("no such %s: %r" % (self.what, value))
 
 
-_WINDOWS = (("rectangle", "rect"), ("bartlett",), ("hann", "hanning"), ("hamming",), ("blackman",),
-            ("flattop",), ("lowsidelobe",))
-_AVERAGES = (("linear", "lin"), ("peakhold", "peak"), ("cascade",), ("spctgrm", "spectrogram"))
-_SCALES = (("linrms", "linear", "lin"), ("10logp/p0", "db"), ("10logp/pmax", "dbmax"), ("dbv",), ("dbu", "dbuv"))
-_AMPLITUDES = (("peak",), ("rms",))
-_INTEGRATIONS = (("none", "off"), ("int", "single"), ("intint", "double"))
-_FFT_DISPLAYS = (("mag", "magnitude"), ("mag+phase", "magphase"), ("re+im", "reim"))
-_FRF_DISPLAYS = (("mag+phase", "magphase"), ("re+im", "reim"))
-_ESTIMATORS = (("h0",), ("h1",), ("h2",))
-_FRF_LEVELS = (("linrms", "linear", "lin"), ("10log", "db"))
-_WEIGHTINGS = (("linear", "lin", "z"), ("a", "aweight"), ("b", "bweight"), ("c", "cweight"))
+_WINDOWS = _Names("window", (("rectangle", "rect"), ("bartlett",), ("hann", "hanning"), ("hamming",),
+                              ("blackman",), ("flattop",), ("lowsidelobe",)))
+_AVERAGES = _Names("average", (("linear", "lin"), ("peakhold", "peak"), ("cascade",), ("spctgrm", "spectrogram")))
+_SCALES = _Names("scale", (("linrms", "linear", "lin"), ("10logp/p0", "db"), ("10logp/pmax", "dbmax"), ("dbv",),
+                           ("dbu", "dbuv")))
+_AMPLITUDES = _Names("amplitude", (("peak",), ("rms",)))
+_INTEGRATIONS = _Names("integration", (("none", "off"), ("int", "single"), ("intint", "double")))
+_FFT_DISPLAYS = _Names("display", (("mag", "magnitude"), ("mag+phase", "magphase"), ("re+im", "reim")))
+_FRF_DISPLAYS = _Names("display", (("mag+phase", "magphase"), ("re+im", "reim")))
+_ESTIMATORS = _Names("estimator", (("h0",), ("h1",), ("h2",)))
+_FRF_LEVELS = _Names("level", (("linrms", "linear", "lin"), ("10log", "db")))
+_WEIGHTINGS = _Names("weighting", (("linear", "lin", "z"), ("a", "aweight"), ("b", "bweight"),
+                                   ("c", "cweight")))
 _TIME_WEIGHTINGS = {"slow": 1.0, "fast": 0.125, "35ms": 0.035}
-_STATISTICS = (("one",), ("mean",), ("rms",), ("min",), ("max",))
+_STATISTICS = _Names("statistic", (("one",), ("mean",), ("rms",), ("min",), ("max",)))
 
 
 def _samples(x):
@@ -154,10 +177,10 @@ def amplitude_spectrum(x, dt, points=1024, *, hop=None, overlap=None, averages=0
     or "RE+IM" (first segment only; the phase in degrees or the imaginary
     part in ``second``); ``integration`` "Int" or "Int Int" divides by ω or ω²."""
     values, second, unit1, unit2 = _kernels.amplitude_spectrum(
-        _samples(x), window=_key(window, _WINDOWS, "window"), average=_key(average, _AVERAGES, "average"),
-        amplitude=_key(amplitude, _AMPLITUDES, "amplitude"),
-        integration=_key(integration, _INTEGRATIONS, "integration"),
-        display=_key(display, _FFT_DISPLAYS, "display"), unit=unit,
+        _samples(x), window=_WINDOWS(window), average=_AVERAGES(average),
+        amplitude=_AMPLITUDES(amplitude),
+        integration=_INTEGRATIONS(integration),
+        display=_FFT_DISPLAYS(display), unit=unit,
         **_segments(points, dt, hop, overlap, averages, start))
     return Trace(_frequencies(points, dt), values, unit1, second, unit2)
 
@@ -168,10 +191,22 @@ def psd(x, dt, points=1024, *, hop=None, overlap=None, averages=0, start=0, wind
     amplitude A on a bin reads A²/2), in the level ``scale``, per Hz with
     ``density`` (divided by the bin spacing and the window's noise
     bandwidth, so that white noise of variance σ² reads σ²·2·dt)."""
-    values, unit = _kernels.psd(_samples(x), window=_key(window, _WINDOWS, "window"),
-                                average=_key(average, _AVERAGES, "average"), scale=_key(scale, _SCALES, "scale"),
-                                density=bool(density), unit=unit, **_segments(points, dt, hop, overlap, averages, start))
+    values, unit = _kernels.psd(x, float(dt), int(points), _hop(points, hop, overlap), int(averages), int(start),
+                                _WINDOWS(window), _AVERAGES(average), _SCALES(scale), bool(density), unit)
     return Trace(_frequencies(points, dt), values, unit)
+
+
+def psd_plan(dt, points=1024, *, hop=None, overlap=None, averages=0, start=0, window="hann", average="linear",
+             scale="linear", density=False, unit=""):
+    """The PSD with its settings fixed, for many records of one length:
+    ``plan(x)`` returns the values of ``psd(x, dt, points, …)``, and
+    ``plan(x, out=array)`` writes them into a float32 array of their shape
+    instead of a new one; ``plan.x`` is the frequency axis, ``plan.unit``
+    the values' unit after the first call. The settings are read once, so
+    that a call costs about what the C++ analysis costs."""
+    return _kernels.PsdPlan(float(dt), int(points), _hop(points, hop, overlap), int(averages), int(start),
+                            _WINDOWS(window), _AVERAGES(average), _SCALES(scale), bool(density), unit,
+                            _frequencies(points, dt))
 
 
 def frf(x, y, dt, points=1024, *, hop=None, overlap=None, averages=0, start=0, window="hann", display="mag+phase",
@@ -180,15 +215,15 @@ def frf(x, y, dt, points=1024, *, hop=None, overlap=None, averages=0, start=0, w
     ``estimator`` "H0", "H1" or "H2": magnitude (linear, or 20·log10 with
     ``level`` "10 log") and phase in degrees, or real and imaginary part."""
     first, second, unit1, unit2 = _kernels.frf(
-        _samples(x), _samples(y), window=_key(window, _WINDOWS, "window"),
-        display=_key(display, _FRF_DISPLAYS, "display"), estimator=_key(estimator, _ESTIMATORS, "estimator"),
-        level=_key(level, _FRF_LEVELS, "level"), unit=unit, **_segments(points, dt, hop, overlap, averages, start))
+        _samples(x), _samples(y), window=_WINDOWS(window),
+        display=_FRF_DISPLAYS(display), estimator=_ESTIMATORS(estimator),
+        level=_FRF_LEVELS(level), unit=unit, **_segments(points, dt, hop, overlap, averages, start))
     return Trace(_frequencies(points, dt), first, unit1, second, unit2)
 
 
 def coherence(x, y, dt, points=1024, *, hop=None, overlap=None, averages=0, start=0, window="hann"):
     """Magnitude-squared coherence of x and y over the segments, 0 … 1."""
-    values = _kernels.coherence(_samples(x), _samples(y), window=_key(window, _WINDOWS, "window"),
+    values = _kernels.coherence(_samples(x), _samples(y), window=_WINDOWS(window),
                                 **_segments(points, dt, hop, overlap, averages, start))
     return Trace(_frequencies(points, dt), values, "")
 
@@ -198,7 +233,7 @@ def cross_spectrum(x, y, dt, points=1024, *, hop=None, overlap=None, averages=0,
     """The cross spectrum X·conj(Y) as a mean square (``values``, per Hz
     with ``density``) and its phase in degrees (``second``)."""
     magnitude, phase, unit1, unit2 = _kernels.cross_spectrum(
-        _samples(x), _samples(y), window=_key(window, _WINDOWS, "window"), density=bool(density), unit=unit,
+        _samples(x), _samples(y), window=_WINDOWS(window), density=bool(density), unit=unit,
         **_segments(points, dt, hop, overlap, averages, start))
     return Trace(_frequencies(points, dt), magnitude, unit1, phase, unit2)
 
@@ -229,8 +264,8 @@ def autocorrelation(x, dt, points=1024, *, start=0, normalise=True):
 def spectrogram(x, dt, points=1024, *, hop=None, overlap=None, averages=0, start=0, window="hann", scale="db"):
     """The spectrogram view's rows: segments x bins of power levels in
     ``scale`` (at least two segments)."""
-    rows, unit = _kernels.spectrogram(_samples(x), window=_key(window, _WINDOWS, "window"),
-                                      scale=_key(scale, _SCALES, "scale"),
+    rows, unit = _kernels.spectrogram(_samples(x), window=_WINDOWS(window),
+                                      scale=_SCALES(scale),
                                       **_segments(points, dt, hop, overlap, averages, start))
     return Trace(_frequencies(points, dt), rows, unit)
 
@@ -251,7 +286,7 @@ def octave_levels(x, dt, bands_per_octave=3, *, weighting="linear", time_weighti
         tau = float(time_weighting)
     centre, levels, total, unweighted, unit = _kernels.octave_levels(
         _samples(x), dt=float(dt), bands_per_octave=int(bands_per_octave),
-        weighting=_key(weighting, _WEIGHTINGS, "weighting"), low=float(low), high=float(high), tau=tau)
+        weighting=_WEIGHTINGS(weighting), low=float(low), high=float(high), tau=tau)
     return OctaveLevels(centre, levels, total, unweighted, unit)
 
 
@@ -265,4 +300,4 @@ def multimeter(x, dt=None, statistic="rms", *, seconds=None):
         if not dt or dt <= 0:
             raise ValueError("a window in seconds needs dt")
         window = max(1, int(round(seconds / dt, 9)))
-    return _kernels.multimeter(_samples(x), window=window, statistic=_key(statistic, _STATISTICS, "statistic"))
+    return _kernels.multimeter(_samples(x), window=window, statistic=_STATISTICS(statistic))

@@ -181,6 +181,30 @@ def test_strided_and_float64_input_give_what_float32_gives():
     np.testing.assert_array_equal(analysis.psd(x.astype(np.float64), DT, N).values, analysis.psd(x, DT, N).values)
 
 
+def test_a_psd_plan_gives_the_function_form_s_values_in_new_arrays_or_in_place():
+    x = noise(1.0)
+    plan = analysis.psd_plan(DT, N, overlap=0.5, window="Flattop", scale="db", density=True)
+    want = analysis.psd(x, DT, N, overlap=0.5, window="Flattop", scale="db", density=True)
+    np.testing.assert_array_equal(plan(x), want.values)
+    np.testing.assert_array_equal(plan.x, want.x)
+    assert plan.unit == want.unit
+    out = np.full(N // 2, np.nan, np.float32)
+    assert plan(x, out=out) is out
+    np.testing.assert_array_equal(out, want.values)
+    # Another record length, float64 and strided input, rows kept by "Cascade".
+    shorter = x[: 8 * N]
+    np.testing.assert_array_equal(plan(shorter.astype(np.float64)), analysis.psd(shorter, DT, N, overlap=0.5,
+                                  window="Flattop", scale="db", density=True).values)
+    cascade = analysis.psd_plan(DT, N, averages=4, average="Cascade")
+    np.testing.assert_array_equal(cascade(np.stack([x, -x], axis=1)[:, 0]),
+                                  analysis.psd(x, DT, N, averages=4, average="Cascade").values)
+    for wrong in (np.empty(N // 2, np.float64), np.empty(N // 4, np.float32), np.empty(N, np.float32)[::2]):
+        with pytest.raises(ValueError, match="out must be"):
+            plan(x, out=wrong)
+    with pytest.raises(ValueError, match="too short"):
+        plan(x[: N - 1])
+
+
 def test_threads_analyse_side_by_side_with_their_own_results():
     signals = [noise(1.0, seed=s) for s in range(4)]
     expected = [analysis.psd(s, DT, N, overlap=0.5).values for s in signals]
