@@ -62,8 +62,11 @@ def rows_of(result):
     return {"value": [float(result)]}
 
 
-def _recording_rows(path, function, channels):
-    """The table of one recording: runs in a worker."""
+def _recording_rows(path, function, channels, stamp=None):
+    """The table of one recording: runs in a worker. ``stamp`` (the file's
+    size and modification time) only makes the task's key: a recording
+    written anew under the same path is analysed anew, never answered
+    from results a scheduler still holds."""
     import pandas as pd
 
     rec = vrd.read(path, channels)
@@ -80,6 +83,14 @@ def _recording_rows(path, function, channels):
     return pd.concat(tables, ignore_index=True) if tables else pd.DataFrame(columns=_KEYS)
 
 
+def _stamp(path):
+    try:
+        info = os.stat(path)
+    except OSError:
+        return None   # the worker reports the missing file
+    return info.st_size, info.st_mtime_ns
+
+
 def analyse(paths, function, channels=None, scheduler=None):
     """``function(samples, dt)`` (and ``unit=`` when it takes one) on the
     chosen channels (indices; None for all) of each recording, as one
@@ -92,7 +103,7 @@ def analyse(paths, function, channels=None, scheduler=None):
 
     paths = [os.fspath(p) for p in paths]
     task = dask.delayed(_recording_rows, pure=True)
-    tables = dask.compute(*[task(p, function, channels) for p in paths], scheduler=scheduler)
+    tables = dask.compute(*[task(p, function, channels, _stamp(p)) for p in paths], scheduler=scheduler)
     if not tables:
         return pd.DataFrame(columns=_KEYS)
     return pd.concat(tables, ignore_index=True)
