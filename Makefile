@@ -10,7 +10,8 @@ RUN_PACKAGES = cmake ninja-build g++ make pkg-config qt6-base-dev libgl-dev liba
 TEST_PACKAGES = libgtest-dev libgmock-dev googletest libbenchmark-dev libfftw3-dev \
                 dbus-daemon dbus-bin clang libclang-rt-14-dev python3-numpy python3-pytest \
                 desktop-file-utils appstream dpkg-dev file \
-                pybind11-dev python3-dev python3-dask python3-distributed python3-pandas
+                pybind11-dev python3-dev python3-dask python3-distributed python3-pandas \
+                python3-venv python3-pip python3-setuptools python3-wheel
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
