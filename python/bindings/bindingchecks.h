@@ -39,10 +39,9 @@ template <typename T> T Key(int key, int count, const char* what)
     return static_cast<T>(key);
 }
 
-// The segments of `length` samples as the views cut a captured record;
-// raises for a transform length that is no power of two or a record too
-// short for its segments.
-inline SegmentLayout Layout(py::ssize_t length, double dt, int points, int hop, int averages, int start)
+// Raises for segment settings that no record length makes right: a
+// transform length that is no power of two, dt <= 0, hop < 1.
+inline void CheckSegmentSettings(double dt, int points, int hop, int averages, int start)
 {
     if (points < 2 || (points & (points - 1)) != 0)
         throw py::value_error("points must be a power of two >= 2, not " + std::to_string(points));
@@ -50,6 +49,13 @@ inline SegmentLayout Layout(py::ssize_t length, double dt, int points, int hop, 
         throw py::value_error("dt must be positive");
     if (hop < 1 || averages < 0 || start < 0)
         throw py::value_error("hop must be >= 1, averages and start >= 0");
+}
+
+// The segments of `length` samples as the views cut a captured record;
+// raises for bad settings or a record too short for its segments.
+inline SegmentLayout Layout(py::ssize_t length, double dt, int points, int hop, int averages, int start)
+{
+    CheckSegmentSettings(dt, points, hop, averages, start);
     if (length > py::ssize_t(INT32_MAX))
         throw py::value_error("a record is analysed up to 2^31 - 1 samples");
     const SegmentLayout layout = MakeSegmentLayout(int(length), start, points, hop, averages, dt);

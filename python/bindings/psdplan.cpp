@@ -16,13 +16,7 @@ PsdPlan::PsdPlan(double dt, int points, int hop, int averages, int start, int wi
     m_settings.average = Key<AverageMode>(average, kAverageModeCount, "average");
     m_settings.scale = Key<LevelScale>(scale, kLevelScaleCount, "scale");
     m_settings.density = density;
-    // The checks of the segments that do not depend on the record's length.
-    if (points < 2 || (points & (points - 1)) != 0)
-        throw py::value_error("points must be a power of two >= 2, not " + std::to_string(points));
-    if (dt <= 0.0)
-        throw py::value_error("dt must be positive");
-    if (hop < 1 || averages < 0 || start < 0)
-        throw py::value_error("hop must be >= 1, averages and start >= 0");
+    CheckSegmentSettings(dt, points, hop, averages, start);
     m_layout.points = points;
     m_layout.hop = hop;
     m_layout.start = start;
