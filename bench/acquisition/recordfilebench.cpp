@@ -1,6 +1,11 @@
 // Recording throughput: a continuous recording of 24 channels in blocks of
 // 4096 frames against a plain write of the same bytes to a file of the same
-// kind, interleaved block by block in the same run. Two recordings take the
+// kind, interleaved block by block in the same run. The plain write lays the
+// bytes where the recording does: a head of CRecordFile::kHeadBytes, then
+// the blocks, so each block write ends part-way into a page as the
+// recording's do. "aligned_write_ratio" is the span ratio against a second
+// plain write without the head (blocks on page boundaries), which the file
+// format cannot have. Two recordings take the
 // same number of frames per iteration (one block):
 // - value by value (AppendValue per channel, frame by frame). The
 //   benchmark's time is this one's; "ratio_to_write" is its throughput as a
@@ -121,12 +126,17 @@ void BM_RecordingThroughput(benchmark::State& state)
     OpenRecording(file, recordPath);
     OpenRecording(spanFile, spanPath);
     RunSource runs;
+    const std::string alignedPath = TempPath("krv-bench-aligned");
     int fd = ::open(writePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int alignedFd = ::open(alignedPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const char head[CRecordFile::kHeadBytes] = {};
+    ssize_t headWritten = ::write(fd, head, sizeof head);
+    benchmark::DoNotOptimize(headWritten);
     std::vector<float> block(size_t(kChannels) * kBlockFrames, 0.5f);
     int gatherFd = ::open(gatherPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<float> gather(size_t(kChannels) * kBlockFrames, 0.0f);
 
-    double recordSeconds = 0.0, writeSeconds = 0.0, flushSeconds = 0.0, gatherSeconds = 0.0, spanSeconds = 0.0;
+    double recordSeconds = 0.0, writeSeconds = 0.0, alignedSeconds = 0.0, flushSeconds = 0.0, gatherSeconds = 0.0, spanSeconds = 0.0;
     float value = 0.0f;
     int blocks = 0;
     std::vector<double> writeTimes, spanTimes;
@@ -136,10 +146,12 @@ void BM_RecordingThroughput(benchmark::State& state)
             file.Open(QString::fromStdString(recordPath));
             spanFile.Close();
             spanFile.Open(QString::fromStdString(spanPath));
-            for (int f : {fd, gatherFd}) {
+            for (int f : {fd, gatherFd, alignedFd}) {
                 ::ftruncate(f, 0);
                 ::lseek(f, 0, SEEK_SET);
             }
+            headWritten = ::write(fd, head, sizeof head);
+            benchmark::DoNotOptimize(headWritten);
             blocks = 1;
         }
         const Clock::time_point t0 = Clock::now();
@@ -166,6 +178,10 @@ void BM_RecordingThroughput(benchmark::State& state)
         benchmark::ClobberMemory();
         gatherSeconds += Seconds(Clock::now() - t2);
         const double span = runs.AppendBlock(spanFile);
+        const Clock::time_point t3 = Clock::now();
+        written = ::write(alignedFd, block.data(), kBlockBytes);
+        benchmark::DoNotOptimize(written);
+        alignedSeconds += Seconds(Clock::now() - t3);
         spanSeconds += span;
         writeTimes.push_back(Seconds(t1 - t0));
         spanTimes.push_back(span);
@@ -179,6 +195,8 @@ void BM_RecordingThroughput(benchmark::State& state)
     spanFile.Close();
     ::close(fd);
     ::close(gatherFd);
+    ::close(alignedFd);
+    ::unlink(alignedPath.c_str());
     ::unlink(gatherPath.c_str());
     ::unlink(spanPath.c_str());
     ::unlink(recordPath.c_str());
@@ -194,6 +212,7 @@ void BM_RecordingThroughput(benchmark::State& state)
     state.counters["span_append_ns"] =
         benchmark::Counter(spanSeconds / (double(state.iterations()) * kChannels * kBlockFrames) * 1e9);
     state.counters["span_ratio_to_write"] = benchmark::Counter(spanSeconds > 0 ? writeSeconds / spanSeconds : 0.0);
+    state.counters["aligned_write_ratio"] = benchmark::Counter(spanSeconds > 0 ? alignedSeconds / spanSeconds : 0.0);
     const double spanMedian = Median(spanTimes);
     state.counters["span_median_ratio_to_write"] =
         benchmark::Counter(spanMedian > 0 ? Median(writeTimes) / spanMedian : 0.0);
