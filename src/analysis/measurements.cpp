@@ -215,8 +215,13 @@ MeasurementResult AmplitudeSpectrum(AnalysisWorkspace& work, const float* channe
     return result;
 }
 
-MeasurementResult PowerSpectralDensity(AnalysisWorkspace& work, const float* channel, const SegmentLayout& layout,
-                                       const PsdSettings& settings, std::string_view unit, std::span<float> out)
+namespace {
+
+// The PSD over the segments segmentAt(j) gives (the first sample of segment
+// j; it may be work.Re(0), which the transform reads in place).
+template <typename SegmentAt>
+MeasurementResult PsdOfSegments(AnalysisWorkspace& work, SegmentAt segmentAt, const SegmentLayout& layout,
+                                const PsdSettings& settings, std::string_view unit, std::span<float> out)
 {
     MeasurementResult result;
     if (!Usable(layout) || !work.Prepare(layout.points, settings.window))
@@ -236,7 +241,7 @@ MeasurementResult PowerSpectralDensity(AnalysisWorkspace& work, const float* cha
         double* sum = work.Sum(0);
         std::fill_n(sum, bins, 0.0);
         for (int j = 0; j < layout.count; ++j) {
-            work.TransformSegment(0, SegmentStart(channel, layout, j), true);
+            work.TransformSegment(0, segmentAt(j), true);
             AddPowers(re, im, bins, sum);
         }
         const double divisor = layout.count > 1 ? layout.count : 1;
@@ -246,7 +251,7 @@ MeasurementResult PowerSpectralDensity(AnalysisWorkspace& work, const float* cha
         MeanSquareToLevels(bins, out.data(), settings.scale, 1.0);
     } else if (KeepsRows(mode)) {
         for (int j = 0; j < layout.count; ++j) {
-            work.TransformSegment(0, SegmentStart(channel, layout, j), true);
+            work.TransformSegment(0, segmentAt(j), true);
             float* row = out.data() + static_cast<std::size_t>(j) * bins;
             SegmentMeanSquares(re, im, bins, densityFactor, row);
             MeanSquareToLevels(bins, row, settings.scale, 1.0);
@@ -255,7 +260,7 @@ MeasurementResult PowerSpectralDensity(AnalysisWorkspace& work, const float* cha
         std::fill_n(out.begin(), bins, SegmentAverager::kLevelPeakStart);
         float* meanSquares = work.Scratch(0);
         for (int j = 0; j < layout.count; ++j) {
-            work.TransformSegment(0, SegmentStart(channel, layout, j), true);
+            work.TransformSegment(0, segmentAt(j), true);
             SegmentMeanSquares(re, im, bins, densityFactor, meanSquares);
             HoldValues(meanSquares, bins, out.data());
         }
@@ -268,7 +273,7 @@ MeasurementResult PowerSpectralDensity(AnalysisWorkspace& work, const float* cha
         float* meanSquares = work.Scratch(0);
         const bool relative = settings.scale == LevelScale::LogMaximum;
         for (int j = 0; j < layout.count; ++j) {
-            work.TransformSegment(0, SegmentStart(channel, layout, j), true);
+            work.TransformSegment(0, segmentAt(j), true);
             const double largest = SegmentMeanSquares(re, im, bins, densityFactor, meanSquares);
             const double e = relative ? 1.0 / (largest == 0.0 ? kZeroMeanSquareLift : largest) : 1.0;
             HoldScaled(meanSquares, bins, e, kZeroMeanSquareLift, hold);
@@ -281,6 +286,32 @@ MeasurementResult PowerSpectralDensity(AnalysisWorkspace& work, const float* cha
     result.levelsInDb = IsDecibelScale(settings.scale);
     result.computed = true;
     return result;
+}
+
+} // namespace
+
+MeasurementResult PowerSpectralDensity(AnalysisWorkspace& work, const float* channel, const SegmentLayout& layout,
+                                       const PsdSettings& settings, std::string_view unit, std::span<float> out)
+{
+    return PsdOfSegments(
+        work, [&](int j) { return SegmentStart(channel, layout, j); }, layout, settings, unit, out);
+}
+
+MeasurementResult PowerSpectralDensity(AnalysisWorkspace& work, const ChannelBlocks& channel,
+                                       const SegmentLayout& layout, const PsdSettings& settings,
+                                       std::string_view unit, std::span<float> out)
+{
+    if (channel.blockFrames < 1 || layout.length > channel.length)
+        return {};
+    // A segment across a block end is gathered into the transform's own
+    // input array, so that no other memory is needed.
+    return PsdOfSegments(
+        work,
+        [&](int j) {
+            const std::ptrdiff_t first = layout.start + static_cast<std::ptrdiff_t>(j) * layout.hop;
+            return channel.Values(first, layout.points, work.Re(0));
+        },
+        layout, settings, unit, out);
 }
 
 MeasurementResult FrequencyResponse(AnalysisWorkspace& work, const float* x, const float* y,

@@ -15,6 +15,7 @@
 // window changes); the per-bin loops do not allocate. A workspace serves one
 // thread at a time (its owner's); the functions keep no other state.
 
+#include "analysis/channelblocks.h"
 #include "analysis/segmentlayout.h"
 #include "analysis/analysisworkspace.h"
 #include "analysis/levelscale.h"
@@ -78,6 +79,13 @@ struct PsdSettings {
 // levels per segment. Units by LevelUnitText.
 MeasurementResult PowerSpectralDensity(AnalysisWorkspace& work, const float* channel, const SegmentLayout& layout,
                                        const PsdSettings& settings, std::string_view unit, std::span<float> out);
+
+// The same of a channel kept in blocks (see ChannelBlocks), value for value
+// what the channel copied together gives; layout.length must not exceed
+// channel.length.
+MeasurementResult PowerSpectralDensity(AnalysisWorkspace& work, const ChannelBlocks& channel,
+                                       const SegmentLayout& layout, const PsdSettings& settings,
+                                       std::string_view unit, std::span<float> out);
 
 enum class FrfEstimator : int { H0 = 0, H1 = 1, H2 = 2 };
 enum class FrfDisplay : int { MagnitudePhase = 0, RealImaginary = 1 };

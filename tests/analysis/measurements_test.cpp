@@ -211,6 +211,59 @@ TEST(PsdTest, LinearAverageInDecibelsIsTheLevelOfTheMeanPower)
     EXPECT_NEAR(meanLevel, 10 * std::log10(2 * dt), 0.1);
 }
 
+namespace {
+
+// Two channels stored as a recording file stores them, in blocks of
+// blockFrames values of each channel in turn; the values past the record's
+// end in its last block are NaN, which no segment may read.
+struct BlockedRecord {
+    std::vector<float> storage;
+    ChannelBlocks second;
+};
+
+BlockedRecord InBlocks(const std::vector<float>& channel, int blockFrames)
+{
+    const int length = static_cast<int>(channel.size());
+    const int blocks = (length + blockFrames - 1) / blockFrames;
+    BlockedRecord r;
+    r.storage.assign(static_cast<size_t>(blocks) * 2 * blockFrames, std::nanf(""));
+    for (int i = 0; i < length; ++i) {
+        const size_t block = size_t(i / blockFrames) * 2 * blockFrames;
+        r.storage[block + size_t(i % blockFrames)] = -channel[i];
+        r.storage[block + size_t(blockFrames + i % blockFrames)] = channel[i];
+    }
+    r.second = ChannelBlocks{r.storage.data() + blockFrames, 2 * std::ptrdiff_t(blockFrames), blockFrames, length};
+    return r;
+}
+
+} // namespace
+
+TEST(PsdTest, ChannelInBlocksGivesTheValuesOfTheChannelCopiedTogether)
+{
+    const std::vector<float> x = Noise(5000, 11);
+    AnalysisWorkspace work;
+    // Blocks a multiple of the hop, segments across block ends, and blocks
+    // shorter than a segment.
+    for (const int blockFrames : {1024, 300, 100}) {
+        const BlockedRecord blocked = InBlocks(x, blockFrames);
+        const SegmentLayout layout = MakeSegmentLayout(static_cast<int>(x.size()), 7, 256, 128, 0, 1e-3);
+        for (const auto average : {AverageMode::Linear, AverageMode::PeakHold, AverageMode::Cascade}) {
+            const PsdSettings settings{WindowType::Hann, average, LevelScale::LogReference, true};
+            std::vector<float> together(size_t(layout.count) * layout.Bins());
+            std::vector<float> inBlocks(together.size());
+            ASSERT_TRUE(PowerSpectralDensity(work, x.data(), layout, settings, "V", together).computed);
+            ASSERT_TRUE(PowerSpectralDensity(work, blocked.second, layout, settings, "V", inBlocks).computed);
+            EXPECT_EQ(inBlocks, together) << blockFrames << " frames per block, mode " << int(average);
+        }
+    }
+    // A layout longer than the blocks hold is not analysed.
+    const BlockedRecord blocked = InBlocks(x, 300);
+    const SegmentLayout tooLong = MakeSegmentLayout(static_cast<int>(x.size()) + 1, 0, 256, 128, 0, 1e-3);
+    std::vector<float> out(128, 7.0f);
+    EXPECT_FALSE(PowerSpectralDensity(work, blocked.second, tooLong, PsdSettings{}, "V", out).computed);
+    EXPECT_EQ(out[0], 7.0f);
+}
+
 TEST(SegmentTest, CountsAndTooShortRecords)
 {
     // "Auto" with L − S − N = 10·H gives 11 segments.
