@@ -85,11 +85,7 @@ py::tuple AmplitudeSpectrumPy(const Samples& x, double dt, int points, int hop, 
 py::tuple PsdPy(const Samples& x, double dt, int points, int hop, int averages, int start, int window, int average,
                 int scale, bool density, const std::string& unit)
 {
-    PsdSettings settings;
-    settings.window = Key<WindowType>(window, kWindowTypeCount, "window");
-    settings.average = Key<AverageMode>(average, kAverageModeCount, "average");
-    settings.scale = Key<LevelScale>(scale, kLevelScaleCount, "scale");
-    settings.density = density;
+    const PsdSettings settings = PsdSettingsOf(window, average, scale, density);
     const float* samples = Data(x, "x");
     const SegmentLayout layout = Layout(x.size(), dt, points, hop, averages, start);
     Values out = Rows(KeepsRows(settings.average) ? layout.count : 1, layout.Bins());
@@ -252,6 +248,40 @@ double MultimeterPy(const Samples& x, int window, int statistic)
     ring.Append(samples + (count - kept), kept);
     return ComputeStatistic(ring, kept, type);
 }
+// A channel as it lies in a recording's blocks: `rows` is a 2-D float32 array
+// of blocks × values whose rows are contiguous (a view of the file's map,
+// rows apart by the other channels' values), `frames` how many values of
+// the rows, front to back, the record holds. Read in place, never copied.
+ChannelBlocks BlocksOf(const py::array& rows, py::ssize_t frames)
+{
+    const py::dtype type = rows.dtype();
+    if (rows.ndim() != 2 || type.kind() != 'f' || type.itemsize() != sizeof(float))
+        throw py::value_error("rows must be a 2-D float32 array");
+    const py::ssize_t blockFrames = rows.shape(1);
+    if (blockFrames < 1 || blockFrames > py::ssize_t(INT32_MAX) || rows.strides(1) != py::ssize_t(sizeof(float)) ||
+        rows.strides(0) % py::ssize_t(sizeof(float)) != 0 || rows.strides(0) < blockFrames * py::ssize_t(sizeof(float)))
+        throw py::value_error("rows must each be contiguous, one after another in memory");
+    if (frames < 0 || frames > rows.shape(0) * blockFrames || frames > py::ssize_t(INT32_MAX))
+        throw py::value_error("frames must be from 0 to the number of values in rows");
+    return ChannelBlocks{static_cast<const float*>(rows.data()), rows.strides(0) / py::ssize_t(sizeof(float)),
+                         int(blockFrames), int(frames)};
+}
+
+py::tuple PsdBlocksPy(const py::array& rows, py::ssize_t frames, double dt, int points, int hop, int averages,
+                      int start, int window, int average, int scale, bool density, const std::string& unit)
+{
+    const PsdSettings settings = PsdSettingsOf(window, average, scale, density);
+    const ChannelBlocks channel = BlocksOf(rows, frames);
+    const SegmentLayout layout = Layout(frames, dt, points, hop, averages, start);
+    Values out = Rows(KeepsRows(settings.average) ? layout.count : 1, layout.Bins());
+    MeasurementResult result;
+    {
+        py::gil_scoped_release release;
+        result = PowerSpectralDensity(ThreadWorkspace(), channel, layout, settings, unit, Span(out));
+    }
+    Check(result);
+    return py::make_tuple(out, result.firstUnit);
+}
 
 // Seconds per PSD call timed inside C++, for comparing the binding's
 // overhead with a direct call on the same data.
@@ -279,6 +309,8 @@ PYBIND11_MODULE(_analysis, m)
           "window"_a, "average"_a, "amplitude"_a, "integration"_a, "display"_a, "unit"_a);
     m.def("psd", &PsdPy, "x"_a, "dt"_a, "points"_a, "hop"_a, "averages"_a, "start"_a, "window"_a, "average"_a,
           "scale"_a, "density"_a, "unit"_a);
+    m.def("psd_blocks", &PsdBlocksPy, "rows"_a, "frames"_a, "dt"_a, "points"_a, "hop"_a, "averages"_a, "start"_a,
+          "window"_a, "average"_a, "scale"_a, "density"_a, "unit"_a);
     m.def("frf", &FrfPy, "x"_a, "y"_a, "dt"_a, "points"_a, "hop"_a, "averages"_a, "start"_a, "window"_a,
           "display"_a, "estimator"_a, "level"_a, "unit"_a);
     m.def("coherence", &CoherencePy, "x"_a, "y"_a, "dt"_a, "points"_a, "hop"_a, "averages"_a, "start"_a,

@@ -3,6 +3,7 @@
 // checks that turn bad arguments into Python's ValueError.
 
 #include "analysis/analysisworkspace.h"
+#include "analysis/measurements.h"
 #include "analysis/segmentlayout.h"
 
 #include <pybind11/numpy.h>
@@ -37,6 +38,17 @@ template <typename T> T Key(int key, int count, const char* what)
     if (key < 0 || key >= count)
         throw py::value_error(std::string("no such ") + what + ": " + std::to_string(key));
     return static_cast<T>(key);
+}
+
+// The PSD settings from the panels' item keys; raises for a key out of range.
+inline PsdSettings PsdSettingsOf(int window, int average, int scale, bool density)
+{
+    PsdSettings settings;
+    settings.window = Key<WindowType>(window, kWindowTypeCount, "window");
+    settings.average = Key<AverageMode>(average, kAverageModeCount, "average");
+    settings.scale = Key<LevelScale>(scale, kLevelScaleCount, "scale");
+    settings.density = density;
+    return settings;
 }
 
 // Raises for segment settings that no record length makes right: a

@@ -10,12 +10,9 @@ using namespace bindings;
 
 PsdPlan::PsdPlan(double dt, int points, int hop, int averages, int start, int window, int average, int scale,
                  bool density, std::string unit, py::object axis)
-    : m_valueUnit(std::move(unit)), m_averages(averages), m_axis(std::move(axis))
+    : m_settings(PsdSettingsOf(window, average, scale, density)), m_valueUnit(std::move(unit)),
+      m_averages(averages), m_axis(std::move(axis))
 {
-    m_settings.window = Key<WindowType>(window, kWindowTypeCount, "window");
-    m_settings.average = Key<AverageMode>(average, kAverageModeCount, "average");
-    m_settings.scale = Key<LevelScale>(scale, kLevelScaleCount, "scale");
-    m_settings.density = density;
     CheckSegmentSettings(dt, points, hop, averages, start);
     m_layout.points = points;
     m_layout.hop = hop;

@@ -36,6 +36,8 @@ from pathlib import Path
 
 import numpy as np
 
+from .vrd import ChannelBlocks
+
 __all__ = ["Trace", "OctaveLevels", "amplitude_spectrum", "psd", "psd_plan", "frf", "coherence", "cross_spectrum",
            "autocorrelation", "cross_correlation", "spectrogram", "octave_levels", "multimeter"]
 
@@ -190,10 +192,21 @@ def psd(x, dt, points=1024, *, hop=None, overlap=None, averages=0, start=0, wind
     """The PSD view's power spectrum: the mean square per bin (a sine of
     amplitude A on a bin reads A²/2), in the level ``scale``, per Hz with
     ``density`` (divided by the bin spacing and the window's noise
-    bandwidth, so that white noise of variance σ² reads σ²·2·dt)."""
-    values, unit = _kernels.psd(x, float(dt), int(points), _hop(points, hop, overlap), int(averages), int(start),
-                                _WINDOWS(window), _AVERAGES(average), _SCALES(scale), bool(density), unit)
+    bandwidth, so that white noise of variance σ² reads σ²·2·dt).
+    ``x`` may also be a krv.vrd.ChannelBlocks (``Recording.channel_blocks``):
+    the channel is then read in place from the recording's blocks, with
+    the same result as from the channel copied together."""
+    settings = (float(dt), int(points), _hop(points, hop, overlap), int(averages), int(start), _WINDOWS(window),
+                _AVERAGES(average), _SCALES(scale), bool(density), unit)
+    if isinstance(x, ChannelBlocks):
+        values, unit = _kernels.psd_blocks(x.rows, x.frames, *settings)
+    else:
+        values, unit = _kernels.psd(x, *settings)
     return Trace(_frequencies(points, dt), values, unit)
+
+
+# krv.batch hands this function a recording's channels as ChannelBlocks.
+psd.reads_blocks = True
 
 
 def psd_plan(dt, points=1024, *, hop=None, overlap=None, averages=0, start=0, window="hann", average="linear",

@@ -62,6 +62,15 @@ def rows_of(result):
     return {"value": [float(result)]}
 
 
+def _reads_blocks(function):
+    """True for the analyses that read a channel in place from the
+    recording's blocks (krv.analysis.psd, also within a functools.partial):
+    they are spared the copy of each channel."""
+    while isinstance(function, functools.partial):
+        function = function.func
+    return getattr(function, "reads_blocks", False)
+
+
 def _recording_rows(path, function, channels, stamp=None):
     """The table of one recording: runs in a worker. ``stamp`` (the file's
     size and modification time) only makes the task's key: a recording
@@ -72,8 +81,9 @@ def _recording_rows(path, function, channels, stamp=None):
     rec = vrd.read(path, channels)
     tables = []
     with_unit = _takes_unit(function)
+    channel_of = rec.channel_blocks if _reads_blocks(function) else rec.channel
     for i, channel in enumerate(rec.channels):
-        samples = rec.channel(i)
+        samples = channel_of(i)
         result = function(samples, rec.dt, unit=channel.unit) if with_unit else function(samples, rec.dt)
         table = pd.DataFrame(rows_of(result))
         keys = {"file": rec.path, "channel": rec._indices[i], "name": channel.name, "unit": channel.unit}

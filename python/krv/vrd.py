@@ -30,7 +30,7 @@ from dataclasses import dataclass
 
 import numpy as np
 
-__all__ = ["Channel", "Recording", "VrdError", "NoHeaderError", "read", "to_dask"]
+__all__ = ["Channel", "ChannelBlocks", "Recording", "VrdError", "NoHeaderError", "read", "to_dask"]
 
 HEAD_BYTES = 32
 MAGIC = b"Vorn64"
@@ -579,10 +579,7 @@ class Recording:
         return out
 
     def _copy_channel(self, index, out):
-        full, rest = divmod(self.frames, self.block_frames)
-        out[:full * self.block_frames].reshape(full, self.block_frames)[...] = self._map[:full, index, :]
-        if rest:
-            out[full * self.block_frames:] = self._map[full, index, :rest]
+        _copy_rows(self._map[:, index, :], self.frames, out)
 
     def channel(self, i):
         """Channel i of those read (an index into ``channels``) as a 1-D
@@ -595,6 +592,14 @@ class Recording:
         self._copy_channel(index, out)
         return out
 
+    def channel_blocks(self, i):
+        """Channel i of those read as it lies in the file, without a copy:
+        a ChannelBlocks whose rows are views of the map, one per block."""
+        index = self._indices[i]
+        if self._map is None:
+            return ChannelBlocks(np.zeros((0, self.block_frames), dtype=np.float32), 0)
+        return ChannelBlocks(self._map[:, index, :].view(np.ndarray), self.frames)
+
     def time(self):
         """The time of each frame in seconds from the start (float64)."""
         return np.arange(self.frames, dtype=np.float64) * self.dt
@@ -602,6 +607,41 @@ class Recording:
     @property
     def duration(self):
         return self.frames * self.dt
+
+
+class ChannelBlocks:
+    """One channel of a recording in the file's blocks: ``rows`` (blocks x
+    block_frames float32, each row contiguous, the rows apart by the other
+    channels' values) holds the channel's values front to back, the first
+    ``frames`` of them. krv.analysis.psd reads it in place; ``np.asarray``
+    of it is the channel copied together, as ``Recording.channel`` gives it."""
+
+    __slots__ = ("rows", "frames")
+
+    def __init__(self, rows, frames):
+        self.rows = rows
+        self.frames = frames
+
+    def __len__(self):
+        return self.frames
+
+    def __repr__(self):
+        return "<ChannelBlocks: %d frames in %d blocks>" % (self.frames, len(self.rows))
+
+    def __array__(self, dtype=None, copy=None):
+        out = np.empty(self.frames, dtype=np.float32)
+        _copy_rows(self.rows, self.frames, out)
+        return out if dtype is None else out.astype(dtype, copy=False)
+
+
+def _copy_rows(rows, frames, out):
+    """The first `frames` values of rows (blocks x block_frames), front to
+    back, into out: each block's piece in one move."""
+    block_frames = rows.shape[1]
+    full, rest = divmod(frames, block_frames)
+    out[:full * block_frames].reshape(full, block_frames)[...] = rows[:full]
+    if rest:
+        out[full * block_frames:] = rows[full, :rest]
 
 
 def _read_samples(path, shape):

@@ -85,7 +85,36 @@ def test_psd_table_equals_read_and_psd_per_recording(tmp_path):
     paths = recordings(tmp_path, SIX[:2])
     table = batch.psd_table(paths, channels=[1, 0], scheduler="sync", **PSD)
     expected = serial_psd_table(paths, [1, 0])
-    pd.testing.assert_frame_equal(table, expected)
+    pd.testing.assert_frame_equal(table, expected, check_exact=True)
+
+
+def test_a_channel_read_in_its_blocks_gives_the_psd_of_the_channel_copied_together(tmp_path):
+    # Blocks a multiple of the hop, segments across block ends, blocks
+    # shorter than a segment, one block only; the last block part-filled.
+    paths = recordings(tmp_path, [(3, 4096, 20000), (2, 700, 9001), (2, 300, 5000), (2, 8192, 3000)])
+    for path in paths:
+        rec = vrd.read(path)
+        for i in range(len(rec.channels)):
+            blocks = rec.channel_blocks(i)
+            assert len(blocks) == rec.frames
+            np.testing.assert_array_equal(np.asarray(blocks), rec.channel(i))
+            for average in ["linear", "peak hold", "cascade"]:
+                in_place = analysis.psd(blocks, rec.dt, average=average, **PSD)
+                together = analysis.psd(rec.channel(i), rec.dt, average=average, **PSD)
+                np.testing.assert_array_equal(in_place.values, together.values)
+                assert in_place.unit == together.unit
+
+
+def test_channel_blocks_that_are_no_recording_s_layout_are_refused():
+    rows = np.zeros((4, 1024), dtype=np.float32)
+    with pytest.raises(ValueError, match="contiguous"):
+        analysis.psd(vrd.ChannelBlocks(rows[:, ::2], 2048), 1e-3, points=256)
+    with pytest.raises(ValueError, match="frames"):
+        analysis.psd(vrd.ChannelBlocks(rows, 4097), 1e-3, points=256)
+    with pytest.raises(ValueError, match="float32"):
+        analysis.psd(vrd.ChannelBlocks(rows.astype(np.float64), 4096), 1e-3, points=256)
+    with pytest.raises(ValueError, match="too short"):
+        analysis.psd(vrd.ChannelBlocks(rows, 100), 1e-3, points=256)
 
 
 # distributed 2022.12 on the tornado of Debian 12 warns as it starts.
