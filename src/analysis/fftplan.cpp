@@ -457,6 +457,36 @@ template <class V>
     return in.weighted ? (in.window ? in.window[i] : 1.0f) * in.scale : 1.0f;
 }
 
+// One pass after the permutation over `length` points: a radix-2 stage of
+// half-size `half` (the first pass when the stages left are odd) or the two
+// radix-2 stages of half-size `half` and 2·half fused. Inlined into each
+// kernel's function, so that it is compiled for that kernel's instructions.
+template <class Wide>
+[[gnu::always_inline]] inline void StagePass(float* re, float* im, const Tables& t, int length, int half,
+                                             bool radix2)
+{
+    constexpr int W = sizeof(Wide) / sizeof(float);
+    if (radix2) {
+        if (half == 4)
+            Radix2Pass<v4f>(re, im, t.twr, t.twi, length, half);
+        else if (half >= W)
+            Radix2Pass<Wide>(re, im, t.twr, t.twi, length, half);
+        else
+            Radix2Pass<v8f>(re, im, t.twr, t.twi, length, half);
+    } else if (half == 4) {
+        Radix4Pass<v4f>(re, im, t.twr, t.twi, length, half);
+    } else if (half >= W) {
+        Radix4Pass<Wide>(re, im, t.twr, t.twi, length, half);
+    } else {
+        Radix4Pass<v8f>(re, im, t.twr, t.twi, length, half);
+    }
+}
+
+// Points of the complex transform (re and im) that the passes after the
+// permutation work on at a time: with their twiddles inside a 32 KiB
+// first-level data cache.
+constexpr int kCacheBlock = 2048;
+
 // The whole complex transform of length t.n with vectors of type Wide where
 // the contiguous runs are long enough, narrower ones below.
 template <class Wide>
@@ -500,23 +530,31 @@ template <class Wide>
     using TileVector = std::conditional_t<(W >= 8), v8f, v4f>;
     Permute<TileVector>(re, im, t);
     int stagesLeft = t.log2n - (L == 4 ? 2 : 4);
-    if (stagesLeft % 2 != 0) {
-        if (L == 4)
-            Radix2Pass<v4f>(re, im, t.twr, t.twi, n, L);
-        else if (L >= W)
-            Radix2Pass<Wide>(re, im, t.twr, t.twi, n, L);
-        else
-            Radix2Pass<v8f>(re, im, t.twr, t.twi, n, L);
-        L *= 2;
-        --stagesLeft;
+    // The passes whose butterflies stay within blocks of kCacheBlock points
+    // run block by block, all of them on one block before the next, so that
+    // a block stays in the first-level cache between them instead of every
+    // pass streaming the whole array; the order of the arithmetic on each
+    // value is the same.
+    const bool oddFirst = stagesLeft % 2 != 0;
+    if (n > kCacheBlock) {
+        for (int base = 0; base < n; base += kCacheBlock) {
+            int half = L;
+            bool radix2 = oddFirst;
+            for (int left = stagesLeft; left > 0 && half * (radix2 ? 2 : 4) <= kCacheBlock;) {
+                StagePass<Wide>(re + base, im + base, t, kCacheBlock, half, radix2);
+                left -= radix2 ? 1 : 2;
+                half *= radix2 ? 2 : 4;
+                radix2 = false;
+            }
+        }
     }
-    for (; stagesLeft > 0; stagesLeft -= 2, L *= 4) {
-        if (L == 4)
-            Radix4Pass<v4f>(re, im, t.twr, t.twi, n, L);
-        else if (L >= W)
-            Radix4Pass<Wide>(re, im, t.twr, t.twi, n, L);
-        else
-            Radix4Pass<v8f>(re, im, t.twr, t.twi, n, L);
+    bool radix2 = oddFirst;
+    for (; stagesLeft > 0; radix2 = false) {
+        const int span = L * (radix2 ? 2 : 4);
+        if (n <= kCacheBlock || span > kCacheBlock)
+            StagePass<Wide>(re, im, t, n, L, radix2);
+        stagesLeft -= radix2 ? 1 : 2;
+        L = span;
     }
 }
 
