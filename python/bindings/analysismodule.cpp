@@ -82,20 +82,27 @@ py::tuple AmplitudeSpectrumPy(const Samples& x, double dt, int points, int hop, 
     return py::make_tuple(first, secondOut, result.firstUnit, result.secondUnit);
 }
 
-py::tuple PsdPy(const Samples& x, double dt, int points, int hop, int averages, int start, int window, int average,
-                int scale, bool density, const std::string& unit)
+// The PSD of a record of `length` values: a sample pointer or ChannelBlocks.
+template <typename Record>
+py::tuple PsdOf(const Record& record, py::ssize_t length, double dt, int points, int hop, int averages, int start,
+                const PsdSettings& settings, const std::string& unit)
 {
-    const PsdSettings settings = PsdSettingsOf(window, average, scale, density);
-    const float* samples = Data(x, "x");
-    const SegmentLayout layout = Layout(x.size(), dt, points, hop, averages, start);
+    const SegmentLayout layout = Layout(length, dt, points, hop, averages, start);
     Values out = Rows(KeepsRows(settings.average) ? layout.count : 1, layout.Bins());
     MeasurementResult result;
     {
         py::gil_scoped_release release;
-        result = PowerSpectralDensity(ThreadWorkspace(), samples, layout, settings, unit, Span(out));
+        result = PowerSpectralDensity(ThreadWorkspace(), record, layout, settings, unit, Span(out));
     }
     Check(result);
     return py::make_tuple(out, result.firstUnit);
+}
+
+py::tuple PsdPy(const Samples& x, double dt, int points, int hop, int averages, int start, int window, int average,
+                int scale, bool density, const std::string& unit)
+{
+    const PsdSettings settings = PsdSettingsOf(window, average, scale, density);
+    return PsdOf(Data(x, "x"), x.size(), dt, points, hop, averages, start, settings, unit);
 }
 
 py::tuple FrfPy(const Samples& x, const Samples& y, double dt, int points, int hop, int averages, int start,
@@ -271,16 +278,7 @@ py::tuple PsdBlocksPy(const py::array& rows, py::ssize_t frames, double dt, int 
                       int start, int window, int average, int scale, bool density, const std::string& unit)
 {
     const PsdSettings settings = PsdSettingsOf(window, average, scale, density);
-    const ChannelBlocks channel = BlocksOf(rows, frames);
-    const SegmentLayout layout = Layout(frames, dt, points, hop, averages, start);
-    Values out = Rows(KeepsRows(settings.average) ? layout.count : 1, layout.Bins());
-    MeasurementResult result;
-    {
-        py::gil_scoped_release release;
-        result = PowerSpectralDensity(ThreadWorkspace(), channel, layout, settings, unit, Span(out));
-    }
-    Check(result);
-    return py::make_tuple(out, result.firstUnit);
+    return PsdOf(BlocksOf(rows, frames), frames, dt, points, hop, averages, start, settings, unit);
 }
 
 // Seconds per PSD call timed inside C++, for comparing the binding's
