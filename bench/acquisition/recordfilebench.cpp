@@ -136,7 +136,8 @@ void BM_RecordingThroughput(benchmark::State& state)
     int gatherFd = ::open(gatherPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<float> gather(size_t(kChannels) * kBlockFrames, 0.0f);
 
-    double recordSeconds = 0.0, writeSeconds = 0.0, alignedSeconds = 0.0, flushSeconds = 0.0, gatherSeconds = 0.0, spanSeconds = 0.0;
+    double recordSeconds = 0.0, writeSeconds = 0.0, alignedSeconds = 0.0, flushSeconds = 0.0, gatherSeconds = 0.0,
+           spanSeconds = 0.0;
     float value = 0.0f;
     int blocks = 0;
     std::vector<double> writeTimes, spanTimes;

@@ -255,6 +255,7 @@ double MultimeterPy(const Samples& x, int window, int statistic)
     ring.Append(samples + (count - kept), kept);
     return ComputeStatistic(ring, kept, type);
 }
+
 // A channel as it lies in a recording's blocks: `rows` is a 2-D float32 array
 // of blocks × values whose rows are contiguous (a view of the file's map,
 // rows apart by the other channels' values), `frames` how many values of

@@ -1,5 +1,6 @@
 #include "analysis/fftplan.h"
 
+#include <algorithm>
 #include <cmath>
 #include <type_traits>
 #include <utility>
@@ -482,6 +483,29 @@ template <class Wide>
     }
 }
 
+// Where the passes after the permutation stand: the half-size of the next
+// pass, whether it is the single radix-2 one, the radix-2 stages left.
+struct StageCursor {
+    int half;
+    bool radix2;
+    int left;
+};
+
+// Runs the passes from `at` on `length` points for as long as their
+// butterflies stay within them; returns where it stopped.
+template <class Wide>
+[[gnu::always_inline]] inline StageCursor RunStages(float* re, float* im, const Tables& t, int length,
+                                                    StageCursor at)
+{
+    while (at.left > 0 && at.half * (at.radix2 ? 2 : 4) <= length) {
+        StagePass<Wide>(re, im, t, length, at.half, at.radix2);
+        at.left -= at.radix2 ? 1 : 2;
+        at.half *= at.radix2 ? 2 : 4;
+        at.radix2 = false;
+    }
+    return at;
+}
+
 // Points of the complex transform (re and im) that the passes after the
 // permutation work on at a time: with their twiddles inside a 32 KiB
 // first-level data cache.
@@ -534,28 +558,13 @@ template <class Wide>
     // run block by block, all of them on one block before the next, so that
     // a block stays in the first-level cache between them instead of every
     // pass streaming the whole array; the order of the arithmetic on each
-    // value is the same.
-    const bool oddFirst = stagesLeft % 2 != 0;
-    if (n > kCacheBlock) {
-        for (int base = 0; base < n; base += kCacheBlock) {
-            int half = L;
-            bool radix2 = oddFirst;
-            for (int left = stagesLeft; left > 0 && half * (radix2 ? 2 : 4) <= kCacheBlock;) {
-                StagePass<Wide>(re + base, im + base, t, kCacheBlock, half, radix2);
-                left -= radix2 ? 1 : 2;
-                half *= radix2 ? 2 : 4;
-                radix2 = false;
-            }
-        }
-    }
-    bool radix2 = oddFirst;
-    for (; stagesLeft > 0; radix2 = false) {
-        const int span = L * (radix2 ? 2 : 4);
-        if (n <= kCacheBlock || span > kCacheBlock)
-            StagePass<Wide>(re, im, t, n, L, radix2);
-        stagesLeft -= radix2 ? 1 : 2;
-        L = span;
-    }
+    // value is the same. The passes left run over the whole array.
+    const StageCursor first{L, stagesLeft % 2 != 0, stagesLeft};
+    const int block = std::min(n, kCacheBlock);
+    StageCursor rest = first;
+    for (int base = 0; base < n; base += block)
+        rest = RunStages<Wide>(re + base, im + base, t, block, first);
+    RunStages<Wide>(re, im, t, n, rest);
 }
 
 // The tables of the real transforms of length 2M: the complex ones of the
